@@ -1,0 +1,274 @@
+#pragma once
+
+// The strict JSON reader and writer that every record goes through.
+//
+// Decoding: a required key that is missing, null or of another JSON type fails the whole answer;
+// an optional key that is missing or null is absent, any other type fails; unknown keys are
+// ignored; integer fields reject non-integral numbers; flags take only true/false.
+// Encoding leaves absent optionals out (never writes null).
+
+#include "Error.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cmath>
+#include <concepts>
+#include <optional>
+#include <type_traits>
+
+class DecodingError : public QuilloryError
+{
+public:
+    explicit DecodingError(QString reason, QString path = {});
+
+    QString description() const override;
+    // Where in the document the failure lies, e.g. "items[3].title"; for tests and debugging.
+    const QString &path() const { return m_path; }
+    const QString &reason() const { return m_reason; }
+
+    void prependKey(QLatin1StringView key);
+    void prependIndex(qsizetype index);
+
+private:
+    QString m_reason;
+    QString m_path;
+};
+
+namespace json {
+
+// Parses a whole answer body; anything but a JSON object fails with DecodingError.
+QJsonObject parseObject(const QByteArray &bytes);
+QByteArray serialize(const QJsonObject &object);
+
+template<typename T>
+concept Record = requires(const QJsonObject &o, const T &t) {
+    { T::fromJson(o) } -> std::same_as<T>;
+    { t.toJson() } -> std::same_as<QJsonObject>;
+};
+
+// Enumerations that travel as text provide, found by ADL:
+//   bool fromWire(const QString &, E &);   QString toWire(E);
+template<typename T>
+concept WireEnum = std::is_enum_v<T> && requires(const QString &s, T &e) {
+    { fromWire(s, e) } -> std::same_as<bool>;
+    { toWire(e) } -> std::same_as<QString>;
+};
+
+template<typename T>
+struct Value;
+
+template<>
+struct Value<QString>
+{
+    static QString read(const QJsonValue &v)
+    {
+        if (!v.isString()) {
+            throw DecodingError(QStringLiteral("expected a string"));
+        }
+        return v.toString();
+    }
+    static QJsonValue write(const QString &s) { return s; }
+};
+
+template<>
+struct Value<bool>
+{
+    static bool read(const QJsonValue &v)
+    {
+        if (!v.isBool()) {
+            throw DecodingError(QStringLiteral("expected true or false"));
+        }
+        return v.toBool();
+    }
+    static QJsonValue write(bool b) { return b; }
+};
+
+template<>
+struct Value<qint64>
+{
+    static qint64 read(const QJsonValue &v)
+    {
+        if (!v.isDouble()) {
+            throw DecodingError(QStringLiteral("expected a number"));
+        }
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || std::trunc(d) != d) {
+            throw DecodingError(QStringLiteral("expected an integer"));
+        }
+        constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+        const qint64 i = v.toInteger(sentinel);
+        if (i == sentinel && d != static_cast<double>(sentinel)) {
+            throw DecodingError(QStringLiteral("integer out of range"));
+        }
+        return i;
+    }
+    static QJsonValue write(qint64 i) { return i; }
+};
+
+template<>
+struct Value<int>
+{
+    static int read(const QJsonValue &v)
+    {
+        const qint64 i = Value<qint64>::read(v);
+        if (i < std::numeric_limits<int>::min() || i > std::numeric_limits<int>::max()) {
+            throw DecodingError(QStringLiteral("integer out of range"));
+        }
+        return static_cast<int>(i);
+    }
+    static QJsonValue write(int i) { return i; }
+};
+
+template<Record T>
+struct Value<T>
+{
+    static T read(const QJsonValue &v)
+    {
+        if (!v.isObject()) {
+            throw DecodingError(QStringLiteral("expected an object"));
+        }
+        return T::fromJson(v.toObject());
+    }
+    static QJsonValue write(const T &t) { return t.toJson(); }
+};
+
+template<WireEnum T>
+struct Value<T>
+{
+    static T read(const QJsonValue &v)
+    {
+        T e{};
+        if (!fromWire(Value<QString>::read(v), e)) {
+            throw DecodingError(QStringLiteral("unknown value \"%1\"").arg(v.toString()));
+        }
+        return e;
+    }
+    static QJsonValue write(T e) { return toWire(e); }
+};
+
+template<typename E>
+struct Value<QList<E>>
+{
+    static QList<E> read(const QJsonValue &v)
+    {
+        if (!v.isArray()) {
+            throw DecodingError(QStringLiteral("expected an array"));
+        }
+        const QJsonArray array = v.toArray();
+        QList<E> out;
+        out.reserve(array.size());
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            try {
+                out.append(Value<E>::read(array.at(i)));
+            } catch (DecodingError &e) {
+                e.prependIndex(i);
+                throw;
+            }
+        }
+        return out;
+    }
+    static QJsonValue write(const QList<E> &list)
+    {
+        QJsonArray array;
+        for (const E &e : list) {
+            array.append(Value<E>::write(e));
+        }
+        return array;
+    }
+};
+
+// Reads the fields of one JSON object. Keys are Latin-1 literals so lookups allocate nothing.
+class Reader
+{
+public:
+    explicit Reader(const QJsonObject &object)
+        : m_object(object)
+    {
+    }
+
+    template<typename T>
+    T required(QLatin1StringView key) const
+    {
+        const QJsonValue v = m_object.value(key);
+        if (v.isUndefined() || v.isNull()) {
+            throw DecodingError(v.isNull() ? QStringLiteral("null in a required field")
+                                           : QStringLiteral("missing required field"),
+                                QString(key));
+        }
+        return guarded<T>(key, v);
+    }
+
+    template<typename T>
+    std::optional<T> optional(QLatin1StringView key) const
+    {
+        const QJsonValue v = m_object.value(key);
+        if (v.isUndefined() || v.isNull()) {
+            return std::nullopt;
+        }
+        return guarded<T>(key, v);
+    }
+
+    const QJsonObject &object() const { return m_object; }
+
+private:
+    template<typename T>
+    static T guarded(QLatin1StringView key, const QJsonValue &v)
+    {
+        try {
+            return Value<T>::read(v);
+        } catch (DecodingError &e) {
+            e.prependKey(key);
+            throw;
+        }
+    }
+
+    const QJsonObject &m_object;
+};
+
+class Writer
+{
+public:
+    template<typename T>
+    Writer &put(QLatin1StringView key, const T &value)
+    {
+        m_object.insert(key, Value<T>::write(value));
+        return *this;
+    }
+
+    template<typename T>
+    Writer &put(QLatin1StringView key, const std::optional<T> &value)
+    {
+        if (value) {
+            m_object.insert(key, Value<T>::write(*value));
+        }
+        return *this;
+    }
+
+    Writer &put(QLatin1StringView key, const char *) = delete;
+
+    QJsonObject object() const { return m_object; }
+
+private:
+    QJsonObject m_object;
+};
+
+// Decodes a whole answer body as record T.
+template<Record T>
+T decode(const QByteArray &bytes)
+{
+    return T::fromJson(parseObject(bytes));
+}
+
+template<Record T>
+QByteArray encode(const T &record)
+{
+    return serialize(record.toJson());
+}
+
+} // namespace json

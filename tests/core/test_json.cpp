@@ -1,0 +1,135 @@
+#include "json/Json.h"
+#include "models/EmptyResponse.h"
+
+#include <QtTest>
+
+using L = QLatin1StringView;
+
+namespace {
+
+struct Sample
+{
+    QString name;
+    qint64 size = 0;
+    std::optional<int> count;
+    QList<QString> tags;
+
+    static Sample fromJson(const QJsonObject &o)
+    {
+        const json::Reader r(o);
+        return Sample{r.required<QString>(L("name")), r.required<qint64>(L("size")),
+                      r.optional<int>(L("count")), r.required<QStringList>(L("tags"))};
+    }
+    QJsonObject toJson() const
+    {
+        return json::Writer()
+            .put(L("name"), name)
+            .put(L("size"), size)
+            .put(L("count"), count)
+            .put(L("tags"), tags)
+            .object();
+    }
+};
+
+struct Holder
+{
+    QList<Sample> samples;
+    static Holder fromJson(const QJsonObject &o)
+    {
+        return Holder{json::Reader(o).required<QList<Sample>>(L("samples"))};
+    }
+    QJsonObject toJson() const { return json::Writer().put(L("samples"), samples).object(); }
+};
+
+} // namespace
+
+class TestJson : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void strictDecoding_data();
+    void strictDecoding();
+    void errorPathPointsIntoLists();
+    void largeIntegers();
+    void encodingLeavesAbsentOut();
+    void emptyAndErrorPayloads();
+};
+
+void TestJson::strictDecoding_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("full") << QByteArray(R"({"name":"a","size":3,"count":2,"tags":["x"]})") << true;
+    QTest::newRow("optional missing") << QByteArray(R"({"name":"a","size":3,"tags":[]})") << true;
+    QTest::newRow("optional null") << QByteArray(R"({"name":"a","size":3,"count":null,"tags":[]})") << true;
+    QTest::newRow("unknown key") << QByteArray(R"({"name":"a","size":3,"tags":[],"x":{}})") << true;
+    QTest::newRow("integral double") << QByteArray(R"({"name":"a","size":3.0,"tags":[]})") << true;
+    QTest::newRow("required missing") << QByteArray(R"({"size":3,"tags":[]})") << false;
+    QTest::newRow("required null") << QByteArray(R"({"name":null,"size":3,"tags":[]})") << false;
+    QTest::newRow("required wrong type") << QByteArray(R"({"name":1,"size":3,"tags":[]})") << false;
+    QTest::newRow("optional wrong type") << QByteArray(R"({"name":"a","size":3,"count":"2","tags":[]})") << false;
+    QTest::newRow("non-integral") << QByteArray(R"({"name":"a","size":3.5,"tags":[]})") << false;
+    QTest::newRow("bool for int") << QByteArray(R"({"name":"a","size":true,"tags":[]})") << false;
+    QTest::newRow("int out of range") << QByteArray(R"({"name":"a","size":1,"count":3000000000,"tags":[]})") << false;
+    QTest::newRow("null inside list") << QByteArray(R"({"name":"a","size":1,"tags":["x",null]})") << false;
+    QTest::newRow("top-level array") << QByteArray(R"([])") << false;
+    QTest::newRow("top-level null") << QByteArray("null") << false;
+    QTest::newRow("empty body") << QByteArray() << false;
+    QTest::newRow("not json") << QByteArray("<html>") << false;
+}
+
+void TestJson::strictDecoding()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, ok);
+    bool decoded = false;
+    try {
+        json::decode<Sample>(body);
+        decoded = true;
+    } catch (const DecodingError &) {
+    }
+    QCOMPARE(decoded, ok);
+}
+
+void TestJson::errorPathPointsIntoLists()
+{
+    const QByteArray body = R"({"samples":[{"name":"a","size":1,"tags":[]},{"name":"b","size":1,"tags":[1]}]})";
+    try {
+        json::decode<Holder>(body);
+        QFAIL("decoded");
+    } catch (const DecodingError &e) {
+        QCOMPARE(e.path(), QStringLiteral("samples[1].tags[0]"));
+        QVERIFY(!e.description().isEmpty());
+    }
+}
+
+void TestJson::largeIntegers()
+{
+    const Sample s = json::decode<Sample>(R"({"name":"a","size":9007199254740993,"tags":[]})");
+    QCOMPARE(s.size, Q_INT64_C(9007199254740993));
+    QCOMPARE(json::parseObject(json::encode(s)).value(L("size")).toInteger(), Q_INT64_C(9007199254740993));
+}
+
+void TestJson::encodingLeavesAbsentOut()
+{
+    const Sample s{QStringLiteral("a"), 1, std::nullopt, {}};
+    const QJsonObject o = s.toJson();
+    QVERIFY(!o.contains(L("count")));
+    QCOMPARE(o.value(L("tags")).toArray().size(), 0);
+    const Sample zero{QStringLiteral("a"), 1, 0, {}};
+    QCOMPARE(zero.toJson().value(L("count")).toInt(-1), 0);
+}
+
+void TestJson::emptyAndErrorPayloads()
+{
+    QVERIFY(!json::decode<EmptyResponse>("{ }").ok.has_value());
+    QCOMPARE(json::decode<EmptyResponse>(R"({"ok":false})").ok, std::optional<bool>(false));
+    QVERIFY(!EmptyResponse{}.toJson().contains(L("ok")));
+    QCOMPARE(json::decode<APIErrorPayload>(R"({"error":"无权限"})").error, QStringLiteral("无权限"));
+    QVERIFY_THROWS_EXCEPTION(DecodingError, json::decode<APIErrorPayload>(R"({"error":404})"));
+    QVERIFY_THROWS_EXCEPTION(DecodingError, json::decode<APIErrorPayload>(R"({"message":"x"})"));
+}
+
+QTEST_GUILESS_MAIN(TestJson)
+#include "test_json.moc"

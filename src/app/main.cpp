@@ -1,13 +1,18 @@
+#include "api/APIClient.h"
+#include "common/Theme.h"
+#include "shell/RootView.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quillory"));
-    window.setMinimumSize(980, 680);
+    Theme::install();
+
+    // An unusable TAVIK_API_BASE_URL does not stop the program: the first bootstrap reports it.
+    RootView window(APIClient::shared());
+    window.resize(1180, 780);
     window.show();
     return QApplication::exec();
 }

@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <concepts>
+#include <limits>
 #include <optional>
 #include <type_traits>
 
@@ -60,13 +61,15 @@ concept WireEnum = std::is_enum_v<T> && requires(const QString &s, T &e) {
     { toWire(e) } -> std::same_as<QString>;
 };
 
+// read() takes a reference into the parsed document rather than a QJsonValue: copying each
+// field out as a QJsonValue cost a refcount round trip per field on large answers.
 template<typename T>
 struct Value;
 
 template<>
 struct Value<QString>
 {
-    static QString read(const QJsonValue &v)
+    static QString read(QJsonValueConstRef v)
     {
         if (!v.isString()) {
             throw DecodingError(QStringLiteral("expected a string"));
@@ -79,7 +82,7 @@ struct Value<QString>
 template<>
 struct Value<bool>
 {
-    static bool read(const QJsonValue &v)
+    static bool read(QJsonValueConstRef v)
     {
         if (!v.isBool()) {
             throw DecodingError(QStringLiteral("expected true or false"));
@@ -92,7 +95,7 @@ struct Value<bool>
 template<>
 struct Value<qint64>
 {
-    static qint64 read(const QJsonValue &v)
+    static qint64 read(QJsonValueConstRef v)
     {
         if (!v.isDouble()) {
             throw DecodingError(QStringLiteral("expected a number"));
@@ -114,7 +117,7 @@ struct Value<qint64>
 template<>
 struct Value<int>
 {
-    static int read(const QJsonValue &v)
+    static int read(QJsonValueConstRef v)
     {
         const qint64 i = Value<qint64>::read(v);
         if (i < std::numeric_limits<int>::min() || i > std::numeric_limits<int>::max()) {
@@ -128,7 +131,7 @@ struct Value<int>
 template<Record T>
 struct Value<T>
 {
-    static T read(const QJsonValue &v)
+    static T read(QJsonValueConstRef v)
     {
         if (!v.isObject()) {
             throw DecodingError(QStringLiteral("expected an object"));
@@ -141,7 +144,7 @@ struct Value<T>
 template<WireEnum T>
 struct Value<T>
 {
-    static T read(const QJsonValue &v)
+    static T read(QJsonValueConstRef v)
     {
         T e{};
         if (!fromWire(Value<QString>::read(v), e)) {
@@ -155,7 +158,7 @@ struct Value<T>
 template<typename E>
 struct Value<QList<E>>
 {
-    static QList<E> read(const QJsonValue &v)
+    static QList<E> read(QJsonValueConstRef v)
     {
         if (!v.isArray()) {
             throw DecodingError(QStringLiteral("expected an array"));
@@ -163,11 +166,13 @@ struct Value<QList<E>>
         const QJsonArray array = v.toArray();
         QList<E> out;
         out.reserve(array.size());
-        for (qsizetype i = 0; i < array.size(); ++i) {
+        const auto begin = array.constBegin();
+        const auto end = array.constEnd();
+        for (auto it = begin; it != end; ++it) {
             try {
-                out.append(Value<E>::read(array.at(i)));
+                out.append(Value<E>::read(*it));
             } catch (DecodingError &e) {
-                e.prependIndex(i);
+                e.prependIndex(it - begin);
                 throw;
             }
         }
@@ -189,36 +194,40 @@ class Reader
 public:
     explicit Reader(const QJsonObject &object)
         : m_object(object)
+        , m_end(object.constEnd())
     {
     }
+    // The reader keeps a reference: a temporary object would dangle.
+    explicit Reader(QJsonObject &&) = delete;
 
     template<typename T>
     T required(QLatin1StringView key) const
     {
-        const QJsonValue v = m_object.value(key);
-        if (v.isUndefined() || v.isNull()) {
-            throw DecodingError(v.isNull() ? QStringLiteral("null in a required field")
-                                           : QStringLiteral("missing required field"),
-                                QString(key));
+        const auto it = m_object.constFind(key);
+        if (it == m_end) {
+            throw DecodingError(QStringLiteral("missing required field"), QString(key));
         }
-        return guarded<T>(key, v);
+        if (it->isNull()) {
+            throw DecodingError(QStringLiteral("null in a required field"), QString(key));
+        }
+        return guarded<T>(key, *it);
     }
 
     template<typename T>
     std::optional<T> optional(QLatin1StringView key) const
     {
-        const QJsonValue v = m_object.value(key);
-        if (v.isUndefined() || v.isNull()) {
+        const auto it = m_object.constFind(key);
+        if (it == m_end || it->isNull()) {
             return std::nullopt;
         }
-        return guarded<T>(key, v);
+        return guarded<T>(key, *it);
     }
 
     const QJsonObject &object() const { return m_object; }
 
 private:
     template<typename T>
-    static T guarded(QLatin1StringView key, const QJsonValue &v)
+    static T guarded(QLatin1StringView key, QJsonValueConstRef v)
     {
         try {
             return Value<T>::read(v);
@@ -229,6 +238,7 @@ private:
     }
 
     const QJsonObject &m_object;
+    const QJsonObject::const_iterator m_end;
 };
 
 class Writer

@@ -1,0 +1,863 @@
+#include "APIClient.h"
+
+#include "api/KeychainTokenStore.h"
+
+#include <QCoreApplication>
+#include <QCoro/QCoroNetworkReply>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+#include <QUuid>
+
+using L = QLatin1StringView;
+
+namespace {
+
+constexpr int requestTimeoutMs = 30 * 1000;
+constexpr int downloadTimeoutMs = 120 * 1000;
+constexpr int uploadTimeoutMs = 180 * 1000;
+
+const QString productionBaseURL = QStringLiteral("https://api.quillory.example");
+
+struct ReplyDeleter
+{
+    void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
+};
+using ReplyHandle = std::unique_ptr<QNetworkReply, ReplyDeleter>;
+
+// An answer the service gave: its status and whole body.
+struct Answer
+{
+    int status = 0;
+    QByteArray body;
+
+    bool succeeded() const { return status >= 200 && status <= 299; }
+};
+
+QByteArray utf8Query(std::initializer_list<std::pair<L, QString>> items)
+{
+    QString query;
+    for (const auto &[name, value] : items) {
+        if (!query.isEmpty()) {
+            query += QLatin1Char('&');
+        }
+        query += name + QLatin1Char('=') + APIClient::encodeQueryValue(value);
+    }
+    return query.toUtf8();
+}
+
+bool isNetworkLayerFailure(QNetworkReply::NetworkError error)
+{
+    // 1–99: the connection itself (refused, closed, time-out, cancelled, TLS, …).
+    return error > QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError;
+}
+
+// Waits for the reply and turns it into an HTTP answer, or throws for anything that is not one.
+QCoro::Task<Answer> finish(ReplyHandle reply)
+{
+    co_await reply.get();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = reply->error();
+    if (!status.isValid() || isNetworkLayerFailure(error)) {
+        if (error != QNetworkReply::NoError) {
+            throw TransportError(error, reply->errorString());
+        }
+        throw APIClientError::invalidResponse();
+    }
+    co_return Answer{status.toInt(), reply->readAll()};
+}
+
+// The service's own message in a refused answer, when the body is an error payload.
+std::optional<QString> serviceErrorText(const QByteArray &body)
+{
+    try {
+        return json::decode<APIErrorPayload>(body).error;
+    } catch (const DecodingError &) {
+        return std::nullopt;
+    }
+}
+
+QCoro::Task<> clearIgnoringFailure(std::shared_ptr<AccessTokenStoring> store)
+{
+    try {
+        co_await store->clear();
+    } catch (...) {
+        // The answer decides the outcome; a keychain that refuses to clear changes nothing about it.
+    }
+}
+
+void setBearer(QNetworkRequest &request, const std::optional<QString> &token)
+{
+    if (token) {
+        request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
+    }
+}
+
+QNetworkAccessManager &usableNetwork(const QPointer<QNetworkAccessManager> &network)
+{
+    if (!network) {
+        throw TransportError(QNetworkReply::OperationCanceledError, QStringLiteral("请求已取消"));
+    }
+    return *network;
+}
+
+QString replaceSeparators(QString text)
+{
+    text.replace(QLatin1Char('/'), QLatin1Char('-'));
+    text.replace(QLatin1Char('\\'), QLatin1Char('-'));
+    return text;
+}
+
+QByteArray headerSafeFileName(const QString &name)
+{
+    QByteArray bytes = name.toUtf8();
+    bytes.replace('"', "%22");
+    bytes.replace('\r', "%0D");
+    bytes.replace('\n', "%0A");
+    return bytes;
+}
+
+bool isUsableBaseURL(const QUrl &url)
+{
+    return url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty();
+}
+
+QString configurationMessage(const QString &value)
+{
+    return QStringLiteral("环境变量 TAVIK_API_BASE_URL 不是有效的网址：“%1”").arg(value);
+}
+
+QString readableFileError(const QString &format, const QString &path, const QString &reason)
+{
+    return format.arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Configuration
+
+QString APIClient::productionHost()
+{
+    return QStringLiteral("api.quillory.example");
+}
+
+bool APIClient::blocksProductionSetting(const std::optional<QByteArray> &value)
+{
+    return value && *value == QByteArrayLiteral("1");
+}
+
+APIClient::BaseURLSetting APIClient::baseURLSetting(const std::optional<QString> &value)
+{
+    if (!value) {
+        return {QUrl(productionBaseURL), {}};
+    }
+    const QUrl url(*value, QUrl::StrictMode);
+    if (!isUsableBaseURL(url)) {
+        return {url, configurationMessage(*value)};
+    }
+    return {url, {}};
+}
+
+APIClient &APIClient::shared()
+{
+    static APIClient *const instance = [] {
+        const BaseURLSetting base =
+            baseURLSetting(qEnvironmentVariableIsSet("TAVIK_API_BASE_URL")
+                               ? std::optional<QString>(qEnvironmentVariable("TAVIK_API_BASE_URL"))
+                               : std::nullopt);
+        const bool blocks =
+            blocksProductionSetting(qEnvironmentVariableIsSet("TAVIK_BLOCK_PRODUCTION")
+                                        ? std::optional<QByteArray>(qgetenv("TAVIK_BLOCK_PRODUCTION"))
+                                        : std::nullopt);
+        auto store = std::make_shared<KeychainTokenStore>(QString(KeychainTokenStore::defaultService),
+                                                          QString(KeychainTokenStore::defaultAccount));
+        auto *client = new APIClient(base.url, std::move(store), blocks, QCoreApplication::instance());
+        if (!base.error.isEmpty()) {
+            client->m_configurationError = base.error;
+        }
+        return client;
+    }();
+    return *instance;
+}
+
+APIClient::APIClient(QUrl baseURL, std::shared_ptr<AccessTokenStoring> tokenStore, bool blocksProduction,
+                     QObject *parent)
+    : QObject(parent)
+    , m_baseURL(std::move(baseURL))
+    , m_tokenStore(std::move(tokenStore))
+    , m_blocksProduction(blocksProduction)
+    , m_network(new QNetworkAccessManager(this))
+{
+    if (!isUsableBaseURL(m_baseURL)) {
+        m_configurationError = configurationMessage(m_baseURL.toString());
+    }
+}
+
+QUrl APIClient::baseURL() const
+{
+    return m_baseURL;
+}
+
+bool APIClient::blocksProduction() const
+{
+    return m_blocksProduction;
+}
+
+AccessTokenStoring &APIClient::tokenStore() const
+{
+    return *m_tokenStore;
+}
+
+QNetworkAccessManager &APIClient::network()
+{
+    return *m_network;
+}
+
+QString APIClient::configurationError() const
+{
+    return m_configurationError;
+}
+
+void APIClient::setUploadSizeLimit(qint64 bytes)
+{
+    m_uploadSizeLimit = bytes;
+}
+
+// ---------------------------------------------------------------------------------------------
+// URLs and the guard
+
+QString APIClient::encodeQueryValue(const QString &value)
+{
+    // Unreserved characters always stay; of the rest of the query set, keep what cannot change
+    // the query's structure.
+    static const QByteArray kept = QByteArrayLiteral("!$'()*,;:@/?");
+    return QString::fromLatin1(value.toUtf8().toPercentEncoding(kept));
+}
+
+std::optional<QUrl> APIClient::requestURL(const QString &path) const
+{
+    if (!m_configurationError.isEmpty()) {
+        return std::nullopt;
+    }
+    QUrl url;
+    if (path.startsWith(QLatin1Char('/'))) {
+        // Built by hand so the query reaches the wire exactly as the caller encoded it.
+        const QByteArray origin =
+            m_baseURL.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toEncoded();
+        url = QUrl::fromEncoded(origin + path.toUtf8(), QUrl::StrictMode);
+    } else {
+        const QUrl reference = QUrl::fromEncoded(path.toUtf8(), QUrl::StrictMode);
+        if (!reference.isValid()) {
+            return std::nullopt;
+        }
+        url = m_baseURL.resolved(reference);
+    }
+    if (!url.isValid() || url.host().isEmpty()) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+std::optional<QUrl> APIClient::assetURL(const QString &query) const
+{
+    if (!m_configurationError.isEmpty()) {
+        return std::nullopt;
+    }
+    QByteArray path = m_baseURL.path(QUrl::FullyEncoded).toUtf8();
+    while (path.endsWith('/')) {
+        path.chop(1);
+    }
+    path += "/api/assets";
+    QByteArray encoded =
+        m_baseURL.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toEncoded() + path;
+    if (!query.isEmpty()) {
+        encoded += '?' + query.toUtf8();
+    }
+    const QUrl url = QUrl::fromEncoded(encoded, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+void APIClient::assertAllowed(bool blocksProduction, const QUrl &url)
+{
+    if (!blocksProduction || url.host().isEmpty()) {
+        return;
+    }
+    if (url.host().toLower() == productionHost()) {
+        throw APIClientError::server(QStringLiteral("本地验收已阻止连接正式环境"));
+    }
+}
+
+QString APIClient::lotteryPath(const QString &projectID, const QString &itemID) const
+{
+    return QStringLiteral("/api/lottery?projectId=") + encodeQueryValue(projectID) +
+           QStringLiteral("&itemId=") + encodeQueryValue(itemID);
+}
+
+APIClient::RequestContext APIClient::context() const
+{
+    return RequestContext{m_tokenStore, m_network, m_blocksProduction};
+}
+
+// ---------------------------------------------------------------------------------------------
+// The request routine
+
+QCoro::Task<QByteArray> APIClient::sendForBody(QString path, QByteArray method,
+                                               std::optional<QByteArray> body, bool authenticated)
+{
+    const std::optional<QUrl> url = requestURL(path);
+    if (!url) {
+        throw APIClientError::invalidResponse();
+    }
+    const RequestContext ctx = context();
+
+    QNetworkRequest request(*url);
+    request.setTransferTimeout(requestTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setRawHeader("Accept", "application/json");
+    if (authenticated) {
+        setBearer(request, co_await ctx.tokenStore->read());
+    }
+    if (body) {
+        request.setRawHeader("Content-Type", "application/json");
+    }
+    assertAllowed(ctx.blocksProduction, *url);
+
+    QNetworkAccessManager &network = usableNetwork(ctx.network);
+    // GET and DELETE go without a body; the other methods always carry one (maybe empty) so the
+    // request has a Content-Length, which servers demand of them.
+    const bool bodiless = !body && (method == "GET" || method == "DELETE" || method == "HEAD");
+    ReplyHandle reply(bodiless ? network.sendCustomRequest(request, method, static_cast<QIODevice *>(nullptr))
+                               : network.sendCustomRequest(request, method, body.value_or(QByteArray())));
+    const Answer answer = co_await finish(std::move(reply));
+    if (answer.succeeded()) {
+        co_return answer.body;
+    }
+    if (answer.status == 401) {
+        co_await clearIgnoringFailure(ctx.tokenStore);
+    }
+    throw APIClientError::server(
+        serviceErrorText(answer.body).value_or(QStringLiteral("请求失败（%1）").arg(answer.status)));
+}
+
+QCoro::Task<> APIClient::sendEmpty(QString path, QByteArray method, QByteArray body)
+{
+    co_await send<EmptyResponse>(std::move(path), std::move(method), std::move(body), true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Endpoint catalogue
+
+namespace {
+
+QString projectQuery(const QString &base, const QString &projectID)
+{
+    return base + QStringLiteral("?projectId=") + APIClient::encodeQueryValue(projectID);
+}
+
+const QByteArray methodGet = QByteArrayLiteral("GET");
+const QByteArray methodPost = QByteArrayLiteral("POST");
+const QByteArray methodPut = QByteArrayLiteral("PUT");
+const QByteArray methodPatch = QByteArrayLiteral("PATCH");
+const QByteArray methodDelete = QByteArrayLiteral("DELETE");
+
+} // namespace
+
+QCoro::Task<> APIClient::requestCode(QString phone)
+{
+    const QByteArray body = json::serialize(json::Writer().put(L("phone"), phone).object());
+    co_await send<EmptyResponse>(QStringLiteral("/api/auth/request-code"), methodPost, body, false);
+}
+
+QCoro::Task<> APIClient::login(QString phone, QString code, QString name)
+{
+    const std::shared_ptr<AccessTokenStoring> store = m_tokenStore;
+    const QByteArray body = json::serialize(
+        json::Writer().put(L("phone"), phone).put(L("code"), code).put(L("name"), name).object());
+    const LoginResponse response =
+        co_await send<LoginResponse>(QStringLiteral("/api/auth/verify-code"), methodPost, body, false);
+    co_await store->save(response.accessToken);
+}
+
+QCoro::Task<SessionResponse> APIClient::session()
+{
+    return send<SessionResponse>(QStringLiteral("/api/session"), methodGet, std::nullopt, true);
+}
+
+QCoro::Task<NicknameMutationResponse> APIClient::updateNickname(QString nickname)
+{
+    const QByteArray body = json::serialize(json::Writer().put(L("nickname"), nickname).object());
+    return send<NicknameMutationResponse>(QStringLiteral("/api/session"), methodPatch, body, true);
+}
+
+QCoro::Task<ProjectsResponse> APIClient::projects()
+{
+    return send<ProjectsResponse>(QStringLiteral("/api/projects"), methodGet, std::nullopt, true);
+}
+
+QCoro::Task<CreateProjectResponse> APIClient::createProject(QString name, QString eventDate,
+                                                            QString startTime)
+{
+    const CreateProjectPayload payload{name, eventDate, startTime};
+    return send<CreateProjectResponse>(QStringLiteral("/api/projects"), methodPost, json::encode(payload),
+                                       true);
+}
+
+QCoro::Task<RundownItemMutationResponse> APIClient::addRundownItem(QString projectID)
+{
+    return send<RundownItemMutationResponse>(projectQuery(QStringLiteral("/api/rundown-items"), projectID),
+                                             methodPost, std::nullopt, true);
+}
+
+QCoro::Task<RundownImportPreview> APIClient::previewRundownImport(QString projectID, QByteArray content)
+{
+    return send<RundownImportPreview>(projectQuery(QStringLiteral("/api/rundown-import"), projectID),
+                                      methodPost, json::encode(RundownImportPayload::fromContent(content)),
+                                      true);
+}
+
+QCoro::Task<> APIClient::replaceRundown(QString projectID, QList<RundownItem> items)
+{
+    return sendEmpty(projectQuery(QStringLiteral("/api/project"), projectID), methodPut,
+                     json::encode(RundownReplacePayload{std::move(items)}));
+}
+
+QCoro::Task<RundownExportResponse> APIClient::exportRundown(QString projectID)
+{
+    return send<RundownExportResponse>(projectQuery(QStringLiteral("/api/rundown-export"), projectID),
+                                       methodGet, std::nullopt, true);
+}
+
+QCoro::Task<ProjectDetailResponse> APIClient::project(QString id)
+{
+    return send<ProjectDetailResponse>(projectQuery(QStringLiteral("/api/project"), id), methodGet,
+                                       std::nullopt, true);
+}
+
+QCoro::Task<WorkItemsSnapshot> APIClient::workItems(QString projectID)
+{
+    return send<WorkItemsSnapshot>(projectQuery(QStringLiteral("/api/work-items"), projectID), methodGet,
+                                   std::nullopt, true);
+}
+
+QCoro::Task<WorkItemMutationResponse> APIClient::createWorkItem(QString projectID, WorkItemKind kind,
+                                                                QString itemID, QString assigneeMemberID,
+                                                                QString title, QString description,
+                                                                WorkItemPriority priority)
+{
+    const WorkItemCreatePayload payload{kind, itemID, assigneeMemberID, title, description, priority, true};
+    return send<WorkItemMutationResponse>(projectQuery(QStringLiteral("/api/work-items"), projectID),
+                                          methodPost, json::encode(payload), true);
+}
+
+QCoro::Task<WorkItemMutationResponse> APIClient::updateWorkItem(QString projectID, QString id,
+                                                                WorkItemPatch patch)
+{
+    const WorkItemMutationPayload payload{id, patch};
+    return send<WorkItemMutationResponse>(projectQuery(QStringLiteral("/api/work-items"), projectID),
+                                          methodPatch, json::encode(payload), true);
+}
+
+QCoro::Task<LiveControlResponse> APIClient::liveAction(QString projectID, QString itemID, QString action)
+{
+    const LiveActionPayload payload{action, itemID};
+    return send<LiveControlResponse>(projectQuery(QStringLiteral("/api/project"), projectID), methodPatch,
+                                     json::encode(payload), true);
+}
+
+QCoro::Task<LiveControlResponse> APIClient::resetLive(QString projectID)
+{
+    return send<LiveControlResponse>(projectQuery(QStringLiteral("/api/project"), projectID), methodPatch,
+                                     json::encode(ResetLivePayload{true}), true);
+}
+
+QCoro::Task<ProjectMutationResponse> APIClient::freezeFlow(QString projectID, bool frozen)
+{
+    return send<ProjectMutationResponse>(projectQuery(QStringLiteral("/api/project"), projectID), methodPatch,
+                                         json::encode(FreezeFlowPayload{frozen}), true);
+}
+
+QCoro::Task<> APIClient::updateItem(QString projectID, QString itemID, RundownItemPatch patch)
+{
+    return sendEmpty(projectQuery(QStringLiteral("/api/project"), projectID), methodPatch,
+                     json::encode(ItemMutationPayload{itemID, patch}));
+}
+
+QCoro::Task<> APIClient::reorderItems(QString projectID, QStringList itemIDs)
+{
+    return sendEmpty(projectQuery(QStringLiteral("/api/project"), projectID), methodPatch,
+                     json::encode(ItemOrderPayload::fromItemIDs(itemIDs)));
+}
+
+QCoro::Task<PerformerGroupMutationResponse> APIClient::decidePerformerGroup(QString projectID, QString name,
+                                                                            QString decision)
+{
+    return send<PerformerGroupMutationResponse>(
+        projectQuery(QStringLiteral("/api/groups"), projectID), methodPatch,
+        json::encode(GroupActionPayload::decide(name, decision)), true);
+}
+
+QCoro::Task<PerformerGroupMutationResponse>
+APIClient::updatePerformerGroupMember(QString projectID, QString groupID, QString memberID, bool add)
+{
+    return send<PerformerGroupMutationResponse>(
+        projectQuery(QStringLiteral("/api/groups"), projectID), methodPatch,
+        json::encode(GroupActionPayload::memberChange(groupID, memberID, add)), true);
+}
+
+QCoro::Task<CheckInResponse> APIClient::checkIn(QString projectID, QString memberID, bool checkedIn)
+{
+    return send<CheckInResponse>(projectQuery(QStringLiteral("/api/checkin"), projectID), methodPatch,
+                                 json::encode(CheckInPayload{memberID, checkedIn}), true);
+}
+
+QCoro::Task<> APIClient::updateMember(QString projectID, ProjectMember member, QString name, QString role,
+                                      QString detail, QString passAreas)
+{
+    const MemberUpdatePayload payload{member.id, name, role, detail, passAreas};
+    return sendEmpty(projectQuery(QStringLiteral("/api/members"), projectID), methodPatch,
+                     json::encode(payload));
+}
+
+QCoro::Task<InvitationResponse> APIClient::createInvitation(QString projectID, QString name, QString role,
+                                                            std::optional<QString> phone,
+                                                            std::optional<QString> itemID,
+                                                            std::optional<QString> field,
+                                                            std::optional<QString> groupID)
+{
+    const InvitationCreatePayload payload{projectID, name, role, phone, itemID, field, groupID};
+    return send<InvitationResponse>(QStringLiteral("/api/invitations"), methodPost, json::encode(payload),
+                                    true);
+}
+
+QCoro::Task<> APIClient::sendInvitationSMS(QString token, QString phone)
+{
+    InvitationSMSPayload payload;
+    payload.token = token;
+    payload.phone = phone;
+    return sendEmpty(QStringLiteral("/api/invitations"), methodPost, json::encode(payload));
+}
+
+QCoro::Task<LotteryState> APIClient::lottery(QString projectID, QString itemID)
+{
+    return send<LotteryState>(lotteryPath(projectID, itemID), methodGet, std::nullopt, true);
+}
+
+namespace {
+
+LotteryActionPayload lotteryCommand(const QString &action)
+{
+    LotteryActionPayload payload;
+    payload.action = action;
+    return payload;
+}
+
+} // namespace
+
+QCoro::Task<LotteryMutationResponse> APIClient::saveLottery(QString projectID, QString itemID, QString mode,
+                                                            QList<LotteryPrize> prizes)
+{
+    LotteryActionPayload payload = lotteryCommand(QStringLiteral("save"));
+    payload.mode = mode;
+    payload.prizes = std::move(prizes);
+    return lotteryAction(projectID, itemID, std::move(payload));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::setLotteryScreen(QString projectID, QString itemID,
+                                                                 QString mode)
+{
+    LotteryActionPayload payload = lotteryCommand(QStringLiteral("screen"));
+    payload.mode = mode;
+    return lotteryAction(projectID, itemID, std::move(payload));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::setLotteryMode(QString projectID, QString itemID,
+                                                               QString mode)
+{
+    LotteryActionPayload payload = lotteryCommand(QStringLiteral("mode"));
+    payload.mode = mode;
+    return lotteryAction(projectID, itemID, std::move(payload));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::setLotteryEntry(QString projectID, QString itemID, bool open)
+{
+    LotteryActionPayload payload = lotteryCommand(QStringLiteral("entry"));
+    payload.open = open;
+    return lotteryAction(projectID, itemID, std::move(payload));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::startLotteryDraw(QString projectID, QString itemID,
+                                                                 QString prizeID)
+{
+    LotteryActionPayload payload = lotteryCommand(QStringLiteral("drawStart"));
+    payload.prizeId = prizeID;
+    return lotteryAction(projectID, itemID, std::move(payload));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::stopLotteryDraw(QString projectID, QString itemID)
+{
+    return lotteryAction(projectID, itemID, lotteryCommand(QStringLiteral("drawStop")));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::resetLotteryRehearsal(QString projectID, QString itemID)
+{
+    return lotteryAction(projectID, itemID, lotteryCommand(QStringLiteral("resetRehearsal")));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::markLotteryNoShow(QString projectID, QString itemID,
+                                                                  QString winID)
+{
+    LotteryActionPayload payload = lotteryCommand(QStringLiteral("noShow"));
+    payload.winId = winID;
+    return lotteryAction(projectID, itemID, std::move(payload));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::claimLottery(QString projectID, QString itemID, QString phone)
+{
+    LotteryActionPayload payload = lotteryCommand(QStringLiteral("claim"));
+    payload.phone = phone;
+    return lotteryAction(projectID, itemID, std::move(payload));
+}
+
+QCoro::Task<AdminOverviewResponse> APIClient::adminOverview()
+{
+    return send<AdminOverviewResponse>(QStringLiteral("/api/admin?view=overview"), methodGet, std::nullopt,
+                                       true);
+}
+
+QCoro::Task<AdminUsersResponse> APIClient::adminUsers()
+{
+    return send<AdminUsersResponse>(QStringLiteral("/api/admin?view=users"), methodGet, std::nullopt, true);
+}
+
+QCoro::Task<AdminProjectsResponse> APIClient::adminProjects()
+{
+    return send<AdminProjectsResponse>(QStringLiteral("/api/admin?view=projects"), methodGet, std::nullopt,
+                                       true);
+}
+
+QCoro::Task<AdminProjectDetailResponse> APIClient::adminProject(QString id)
+{
+    return send<AdminProjectDetailResponse>(
+        QStringLiteral("/api/admin?view=project&id=") + encodeQueryValue(id), methodGet, std::nullopt, true);
+}
+
+QCoro::Task<AdminAssetsResponse> APIClient::adminAssets()
+{
+    return send<AdminAssetsResponse>(QStringLiteral("/api/admin?view=assets"), methodGet, std::nullopt, true);
+}
+
+QCoro::Task<AdminLogsResponse> APIClient::adminLogs()
+{
+    return send<AdminLogsResponse>(QStringLiteral("/api/admin?view=logs"), methodGet, std::nullopt, true);
+}
+
+namespace {
+
+AdminActionPayload adminAction(const QString &action, const QString &id)
+{
+    return AdminActionPayload{action, id, std::nullopt, std::nullopt};
+}
+
+} // namespace
+
+QCoro::Task<> APIClient::setAdminAccountStatus(QString id, QString status)
+{
+    AdminActionPayload payload = adminAction(QStringLiteral("accountStatus"), id);
+    payload.status = status;
+    return sendEmpty(QStringLiteral("/api/admin"), methodPatch, json::encode(payload));
+}
+
+QCoro::Task<> APIClient::setAdminProjectStatus(QString id, QString status)
+{
+    AdminActionPayload payload = adminAction(QStringLiteral("projectStatus"), id);
+    payload.status = status;
+    return sendEmpty(QStringLiteral("/api/admin"), methodPatch, json::encode(payload));
+}
+
+QCoro::Task<> APIClient::transferAdminProject(QString id, QString targetAccountID)
+{
+    AdminActionPayload payload = adminAction(QStringLiteral("transferProject"), id);
+    payload.targetAccountId = targetAccountID;
+    return sendEmpty(QStringLiteral("/api/admin"), methodPatch, json::encode(payload));
+}
+
+QCoro::Task<> APIClient::archiveAdminAsset(QString id)
+{
+    return sendEmpty(QStringLiteral("/api/admin"), methodPatch,
+                     json::encode(adminAction(QStringLiteral("archiveAsset"), id)));
+}
+
+QCoro::Task<> APIClient::restoreAdminAsset(QString id)
+{
+    return sendEmpty(QStringLiteral("/api/admin"), methodPatch,
+                     json::encode(adminAction(QStringLiteral("restoreAsset"), id)));
+}
+
+QCoro::Task<LotteryMutationResponse> APIClient::lotteryAction(QString projectID, QString itemID,
+                                                              LotteryActionPayload payload)
+{
+    return send<LotteryMutationResponse>(lotteryPath(projectID, itemID), methodPost, json::encode(payload),
+                                         true);
+}
+
+QCoro::Task<> APIClient::confirmNotice(QString projectID)
+{
+    return sendEmpty(projectQuery(QStringLiteral("/api/operations"), projectID), methodPatch,
+                     json::encode(OperationActionPayload{}));
+}
+
+QCoro::Task<OperationsMutationResponse> APIClient::saveOperations(QString projectID,
+                                                                  ProjectOperations operations)
+{
+    return send<OperationsMutationResponse>(
+        projectQuery(QStringLiteral("/api/operations"), projectID), methodPatch,
+        json::encode(SaveOperationsPayload::fromOperations(operations)), true);
+}
+
+QCoro::Task<> APIClient::saveMakeupShift(QString projectID, MakeupShift shift)
+{
+    return sendEmpty(projectQuery(QStringLiteral("/api/operations"), projectID), methodPatch,
+                     json::encode(MakeupShiftPayload::fromShift(shift)));
+}
+
+QCoro::Task<> APIClient::saveMakeup(QString projectID, MakeupAssignment assignment)
+{
+    return sendEmpty(projectQuery(QStringLiteral("/api/operations"), projectID), methodPatch,
+                     json::encode(MakeupAssignmentPayload::fromAssignment(assignment)));
+}
+
+QCoro::Task<> APIClient::logout()
+{
+    try {
+        co_await send<EmptyResponse>(QStringLiteral("/api/session"), methodDelete, std::nullopt, true);
+    } catch (...) {
+        // Signing out goes on locally whatever the service says.
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Assets
+
+QString APIClient::assetFileName(const QString &projectID, const QString &itemID, const QString &category,
+                                 const QString &filename)
+{
+    return QStringLiteral("tavik-") + replaceSeparators(projectID) + QLatin1Char('-') +
+           replaceSeparators(itemID) + QLatin1Char('-') + replaceSeparators(category) + QLatin1Char('-') +
+           replaceSeparators(filename);
+}
+
+QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID, QString category,
+                                              QString filename)
+{
+    const std::optional<QUrl> url =
+        assetURL(QString::fromUtf8(utf8Query({{L("projectId"), projectID},
+                                              {L("itemId"), itemID},
+                                              {L("category"), category},
+                                              {L("inline"), QStringLiteral("1")}})));
+    if (!url) {
+        throw APIClientError::invalidResponse();
+    }
+    const RequestContext ctx = context();
+
+    QNetworkRequest request(*url);
+    request.setTransferTimeout(downloadTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    setBearer(request, co_await ctx.tokenStore->read());
+    assertAllowed(ctx.blocksProduction, *url);
+
+    ReplyHandle reply(usableNetwork(ctx.network).get(request));
+    const Answer answer = co_await finish(std::move(reply));
+    if (!answer.succeeded()) {
+        if (answer.status == 401) {
+            co_await clearIgnoringFailure(ctx.tokenStore);
+        }
+        throw APIClientError::server(QStringLiteral("素材读取失败（%1）").arg(answer.status));
+    }
+
+    const QDir temp(QDir::tempPath());
+    const QString target = temp.filePath(assetFileName(projectID, itemID, category, filename));
+    // The name has no separators, but the target must never leave the temporary folder.
+    if (QFileInfo(target).dir().canonicalPath() != temp.canonicalPath()) {
+        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
+                                          QStringLiteral("位置不在临时文件夹中")));
+    }
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size() || !file.commit()) {
+        throw FileError(
+            readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, file.errorString()));
+    }
+    co_return target;
+}
+
+QCoro::Task<AssetUploadResponse> APIClient::uploadAsset(QString projectID, QString itemID, QString category,
+                                                        QString filePath, qint64 durationSeconds)
+{
+    const std::optional<QUrl> url = assetURL({});
+    if (!url) {
+        throw APIClientError::invalidResponse();
+    }
+    const RequestContext ctx = context();
+
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw FileError(
+            readableFileError(QStringLiteral("无法读取文件“%1”：%2"), filePath, file.errorString()));
+    }
+    // Measured before reading, so an oversized file is never loaded.
+    const qint64 size = file.size();
+    if (size <= 0 || size > m_uploadSizeLimit) {
+        throw APIClientError::server(QStringLiteral("文件为空或超过 200MB"));
+    }
+    const QByteArray content = file.read(size);
+    if (file.error() != QFileDevice::NoError) {
+        throw FileError(
+            readableFileError(QStringLiteral("无法读取文件“%1”：%2"), filePath, file.errorString()));
+    }
+    if (content.isEmpty()) {
+        throw APIClientError::server(QStringLiteral("文件为空或超过 200MB"));
+    }
+    file.close();
+
+    const QByteArray boundary =
+        "TavikBoundary-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toLatin1();
+    const QByteArray crlf = "\r\n";
+    QByteArray body;
+    body.reserve(content.size() + 1024);
+    const auto field = [&](const char *name, const QString &value) {
+        body += "--" + boundary + crlf + "Content-Disposition: form-data; name=\"" + name + '"' + crlf +
+                crlf + value.toUtf8() + crlf;
+    };
+    field("projectId", projectID);
+    field("itemId", itemID);
+    field("category", category);
+    field("durationSeconds", QString::number(std::max<qint64>(durationSeconds, 0)));
+    const QByteArray mediaType = category == QLatin1String("audio") ? "audio/*" : "video/*";
+    body += "--" + boundary + crlf + "Content-Disposition: form-data; name=\"file\"; filename=\"" +
+            headerSafeFileName(QFileInfo(filePath).fileName()) + '"' + crlf + "Content-Type: " + mediaType +
+            crlf + crlf;
+    body += content;
+    body += crlf + "--" + boundary + "--" + crlf;
+
+    QNetworkRequest request(*url);
+    request.setTransferTimeout(uploadTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setRawHeader("Accept", "application/json");
+    request.setRawHeader("Content-Type", "multipart/form-data; boundary=" + boundary);
+    setBearer(request, co_await ctx.tokenStore->read());
+    assertAllowed(ctx.blocksProduction, *url);
+
+    ReplyHandle reply(usableNetwork(ctx.network).post(request, body));
+    const Answer answer = co_await finish(std::move(reply));
+    if (answer.succeeded()) {
+        co_return json::decode<AssetUploadResponse>(answer.body);
+    }
+    throw APIClientError::server(
+        serviceErrorText(answer.body).value_or(QStringLiteral("素材上传失败（%1）").arg(answer.status)));
+}

@@ -1,0 +1,35 @@
+#include "LoadingView.h"
+
+#include "VersionLine.h"
+#include "common/Theme.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+LoadingView::LoadingView(QWidget *parent)
+    : QWidget(parent)
+{
+    auto *progress = new QProgressBar(this);
+    progress->setObjectName(QStringLiteral("loadingProgress"));
+    progress->setRange(0, 0);
+    progress->setTextVisible(false);
+    progress->setFixedWidth(180);
+
+    QLabel *caption = Theme::label(QStringLiteral("正在进入Quillory…"), Theme::TextStyle::body);
+    caption->setObjectName(QStringLiteral("loadingLabel"));
+    caption->setAlignment(Qt::AlignCenter);
+
+    // The indicator and its label form the first row, the version line the second.
+    auto *indicator = new QVBoxLayout;
+    indicator->setSpacing(8);
+    indicator->addWidget(progress, 0, Qt::AlignHCenter);
+    indicator->addWidget(caption, 0, Qt::AlignHCenter);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSpacing(12);
+    layout->addStretch(1);
+    layout->addLayout(indicator);
+    layout->addWidget(Shell::versionLineLabel(), 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+}

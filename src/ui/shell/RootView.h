@@ -1,0 +1,43 @@
+#pragma once
+
+#include "stores/AppStore.h"
+
+#include <QWidget>
+
+#include <chrono>
+
+class APIClient;
+class QVBoxLayout;
+
+// The content of a window: owns the window's session store and shows one screen per phase.
+class RootView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr QSize minimumWindowSize{980, 680};
+
+    // The bootstrap asks `client` itself, with the 8-second time-out.
+    explicit RootView(APIClient &client, QWidget *parent = nullptr);
+    RootView(SessionBootstrapClient &bootstrapClient, APIClient &client,
+             std::chrono::nanoseconds bootstrapTimeout, QWidget *parent = nullptr);
+
+    ~RootView() override;
+
+    AppStore &store() { return m_store; }
+    // The screen shown now.
+    QWidget *screen() const { return m_screen; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void showScreenForPhase();
+
+    APIClient &m_client;
+    AppStore m_store;
+    bool m_shownOnce = false;
+    std::optional<AppStore::Phase> m_screenPhase;
+    QVBoxLayout *m_layout = nullptr;
+    QWidget *m_screen = nullptr;
+};

@@ -1,0 +1,136 @@
+#include "MacOperationsEditor.h"
+
+#include "OperationsRules.h"
+#include "common/Theme.h"
+#include "stores/MacProjectDataStore.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLineEdit *field(const QString &name, const QString &value, const QString &objectName, QWidget *parent)
+{
+    auto *edit = new QLineEdit(value, parent);
+    edit->setObjectName(objectName);
+    edit->setPlaceholderText(name);
+    edit->setClearButtonEnabled(false);
+    edit->setStyleSheet(
+        QStringLiteral("QLineEdit { border: 1px solid %1; border-radius: 6px; padding: 4px 8px;"
+                       " background: %2; }")
+            .arg(Theme::css(Theme::Colour::separator), Theme::css(Theme::Colour::controlBackground)));
+    return edit;
+}
+
+QString prominentStyle()
+{
+    const QColor tint = Theme::colour(Theme::Colour::accent);
+    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
+                          " padding: 5px 14px; }"
+                          "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
+        .arg(Theme::css(tint), Theme::css(Theme::Colour::accent, 0.45));
+}
+
+} // namespace
+
+MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const ProjectOperations &current,
+                                         QWidget *parent)
+    : QDialog(parent)
+    , m_store(store)
+    , m_assemblyTime(
+          field(QStringLiteral("集合时间"), current.assemblyTime, QStringLiteral("assemblyTimeField"), this))
+    , m_checkinLocation(field(QStringLiteral("签到地点"), current.checkinLocation,
+                              QStringLiteral("checkinLocationField"), this))
+    , m_rehearsalTime(field(QStringLiteral("联排时间"), current.rehearsalTime,
+                            QStringLiteral("rehearsalTimeField"), this))
+    , m_dinnerNote(
+          field(QStringLiteral("用餐安排"), current.dinnerNote, QStringLiteral("dinnerNoteField"), this))
+    , m_noticeTitle(
+          field(QStringLiteral("公告标题"), current.noticeTitle, QStringLiteral("noticeTitleField"), this))
+    , m_noticeContent(new QPlainTextEdit(current.noticeContent, this))
+    , m_cancel(new QPushButton(QStringLiteral("取消"), this))
+    , m_publish(new QPushButton(QStringLiteral("发布最新安排"), this))
+{
+    setObjectName(QStringLiteral("operationsEditor"));
+    setWindowTitle(QStringLiteral("编辑现场安排"));
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(fixedSize);
+
+    m_noticeContent->setObjectName(QStringLiteral("noticeContentEditor"));
+    m_noticeContent->setMinimumHeight(240);
+    m_noticeContent->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_noticeContent->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Theme::setTextStyle(m_noticeContent, Theme::TextStyle::body);
+    m_noticeContent->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background: %1; border: none; border-radius: 10px;"
+                       " padding: 8px; }")
+            .arg(Theme::css(Theme::Colour::secondary, 0.06)));
+
+    m_cancel->setObjectName(QStringLiteral("operationsCancelButton"));
+    m_publish->setObjectName(QStringLiteral("operationsPublishButton"));
+    m_publish->setStyleSheet(prominentStyle());
+    m_publish->setDefault(true);
+
+    auto *times = new QHBoxLayout;
+    times->setSpacing(14);
+    times->addWidget(m_assemblyTime);
+    times->addWidget(m_checkinLocation);
+    times->addWidget(m_rehearsalTime);
+
+    auto *note = Theme::label(QStringLiteral("发布后所有成员需要重新确认收到。"), Theme::TextStyle::caption,
+                              Theme::Colour::secondary);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_cancel);
+    buttons->addStretch(1);
+    buttons->addWidget(m_publish);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setSpacing(14);
+    layout->addWidget(Theme::label(QStringLiteral("编辑现场安排"), Theme::TextStyle::title2, QFont::Bold));
+    layout->addLayout(times);
+    layout->addWidget(m_dinnerNote);
+    layout->addWidget(m_noticeTitle);
+    layout->addWidget(m_noticeContent, 1);
+    layout->addWidget(note);
+    layout->addLayout(buttons);
+
+    // What was typed is dropped; nothing is sent.
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_publish, &QPushButton::clicked, this, [this] { publish(); });
+}
+
+void MacOperationsEditor::setSaving(bool saving)
+{
+    m_saving = saving;
+    m_publish->setEnabled(!saving);
+    m_publish->setText(saving ? QStringLiteral("正在发布…") : QStringLiteral("发布最新安排"));
+}
+
+QCoro::Task<> MacOperationsEditor::publish()
+{
+    if (m_saving) {
+        co_return;
+    }
+    QPointer<MacOperationsEditor> self(this);
+    setSaving(true);
+    ProjectOperations operations = OperationsRules::publishedOperations(
+        m_noticeTitle->text(), m_noticeContent->toPlainText(), m_assemblyTime->text(),
+        m_checkinLocation->text(), m_rehearsalTime->text(), m_dinnerNote->text());
+    auto saving = m_store.saveOperations(std::move(operations));
+    const bool accepted = co_await saving;
+    if (!self) {
+        co_return;
+    }
+    setSaving(false);
+    Q_EMIT publishFinished(accepted);
+    if (accepted) {
+        accept();
+    }
+}

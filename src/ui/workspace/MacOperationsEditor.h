@@ -1,0 +1,46 @@
+#pragma once
+
+#include "models/ProjectRecords.h"
+
+#include <QCoro/QCoroTask>
+#include <QDialog>
+
+class MacProjectDataStore;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The sheet in which directors edit and publish the day's arrangements. It starts from the
+// arrangements shown when it opened and keeps what is typed while the store reloads underneath.
+// A successful publish closes it; a refused one leaves it open with the typed values.
+class MacOperationsEditor : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr QSize fixedSize{680, 560};
+
+    MacOperationsEditor(MacProjectDataStore &store, const ProjectOperations &current,
+                        QWidget *parent = nullptr);
+
+    bool isSaving() const { return m_saving; }
+    // Sends the six fields exactly as typed.
+    QCoro::Task<> publish();
+
+Q_SIGNALS:
+    void publishFinished(bool accepted);
+
+private:
+    void setSaving(bool saving);
+
+    MacProjectDataStore &m_store;
+    QLineEdit *m_assemblyTime;
+    QLineEdit *m_checkinLocation;
+    QLineEdit *m_rehearsalTime;
+    QLineEdit *m_dinnerNote;
+    QLineEdit *m_noticeTitle;
+    QPlainTextEdit *m_noticeContent;
+    QPushButton *m_cancel;
+    QPushButton *m_publish;
+    bool m_saving = false;
+};

@@ -1,0 +1,415 @@
+#include "ClientTestSupport.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace ClientTest;
+
+namespace {
+
+const QByteArray uploadAnswer =
+    R"({"ok":true,"assetId":"a1","filename":"clip.mp3","duration":3,)"
+    R"("durationSource":"audio","audioDuration":3,"videoDuration":0,"durationUpdated":true})";
+
+QString tempPathOf(const QString &name)
+{
+    return QDir(QDir::tempPath()).filePath(name);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+        return {};
+    }
+    return path;
+}
+
+// The multipart body the service expects, written out independently of the client.
+QByteArray multipart(const QByteArray &boundary, const QList<QPair<QByteArray, QByteArray>> &fields,
+                     const QByteArray &fileName, const QByteArray &mediaType, const QByteArray &content)
+{
+    QByteArray body;
+    for (const auto &[name, value] : fields) {
+        body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" +
+                value + "\r\n";
+    }
+    body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" + fileName +
+            "\"\r\nContent-Type: " + mediaType + "\r\n\r\n" + content + "\r\n--" + boundary + "--\r\n";
+    return body;
+}
+
+} // namespace
+
+class TestAssets : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void downloadNaming_data();
+    void downloadNaming();
+    void downloadReplacesTheFile();
+    void downloadRefusals_data();
+    void downloadRefusals();
+    void assetsKeepTheBasePath();
+    void uploadBody_data();
+    void uploadBody();
+    void uploadSizeLimit_data();
+    void uploadSizeLimit();
+    void uploadRefusals_data();
+    void uploadRefusals();
+    void unreadableUpload();
+    void roundTripThroughTheService();
+
+private:
+    FakeService m_fake;
+    QTemporaryDir m_dir;
+    QStringList m_written; // downloads to remove from the temporary folder
+    std::unique_ptr<Rig> m_rig;
+};
+
+void TestAssets::initTestCase()
+{
+    QVERIFY(m_fake.start());
+    QVERIFY(m_dir.isValid());
+}
+
+void TestAssets::cleanupTestCase()
+{
+    m_rig.reset();
+    m_fake.stop();
+}
+
+void TestAssets::init()
+{
+    m_fake.clearScripts();
+    m_fake.clearRequests();
+    m_rig = std::make_unique<Rig>(QUrl(m_fake.baseUrl()));
+    m_rig->store->setToken(QStringLiteral("tok"));
+}
+
+void TestAssets::cleanup()
+{
+    for (const QString &path : std::as_const(m_written)) {
+        QFile::remove(path);
+    }
+    m_written.clear();
+}
+
+void TestAssets::downloadNaming_data()
+{
+    QTest::addColumn<QString>("project");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("filename");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("slash in the name") << "p1"
+                                       << "i1"
+                                       << "audio"
+                                       << "a/b.mp3"
+                                       << "tavik-p1-i1-audio-a-b.mp3";
+    QTest::newRow("category tells audio from video") << "p1"
+                                                     << "i1"
+                                                     << "video"
+                                                     << "a/b.mp3"
+                                                     << "tavik-p1-i1-video-a-b.mp3";
+    QTest::newRow("empty name") << "p1"
+                                << "i1"
+                                << "audio"
+                                << ""
+                                << "tavik-p1-i1-audio-";
+    QTest::newRow("backslash") << "p1"
+                               << "i1"
+                               << "audio"
+                               << "a\\b.mp3"
+                               << "tavik-p1-i1-audio-a-b.mp3";
+    QTest::newRow("climbing identifiers") << "../.."
+                                          << "../x"
+                                          << "../"
+                                          << "../../etc/passwd"
+                                          << "tavik-..-..-..-x-..--..-..-etc-passwd";
+    QTest::newRow("chinese") << "演出 1"
+                             << "i1"
+                             << "audio"
+                             << "歌曲.mp3"
+                             << "tavik-演出 1-i1-audio-歌曲.mp3";
+}
+
+void TestAssets::downloadNaming()
+{
+    QFETCH(QString, project);
+    QFETCH(QString, item);
+    QFETCH(QString, category);
+    QFETCH(QString, filename);
+    QFETCH(QString, expected);
+
+    Script answer;
+    answer.body = "media bytes";
+    answer.contentType = "audio/mpeg";
+    m_fake.script("GET", "/api/assets", answer);
+    m_written << tempPathOf(expected);
+
+    SETTLE(result, m_rig->client->downloadAsset(project, item, category, filename));
+    QVERIFY2(result.succeeded(), qPrintable(result.description()));
+    QCOMPARE(*result.value, tempPathOf(expected));
+    QCOMPARE(QFileInfo(*result.value).canonicalPath(), QDir(QDir::tempPath()).canonicalPath());
+    QCOMPARE(readAll(*result.value), QByteArray("media bytes"));
+
+    const RecordedRequest request = m_fake.lastRequest();
+    QCOMPARE(request.target, "/api/assets?projectId=" + APIClient::encodeQueryValue(project).toUtf8() +
+                                 "&itemId=" + APIClient::encodeQueryValue(item).toUtf8() +
+                                 "&category=" + APIClient::encodeQueryValue(category).toUtf8() + "&inline=1");
+    QCOMPARE(request.queryItem(QStringLiteral("projectId")), project);
+    QVERIFY(request.header("Accept") != "application/json");
+    QCOMPARE(request.header("Authorization"), QByteArray("Bearer tok"));
+}
+
+void TestAssets::downloadReplacesTheFile()
+{
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "old.mp3"));
+    m_written << path;
+    QVERIFY(!writeFile(path, "a much longer earlier copy of the file").isEmpty());
+
+    Script answer;
+    answer.body = "new";
+    m_fake.script("GET", "/api/assets", answer);
+    SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", "old.mp3"));
+    QVERIFY(result.succeeded());
+    QCOMPARE(readAll(path), QByteArray("new"));
+}
+
+void TestAssets::downloadRefusals_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("tokenKept");
+
+    QTest::newRow("401 clears the token") << 401 << QByteArray(R"({"error":"登录已失效"})") << false;
+    QTest::newRow("404 error text is not read") << 404 << QByteArray(R"({"error":"素材不存在"})") << true;
+    QTest::newRow("302 is not followed") << 302 << QByteArray() << true;
+    QTest::newRow("500") << 500 << QByteArray("<html/>") << true;
+}
+
+void TestAssets::downloadRefusals()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, tokenKept);
+
+    Script answer;
+    answer.status = status;
+    answer.body = body;
+    m_fake.script("GET", "/api/assets", answer);
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "refused.mp3"));
+    m_written << path;
+    QFile::remove(path);
+
+    SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", "refused.mp3"));
+    QCOMPARE(result.kind(), QStringLiteral("server:素材读取失败（%1）").arg(status));
+    QCOMPARE(m_rig->store->token().has_value(), tokenKept);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(m_fake.requestCount(), 1);
+}
+
+// Unlike the ordinary requests, the asset routes stay under the base URL's path.
+void TestAssets::assetsKeepTheBasePath()
+{
+    Script download;
+    download.body = "x";
+    m_fake.script("GET", "/base/api/assets", download);
+    Script upload;
+    upload.body = uploadAnswer;
+    m_fake.script("POST", "/base/api/assets", upload);
+    const QString file = writeFile(m_dir.filePath(QStringLiteral("clip.mp3")), "abc");
+
+    Rig rig(QUrl(m_fake.baseUrl() + QStringLiteral("/base/")));
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "x.mp3"));
+    m_written << path;
+    SETTLE(got, rig.client->downloadAsset("p1", "i1", "audio", "x.mp3"));
+    QVERIFY(got.succeeded());
+    QCOMPARE(m_fake.lastRequest().target,
+             QByteArray("/base/api/assets?projectId=p1&itemId=i1&category=audio&inline=1"));
+    SETTLE(sent, rig.client->uploadAsset("p1", "i1", "audio", file, 1));
+    QVERIFY(sent.succeeded());
+    QCOMPARE(m_fake.lastRequest().target, QByteArray("/base/api/assets"));
+}
+
+void TestAssets::uploadBody_data()
+{
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<qint64>("duration");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("mediaType");
+    QTest::addColumn<QByteArray>("durationText");
+    QTest::addColumn<QByteArray>("headerName");
+
+    QTest::newRow("audio") << "audio" << qint64(42) << "clip.mp3" << QByteArray("audio/*") << QByteArray("42")
+                           << QByteArray("clip.mp3");
+    QTest::newRow("Audio is not audio") << "Audio" << qint64(5) << "clip.mp3" << QByteArray("video/*")
+                                        << QByteArray("5") << QByteArray("clip.mp3");
+    QTest::newRow("negative duration") << "video" << qint64(-3) << "v.mp4" << QByteArray("video/*")
+                                       << QByteArray("0") << QByteArray("v.mp4");
+    QTest::newRow("quote and line breaks") << "audio" << qint64(1) << "a\"b\r\nc.mp3" << QByteArray("audio/*")
+                                           << QByteArray("1") << QByteArray("a%22b%0D%0Ac.mp3");
+    QTest::newRow("chinese") << "audio" << qint64(7) << "歌曲.mp3" << QByteArray("audio/*") << QByteArray("7")
+                             << QString("歌曲.mp3").toUtf8();
+}
+
+void TestAssets::uploadBody()
+{
+    QFETCH(QString, category);
+    QFETCH(qint64, duration);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, mediaType);
+    QFETCH(QByteArray, durationText);
+    QFETCH(QByteArray, headerName);
+
+    Script answer;
+    answer.body = uploadAnswer;
+    m_fake.script("POST", "/api/assets", answer);
+    const QByteArray content("\x00\x01\r\n--binary\xff", 13);
+    const QString file = writeFile(m_dir.filePath(fileName), content);
+    QVERIFY(!file.isEmpty());
+
+    SETTLE(result,
+           m_rig->client->uploadAsset(QStringLiteral("p 1"), QStringLiteral("i1"), category, file, duration));
+    QVERIFY2(result.succeeded(), qPrintable(result.kind()));
+    QCOMPARE(result.value->assetId, QStringLiteral("a1"));
+
+    const RecordedRequest request = m_fake.lastRequest();
+    QCOMPARE(request.method, QByteArray("POST"));
+    QCOMPARE(request.target, QByteArray("/api/assets"));
+    QCOMPARE(request.header("Accept"), QByteArray("application/json"));
+    QCOMPARE(request.header("Authorization"), QByteArray("Bearer tok"));
+    const QByteArray contentType = request.header("Content-Type");
+    const auto match =
+        QRegularExpression(
+            QStringLiteral("^multipart/form-data; boundary=(TavikBoundary-[0-9A-F]{8}-[0-9A-F]{4}-"
+                           "[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"))
+            .match(QString::fromLatin1(contentType));
+    QVERIFY2(match.hasMatch(), contentType.constData());
+    const QByteArray boundary = match.captured(1).toLatin1();
+    const QByteArray expected = multipart(boundary,
+                                          {{"projectId", "p 1"},
+                                           {"itemId", "i1"},
+                                           {"category", category.toUtf8()},
+                                           {"durationSeconds", durationText}},
+                                          headerName, mediaType, content);
+    QCOMPARE(request.body, expected);
+}
+
+void TestAssets::uploadSizeLimit_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("sent");
+
+    QTest::newRow("empty") << 0 << false;
+    QTest::newRow("one byte") << 1 << true;
+    QTest::newRow("at the limit") << 8 << true;
+    QTest::newRow("one over") << 9 << false;
+}
+
+void TestAssets::uploadSizeLimit()
+{
+    QFETCH(int, size);
+    QFETCH(bool, sent);
+
+    Script answer;
+    answer.body = uploadAnswer;
+    m_fake.script("POST", "/api/assets", answer);
+    m_rig->client->setUploadSizeLimit(8);
+    const QString file = writeFile(m_dir.filePath(QStringLiteral("sized.bin")), QByteArray(size, 'x'));
+    QVERIFY(!file.isEmpty());
+
+    SETTLE(result, m_rig->client->uploadAsset("p1", "i1", "audio", file, 1));
+    QCOMPARE(result.kind(), sent ? QStringLiteral("ok") : QStringLiteral("server:文件为空或超过 200MB"));
+    QCOMPARE(m_fake.requestCount(), sent ? 1 : 0);
+    // Refused before the keychain was asked.
+    QCOMPARE(m_rig->store->readCount(), sent ? 1 : 0);
+}
+
+void TestAssets::uploadRefusals_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("outcome");
+
+    QTest::newRow("401 keeps the token")
+        << 401 << QByteArray(R"({"error":"登录已失效"})") << QStringLiteral("server:登录已失效");
+    QTest::newRow("401 without text") << 401 << QByteArray() << QStringLiteral("server:素材上传失败（401）");
+    QTest::newRow("413 html") << 413 << QByteArray("<html/>") << QStringLiteral("server:素材上传失败（413）");
+    QTest::newRow("2xx empty body") << 200 << QByteArray() << QStringLiteral("decoding");
+    QTest::newRow("2xx bare braces") << 200 << QByteArray("{}") << QStringLiteral("decoding");
+}
+
+void TestAssets::uploadRefusals()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, outcome);
+
+    Script answer;
+    answer.status = status;
+    answer.body = body;
+    m_fake.script("POST", "/api/assets", answer);
+    const QString file = writeFile(m_dir.filePath(QStringLiteral("clip.mp3")), "abc");
+
+    SETTLE(result, m_rig->client->uploadAsset("p1", "i1", "audio", file, 1));
+    QCOMPARE(result.kind(), outcome);
+    QCOMPARE(*m_rig->store->token(), QStringLiteral("tok"));
+}
+
+void TestAssets::unreadableUpload()
+{
+    SETTLE(missing,
+           m_rig->client->uploadAsset("p1", "i1", "audio", m_dir.filePath(QStringLiteral("none")), 1));
+    QCOMPARE(missing.kind(), QStringLiteral("file"));
+    QVERIFY(missing.description().contains(QLatin1String("none")));
+
+    // A folder opens as no file.
+    SETTLE(folder, m_rig->client->uploadAsset("p1", "i1", "audio", m_dir.path(), 1));
+    QCOMPARE(folder.kind(), QStringLiteral("file"));
+    QCOMPARE(m_fake.requestCount(), 0);
+    QCOMPARE(m_rig->store->readCount(), 0);
+}
+
+// The real endpoints: what goes up comes back down byte for byte.
+void TestAssets::roundTripThroughTheService()
+{
+    const QString account = m_fake.addAccount(QStringLiteral("13800000009"), QStringLiteral("音响"));
+    const QString project = m_fake.addProject(QStringLiteral("演出"), account);
+    const QString item = m_fake.addItem(project, QStringLiteral("歌曲一"), QStringLiteral("歌曲"));
+    m_rig->store->setToken(m_fake.tokenFor(account));
+
+    QByteArray content;
+    for (int i = 0; i < 70000; ++i) {
+        content += static_cast<char>(i * 7);
+    }
+    const QString file = writeFile(m_dir.filePath(QStringLiteral("伴奏.mp3")), content);
+    SETTLE(uploaded, m_rig->client->uploadAsset(project, item, QStringLiteral("audio"), file, 95));
+    QVERIFY2(uploaded.succeeded(), qPrintable(uploaded.kind()));
+    QCOMPARE(uploaded.value->filename, QStringLiteral("伴奏.mp3"));
+
+    m_written << tempPathOf(
+        APIClient::assetFileName(project, item, QStringLiteral("audio"), QStringLiteral("伴奏.mp3")));
+    SETTLE(downloaded,
+           m_rig->client->downloadAsset(project, item, QStringLiteral("audio"), QStringLiteral("伴奏.mp3")));
+    QVERIFY2(downloaded.succeeded(), qPrintable(downloaded.kind()));
+    QCOMPARE(readAll(*downloaded.value), content);
+}
+
+QTEST_GUILESS_MAIN(TestAssets)
+#include "test_assets.moc"

@@ -1,0 +1,43 @@
+#include "FakeMedia.h"
+
+#include <QDataStream>
+#include <QFile>
+
+#include <cmath>
+#include <numbers>
+
+namespace FakeMedia {
+
+QByteArray sineWav(int milliseconds, int frequency, int sampleRate)
+{
+    const qint32 samples =
+        static_cast<qint32>(static_cast<qint64>(sampleRate) * std::max(0, milliseconds) / 1000);
+    const qint32 dataBytes = samples * 2;
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    stream.setByteOrder(QDataStream::LittleEndian);
+    stream.writeRawData("RIFF", 4);
+    stream << qint32(36 + dataBytes);
+    stream.writeRawData("WAVEfmt ", 8);
+    stream << qint32(16) << qint16(1) << qint16(1) << qint32(sampleRate) << qint32(sampleRate * 2)
+           << qint16(2) << qint16(16);
+    stream.writeRawData("data", 4);
+    stream << dataBytes;
+    for (qint32 i = 0; i < samples; ++i) {
+        const double t = static_cast<double>(i) / sampleRate;
+        stream << static_cast<qint16>(
+            std::lround(0.3 * 32767 * std::sin(2 * std::numbers::pi * frequency * t)));
+    }
+    return out;
+}
+
+QByteArray demoVideo()
+{
+    QFile file(QStringLiteral(":/fake-service/demo-clip.mp4"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
+
+} // namespace FakeMedia

@@ -17,8 +17,8 @@
 
 namespace {
 
-ProjectMember member(const QString &id, const QString &name, const QString &role,
-                     const QString &detail = {}) {
+ProjectMember member(const QString &id, const QString &name, const QString &role, const QString &detail = {})
+{
     ProjectMember m;
     m.id = id;
     m.name = name;
@@ -27,7 +27,8 @@ ProjectMember member(const QString &id, const QString &name, const QString &role
     return m;
 }
 
-RundownItem item(const QString &id, const QString &performers, const QString &owner = {}) {
+RundownItem item(const QString &id, const QString &performers, const QString &owner = {})
+{
     RundownItem i;
     i.id = id;
     i.title = id;
@@ -36,7 +37,8 @@ RundownItem item(const QString &id, const QString &performers, const QString &ow
     return i;
 }
 
-QStringList ids(const QList<ProjectMember> &members) {
+QStringList ids(const QList<ProjectMember> &members)
+{
     QStringList result;
     for (const ProjectMember &m : members) {
         result << m.id;
@@ -44,7 +46,8 @@ QStringList ids(const QList<ProjectMember> &members) {
     return result;
 }
 
-QStringList ids(const QList<RundownItem> &items) {
+QStringList ids(const QList<RundownItem> &items)
+{
     QStringList result;
     for (const RundownItem &i : items) {
         result << i.id;
@@ -54,7 +57,8 @@ QStringList ids(const QList<RundownItem> &items) {
 
 } // namespace
 
-class TestMembersToday : public QObject {
+class TestMembersToday : public QObject
+{
     Q_OBJECT
 
 private Q_SLOTS:
@@ -84,7 +88,8 @@ private:
     // and 李四 not.
     void seed();
     void openStore(const QString &accountId);
-    QPushButton *button(QWidget *page, const QString &name) const {
+    QPushButton *button(QWidget *page, const QString &name) const
+    {
         return page->findChild<QPushButton *>(name);
     }
 
@@ -96,7 +101,8 @@ private:
     QString m_directorId, m_zhangId, m_liId;
 };
 
-void TestMembersToday::colorRule_data() {
+void TestMembersToday::colorRule_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QColor>("expected");
     const QColor grey(141, 143, 153);
@@ -117,13 +123,15 @@ void TestMembersToday::colorRule_data() {
     QTest::newRow("inner sign") << "12+34" << grey;
 }
 
-void TestMembersToday::colorRule() {
+void TestMembersToday::colorRule()
+{
     QFETCH(QString, text);
     QFETCH(QColor, expected);
     QCOMPARE(MembersRules::color(text), expected);
 }
 
-void TestMembersToday::filter_data() {
+void TestMembersToday::filter_data()
+{
     QTest::addColumn<QString>("query");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("empty keeps all in order") << "" << QStringList{"a", "b", "c", "d"};
@@ -134,7 +142,8 @@ void TestMembersToday::filter_data() {
     QTest::newRow("no match") << QStringLiteral("无此人") << QStringList{};
 }
 
-void TestMembersToday::filter() {
+void TestMembersToday::filter()
+{
     QFETCH(QString, query);
     QFETCH(QStringList, expected);
     const QList<ProjectMember> members{
@@ -146,7 +155,8 @@ void TestMembersToday::filter() {
     QCOMPARE(ids(MembersRules::filterMembers(members, query)), expected);
 }
 
-void TestMembersToday::counters() {
+void TestMembersToday::counters()
+{
     QList<ProjectMember> members{member("a", "A", "演员"), member("b", "B", "演员"),
                                  member("c", "C", "演员")};
     members[0].accountId = QStringLiteral("acct-1");
@@ -162,7 +172,8 @@ void TestMembersToday::counters() {
     QCOMPARE(none.total + none.registered + none.checkedIn + none.waiting, 0);
 }
 
-void TestMembersToday::rowMatrix_data() {
+void TestMembersToday::rowMatrix_data()
+{
     QTest::addColumn<bool>("manager");
     QTest::addColumn<bool>("own");
     QTest::addColumn<bool>("registered");
@@ -193,7 +204,8 @@ void TestMembersToday::rowMatrix_data() {
                                                << false << QStringLiteral("签到") << true << false;
 }
 
-void TestMembersToday::rowMatrix() {
+void TestMembersToday::rowMatrix()
+{
     QFETCH(bool, manager);
     QFETCH(bool, own);
     QFETCH(bool, registered);
@@ -205,7 +217,8 @@ void TestMembersToday::rowMatrix() {
     QTEST(MembersRules::inviteShown(manager, registered), "invite");
 }
 
-void TestMembersToday::inviteRole() {
+void TestMembersToday::inviteRole()
+{
     QCOMPARE(MembersRules::inviteStartingRole(QStringLiteral("总导演")), QStringLiteral("副导演"));
     QCOMPARE(MembersRules::inviteStartingRole(QStringLiteral("副导演")), QStringLiteral("副导演"));
     QCOMPARE(MembersRules::inviteStartingRole(QStringLiteral("演员")), QStringLiteral("演员"));
@@ -213,7 +226,8 @@ void TestMembersToday::inviteRole() {
     QCOMPARE(MembersRules::avatarText(QString()), QString());
 }
 
-void TestMembersToday::myItems_data() {
+void TestMembersToday::myItems_data()
+{
     QTest::addColumn<QList<RundownItem>>("items");
     QTest::addColumn<QString>("decision");
     QTest::addColumn<QStringList>("expected");
@@ -240,7 +254,8 @@ void TestMembersToday::myItems_data() {
         << "group" << QStringList{"2", "3"};
 }
 
-void TestMembersToday::myItems() {
+void TestMembersToday::myItems()
+{
     QFETCH(QList<RundownItem>, items);
     QFETCH(QString, decision);
     ProjectDetailResponse detail;
@@ -256,7 +271,8 @@ void TestMembersToday::myItems() {
     QTEST(ids(TodayRules::myItems(detail, *me)), "expected");
 }
 
-void TestMembersToday::meAndMakeup() {
+void TestMembersToday::meAndMakeup()
+{
     ProjectDetailResponse detail;
     detail.membership.id = QStringLiteral("m-li");
     detail.membership.name = QStringLiteral("账号名");
@@ -284,7 +300,8 @@ void TestMembersToday::meAndMakeup() {
     QCOMPARE(TodayRules::makeupArtist(detail, assigned)->name, QStringLiteral("张三"));
 }
 
-void TestMembersToday::todayTexts() {
+void TestMembersToday::todayTexts()
+{
     QCOMPARE(TodayRules::durationText(0), QStringLiteral("00:00"));
     QCOMPARE(TodayRules::durationText(65), QStringLiteral("01:05"));
     QCOMPARE(TodayRules::durationText(3600), QStringLiteral("60:00"));
@@ -311,12 +328,14 @@ void TestMembersToday::todayTexts() {
 
 // --- Against the fake service ---------------------------------------------------------------------
 
-void TestMembersToday::init() {
+void TestMembersToday::init()
+{
     m_service = std::make_unique<FakeService>();
     QVERIFY(m_service->start());
 }
 
-void TestMembersToday::cleanup() {
+void TestMembersToday::cleanup()
+{
     if (m_service) {
         m_service->releaseHangs();
     }
@@ -335,7 +354,8 @@ void TestMembersToday::cleanup() {
     m_service.reset();
 }
 
-void TestMembersToday::seed() {
+void TestMembersToday::seed()
+{
     m_directorAccount = m_service->addAccount(QStringLiteral("13800000001"), QStringLiteral("王导"));
     m_zhangAccount = m_service->addAccount(QStringLiteral("13800000002"), QStringLiteral("张三"));
     m_projectId = m_service->addProject(QStringLiteral("新年晚会"), m_directorAccount);
@@ -346,7 +366,8 @@ void TestMembersToday::seed() {
         [&](FakePlatform &p) { return p.project(m_projectId)->memberForAccount(m_directorAccount)->id; });
 }
 
-void TestMembersToday::openStore(const QString &accountId) {
+void TestMembersToday::openStore(const QString &accountId)
+{
     const QString token = m_service->tokenFor(accountId);
     m_client = std::make_unique<APIClient>(QUrl(m_service->baseUrl()),
                                            std::make_shared<MemoryTokenStore>(token), false);
@@ -357,7 +378,8 @@ void TestMembersToday::openStore(const QString &accountId) {
     QTRY_VERIFY(m_store->detail() && !m_store->isLoading());
 }
 
-void TestMembersToday::managerChecksMemberIn() {
+void TestMembersToday::managerChecksMemberIn()
+{
     seed();
     openStore(m_directorAccount);
     MacMembersView view(*m_store);
@@ -411,7 +433,8 @@ void TestMembersToday::managerChecksMemberIn() {
              QStringLiteral("3"));
 }
 
-void TestMembersToday::nonManagerRows() {
+void TestMembersToday::nonManagerRows()
+{
     seed();
     openStore(m_zhangAccount);
     MacMembersView view(*m_store);
@@ -435,7 +458,8 @@ void TestMembersToday::nonManagerRows() {
     QVERIFY(!button(&view, own)->isEnabled());
 }
 
-void TestMembersToday::refusedCheckIn() {
+void TestMembersToday::refusedCheckIn()
+{
     seed();
     openStore(m_directorAccount);
     MacMembersView view(*m_store);
@@ -457,7 +481,8 @@ void TestMembersToday::refusedCheckIn() {
     QCOMPARE(m_service->requests("/api/project").size(), 0);
 }
 
-void TestMembersToday::memberSave() {
+void TestMembersToday::memberSave()
+{
     seed();
     openStore(m_directorAccount);
     const ProjectMember li = m_store->detail()->members.at(2);
@@ -509,7 +534,8 @@ void TestMembersToday::memberSave() {
     QVERIFY(result);
 }
 
-void TestMembersToday::todayCheckInSharesBusyMark() {
+void TestMembersToday::todayCheckInSharesBusyMark()
+{
     seed();
     openStore(m_directorAccount);
     MacMembersView members(*m_store);

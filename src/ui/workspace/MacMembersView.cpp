@@ -1,9 +1,9 @@
 #include "MacMembersView.h"
 
-#include "ErrorText.h"
 #include "MembersRules.h"
 #include "PageStateStack.h"
 #include "api/APIClient.h"
+#include "common/AsyncAction.h"
 #include "common/MacMetricCard.h"
 #include "common/Theme.h"
 #include "people/MacGroupsView.h"
@@ -459,15 +459,15 @@ QCoro::Task<bool> MacMembersView::saveMember(QPointer<MacProjectDataStore> store
     }
     APIClient &client = store->client();
     const QString projectID = store->project().id;
-    std::exception_ptr failure;
+    std::optional<QString> failure;
     try {
         co_await client.updateMember(projectID, member, name, role, detail, passAreas);
     } catch (...) {
-        failure = std::current_exception();
+        failure = AsyncAction::describeCurrentException();
     }
     if (failure) {
         if (store) {
-            store->setError(errorText(failure));
+            store->setError(*failure);
         }
         co_return false;
     }

@@ -18,7 +18,8 @@ class QVBoxLayout;
 
 // The workspace page "成员管理": counters, search and one row per member with work pass,
 // invitation and check-in. Reads the store at every change; never loads by itself.
-class MacMembersView : public QWidget {
+class MacMembersView : public QWidget
+{
     Q_OBJECT
 
 public:
@@ -41,7 +42,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct RowWidgets {
+    struct RowWidgets
+    {
         QWidget *row = nullptr;
         QPushButton *checkIn = nullptr;
         ProjectMember member;

@@ -1,9 +1,9 @@
 #include "MacPreparationView.h"
 
-#include "ErrorText.h"
 #include "PageStateStack.h"
 #include "api/APIClient.h"
 #include "common/AssetReadyBadge.h"
+#include "common/AsyncAction.h"
 #include "common/MacMetricCard.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
@@ -267,12 +267,12 @@ QCoro::Task<> MacPreparationView::run(QList<PreparationRules::Job> jobs)
     APIClient &client = m_store.client();
     const QString projectID = m_store.project().id;
     for (const PreparationRules::Job &job : jobs) {
-        std::exception_ptr failure;
+        std::optional<QString> failure;
         try {
             co_await client.downloadAsset(projectID, job.item.id, job.category,
                                           PreparationRules::fileName(job.item, job.category));
         } catch (...) {
-            failure = std::current_exception();
+            failure = AsyncAction::describeCurrentException();
         }
         // The page was left: the run ends here and nothing is written into it.
         if (!self) {
@@ -281,7 +281,7 @@ QCoro::Task<> MacPreparationView::run(QList<PreparationRules::Job> jobs)
         if (!failure) {
             ++m_completed;
         } else if (m_preparationError.isEmpty()) {
-            m_preparationError = PreparationRules::failureMessage(job.item, errorText(failure));
+            m_preparationError = PreparationRules::failureMessage(job.item, *failure);
         }
         updateRunState();
     }

@@ -14,7 +14,8 @@ class QScrollArea;
 
 // The workspace page "播放控制": fetches the rundown's uploaded audio and video onto this computer,
 // one download after another. Leaving the page stops a run at its next download.
-class MacPreparationView : public QWidget {
+class MacPreparationView : public QWidget
+{
     Q_OBJECT
 
 public:

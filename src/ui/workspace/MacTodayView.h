@@ -9,7 +9,8 @@ class QScrollArea;
 
 // The workspace page "我的当天安排": the signed-in person's own day, derived from the store at
 // every change. Its one action is checking oneself in.
-class MacTodayView : public QWidget {
+class MacTodayView : public QWidget
+{
     Q_OBJECT
 
 public:

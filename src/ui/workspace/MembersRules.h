@@ -10,7 +10,8 @@
 namespace MembersRules {
 
 // Counters over all members, never the filtered list.
-struct MemberCounts {
+struct MemberCounts
+{
     int total = 0;
     int registered = 0;
     int checkedIn = 0;

@@ -10,7 +10,8 @@ class QStackedLayout;
 // The three faces of a workspace page: a waiting indicator while the first detail loads, the
 // page itself whenever a detail is present, and an empty state with the failure otherwise.
 // An error banner lies over the bottom edge in all three.
-class PageStateStack : public QWidget {
+class PageStateStack : public QWidget
+{
     Q_OBJECT
 
 public:

@@ -12,7 +12,8 @@ inline const QString audio = QStringLiteral("audio");
 inline const QString video = QStringLiteral("video");
 
 // One planned download: an item's asset of one category.
-struct Job {
+struct Job
+{
     RundownItem item;
     QString category;
 };
@@ -30,7 +31,8 @@ QString fileName(const RundownItem &item, const QString &category);
 // The shown text of a failed download: the item's title, a full-width colon, the error.
 QString failureMessage(const RundownItem &item, const QString &errorDescription);
 
-struct ButtonStates {
+struct ButtonStates
+{
     bool audio = false;
     bool video = false;
     bool all = false;

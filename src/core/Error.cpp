@@ -7,3 +7,16 @@ const char *QuilloryError::what() const noexcept
     }
     return m_what.constData();
 }
+
+QString describeCurrentException()
+{
+    try {
+        throw;
+    } catch (const QuilloryError &error) {
+        return error.description();
+    } catch (const std::exception &error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("操作无法完成。");
+    }
+}

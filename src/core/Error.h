@@ -14,3 +14,7 @@ public:
 private:
     mutable QByteArray m_what;
 };
+
+// The text a person sees for what the enclosing catch block caught: a QuilloryError's description,
+// another exception's what(). Call only inside a catch block.
+QString describeCurrentException();

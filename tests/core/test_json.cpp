@@ -1,5 +1,5 @@
-#include "json/Json.h"
 #include "models/EmptyResponse.h"
+#include "json/Json.h"
 
 #include <QtTest>
 
@@ -68,10 +68,12 @@ void TestJson::strictDecoding_data()
     QTest::newRow("required missing") << QByteArray(R"({"size":3,"tags":[]})") << false;
     QTest::newRow("required null") << QByteArray(R"({"name":null,"size":3,"tags":[]})") << false;
     QTest::newRow("required wrong type") << QByteArray(R"({"name":1,"size":3,"tags":[]})") << false;
-    QTest::newRow("optional wrong type") << QByteArray(R"({"name":"a","size":3,"count":"2","tags":[]})") << false;
+    QTest::newRow("optional wrong type")
+        << QByteArray(R"({"name":"a","size":3,"count":"2","tags":[]})") << false;
     QTest::newRow("non-integral") << QByteArray(R"({"name":"a","size":3.5,"tags":[]})") << false;
     QTest::newRow("bool for int") << QByteArray(R"({"name":"a","size":true,"tags":[]})") << false;
-    QTest::newRow("int out of range") << QByteArray(R"({"name":"a","size":1,"count":3000000000,"tags":[]})") << false;
+    QTest::newRow("int out of range")
+        << QByteArray(R"({"name":"a","size":1,"count":3000000000,"tags":[]})") << false;
     QTest::newRow("null inside list") << QByteArray(R"({"name":"a","size":1,"tags":["x",null]})") << false;
     QTest::newRow("top-level array") << QByteArray(R"([])") << false;
     QTest::newRow("top-level null") << QByteArray("null") << false;
@@ -94,7 +96,8 @@ void TestJson::strictDecoding()
 
 void TestJson::errorPathPointsIntoLists()
 {
-    const QByteArray body = R"({"samples":[{"name":"a","size":1,"tags":[]},{"name":"b","size":1,"tags":[1]}]})";
+    const QByteArray body =
+        R"({"samples":[{"name":"a","size":1,"tags":[]},{"name":"b","size":1,"tags":[1]}]})";
     try {
         json::decode<Holder>(body);
         QFAIL("decoded");

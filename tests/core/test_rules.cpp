@@ -77,13 +77,13 @@ void TestRules::peopleSplitting_data()
     QTest::addColumn<QStringList>("expected");
     const QStringList abc{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
     QTest::newRow("dun and fullwidth comma") << QStringLiteral("A、B，C") << abc;
-    QTest::newRow("every separator")
-        << QStringLiteral("A,B&C＆D/E+F;G；H\nI")
-        << QStringList{"A", "B", "C", "D", "E", "F", "G", "H", "I"};
+    QTest::newRow("every separator") << QStringLiteral("A,B&C＆D/E+F;G；H\nI")
+                                     << QStringList{"A", "B", "C", "D", "E", "F", "G", "H", "I"};
     QTest::newRow("trimmed duplicates kept") << QStringLiteral(" A / B ; A ") << QStringList{"A", "B", "A"};
     QTest::newRow("space is no separator") << QStringLiteral("A B") << QStringList{"A B"};
     QTest::newRow("crlf") << QStringLiteral("A\r\nB\r\n") << QStringList{"A", "B"};
-    QTest::newRow("ideographic spaces") << QStringLiteral("\u3000张三\u3000、\u3000李四") << QStringList{"张三", "李四"};
+    QTest::newRow("ideographic spaces")
+        << QStringLiteral("\u3000张三\u3000、\u3000李四") << QStringList{"张三", "李四"};
     QTest::newRow("only separators") << QStringLiteral(" 、,;\n ") << QStringList{};
     QTest::newRow("empty") << QString() << QStringList{};
     QTest::newRow("case kept") << QStringLiteral("amy,Amy") << QStringList{"amy", "Amy"};

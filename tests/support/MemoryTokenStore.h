@@ -4,7 +4,8 @@
 
 // Keeps the token in memory and behaves like the keychain store: save clears first, a failed save
 // leaves no token, a failed clear leaves the token in place.
-class MemoryTokenStore : public AccessTokenStoring {
+class MemoryTokenStore : public AccessTokenStoring
+{
 public:
     MemoryTokenStore() = default;
     explicit MemoryTokenStore(std::optional<QString> token);

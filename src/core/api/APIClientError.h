@@ -22,8 +22,7 @@ private:
     APIClientError(Kind kind, QString message)
         : m_kind(kind)
         , m_message(std::move(message))
-    {
-    }
+    {}
 
     Kind m_kind;
     QString m_message;
@@ -36,8 +35,7 @@ public:
     TransportError(QNetworkReply::NetworkError code, QString text)
         : m_code(code)
         , m_text(std::move(text))
-    {
-    }
+    {}
 
     QNetworkReply::NetworkError code() const { return m_code; }
     QString description() const override { return m_text; }
@@ -53,8 +51,7 @@ class FileError : public QuilloryError
 public:
     explicit FileError(QString text)
         : m_text(std::move(text))
-    {
-    }
+    {}
     QString description() const override { return m_text; }
 
 private:

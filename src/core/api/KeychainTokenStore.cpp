@@ -10,13 +10,17 @@
 
 namespace {
 
-struct DeleteLater {
+struct DeleteLater
+{
     void operator()(QObject *object) const { object->deleteLater(); }
 };
 
-template <typename Job> using JobHandle = std::unique_ptr<Job, DeleteLater>;
+template<typename Job>
+using JobHandle = std::unique_ptr<Job, DeleteLater>;
 
-template <typename Job> JobHandle<Job> makeJob(QString service, QString account) {
+template<typename Job>
+JobHandle<Job> makeJob(QString service, QString account)
+{
     JobHandle<Job> job(new Job(service));
     // Owned by the awaiting frame rather than auto-deleted, so its results are still there when the
     // queued finished() resumes us.
@@ -26,7 +30,8 @@ template <typename Job> JobHandle<Job> makeJob(QString service, QString account)
     return job;
 }
 
-QCoro::Task<QKeychain::Error> run(QKeychain::Job *job) {
+QCoro::Task<QKeychain::Error> run(QKeychain::Job *job)
+{
     auto finished = qCoro(job, &QKeychain::Job::finished);
     job->start();
     co_await finished;
@@ -37,9 +42,11 @@ QCoro::Task<QKeychain::Error> run(QKeychain::Job *job) {
 
 KeychainTokenStore::KeychainTokenStore(QString service, QString account)
     : service(std::move(service))
-    , account(std::move(account)) {}
+    , account(std::move(account))
+{}
 
-QCoro::Task<std::optional<QString>> KeychainTokenStore::read() {
+QCoro::Task<std::optional<QString>> KeychainTokenStore::read()
+{
     const auto job = makeJob<QKeychain::ReadPasswordJob>(service, account);
     if (co_await run(job.get()) != QKeychain::NoError) {
         co_return std::nullopt;
@@ -54,7 +61,8 @@ QCoro::Task<std::optional<QString>> KeychainTokenStore::read() {
     co_return token;
 }
 
-QCoro::Task<> KeychainTokenStore::save(QString token) {
+QCoro::Task<> KeychainTokenStore::save(QString token)
+{
     // Copied before the first suspension: the store may be gone when we resume.
     const QString itemService = service;
     const QString itemAccount = account;
@@ -73,7 +81,8 @@ QCoro::Task<> KeychainTokenStore::save(QString token) {
     }
 }
 
-QCoro::Task<> KeychainTokenStore::clear() {
+QCoro::Task<> KeychainTokenStore::clear()
+{
     const auto job = makeJob<QKeychain::DeletePasswordJob>(service, account);
     const QKeychain::Error status = co_await run(job.get());
     if (status != QKeychain::NoError && status != QKeychain::EntryNotFound) {

@@ -6,7 +6,8 @@
 
 // The token as one item of the system's secret store (Secret Service on Linux), found by service and
 // account. Never uses QtKeychain's plain-text fallback.
-class KeychainTokenStore : public AccessTokenStoring {
+class KeychainTokenStore : public AccessTokenStoring
+{
 public:
     static constexpr QLatin1StringView defaultService{"app.quillory.desktop"};
     static constexpr QLatin1StringView defaultAccount{"access-token"};

@@ -8,8 +8,7 @@ class TokenStoreError : public QuilloryError
 public:
     explicit TokenStoreError(int status)
         : m_status(status)
-    {
-    }
+    {}
 
     int status() const { return m_status; }
     // The platform's generic wording: the error has no text of its own.

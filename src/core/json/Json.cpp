@@ -6,8 +6,7 @@
 DecodingError::DecodingError(QString reason, QString path)
     : m_reason(std::move(reason))
     , m_path(std::move(path))
-{
-}
+{}
 
 QString DecodingError::description() const
 {

@@ -47,6 +47,7 @@ namespace json {
 QJsonObject parseObject(const QByteArray &bytes);
 QByteArray serialize(const QJsonObject &object);
 
+// clang-format off
 template<typename T>
 concept Record = requires(const QJsonObject &o, const T &t) {
     { T::fromJson(o) } -> std::same_as<T>;
@@ -60,6 +61,7 @@ concept WireEnum = std::is_enum_v<T> && requires(const QString &s, T &e) {
     { fromWire(s, e) } -> std::same_as<bool>;
     { toWire(e) } -> std::same_as<QString>;
 };
+// clang-format on
 
 // read() takes a reference into the parsed document rather than a QJsonValue: copying each
 // field out as a QJsonValue cost a refcount round trip per field on large answers.
@@ -195,8 +197,7 @@ public:
     explicit Reader(const QJsonObject &object)
         : m_object(object)
         , m_end(object.constEnd())
-    {
-    }
+    {}
     // The reader keeps a reference: a temporary object would dangle.
     explicit Reader(QJsonObject &&) = delete;
 

@@ -6,7 +6,8 @@ using json::Reader;
 using json::Writer;
 using L = QLatin1StringView;
 
-AdminOverview AdminOverview::fromJson(const QJsonObject &o) {
+AdminOverview AdminOverview::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminOverview{
         r.required<qint64>(L("users")),          r.required<qint64>(L("activeUsers")),
@@ -17,7 +18,8 @@ AdminOverview AdminOverview::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminOverview::toJson() const {
+QJsonObject AdminOverview::toJson() const
+{
     return Writer()
         .put(L("users"), users)
         .put(L("activeUsers"), activeUsers)
@@ -31,15 +33,18 @@ QJsonObject AdminOverview::toJson() const {
         .object();
 }
 
-AdminOverviewResponse AdminOverviewResponse::fromJson(const QJsonObject &o) {
+AdminOverviewResponse AdminOverviewResponse::fromJson(const QJsonObject &o)
+{
     return AdminOverviewResponse{Reader(o).required<AdminOverview>(L("overview"))};
 }
 
-QJsonObject AdminOverviewResponse::toJson() const {
+QJsonObject AdminOverviewResponse::toJson() const
+{
     return Writer().put(L("overview"), overview).object();
 }
 
-AdminUser AdminUser::fromJson(const QJsonObject &o) {
+AdminUser AdminUser::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminUser{
         r.required<QString>(L("id")),
@@ -60,7 +65,8 @@ AdminUser AdminUser::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminUser::toJson() const {
+QJsonObject AdminUser::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("name"), name)
@@ -80,7 +86,8 @@ QJsonObject AdminUser::toJson() const {
         .object();
 }
 
-AdminInviteLeader AdminInviteLeader::fromJson(const QJsonObject &o) {
+AdminInviteLeader AdminInviteLeader::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminInviteLeader{
         r.required<QString>(L("id")),
@@ -90,7 +97,8 @@ AdminInviteLeader AdminInviteLeader::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminInviteLeader::toJson() const {
+QJsonObject AdminInviteLeader::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("name"), name)
@@ -99,7 +107,8 @@ QJsonObject AdminInviteLeader::toJson() const {
         .object();
 }
 
-AdminSourceSummary AdminSourceSummary::fromJson(const QJsonObject &o) {
+AdminSourceSummary AdminSourceSummary::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminSourceSummary{
         r.required<qint64>(L("total")),           r.optional<qint64>(L("directCount")),
@@ -108,7 +117,8 @@ AdminSourceSummary AdminSourceSummary::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminSourceSummary::toJson() const {
+QJsonObject AdminSourceSummary::toJson() const
+{
     return Writer()
         .put(L("total"), total)
         .put(L("directCount"), directCount)
@@ -118,7 +128,8 @@ QJsonObject AdminSourceSummary::toJson() const {
         .object();
 }
 
-AdminUsersResponse AdminUsersResponse::fromJson(const QJsonObject &o) {
+AdminUsersResponse AdminUsersResponse::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminUsersResponse{
         r.required<QList<AdminUser>>(L("users")),
@@ -127,7 +138,8 @@ AdminUsersResponse AdminUsersResponse::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminUsersResponse::toJson() const {
+QJsonObject AdminUsersResponse::toJson() const
+{
     return Writer()
         .put(L("users"), users)
         .put(L("leaderboard"), leaderboard)
@@ -135,7 +147,8 @@ QJsonObject AdminUsersResponse::toJson() const {
         .object();
 }
 
-AdminProject AdminProject::fromJson(const QJsonObject &o) {
+AdminProject AdminProject::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminProject{
         r.required<QString>(L("id")),         r.required<QString>(L("name")),
@@ -147,7 +160,8 @@ AdminProject AdminProject::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminProject::toJson() const {
+QJsonObject AdminProject::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("name"), name)
@@ -164,15 +178,18 @@ QJsonObject AdminProject::toJson() const {
         .object();
 }
 
-AdminProjectsResponse AdminProjectsResponse::fromJson(const QJsonObject &o) {
+AdminProjectsResponse AdminProjectsResponse::fromJson(const QJsonObject &o)
+{
     return AdminProjectsResponse{Reader(o).required<QList<AdminProject>>(L("projects"))};
 }
 
-QJsonObject AdminProjectsResponse::toJson() const {
+QJsonObject AdminProjectsResponse::toJson() const
+{
     return Writer().put(L("projects"), projects).object();
 }
 
-AdminProjectDetailResponse AdminProjectDetailResponse::fromJson(const QJsonObject &o) {
+AdminProjectDetailResponse AdminProjectDetailResponse::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminProjectDetailResponse{
         r.required<ProjectSummary>(L("project")),
@@ -181,11 +198,13 @@ AdminProjectDetailResponse AdminProjectDetailResponse::fromJson(const QJsonObjec
     };
 }
 
-QJsonObject AdminProjectDetailResponse::toJson() const {
+QJsonObject AdminProjectDetailResponse::toJson() const
+{
     return Writer().put(L("project"), project).put(L("members"), members).put(L("items"), items).object();
 }
 
-QString AdminAsset::stableID() const {
+QString AdminAsset::stableID() const
+{
     if (id) {
         return *id;
     }
@@ -195,7 +214,8 @@ QString AdminAsset::stableID() const {
     return projectId.value_or(QString()) + QLatin1Char('-') + filename;
 }
 
-AdminAsset AdminAsset::fromJson(const QJsonObject &o) {
+AdminAsset AdminAsset::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminAsset{
         r.optional<QString>(L("id")),         r.optional<QString>(L("asset_id")),
@@ -207,7 +227,8 @@ AdminAsset AdminAsset::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminAsset::toJson() const {
+QJsonObject AdminAsset::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("filename"), filename)
@@ -223,7 +244,8 @@ QJsonObject AdminAsset::toJson() const {
         .object();
 }
 
-AdminAssetsResponse AdminAssetsResponse::fromJson(const QJsonObject &o) {
+AdminAssetsResponse AdminAssetsResponse::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminAssetsResponse{
         r.required<QList<AdminAsset>>(L("assets")),
@@ -231,11 +253,13 @@ AdminAssetsResponse AdminAssetsResponse::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminAssetsResponse::toJson() const {
+QJsonObject AdminAssetsResponse::toJson() const
+{
     return Writer().put(L("assets"), assets).put(L("trash"), trash).object();
 }
 
-AdminAuditLog AdminAuditLog::fromJson(const QJsonObject &o) {
+AdminAuditLog AdminAuditLog::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminAuditLog{
         r.required<QString>(L("id")),         r.optional<QString>(L("adminName")),
@@ -245,7 +269,8 @@ AdminAuditLog AdminAuditLog::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminAuditLog::toJson() const {
+QJsonObject AdminAuditLog::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("adminName"), adminName)
@@ -257,15 +282,18 @@ QJsonObject AdminAuditLog::toJson() const {
         .object();
 }
 
-AdminLogsResponse AdminLogsResponse::fromJson(const QJsonObject &o) {
+AdminLogsResponse AdminLogsResponse::fromJson(const QJsonObject &o)
+{
     return AdminLogsResponse{Reader(o).required<QList<AdminAuditLog>>(L("logs"))};
 }
 
-QJsonObject AdminLogsResponse::toJson() const {
+QJsonObject AdminLogsResponse::toJson() const
+{
     return Writer().put(L("logs"), logs).object();
 }
 
-AdminActionPayload AdminActionPayload::fromJson(const QJsonObject &o) {
+AdminActionPayload AdminActionPayload::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return AdminActionPayload{
         r.required<QString>(L("action")),
@@ -275,7 +303,8 @@ AdminActionPayload AdminActionPayload::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject AdminActionPayload::toJson() const {
+QJsonObject AdminActionPayload::toJson() const
+{
     return Writer()
         .put(L("action"), action)
         .put(L("id"), id)

@@ -11,7 +11,8 @@
 
 // What the platform administration service answers the super-administrator console.
 
-struct AdminOverview {
+struct AdminOverview
+{
     qint64 users = 0;
     qint64 activeUsers = 0;
     qint64 projects = 0;
@@ -31,14 +32,16 @@ struct AdminOverview {
     QJsonObject toJson() const;
 };
 
-struct AdminOverviewResponse {
+struct AdminOverviewResponse
+{
     AdminOverview overview;
 
     static AdminOverviewResponse fromJson(const QJsonObject &o);
     QJsonObject toJson() const;
 };
 
-struct AdminUser {
+struct AdminUser
+{
     QString id;
     QString name;
     std::optional<QString> nickname;
@@ -61,7 +64,8 @@ struct AdminUser {
     QJsonObject toJson() const;
 };
 
-struct AdminInviteLeader {
+struct AdminInviteLeader
+{
     QString id;
     QString name;
     QString phone;
@@ -74,7 +78,8 @@ struct AdminInviteLeader {
 };
 
 // An absent count is unknown, not 0.
-struct AdminSourceSummary {
+struct AdminSourceSummary
+{
     qint64 total = 0;
     std::optional<qint64> directCount;
     std::optional<qint64> invitationCount;
@@ -87,7 +92,8 @@ struct AdminSourceSummary {
     QJsonObject toJson() const;
 };
 
-struct AdminUsersResponse {
+struct AdminUsersResponse
+{
     QList<AdminUser> users;
     QList<AdminInviteLeader> leaderboard;
     AdminSourceSummary sourceSummary;
@@ -96,7 +102,8 @@ struct AdminUsersResponse {
     QJsonObject toJson() const;
 };
 
-struct AdminProject {
+struct AdminProject
+{
     QString id;
     QString name;
     QString eventDate;
@@ -116,14 +123,16 @@ struct AdminProject {
     QJsonObject toJson() const;
 };
 
-struct AdminProjectsResponse {
+struct AdminProjectsResponse
+{
     QList<AdminProject> projects;
 
     static AdminProjectsResponse fromJson(const QJsonObject &o);
     QJsonObject toJson() const;
 };
 
-struct AdminProjectDetailResponse {
+struct AdminProjectDetailResponse
+{
     ProjectSummary project;
     QList<ProjectMember> members;
     QList<RundownItem> items;
@@ -134,7 +143,8 @@ struct AdminProjectDetailResponse {
 
 // Keys mix camel and snake case on the wire: "asset_id", "file_size", "project_id", "item_id",
 // "created_at", "trashed_at"; the rest are the field names.
-struct AdminAsset {
+struct AdminAsset
+{
     std::optional<QString> id;
     std::optional<QString> assetId;
     QString filename;
@@ -157,7 +167,8 @@ struct AdminAsset {
     QJsonObject toJson() const;
 };
 
-struct AdminAssetsResponse {
+struct AdminAssetsResponse
+{
     QList<AdminAsset> assets;
     QList<AdminAsset> trash;
 
@@ -166,7 +177,8 @@ struct AdminAssetsResponse {
 };
 
 // Keys "target_type", "target_id" and "created_at" are snake case; "adminName" is not.
-struct AdminAuditLog {
+struct AdminAuditLog
+{
     QString id;
     std::optional<QString> adminName;
     QString action;
@@ -181,7 +193,8 @@ struct AdminAuditLog {
     QJsonObject toJson() const;
 };
 
-struct AdminLogsResponse {
+struct AdminLogsResponse
+{
     QList<AdminAuditLog> logs;
 
     static AdminLogsResponse fromJson(const QJsonObject &o);
@@ -190,7 +203,8 @@ struct AdminLogsResponse {
 
 // The body of every administrative change; `status` and `targetAccountId` only where the action
 // names them.
-struct AdminActionPayload {
+struct AdminActionPayload
+{
     QString action;
     QString id;
     std::optional<QString> status;

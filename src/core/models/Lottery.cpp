@@ -6,7 +6,8 @@ using json::Reader;
 using json::Writer;
 using L = QLatin1StringView;
 
-LotteryProject LotteryProject::fromJson(const QJsonObject &o) {
+LotteryProject LotteryProject::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return LotteryProject{
         r.required<QString>(L("id")),
@@ -15,20 +16,24 @@ LotteryProject LotteryProject::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject LotteryProject::toJson() const {
+QJsonObject LotteryProject::toJson() const
+{
     return Writer().put(L("id"), id).put(L("name"), name).put(L("eventDate"), eventDate).object();
 }
 
-LotteryItem LotteryItem::fromJson(const QJsonObject &o) {
+LotteryItem LotteryItem::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return LotteryItem{r.required<QString>(L("id")), r.required<QString>(L("title"))};
 }
 
-QJsonObject LotteryItem::toJson() const {
+QJsonObject LotteryItem::toJson() const
+{
     return Writer().put(L("id"), id).put(L("title"), title).object();
 }
 
-LotteryPrize LotteryPrize::fromJson(const QJsonObject &o) {
+LotteryPrize LotteryPrize::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return LotteryPrize{
         r.required<QString>(L("id")),       r.required<QString>(L("name")),
@@ -37,7 +42,8 @@ LotteryPrize LotteryPrize::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject LotteryPrize::toJson() const {
+QJsonObject LotteryPrize::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("name"), name)
@@ -48,7 +54,8 @@ QJsonObject LotteryPrize::toJson() const {
         .object();
 }
 
-LotteryWinner LotteryWinner::fromJson(const QJsonObject &o) {
+LotteryWinner LotteryWinner::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return LotteryWinner{
         r.required<QString>(L("id")),          r.required<QString>(L("prizeId")),
@@ -58,7 +65,8 @@ LotteryWinner LotteryWinner::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject LotteryWinner::toJson() const {
+QJsonObject LotteryWinner::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("prizeId"), prizeId)
@@ -70,7 +78,8 @@ QJsonObject LotteryWinner::toJson() const {
         .object();
 }
 
-LotteryState LotteryState::fromJson(const QJsonObject &o) {
+LotteryState LotteryState::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return LotteryState{
         r.required<LotteryProject>(L("project")),
@@ -89,7 +98,8 @@ LotteryState LotteryState::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject LotteryState::toJson() const {
+QJsonObject LotteryState::toJson() const
+{
     return Writer()
         .put(L("project"), project)
         .put(L("item"), item)
@@ -107,7 +117,8 @@ QJsonObject LotteryState::toJson() const {
         .object();
 }
 
-LotteryMutationResponse LotteryMutationResponse::fromJson(const QJsonObject &o) {
+LotteryMutationResponse LotteryMutationResponse::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return LotteryMutationResponse{
         r.optional<bool>(L("ok")),
@@ -117,7 +128,8 @@ LotteryMutationResponse LotteryMutationResponse::fromJson(const QJsonObject &o) 
     };
 }
 
-QJsonObject LotteryMutationResponse::toJson() const {
+QJsonObject LotteryMutationResponse::toJson() const
+{
     return Writer()
         .put(L("ok"), ok)
         .put(L("lottery"), lottery)
@@ -126,7 +138,8 @@ QJsonObject LotteryMutationResponse::toJson() const {
         .object();
 }
 
-LotteryActionPayload LotteryActionPayload::fromJson(const QJsonObject &o) {
+LotteryActionPayload LotteryActionPayload::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return LotteryActionPayload{
         r.required<QString>(L("action")),
@@ -139,7 +152,8 @@ LotteryActionPayload LotteryActionPayload::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject LotteryActionPayload::toJson() const {
+QJsonObject LotteryActionPayload::toJson() const
+{
     return Writer()
         .put(L("action"), action)
         .put(L("mode"), mode)

@@ -8,7 +8,8 @@
 
 // The audience lottery of one rundown item, as the service keeps it.
 
-struct LotteryProject {
+struct LotteryProject
+{
     QString id;
     QString name;
     QString eventDate;
@@ -19,7 +20,8 @@ struct LotteryProject {
     QJsonObject toJson() const;
 };
 
-struct LotteryItem {
+struct LotteryItem
+{
     QString id;
     QString title;
 
@@ -29,7 +31,8 @@ struct LotteryItem {
     QJsonObject toJson() const;
 };
 
-struct LotteryPrize {
+struct LotteryPrize
+{
     QString id;
     QString name;
     QString giftName;
@@ -44,7 +47,8 @@ struct LotteryPrize {
     QJsonObject toJson() const;
 };
 
-struct LotteryWinner {
+struct LotteryWinner
+{
     QString id;
     QString prizeId;
     QString displayName;
@@ -59,7 +63,8 @@ struct LotteryWinner {
     QJsonObject toJson() const;
 };
 
-struct LotteryState {
+struct LotteryState
+{
     LotteryProject project;
     LotteryItem item;
     QString mode;
@@ -81,7 +86,8 @@ struct LotteryState {
 };
 
 // The answer of every lottery command; nothing in it is required.
-struct LotteryMutationResponse {
+struct LotteryMutationResponse
+{
     std::optional<bool> ok;
     std::optional<LotteryState> lottery;
     std::optional<QString> result;
@@ -92,7 +98,8 @@ struct LotteryMutationResponse {
 };
 
 // The body of every lottery command: `action` always, and only the fields that command fills.
-struct LotteryActionPayload {
+struct LotteryActionPayload
+{
     QString action;
     std::optional<QString> mode;
     std::optional<bool> open;

@@ -1,7 +1,7 @@
 #include "ProjectRecords.h"
 
-#include "json/Json.h"
 #include "rules/TextRules.h"
+#include "json/Json.h"
 
 using json::Reader;
 using json::Writer;
@@ -12,17 +12,16 @@ QString Account::maskedPhone() const
     if (TextRules::characterCount(phone) < 7) {
         return phone;
     }
-    return TextRules::prefixCharacters(phone, 3) + QStringLiteral("****") + TextRules::suffixCharacters(phone, 4);
+    return TextRules::prefixCharacters(phone, 3) + QStringLiteral("****") +
+           TextRules::suffixCharacters(phone, 4);
 }
 
 Account Account::fromJson(const QJsonObject &o)
 {
     const Reader r(o);
     return Account{
-        r.required<QString>(L("id")),
-        r.required<QString>(L("name")),
-        r.optional<QString>(L("nickname")),
-        r.required<QString>(L("phone")),
+        r.required<QString>(L("id")),        r.required<QString>(L("name")),
+        r.optional<QString>(L("nickname")),  r.required<QString>(L("phone")),
         r.optional<bool>(L("isSuperAdmin")),
     };
 }
@@ -63,12 +62,9 @@ ProjectSummary ProjectSummary::fromJson(const QJsonObject &o)
 {
     const Reader r(o);
     return ProjectSummary{
-        r.required<QString>(L("id")),
-        r.required<QString>(L("name")),
-        r.required<QString>(L("eventDate")),
-        r.required<QString>(L("startTime")),
-        r.required<QString>(L("status")),
-        r.optional<QString>(L("venue")),
+        r.required<QString>(L("id")),        r.required<QString>(L("name")),
+        r.required<QString>(L("eventDate")), r.required<QString>(L("startTime")),
+        r.required<QString>(L("status")),    r.optional<QString>(L("venue")),
         r.optional<bool>(L("flowFrozen")),
     };
 }
@@ -90,16 +86,11 @@ ProjectMember ProjectMember::fromJson(const QJsonObject &o)
 {
     const Reader r(o);
     return ProjectMember{
-        r.required<QString>(L("id")),
-        r.optional<QString>(L("accountId")),
-        r.optional<QString>(L("projectId")),
-        r.required<QString>(L("name")),
-        r.required<QString>(L("role")),
-        r.required<QString>(L("detail")),
-        r.required<QString>(L("color")),
-        r.optional<QString>(L("passAreas")),
-        r.optional<QString>(L("checkedInAt")),
-        r.optional<QString>(L("checkedInBy")),
+        r.required<QString>(L("id")),          r.optional<QString>(L("accountId")),
+        r.optional<QString>(L("projectId")),   r.required<QString>(L("name")),
+        r.required<QString>(L("role")),        r.required<QString>(L("detail")),
+        r.required<QString>(L("color")),       r.optional<QString>(L("passAreas")),
+        r.optional<QString>(L("checkedInAt")), r.optional<QString>(L("checkedInBy")),
     };
 }
 
@@ -165,10 +156,8 @@ MakeupAssignment MakeupAssignment::fromJson(const QJsonObject &o)
 {
     const Reader r(o);
     return MakeupAssignment{
-        r.required<QString>(L("memberId")),
-        r.required<QString>(L("artistMemberId")),
-        r.required<QString>(L("scheduledTime")),
-        r.required<int>(L("durationMinutes")),
+        r.required<QString>(L("memberId")),      r.required<QString>(L("artistMemberId")),
+        r.required<QString>(L("scheduledTime")), r.required<int>(L("durationMinutes")),
         r.required<QString>(L("status")),
     };
 }
@@ -188,14 +177,10 @@ ProjectOperations ProjectOperations::fromJson(const QJsonObject &o)
 {
     const Reader r(o);
     return ProjectOperations{
-        r.required<QString>(L("noticeTitle")),
-        r.required<QString>(L("noticeContent")),
-        r.required<QString>(L("assemblyTime")),
-        r.required<QString>(L("checkinLocation")),
-        r.required<QString>(L("rehearsalTime")),
-        r.required<QString>(L("dinnerNote")),
-        r.required<QString>(L("noticeUpdatedAt")),
-        r.required<QStringList>(L("confirmedMemberIds")),
+        r.required<QString>(L("noticeTitle")),     r.required<QString>(L("noticeContent")),
+        r.required<QString>(L("assemblyTime")),    r.required<QString>(L("checkinLocation")),
+        r.required<QString>(L("rehearsalTime")),   r.required<QString>(L("dinnerNote")),
+        r.required<QString>(L("noticeUpdatedAt")), r.required<QStringList>(L("confirmedMemberIds")),
     };
 }
 

@@ -9,8 +9,9 @@ using L = QLatin1StringView;
 
 namespace {
 
-template <typename E, std::size_t N>
-bool matchWire(const QString &text, const std::array<E, N> &cases, E &out) {
+template<typename E, std::size_t N>
+bool matchWire(const QString &text, const std::array<E, N> &cases, E &out)
+{
     for (const E e : cases) {
         if (text == toWire(e)) {
             out = e;
@@ -22,7 +23,8 @@ bool matchWire(const QString &text, const std::array<E, N> &cases, E &out) {
 
 } // namespace
 
-QString toWire(WorkItemKind kind) {
+QString toWire(WorkItemKind kind)
+{
     switch (kind) {
     case WorkItemKind::preShow:
         return QStringLiteral("pre_show");
@@ -32,11 +34,13 @@ QString toWire(WorkItemKind kind) {
     return {};
 }
 
-bool fromWire(const QString &text, WorkItemKind &out) {
+bool fromWire(const QString &text, WorkItemKind &out)
+{
     return matchWire(text, WorkItemKinds::all, out);
 }
 
-QString toWire(WorkItemStatus status) {
+QString toWire(WorkItemStatus status)
+{
     switch (status) {
     case WorkItemStatus::todo:
         return QStringLiteral("todo");
@@ -52,11 +56,13 @@ QString toWire(WorkItemStatus status) {
     return {};
 }
 
-bool fromWire(const QString &text, WorkItemStatus &out) {
+bool fromWire(const QString &text, WorkItemStatus &out)
+{
     return matchWire(text, WorkItemStatuses::all, out);
 }
 
-QString toWire(WorkItemPriority priority) {
+QString toWire(WorkItemPriority priority)
+{
     switch (priority) {
     case WorkItemPriority::normal:
         return QStringLiteral("normal");
@@ -68,11 +74,13 @@ QString toWire(WorkItemPriority priority) {
     return {};
 }
 
-bool fromWire(const QString &text, WorkItemPriority &out) {
+bool fromWire(const QString &text, WorkItemPriority &out)
+{
     return matchWire(text, WorkItemPriorities::all, out);
 }
 
-bool isOpen(WorkItemStatus status) {
+bool isOpen(WorkItemStatus status)
+{
     switch (status) {
     case WorkItemStatus::todo:
     case WorkItemStatus::doing:
@@ -85,7 +93,8 @@ bool isOpen(WorkItemStatus status) {
     return false;
 }
 
-WorkItem WorkItem::fromJson(const QJsonObject &o) {
+WorkItem WorkItem::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItem{
         r.required<QString>(L("id")),
@@ -111,7 +120,8 @@ WorkItem WorkItem::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject WorkItem::toJson() const {
+QJsonObject WorkItem::toJson() const
+{
     return Writer()
         .put(L("id"), id)
         .put(L("projectId"), projectId)
@@ -136,7 +146,8 @@ QJsonObject WorkItem::toJson() const {
         .object();
 }
 
-WorkItemsSummary WorkItemsSummary::fromJson(const QJsonObject &o) {
+WorkItemsSummary WorkItemsSummary::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItemsSummary{
         r.required<qint64>(L("total")),  r.required<qint64>(L("open")), r.required<qint64>(L("blocked")),
@@ -144,7 +155,8 @@ WorkItemsSummary WorkItemsSummary::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject WorkItemsSummary::toJson() const {
+QJsonObject WorkItemsSummary::toJson() const
+{
     return Writer()
         .put(L("total"), total)
         .put(L("open"), open)
@@ -154,7 +166,8 @@ QJsonObject WorkItemsSummary::toJson() const {
         .object();
 }
 
-WorkItemPermissions WorkItemPermissions::fromJson(const QJsonObject &o) {
+WorkItemPermissions WorkItemPermissions::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItemPermissions{
         r.required<bool>(L("canCreateIncident")),
@@ -163,7 +176,8 @@ WorkItemPermissions WorkItemPermissions::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject WorkItemPermissions::toJson() const {
+QJsonObject WorkItemPermissions::toJson() const
+{
     return Writer()
         .put(L("canCreateIncident"), canCreateIncident)
         .put(L("canCreatePreparation"), canCreatePreparation)
@@ -171,12 +185,14 @@ QJsonObject WorkItemPermissions::toJson() const {
         .object();
 }
 
-const WorkItemsSnapshot &WorkItemsSnapshot::empty() {
+const WorkItemsSnapshot &WorkItemsSnapshot::empty()
+{
     static const WorkItemsSnapshot snapshot{};
     return snapshot;
 }
 
-WorkItemsSnapshot WorkItemsSnapshot::fromJson(const QJsonObject &o) {
+WorkItemsSnapshot WorkItemsSnapshot::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItemsSnapshot{
         r.required<QList<WorkItem>>(L("items")),
@@ -185,7 +201,8 @@ WorkItemsSnapshot WorkItemsSnapshot::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject WorkItemsSnapshot::toJson() const {
+QJsonObject WorkItemsSnapshot::toJson() const
+{
     return Writer()
         .put(L("items"), items)
         .put(L("summary"), summary)
@@ -193,7 +210,8 @@ QJsonObject WorkItemsSnapshot::toJson() const {
         .object();
 }
 
-QJsonObject WorkItemPatch::toJson() const {
+QJsonObject WorkItemPatch::toJson() const
+{
     return Writer()
         .put(L("title"), title)
         .put(L("description"), description)
@@ -207,7 +225,8 @@ QJsonObject WorkItemPatch::toJson() const {
         .object();
 }
 
-WorkItemPatch WorkItemPatch::fromJson(const QJsonObject &o) {
+WorkItemPatch WorkItemPatch::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItemPatch{
         r.optional<QString>(L("title")),         r.optional<QString>(L("description")),
@@ -218,7 +237,8 @@ WorkItemPatch WorkItemPatch::fromJson(const QJsonObject &o) {
     };
 }
 
-WorkItemCreatePayload WorkItemCreatePayload::fromJson(const QJsonObject &o) {
+WorkItemCreatePayload WorkItemCreatePayload::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItemCreatePayload{
         r.required<WorkItemKind>(L("kind")),
@@ -231,7 +251,8 @@ WorkItemCreatePayload WorkItemCreatePayload::fromJson(const QJsonObject &o) {
     };
 }
 
-QJsonObject WorkItemCreatePayload::toJson() const {
+QJsonObject WorkItemCreatePayload::toJson() const
+{
     return Writer()
         .put(L("kind"), kind)
         .put(L("itemId"), itemId)
@@ -243,7 +264,8 @@ QJsonObject WorkItemCreatePayload::toJson() const {
         .object();
 }
 
-WorkItemMutationPayload WorkItemMutationPayload::fromJson(const QJsonObject &o) {
+WorkItemMutationPayload WorkItemMutationPayload::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItemMutationPayload{
         r.required<QString>(L("id")),
@@ -251,11 +273,13 @@ WorkItemMutationPayload WorkItemMutationPayload::fromJson(const QJsonObject &o) 
     };
 }
 
-QJsonObject WorkItemMutationPayload::toJson() const {
+QJsonObject WorkItemMutationPayload::toJson() const
+{
     return Writer().put(L("id"), id).put(L("workItem"), workItem).object();
 }
 
-WorkItemMutationResponse WorkItemMutationResponse::fromJson(const QJsonObject &o) {
+WorkItemMutationResponse WorkItemMutationResponse::fromJson(const QJsonObject &o)
+{
     const Reader r(o);
     return WorkItemMutationResponse{
         r.required<bool>(L("ok")),
@@ -263,13 +287,15 @@ WorkItemMutationResponse WorkItemMutationResponse::fromJson(const QJsonObject &o
     };
 }
 
-QJsonObject WorkItemMutationResponse::toJson() const {
+QJsonObject WorkItemMutationResponse::toJson() const
+{
     return Writer().put(L("ok"), ok).put(L("workItem"), workItem).object();
 }
 
 namespace WorkItemRules {
 
-QStringList people(const QString &names) {
+QStringList people(const QString &names)
+{
     return PermissionPolicy::people(names);
 }
 

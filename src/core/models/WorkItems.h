@@ -67,7 +67,8 @@ enum class WorkItemDestination {
     operations,
 };
 
-struct WorkItem {
+struct WorkItem
+{
     QString id;
     QString projectId;
     QString itemId;
@@ -95,7 +96,8 @@ struct WorkItem {
     QJsonObject toJson() const;
 };
 
-struct WorkItemsSummary {
+struct WorkItemsSummary
+{
     qint64 total = 0;
     qint64 open = 0;
     qint64 blocked = 0;
@@ -108,7 +110,8 @@ struct WorkItemsSummary {
     QJsonObject toJson() const;
 };
 
-struct WorkItemPermissions {
+struct WorkItemPermissions
+{
     bool canCreateIncident = false;
     bool canCreatePreparation = false;
     bool canManageAll = false;
@@ -120,7 +123,8 @@ struct WorkItemPermissions {
 };
 
 // The answer of the work-items list, decoded all or nothing.
-struct WorkItemsSnapshot {
+struct WorkItemsSnapshot
+{
     QList<WorkItem> items;
     WorkItemsSummary summary;
     WorkItemPermissions permissions;
@@ -135,7 +139,8 @@ struct WorkItemsSnapshot {
 };
 
 // A partial change of one work item: only present fields are sent; none set gives {}.
-struct WorkItemPatch {
+struct WorkItemPatch
+{
     std::optional<QString> title;
     std::optional<QString> description;
     std::optional<WorkItemStatus> status;
@@ -153,7 +158,8 @@ struct WorkItemPatch {
     static WorkItemPatch fromJson(const QJsonObject &o);
 };
 
-struct WorkItemCreatePayload {
+struct WorkItemCreatePayload
+{
     WorkItemKind kind = WorkItemKind::preShow;
     QString itemId;
     QString assigneeMemberId;
@@ -167,7 +173,8 @@ struct WorkItemCreatePayload {
     QJsonObject toJson() const;
 };
 
-struct WorkItemMutationPayload {
+struct WorkItemMutationPayload
+{
     QString id;
     WorkItemPatch workItem;
 
@@ -175,7 +182,8 @@ struct WorkItemMutationPayload {
     QJsonObject toJson() const;
 };
 
-struct WorkItemMutationResponse {
+struct WorkItemMutationResponse
+{
     bool ok = false;
     WorkItem workItem;
 

@@ -67,9 +67,15 @@ bool isManager(const QString &role)
     return isOneOf(role, {ProjectRole::chiefDirector, ProjectRole::deputyDirector});
 }
 
-bool canManageMembers(const QString &role) { return isManager(role); }
+bool canManageMembers(const QString &role)
+{
+    return isManager(role);
+}
 
-bool canManageOperations(const QString &role) { return isManager(role); }
+bool canManageOperations(const QString &role)
+{
+    return isManager(role);
+}
 
 bool canOpenPlayback(const QString &role)
 {
@@ -79,12 +85,14 @@ bool canOpenPlayback(const QString &role)
 
 bool canPrepareAudio(const QString &role)
 {
-    return isOneOf(role, {ProjectRole::chiefDirector, ProjectRole::deputyDirector, ProjectRole::soundEngineer});
+    return isOneOf(role,
+                   {ProjectRole::chiefDirector, ProjectRole::deputyDirector, ProjectRole::soundEngineer});
 }
 
 bool canPrepareVideo(const QString &role)
 {
-    return isOneOf(role, {ProjectRole::chiefDirector, ProjectRole::deputyDirector, ProjectRole::videoEngineer});
+    return isOneOf(role,
+                   {ProjectRole::chiefDirector, ProjectRole::deputyDirector, ProjectRole::videoEngineer});
 }
 
 QStringList people(const QString &text)
@@ -107,6 +115,9 @@ QStringList people(const QString &text)
     return names;
 }
 
-QString joinNames(const QStringList &names) { return names.join(QChar(0x3001)); }
+QString joinNames(const QStringList &names)
+{
+    return names.join(QChar(0x3001));
+}
 
 } // namespace PermissionPolicy

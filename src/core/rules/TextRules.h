@@ -23,6 +23,9 @@ QString suffixCharacters(QStringView text, qsizetype count);
 // Orders texts by the Unicode scalar values of their NFC forms; no locale collation.
 // Returns <0, 0 or >0.
 int compareScalars(const QString &a, const QString &b);
-inline bool scalarLess(const QString &a, const QString &b) { return compareScalars(a, b) < 0; }
+inline bool scalarLess(const QString &a, const QString &b)
+{
+    return compareScalars(a, b) < 0;
+}
 
 } // namespace TextRules

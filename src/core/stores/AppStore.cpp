@@ -14,20 +14,6 @@ namespace {
 const QString unavailablePrefix = QStringLiteral("暂时无法进入Quillory：");
 const QString timeoutMessage = QStringLiteral("连接服务超时，请检查网络后重试。");
 
-// Only inside a catch block.
-QString describeCurrentException()
-{
-    try {
-        throw;
-    } catch (const QuilloryError &error) {
-        return error.description();
-    } catch (const std::exception &error) {
-        return QString::fromUtf8(error.what());
-    } catch (...) {
-        return QStringLiteral("操作无法完成。");
-    }
-}
-
 } // namespace
 
 AppStore::AppStore(SessionBootstrapClient &bootstrapClient, APIClient &client,

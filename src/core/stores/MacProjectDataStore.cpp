@@ -23,12 +23,8 @@ Failure failureOf(std::exception_ptr exception)
         std::rethrow_exception(exception);
     } catch (const TransportError &e) {
         return {e.description(), e.code() == QNetworkReply::OperationCanceledError};
-    } catch (const QuilloryError &e) {
-        return {e.description()};
-    } catch (const std::exception &e) {
-        return {QString::fromUtf8(e.what())};
     } catch (...) {
-        return {QStringLiteral("未知错误")};
+        return {describeCurrentException()};
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Error.h"
+
 #include <QCoro/QCoroTask>
 #include <QObject>
 #include <QPointer>
@@ -11,9 +13,7 @@
 // Helpers for the actions a screen starts and never waits for.
 namespace AsyncAction {
 
-// The text a person sees for what the enclosing catch block caught: a QuilloryError's description,
-// another exception's what(). Call only inside a catch block.
-QString describeCurrentException();
+using ::describeCurrentException;
 
 namespace detail {
 template<typename T, typename Done, typename Failed>

@@ -7,6 +7,7 @@
 #include "workspace/MacMembersView.h"
 #include "workspace/MacTodayView.h"
 #include "workspace/MembersRules.h"
+#include "workspace/PageStateStack.h"
 #include "workspace/TodayRules.h"
 
 #include <QLineEdit>
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void refusedCheckIn();
     void memberSave();
     void todayCheckInSharesBusyMark();
+    void todayWithoutMeIsAFailureWhileLoading();
 
 private:
     // A project directed by 王导 (signed in unless another login is asked for) with 张三 registered
@@ -568,6 +570,38 @@ void TestMembersToday::todayCheckInSharesBusyMark()
              m_directorId);
     QTRY_COMPARE(button(&members, QStringLiteral("checkInButton_") + m_directorId)->text(),
                  QStringLiteral("✓ 已签到"));
+}
+
+// A detail in which nobody is me stays a failure while a reload runs; it is nothing to wait for.
+void TestMembersToday::todayWithoutMeIsAFailureWhileLoading()
+{
+    seed();
+    openStore(m_directorAccount);
+    MacTodayView today(*m_store);
+    today.show();
+    auto *states = today.findChild<PageStateStack *>();
+    QTRY_COMPARE(states->state(), PageStateStack::State::content);
+
+    const QByteArray withoutMe = m_service->withPlatform([&](FakePlatform &p) {
+        const FakeProject &project = *p.project(m_projectId);
+        ProjectDetailResponse detail = p.detail(project, *p.membershipOf(project, m_directorAccount));
+        detail.members.removeIf([&](const ProjectMember &m) { return m.id == m_directorId; });
+        return QJsonDocument(detail.toJson()).toJson(QJsonDocument::Compact);
+    });
+    m_service->script("GET", "/api/project", Script{.body = withoutMe, .times = 1});
+    m_store->load(true);
+    QTRY_COMPARE(states->state(), PageStateStack::State::empty);
+
+    Script hold;
+    hold.hang = true;
+    hold.times = 1;
+    m_service->script("GET", "/api/project", hold);
+    m_store->load(false);
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QVERIFY(m_store->isLoading());
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(states->state(), PageStateStack::State::empty);
+    m_service->releaseHangs();
 }
 
 QTEST_MAIN(TestMembersToday)

@@ -471,7 +471,7 @@ void TestWorkspace::demoScreenshots()
         }
         workspace.setPage(Page::operations);
         QTRY_VERIFY(workspace.store().detail() && !workspace.store().isLoading());
-        QTest::qWait(50);
+        QTRY_VERIFY(workspace.pageView()->findChild<QWidget *>(QStringLiteral("arrangements")));
         screenshot(&workspace, QStringLiteral("arrangements-") +
                                    (role == QStringLiteral("演员") ? "performer" : "director"));
         if (role == QStringLiteral("总导演")) {

@@ -55,6 +55,29 @@ bool isNetworkLayerFailure(QNetworkReply::NetworkError error)
     return error > QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError;
 }
 
+// The wording a person sees for a failed connection; Qt's own texts are English only.
+QString transportErrorText(QNetworkReply::NetworkError error, const QString &detail)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("未能连接到服务器。");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("未能找到使用指定主机名的服务器。");
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("请求超时。");
+    case QNetworkReply::OperationCanceledError:
+        return QStringLiteral("请求已取消");
+    case QNetworkReply::SslHandshakeFailedError:
+        return QStringLiteral("发生了SSL错误，无法建立与该服务器的安全连接。");
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+        return QStringLiteral("似乎已断开与互联网的连接。");
+    default:
+        return QStringLiteral("网络连接失败：") + detail;
+    }
+}
+
 // Waits for the reply and turns it into an HTTP answer, or throws for anything that is not one.
 QCoro::Task<Answer> finish(ReplyHandle reply)
 {
@@ -63,7 +86,7 @@ QCoro::Task<Answer> finish(ReplyHandle reply)
     const QNetworkReply::NetworkError error = reply->error();
     if (!status.isValid() || isNetworkLayerFailure(error)) {
         if (error != QNetworkReply::NoError) {
-            throw TransportError(error, reply->errorString());
+            throw TransportError(error, transportErrorText(error, reply->errorString()));
         }
         throw APIClientError::invalidResponse();
     }

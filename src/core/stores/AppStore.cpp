@@ -78,9 +78,12 @@ void AppStore::bootstrap()
 
 QCoro::Task<> AppStore::probe(QPointer<AppStore> store, SessionBootstrapClient *client, QUuid attemptID)
 {
+    // Tasks and their arguments are named before co_await: g++ 12 destroys some temporaries made
+    // inside a co_await expression twice.
     SessionResponse session;
     try {
-        session = co_await client->session();
+        auto request = client->session();
+        session = co_await request;
     } catch (...) {
         const QString message = unavailablePrefix + describeCurrentException();
         if (store) {
@@ -98,7 +101,8 @@ QCoro::Task<> AppStore::probe(QPointer<AppStore> store, SessionBootstrapClient *
 
     ProjectsResponse projects;
     try {
-        projects = co_await client->projects();
+        auto request = client->projects();
+        projects = co_await request;
     } catch (...) {
         const QString message = unavailablePrefix + describeCurrentException();
         if (store) {
@@ -155,7 +159,8 @@ QCoro::Task<> AppStore::signIn(QString phone, QString code, QString name)
     QPointer<AppStore> self(this);
     APIClient *client = &m_client;
     try {
-        co_await client->login(std::move(phone), std::move(code), std::move(name));
+        auto request = client->login(std::move(phone), std::move(code), std::move(name));
+        co_await request;
     } catch (...) {
         const QString message = describeCurrentException();
         if (self) {
@@ -173,12 +178,14 @@ QCoro::Task<> AppStore::signOut()
     QPointer<AppStore> self(this);
     APIClient *client = &m_client;
     try {
-        co_await client->logout();
+        auto request = client->logout();
+        co_await request;
     } catch (...) {
         // The service may have forgotten the session already; leave locally all the same.
     }
     try {
-        co_await client->tokenStore().clear();
+        auto clearing = client->tokenStore().clear();
+        co_await clearing;
     } catch (...) {
         // A token that cannot be removed must not keep the person signed in here.
     }
@@ -200,7 +207,9 @@ QCoro::Task<> AppStore::updateNickname(QString nickname)
 {
     QPointer<AppStore> self(this);
     APIClient *client = &m_client;
-    const NicknameMutationResponse answer = co_await client->updateNickname(nicknameToSend(nickname));
+    QString sent = nicknameToSend(nickname);
+    auto request = client->updateNickname(std::move(sent));
+    const NicknameMutationResponse answer = co_await request;
     if (self && self->m_account) {
         Account account = *self->m_account;
         account.nickname = answer.nickname;
@@ -225,8 +234,8 @@ QCoro::Task<ProjectSummary> AppStore::createProject(QString name, QString eventD
 {
     QPointer<AppStore> self(this);
     APIClient *client = &m_client;
-    const CreateProjectResponse answer =
-        co_await client->createProject(std::move(name), std::move(eventDate), std::move(startTime));
+    auto request = client->createProject(std::move(name), std::move(eventDate), std::move(startTime));
+    const CreateProjectResponse answer = co_await request;
     if (self) {
         QList<ProjectSummary> projects = self->m_projects;
         projects.append(answer.project);

@@ -2,7 +2,6 @@
 
 #include "Error.h"
 #include "api/APIClient.h"
-#include "api/APIClientError.h"
 
 #include <QPointer>
 
@@ -10,21 +9,12 @@
 
 namespace {
 
-struct Failure
-{
-    QString text;
-    // An aborted request: the one who aborted it knows why; it is not the user's error.
-    bool cancelled = false;
-};
-
-Failure failureOf(std::exception_ptr exception)
+QString describe(std::exception_ptr exception)
 {
     try {
         std::rethrow_exception(exception);
-    } catch (const TransportError &e) {
-        return {e.description(), e.code() == QNetworkReply::OperationCanceledError};
     } catch (...) {
-        return {describeCurrentException()};
+        return describeCurrentException();
     }
 }
 
@@ -112,10 +102,9 @@ QCoro::Task<> MacProjectDataStore::load(bool silent)
 
     if (detailFailure) {
         if (self) {
-            const Failure failure = failureOf(detailFailure);
             // Superseded by a newer load that is already shown: this failure is old news.
-            if (!failure.cancelled && number > m_appliedLoad) {
-                setError(failure.text);
+            if (number > m_appliedLoad) {
+                setError(describe(detailFailure));
             }
             setIsLoading(false);
         }
@@ -153,11 +142,8 @@ QCoro::Task<> MacProjectDataStore::load(bool silent)
             setWorkItems(std::move(*workItems));
             setError(QString());
         }
-    } else {
-        const Failure failure = failureOf(workItemsFailure);
-        if (current && !failure.cancelled) {
-            setError(failure.text);
-        }
+    } else if (current) {
+        setError(describe(workItemsFailure));
     }
     setIsLoading(false);
 }
@@ -175,14 +161,14 @@ QCoro::Task<bool> MacProjectDataStore::mutate(QCoro::Task<T> request)
         failure = std::current_exception();
     }
     if (failure) {
-        const Failure f = failureOf(failure);
-        if (self && !f.cancelled) {
-            self->setError(f.text);
+        if (self) {
+            self->setError(describe(failure));
         }
         co_return false;
     }
     if (self) {
-        co_await self->load(true);
+        auto reload = self->load(true);
+        co_await reload;
     }
     co_return true;
 }

@@ -17,7 +17,9 @@ class APIClient;
 //
 // Loads may overlap. They are numbered when they start, and a result is applied only while no
 // later-started load has been applied, so a slow old load never brings back data older than what
-// a mutation's own reload showed. A load that was superseded or cancelled never reports an error.
+// a mutation's own reload showed. A load that was superseded, or whose store is gone, never
+// reports an error. An aborted request is reported like any failure: Qt ends a transfer time-out
+// as an abort, and nothing else aborts the store's requests.
 //
 // The store may be destroyed while its requests run: they then finish without touching it. The
 // client must outlive every request.

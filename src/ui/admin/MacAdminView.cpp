@@ -19,6 +19,7 @@ MacAdminView::MacAdminView(QString accountName, std::function<void()> onExit, QW
         Theme::label(QStringLiteral("平台超级管理员"), Theme::TextStyle::caption, Theme::Colour::secondary);
     auto *exit = new QPushButton(QStringLiteral("返回演出协作台"), this);
     exit->setObjectName(QStringLiteral("exitAdminButton"));
+    exit->setMinimumSize(exit->sizeHint() + QSize(20, 8));
 
     auto *identity = new QVBoxLayout;
     identity->setSpacing(2);

@@ -44,7 +44,11 @@ MacMemberEditorSheet::MacMemberEditorSheet(ProjectMember member, SaveAction onSa
     for (ProjectRole role : ProjectRoles::all) {
         m_role->addItem(rawValue(role));
     }
-    m_role->setCurrentIndex(qMax(0, m_role->findText(m_member.role)));
+    // A role outside the list stays as it is unless another is chosen: never quietly the first.
+    if (m_role->findText(m_member.role) < 0) {
+        m_role->addItem(m_member.role);
+    }
+    m_role->setCurrentIndex(m_role->findText(m_member.role));
     m_detail->setObjectName(QStringLiteral("memberEditorDetail"));
     m_detail->setPlaceholderText(QStringLiteral("职责"));
     m_save->setObjectName(QStringLiteral("memberEditorSaveButton"));

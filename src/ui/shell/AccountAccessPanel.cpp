@@ -317,7 +317,8 @@ QCoro::Task<> AccountAccessPanel::saveNickname()
     QString message;
     Outcome outcome = Outcome::saved;
     try {
-        co_await m_store.updateNickname(m_nickname->text());
+        auto saving = m_store.updateNickname(m_nickname->text());
+        co_await saving;
         message = QStringLiteral("昵称已保存");
     } catch (...) {
         message = AsyncAction::describeCurrentException();

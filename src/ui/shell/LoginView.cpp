@@ -147,7 +147,8 @@ QCoro::Task<> LoginView::requestCode()
     const QString phone = m_phone->text();
     setBusy(true);
     try {
-        co_await client->requestCode(phone);
+        auto request = client->requestCode(phone);
+        co_await request;
     } catch (...) {
         const QString message = AsyncAction::describeCurrentException();
         if (store) {
@@ -169,7 +170,8 @@ QCoro::Task<> LoginView::signIn()
     QPointer<LoginView> self(this);
     setBusy(true);
     // Never throws; a successful sign-in replaces this screen.
-    co_await m_store.signIn(m_phone->text(), m_code->text(), m_name->text());
+    auto signingIn = m_store.signIn(m_phone->text(), m_code->text(), m_name->text());
+    co_await signingIn;
     if (self) {
         self->setBusy(false);
     }

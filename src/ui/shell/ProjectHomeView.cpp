@@ -280,8 +280,6 @@ QWidget *ProjectHomeView::buildToolbar(QWidget *parent)
                            .arg(Theme::css(Theme::Colour::separator)));
 
     m_adminButton = toolbarButton(QStringLiteral("超级管理员后台"), QStringLiteral("adminButton"), bar);
-    m_adminButton->setIcon(
-        Theme::icon(QStringLiteral("checkmark.shield.fill"), Theme::colour(Theme::Colour::green)));
     m_accountButton = toolbarButton(QStringLiteral("账号与权限"), QStringLiteral("accountButton"), bar);
     m_accountButton->setIcon(Theme::icon(QStringLiteral("person.crop.circle")));
     QToolButton *signOut = toolbarButton(QStringLiteral("退出"), QStringLiteral("signOutButton"), bar);
@@ -486,8 +484,8 @@ QCoro::Task<> ProjectHomeView::createAndSelect(QPointer<ProjectHomeView> home, Q
     if (!store) {
         co_return;
     }
-    const ProjectSummary project =
-        co_await store->createProject(std::move(name), std::move(eventDate), std::move(startTime));
+    auto creating = store->createProject(std::move(name), std::move(eventDate), std::move(startTime));
+    const ProjectSummary project = co_await creating;
     if (home) {
         home->select(project.id);
     }

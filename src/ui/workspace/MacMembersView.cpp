@@ -91,7 +91,9 @@ QFrame *divider(QWidget *parent)
 QCoro::Task<> reloadSilently(QPointer<MacProjectDataStore> store)
 {
     if (store) {
-        co_await store->load(true);
+        // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
+        auto reload = store->load(true);
+        co_await reload;
     }
 }
 
@@ -461,7 +463,8 @@ QCoro::Task<bool> MacMembersView::saveMember(QPointer<MacProjectDataStore> store
     const QString projectID = store->project().id;
     std::optional<QString> failure;
     try {
-        co_await client.updateMember(projectID, member, name, role, detail, passAreas);
+        auto request = client.updateMember(projectID, member, name, role, detail, passAreas);
+        co_await request;
     } catch (...) {
         failure = AsyncAction::describeCurrentException();
     }
@@ -472,7 +475,8 @@ QCoro::Task<bool> MacMembersView::saveMember(QPointer<MacProjectDataStore> store
         co_return false;
     }
     if (store) {
-        co_await store->load(true);
+        auto reload = store->load(true);
+        co_await reload;
     }
     co_return true;
 }

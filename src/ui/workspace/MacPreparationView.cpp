@@ -240,8 +240,8 @@ void MacPreparationView::updateRunState()
 QCoro::Task<> MacPreparationView::prepare(QList<RundownItem> items, QString category)
 {
     // Built before the await: g++ 12 mishandles temporaries inside a co_await expression.
-    QList<PreparationRules::Job> jobs = PreparationRules::jobs(items, category);
-    co_await run(std::move(jobs));
+    auto running = run(PreparationRules::jobs(items, category));
+    co_await running;
 }
 
 QCoro::Task<> MacPreparationView::prepareAll()
@@ -250,8 +250,8 @@ QCoro::Task<> MacPreparationView::prepareAll()
     if (m_store.detail()) {
         items = m_store.detail()->items;
     }
-    QList<PreparationRules::Job> jobs = PreparationRules::allJobs(items);
-    co_await run(std::move(jobs));
+    auto running = run(PreparationRules::allJobs(items));
+    co_await running;
 }
 
 QCoro::Task<> MacPreparationView::run(QList<PreparationRules::Job> jobs)
@@ -269,8 +269,9 @@ QCoro::Task<> MacPreparationView::run(QList<PreparationRules::Job> jobs)
     for (const PreparationRules::Job &job : jobs) {
         std::optional<QString> failure;
         try {
-            co_await client.downloadAsset(projectID, job.item.id, job.category,
-                                          PreparationRules::fileName(job.item, job.category));
+            auto download = client.downloadAsset(projectID, job.item.id, job.category,
+                                                 PreparationRules::fileName(job.item, job.category));
+            co_await download;
         } catch (...) {
             failure = AsyncAction::describeCurrentException();
         }

@@ -143,7 +143,8 @@ void MacTodayView::refresh()
     m_refreshPending = false;
     const auto &detail = m_store.detail();
     const bool found = detail && TodayRules::me(*detail).has_value();
-    m_states->showState(m_store.isLoading(), found, m_store.error());
+    // A loaded detail without me is a failure to show, not something to wait for.
+    m_states->showState(m_store.isLoading() && !detail, found, m_store.error());
     m_states->setBannerMessage(m_store.error());
 
     const int scrolled = m_scroll->verticalScrollBar()->value();

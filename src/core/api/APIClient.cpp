@@ -65,9 +65,10 @@ QString transportErrorText(QNetworkReply::NetworkError error, const QString &det
     case QNetworkReply::HostNotFoundError:
         return QStringLiteral("未能找到使用指定主机名的服务器。");
     case QNetworkReply::TimeoutError:
-        return QStringLiteral("请求超时。");
+    // Qt ends a request that ran past its transfer time-out as cancelled; nothing else here
+    // aborts a request that someone still waits for.
     case QNetworkReply::OperationCanceledError:
-        return QStringLiteral("请求已取消");
+        return QStringLiteral("请求超时。");
     case QNetworkReply::SslHandshakeFailedError:
         return QStringLiteral("发生了SSL错误，无法建立与该服务器的安全连接。");
     case QNetworkReply::TemporaryNetworkFailureError:

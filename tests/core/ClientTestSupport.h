@@ -4,6 +4,7 @@
 
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
 #include "api/TokenStoreError.h"
@@ -116,7 +117,11 @@ struct Rig
     explicit Rig(const QUrl &base, bool blocksProduction = false)
         : client(std::make_unique<APIClient>(base, store, blocksProduction))
     {}
-    ~Rig() { client->network().clearConnectionCache(); }
+    ~Rig()
+    {
+        (void)QTest::qWaitFor([this] { return TestHelpers::requestsEnded(*client); }, 10000);
+        client->network().clearConnectionCache();
+    }
 };
 
 } // namespace ClientTest

@@ -1,5 +1,6 @@
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
 #include "stores/AppStore.h"
@@ -210,6 +211,7 @@ void TestAppStore::init()
 
 void TestAppStore::cleanup()
 {
+    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
     m_client->network().clearConnectionCache();
     m_service->stop();
     m_client.reset();

@@ -253,7 +253,8 @@ void TestRecords::mutations_data()
     fails(detail, "items/1/startTime", SetNull, {}, QStringLiteral("items[1].startTime"));
     fails(detail, "items/0/order", Set, "1.5", QStringLiteral("items[0].order"));
     fails(detail, "items/2/duration", Set, "\"240\"", QStringLiteral("items[2].duration"));
-    fails(detail, "items/0/duration", Set, "3000000000", QStringLiteral("items[0].duration"));
+    decodes(detail, "items/0/duration", Set, "3000000000", "3000000000");
+    fails(detail, "items/0/duration", Set, "1e19", QStringLiteral("items[0].duration"));
     fails(detail, "items/0/audioAssetId", Set, "42", QStringLiteral("items[0].audioAssetId"));
     fails(detail, "items/2/videoAssetId", Set, "false", QStringLiteral("items[2].videoAssetId"));
     fails(detail, "items/1", Set, "\"i-02\"", QStringLiteral("items[1]"));

@@ -187,7 +187,7 @@ QString FakePlatform::addItem(const QString &projectId, const QString &title, co
     }
     RundownItem item;
     item.id = nextId(QStringLiteral("item"));
-    int order = 0;
+    qint64 order = 0;
     for (const RundownItem &other : std::as_const(p->items)) {
         order = std::max(order, other.order);
     }

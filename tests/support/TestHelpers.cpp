@@ -1,8 +1,16 @@
 #include "TestHelpers.h"
 
+#include "api/APIClient.h"
+
+#include <QNetworkReply>
 #include <QtTest>
 
 namespace TestHelpers {
+
+bool requestsEnded(APIClient &client)
+{
+    return client.network().findChildren<QNetworkReply *>().isEmpty();
+}
 
 QByteArray fixture(const QString &relativePath)
 {

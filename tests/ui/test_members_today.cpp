@@ -1,5 +1,6 @@
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "common/MacErrorBanner.h"
 #include "common/MacMetricCard.h"
@@ -347,6 +348,7 @@ void TestMembersToday::cleanup()
     }
     m_store.reset();
     if (m_client) {
+        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
         m_client->network().clearConnectionCache();
     }
     if (m_service) {

@@ -1,5 +1,6 @@
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "common/AssetReadyBadge.h"
 #include "common/MacErrorBanner.h"
@@ -173,6 +174,7 @@ void TestPreparation::cleanup()
     delete m_view;
     m_store.reset();
     if (m_client) {
+        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
         m_client->network().clearConnectionCache();
     }
     if (m_service) {

@@ -1,5 +1,6 @@
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "TestHelpers.h"
 #include "admin/MacAdminView.h"
 #include "api/APIClient.h"
 #include "common/Theme.h"
@@ -114,7 +115,7 @@ void TestShell::cleanup()
     // Every request must have ended before the client goes: a coroutine waiting on a destroyed
     // manager would never resume.
     m_service->releaseHangs();
-    QTRY_VERIFY(m_client->network().findChildren<QNetworkReply *>().isEmpty());
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_client->network().clearConnectionCache();
     m_service->stop();
@@ -593,7 +594,7 @@ void TestShell::closingTheWindowMidRequest()
     // The window goes while the request is held; its answer then reaches only the guards.
     m_root.reset();
     m_service->releaseHangs();
-    QTRY_VERIFY(m_client->network().findChildren<QNetworkReply *>().isEmpty());
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

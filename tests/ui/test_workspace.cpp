@@ -1,5 +1,6 @@
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
@@ -106,7 +107,7 @@ void TestWorkspace::init()
 void TestWorkspace::cleanup()
 {
     // Requests of a closed workspace still run; the client must see them end.
-    QTRY_VERIFY_WITH_TIMEOUT(m_client->network().findChildren<QNetworkReply *>().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
     m_client->network().clearConnectionCache();
     m_client.reset();
     m_service->stop();
@@ -137,8 +138,13 @@ int TestWorkspace::detailFetches() const
 template<typename T>
 T *TestWorkspace::find(QWidget *root, const QString &name)
 {
-    T *found = root->findChild<T *>(name);
-    return found && found->isVisible() ? found : nullptr;
+    // A replaced page lingers hidden until its deferred deletion: skip it.
+    for (T *found : root->findChildren<T *>(name)) {
+        if (found->isVisible()) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 void TestWorkspace::screenshot(QWidget *widget, const QString &name)
@@ -443,7 +449,7 @@ void TestWorkspace::closingWhilePublishingIsSafe()
     // The editor, the page and the store go while the publish waits for the service.
     workspace.reset();
     m_service->releaseHangs();
-    QTRY_VERIFY(m_client->network().findChildren<QNetworkReply *>().isEmpty());
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QCOMPARE(m_service->requests("/api/operations", "PATCH").size(), 1);
 }
 

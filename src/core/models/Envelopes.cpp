@@ -117,8 +117,8 @@ RundownImportPreview RundownImportPreview::fromJson(const QJsonObject &o)
     const Reader r(o);
     return RundownImportPreview{
         r.required<QList<RundownItem>>(L("items")),  r.required<QStringList>(L("people")),
-        r.required<QString>(L("selectedSheetName")), r.required<int>(L("ignoredSheetCount")),
-        r.required<int>(L("timeConflictCount")),     r.required<QStringList>(L("legacyTypes")),
+        r.required<QString>(L("selectedSheetName")), r.required<qint64>(L("ignoredSheetCount")),
+        r.required<qint64>(L("timeConflictCount")),  r.required<QStringList>(L("legacyTypes")),
     };
 }
 
@@ -152,10 +152,10 @@ AssetUploadResponse AssetUploadResponse::fromJson(const QJsonObject &o)
         r.required<bool>(L("ok")),
         r.required<QString>(L("assetId")),
         r.required<QString>(L("filename")),
-        r.required<int>(L("duration")),
+        r.required<qint64>(L("duration")),
         r.required<QString>(L("durationSource")),
-        r.required<int>(L("audioDuration")),
-        r.required<int>(L("videoDuration")),
+        r.required<qint64>(L("audioDuration")),
+        r.required<qint64>(L("videoDuration")),
         r.required<bool>(L("durationUpdated")),
     };
 }

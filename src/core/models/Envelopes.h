@@ -91,8 +91,8 @@ struct RundownImportPreview
     QList<RundownItem> items;
     QStringList people;
     QString selectedSheetName;
-    int ignoredSheetCount = 0;
-    int timeConflictCount = 0;
+    qint64 ignoredSheetCount = 0;
+    qint64 timeConflictCount = 0;
     QStringList legacyTypes;
 
     static RundownImportPreview fromJson(const QJsonObject &o);
@@ -113,10 +113,10 @@ struct AssetUploadResponse
     bool ok = false;
     QString assetId;
     QString filename;
-    int duration = 0;
+    qint64 duration = 0;
     QString durationSource;
-    int audioDuration = 0;
-    int videoDuration = 0;
+    qint64 audioDuration = 0;
+    qint64 videoDuration = 0;
     bool durationUpdated = false;
 
     static AssetUploadResponse fromJson(const QJsonObject &o);

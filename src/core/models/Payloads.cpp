@@ -51,7 +51,7 @@ QJsonObject ItemMutationPayload::toJson() const
 ItemOrderEntry ItemOrderEntry::fromJson(const QJsonObject &o)
 {
     const Reader r(o);
-    return ItemOrderEntry{r.required<QString>(L("id")), r.required<int>(L("order"))};
+    return ItemOrderEntry{r.required<QString>(L("id")), r.required<qint64>(L("order"))};
 }
 
 QJsonObject ItemOrderEntry::toJson() const
@@ -320,7 +320,7 @@ MakeupAssignmentPayload MakeupAssignmentPayload::fromJson(const QJsonObject &o)
     return MakeupAssignmentPayload{
         r.required<QString>(L("action")),         r.required<QString>(L("memberId")),
         r.required<QString>(L("artistMemberId")), r.required<QString>(L("scheduledTime")),
-        r.required<int>(L("durationMinutes")),    r.required<QString>(L("status")),
+        r.required<qint64>(L("durationMinutes")), r.required<QString>(L("status")),
     };
 }
 

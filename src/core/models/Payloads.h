@@ -50,7 +50,7 @@ struct ItemMutationPayload
 struct ItemOrderEntry
 {
     QString id;
-    int order = 0; // 1-based position
+    qint64 order = 0; // 1-based position
 
     static ItemOrderEntry fromJson(const QJsonObject &o);
     QJsonObject toJson() const;
@@ -202,7 +202,7 @@ struct MakeupAssignmentPayload
     QString memberId;
     QString artistMemberId;
     QString scheduledTime;
-    int durationMinutes = 0;
+    qint64 durationMinutes = 0;
     QString status;
 
     static MakeupAssignmentPayload fromAssignment(const MakeupAssignment &assignment);

@@ -157,7 +157,7 @@ MakeupAssignment MakeupAssignment::fromJson(const QJsonObject &o)
     const Reader r(o);
     return MakeupAssignment{
         r.required<QString>(L("memberId")),      r.required<QString>(L("artistMemberId")),
-        r.required<QString>(L("scheduledTime")), r.required<int>(L("durationMinutes")),
+        r.required<QString>(L("scheduledTime")), r.required<qint64>(L("durationMinutes")),
         r.required<QString>(L("status")),
     };
 }

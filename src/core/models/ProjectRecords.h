@@ -100,7 +100,7 @@ struct MakeupAssignment
     QString memberId;
     QString artistMemberId;
     QString scheduledTime;
-    int durationMinutes = 0;
+    qint64 durationMinutes = 0;
     QString status;
 
     static MakeupAssignment fromJson(const QJsonObject &o);

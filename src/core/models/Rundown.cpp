@@ -11,14 +11,14 @@ RundownItem RundownItem::fromJson(const QJsonObject &o)
     const Reader r(o);
     return RundownItem{
         r.required<QString>(L("id")),
-        r.required<int>(L("order")),
+        r.required<qint64>(L("order")),
         r.required<QString>(L("section")),
         r.required<QString>(L("title")),
         r.required<QString>(L("type")),
-        r.required<int>(L("duration")),
+        r.required<qint64>(L("duration")),
         r.required<QString>(L("durationSource")),
-        r.required<int>(L("audioDuration")),
-        r.required<int>(L("videoDuration")),
+        r.required<qint64>(L("audioDuration")),
+        r.required<qint64>(L("videoDuration")),
         r.required<QString>(L("startTime")),
         r.required<QString>(L("performers")),
         r.required<QString>(L("owner")),
@@ -83,7 +83,7 @@ RundownItemPatch RundownItemPatch::fromJson(const QJsonObject &o)
     const Reader r(o);
     return RundownItemPatch{
         r.optional<QString>(L("title")),      r.optional<QString>(L("type")),
-        r.optional<int>(L("duration")),       r.optional<QString>(L("startTime")),
+        r.optional<qint64>(L("duration")),    r.optional<QString>(L("startTime")),
         r.optional<QString>(L("props")),      r.optional<QString>(L("notes")),
         r.optional<QString>(L("performers")), r.optional<QString>(L("owner")),
         r.optional<QString>(L("script")),

@@ -12,14 +12,14 @@
 struct RundownItem
 {
     QString id;
-    int order = 0;
+    qint64 order = 0;
     QString section;
     QString title;
     QString type;
-    int duration = 0;
+    qint64 duration = 0;
     QString durationSource;
-    int audioDuration = 0;
-    int videoDuration = 0;
+    qint64 audioDuration = 0;
+    qint64 videoDuration = 0;
     QString startTime;
     QString performers;
     QString owner;
@@ -56,7 +56,7 @@ struct RundownItemPatch
 {
     std::optional<QString> title;
     std::optional<QString> type;
-    std::optional<int> duration;
+    std::optional<qint64> duration;
     std::optional<QString> startTime;
     std::optional<QString> props;
     std::optional<QString> notes;

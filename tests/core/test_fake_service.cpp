@@ -7,7 +7,7 @@
 #include "models/Lottery.h"
 #include "models/Rundown.h"
 #include "models/WorkItems.h"
-#include "json/Json.h"
+#include "json/JsonSimd.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

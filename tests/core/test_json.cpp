@@ -1,5 +1,5 @@
 #include "models/EmptyResponse.h"
-#include "json/Json.h"
+#include "json/JsonSimd.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 #include "models/Admin.h"
 #include "models/Lottery.h"
 #include "models/WorkItems.h"
-#include "json/Json.h"
+#include "json/JsonSimd.h"
 
 #include <QtTest>
 

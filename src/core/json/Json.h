@@ -21,6 +21,8 @@
 #include <concepts>
 #include <limits>
 #include <optional>
+#include <string_view>
+#include <tuple>
 #include <type_traits>
 
 class DecodingError : public QuilloryError
@@ -47,7 +49,28 @@ namespace json {
 QJsonObject parseObject(const QByteArray &bytes);
 QByteArray serialize(const QJsonObject &object);
 
+// One field of a record: its key and the member it travels in. A member of type std::optional
+// is optional; any other is required.
+template<typename C, typename M>
+struct Field
+{
+    std::string_view key;
+    M C::*member;
+
+    QLatin1StringView latin1() const { return QLatin1StringView(key.data(), qsizetype(key.size())); }
+};
+
+template<typename C, typename M, std::size_t N>
+constexpr Field<C, M> field(const char (&key)[N], M C::*member)
+{
+    return Field<C, M>{std::string_view(key, N - 1), member};
+}
+
 // clang-format off
+// A record that describes its fields with a static constexpr jsonFields() returning a tuple of Field.
+template<typename T>
+concept Described = requires { T::jsonFields(); };
+
 template<typename T>
 concept Record = requires(const QJsonObject &o, const T &t) {
     { T::fromJson(o) } -> std::same_as<T>;
@@ -269,12 +292,46 @@ private:
     QJsonObject m_object;
 };
 
-// Decodes a whole answer body as record T.
-template<Record T>
-T decode(const QByteArray &bytes)
+template<typename M>
+struct OptionalOf
 {
-    return T::fromJson(parseObject(bytes));
+    using type = void;
+};
+template<typename U>
+struct OptionalOf<std::optional<U>>
+{
+    using type = U;
+};
+
+template<Described T>
+T readRecord(const QJsonObject &o)
+{
+    const Reader r(o);
+    T t{};
+    const auto readField = [&](const auto &f) {
+        using M = std::remove_cvref_t<decltype(t.*f.member)>;
+        if constexpr (std::is_void_v<typename OptionalOf<M>::type>) {
+            t.*f.member = r.required<M>(f.latin1());
+        } else {
+            t.*f.member = r.optional<typename OptionalOf<M>::type>(f.latin1());
+        }
+    };
+    std::apply([&](const auto &...f) { (readField(f), ...); }, T::jsonFields());
+    return t;
 }
+
+template<Described T>
+QJsonObject writeRecord(const T &t)
+{
+    Writer w;
+    std::apply([&](const auto &...f) { (w.put(f.latin1(), t.*f.member), ...); }, T::jsonFields());
+    return w.object();
+}
+
+// Decodes a whole answer body as record T. Defined in JsonSimd.h, which is heavy to include: the
+// client's answer types are instantiated once in the service client.
+template<Record T>
+T decode(const QByteArray &bytes);
 
 template<Record T>
 QByteArray encode(const T &record)
@@ -283,3 +340,33 @@ QByteArray encode(const T &record)
 }
 
 } // namespace json
+
+// Record boilerplate: each listed member travels under its own name.
+#define QUILLORY_JSON_PARENS ()
+#define QUILLORY_JSON_EXPAND(...)                                                                            \
+    QUILLORY_JSON_EXPAND4(QUILLORY_JSON_EXPAND4(QUILLORY_JSON_EXPAND4(__VA_ARGS__)))
+#define QUILLORY_JSON_EXPAND4(...)                                                                           \
+    QUILLORY_JSON_EXPAND3(QUILLORY_JSON_EXPAND3(QUILLORY_JSON_EXPAND3(__VA_ARGS__)))
+#define QUILLORY_JSON_EXPAND3(...)                                                                           \
+    QUILLORY_JSON_EXPAND2(QUILLORY_JSON_EXPAND2(QUILLORY_JSON_EXPAND2(__VA_ARGS__)))
+#define QUILLORY_JSON_EXPAND2(...) __VA_ARGS__
+#define QUILLORY_JSON_FIELD_STEP(T, m, ...)                                                                  \
+    ::json::field(#m, &T::m) __VA_OPT__(, QUILLORY_JSON_FIELD_AGAIN QUILLORY_JSON_PARENS(T, __VA_ARGS__))
+#define QUILLORY_JSON_FIELD_AGAIN() QUILLORY_JSON_FIELD_STEP
+
+#define QUILLORY_JSON_METHODS(T)                                                                             \
+    static T fromJson(const QJsonObject &o)                                                                  \
+    {                                                                                                        \
+        return ::json::readRecord<T>(o);                                                                     \
+    }                                                                                                        \
+    QJsonObject toJson() const                                                                               \
+    {                                                                                                        \
+        return ::json::writeRecord(*this);                                                                   \
+    }
+
+#define QUILLORY_JSON(T, ...)                                                                                \
+    static constexpr auto jsonFields()                                                                       \
+    {                                                                                                        \
+        return std::make_tuple(QUILLORY_JSON_EXPAND(QUILLORY_JSON_FIELD_STEP(T, __VA_ARGS__)));              \
+    }                                                                                                        \
+    QUILLORY_JSON_METHODS(T)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include "models/ProjectRecords.h"
 #include "models/Rundown.h"
 
@@ -28,16 +30,15 @@ struct AdminOverview
 
     friend bool operator==(const AdminOverview &, const AdminOverview &) = default;
 
-    static AdminOverview fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminOverview, users, activeUsers, projects, activeProjects, assets, assetBytes,
+                  pendingInvites, smsFailures, smsConfigured)
 };
 
 struct AdminOverviewResponse
 {
     AdminOverview overview;
 
-    static AdminOverviewResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminOverviewResponse, overview)
 };
 
 struct AdminUser
@@ -60,8 +61,9 @@ struct AdminUser
 
     friend bool operator==(const AdminUser &, const AdminUser &) = default;
 
-    static AdminUser fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminUser, id, name, nickname, phone, status, createdAt, registrationSource,
+                  invitedByAccountId, inviterName, inviterPhone, registrationProjectName,
+                  registrationItemTitle, projectCount, lastLoginAt, invitedCount)
 };
 
 struct AdminInviteLeader
@@ -73,8 +75,7 @@ struct AdminInviteLeader
 
     friend bool operator==(const AdminInviteLeader &, const AdminInviteLeader &) = default;
 
-    static AdminInviteLeader fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminInviteLeader, id, name, phone, invitedCount)
 };
 
 // An absent count is unknown, not 0.
@@ -88,8 +89,7 @@ struct AdminSourceSummary
 
     friend bool operator==(const AdminSourceSummary &, const AdminSourceSummary &) = default;
 
-    static AdminSourceSummary fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminSourceSummary, total, directCount, invitationCount, lotteryCount, legacyCount)
 };
 
 struct AdminUsersResponse
@@ -98,8 +98,7 @@ struct AdminUsersResponse
     QList<AdminInviteLeader> leaderboard;
     AdminSourceSummary sourceSummary;
 
-    static AdminUsersResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminUsersResponse, users, leaderboard, sourceSummary)
 };
 
 struct AdminProject
@@ -119,16 +118,15 @@ struct AdminProject
 
     friend bool operator==(const AdminProject &, const AdminProject &) = default;
 
-    static AdminProject fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminProject, id, name, eventDate, startTime, status, ownerAccountId, ownerName, ownerPhone,
+                  memberCount, itemCount, assetCount, assetBytes)
 };
 
 struct AdminProjectsResponse
 {
     QList<AdminProject> projects;
 
-    static AdminProjectsResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminProjectsResponse, projects)
 };
 
 struct AdminProjectDetailResponse
@@ -137,8 +135,7 @@ struct AdminProjectDetailResponse
     QList<ProjectMember> members;
     QList<RundownItem> items;
 
-    static AdminProjectDetailResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminProjectDetailResponse, project, members, items)
 };
 
 // Keys mix camel and snake case on the wire: "asset_id", "file_size", "project_id", "item_id",
@@ -163,8 +160,19 @@ struct AdminAsset
 
     friend bool operator==(const AdminAsset &, const AdminAsset &) = default;
 
-    static AdminAsset fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    static constexpr auto jsonFields()
+    {
+        return std::make_tuple(
+            json::field("id", &AdminAsset::id), json::field("asset_id", &AdminAsset::assetId),
+            json::field("filename", &AdminAsset::filename), json::field("category", &AdminAsset::category),
+            json::field("file_size", &AdminAsset::fileSize),
+            json::field("projectName", &AdminAsset::projectName),
+            json::field("project_id", &AdminAsset::projectId),
+            json::field("itemTitle", &AdminAsset::itemTitle), json::field("item_id", &AdminAsset::itemId),
+            json::field("created_at", &AdminAsset::createdAt),
+            json::field("trashed_at", &AdminAsset::trashedAt));
+    }
+    QUILLORY_JSON_METHODS(AdminAsset)
 };
 
 struct AdminAssetsResponse
@@ -172,8 +180,7 @@ struct AdminAssetsResponse
     QList<AdminAsset> assets;
     QList<AdminAsset> trash;
 
-    static AdminAssetsResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminAssetsResponse, assets, trash)
 };
 
 // Keys "target_type", "target_id" and "created_at" are snake case; "adminName" is not.
@@ -189,16 +196,24 @@ struct AdminAuditLog
 
     friend bool operator==(const AdminAuditLog &, const AdminAuditLog &) = default;
 
-    static AdminAuditLog fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    static constexpr auto jsonFields()
+    {
+        return std::make_tuple(json::field("id", &AdminAuditLog::id),
+                               json::field("adminName", &AdminAuditLog::adminName),
+                               json::field("action", &AdminAuditLog::action),
+                               json::field("target_type", &AdminAuditLog::targetType),
+                               json::field("target_id", &AdminAuditLog::targetId),
+                               json::field("summary", &AdminAuditLog::summary),
+                               json::field("created_at", &AdminAuditLog::createdAt));
+    }
+    QUILLORY_JSON_METHODS(AdminAuditLog)
 };
 
 struct AdminLogsResponse
 {
     QList<AdminAuditLog> logs;
 
-    static AdminLogsResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminLogsResponse, logs)
 };
 
 // The body of every administrative change; `status` and `targetAccountId` only where the action
@@ -210,6 +225,5 @@ struct AdminActionPayload
     std::optional<QString> status;
     std::optional<QString> targetAccountId;
 
-    static AdminActionPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AdminActionPayload, action, id, status, targetAccountId)
 };

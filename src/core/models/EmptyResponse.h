@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -10,8 +12,7 @@ struct EmptyResponse
 {
     std::optional<bool> ok;
 
-    static EmptyResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(EmptyResponse, ok)
 };
 
 // The body of a refused answer: a string under "error".
@@ -19,6 +20,5 @@ struct APIErrorPayload
 {
     QString error;
 
-    static APIErrorPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(APIErrorPayload, error)
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include "models/ProjectRecords.h"
 #include "models/Rundown.h"
 
@@ -18,8 +20,7 @@ struct SessionResponse
     std::optional<Account> account;
     std::optional<QList<Membership>> memberships;
 
-    static SessionResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(SessionResponse, authenticated, account, memberships)
 };
 
 struct LoginResponse
@@ -29,8 +30,7 @@ struct LoginResponse
     QString tokenType;
     QString expiresAt;
 
-    static LoginResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LoginResponse, ok, accessToken, tokenType, expiresAt)
 };
 
 struct NicknameMutationResponse
@@ -38,16 +38,14 @@ struct NicknameMutationResponse
     bool ok = false;
     QString nickname;
 
-    static NicknameMutationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(NicknameMutationResponse, ok, nickname)
 };
 
 struct ProjectsResponse
 {
     QList<ProjectSummary> projects;
 
-    static ProjectsResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ProjectsResponse, projects)
 };
 
 struct CreateProjectResponse
@@ -55,8 +53,7 @@ struct CreateProjectResponse
     ProjectSummary project;
     Membership membership;
 
-    static CreateProjectResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(CreateProjectResponse, project, membership)
 };
 
 struct RundownItemMutationResponse
@@ -64,8 +61,7 @@ struct RundownItemMutationResponse
     bool ok = false;
     RundownItem item;
 
-    static RundownItemMutationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(RundownItemMutationResponse, ok, item)
 };
 
 struct LiveControlResponse
@@ -73,8 +69,7 @@ struct LiveControlResponse
     bool ok = false;
     QList<RundownItem> items;
 
-    static LiveControlResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LiveControlResponse, ok, items)
 };
 
 struct ProjectMutationResponse
@@ -82,8 +77,7 @@ struct ProjectMutationResponse
     bool ok = false;
     ProjectSummary project;
 
-    static ProjectMutationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ProjectMutationResponse, ok, project)
 };
 
 struct RundownImportPreview
@@ -95,8 +89,8 @@ struct RundownImportPreview
     qint64 timeConflictCount = 0;
     QStringList legacyTypes;
 
-    static RundownImportPreview fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(RundownImportPreview, items, people, selectedSheetName, ignoredSheetCount,
+                  timeConflictCount, legacyTypes)
 };
 
 struct RundownExportResponse
@@ -104,8 +98,7 @@ struct RundownExportResponse
     QString filename;
     QString contentBase64;
 
-    static RundownExportResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(RundownExportResponse, filename, contentBase64)
 };
 
 struct AssetUploadResponse
@@ -119,8 +112,8 @@ struct AssetUploadResponse
     qint64 videoDuration = 0;
     bool durationUpdated = false;
 
-    static AssetUploadResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(AssetUploadResponse, ok, assetId, filename, duration, durationSource, audioDuration,
+                  videoDuration, durationUpdated)
 };
 
 struct PerformerGroupMutationResponse
@@ -129,8 +122,7 @@ struct PerformerGroupMutationResponse
     std::optional<QString> removedMemberId;
     std::optional<ProjectMember> restoredMember;
 
-    static PerformerGroupMutationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(PerformerGroupMutationResponse, group, removedMemberId, restoredMember)
 };
 
 struct CheckInResponse
@@ -139,8 +131,7 @@ struct CheckInResponse
     std::optional<QString> checkedInAt;
     std::optional<QString> checkedInBy;
 
-    static CheckInResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(CheckInResponse, ok, checkedInAt, checkedInBy)
 };
 
 struct OperationsMutationResponse
@@ -148,8 +139,7 @@ struct OperationsMutationResponse
     bool ok = false;
     std::optional<ProjectOperations> operations;
 
-    static OperationsMutationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(OperationsMutationResponse, ok, operations)
 };
 
 struct InvitationResponse
@@ -159,6 +149,5 @@ struct InvitationResponse
     QString link;
     QString expiresAt;
 
-    static InvitationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(InvitationResponse, ok, token, link, expiresAt)
 };

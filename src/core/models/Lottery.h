@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -16,8 +18,7 @@ struct LotteryProject
 
     friend bool operator==(const LotteryProject &, const LotteryProject &) = default;
 
-    static LotteryProject fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LotteryProject, id, name, eventDate)
 };
 
 struct LotteryItem
@@ -27,8 +28,7 @@ struct LotteryItem
 
     friend bool operator==(const LotteryItem &, const LotteryItem &) = default;
 
-    static LotteryItem fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LotteryItem, id, title)
 };
 
 struct LotteryPrize
@@ -43,8 +43,7 @@ struct LotteryPrize
 
     friend bool operator==(const LotteryPrize &, const LotteryPrize &) = default;
 
-    static LotteryPrize fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LotteryPrize, id, name, giftName, winnerCount, imageUrl, drawnCount)
 };
 
 struct LotteryWinner
@@ -59,8 +58,7 @@ struct LotteryWinner
 
     friend bool operator==(const LotteryWinner &, const LotteryWinner &) = default;
 
-    static LotteryWinner fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LotteryWinner, id, prizeId, displayName, maskedPhone, status, drawnAt, claimedAt)
 };
 
 struct LotteryState
@@ -81,8 +79,8 @@ struct LotteryState
 
     friend bool operator==(const LotteryState &, const LotteryState &) = default;
 
-    static LotteryState fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LotteryState, project, item, mode, entryOpen, drawStatus, screenMode, drawingPrizeId,
+                  entryCount, prizes, winners, canOperate, canClaim, canConfigure)
 };
 
 // The answer of every lottery command; nothing in it is required.
@@ -93,8 +91,7 @@ struct LotteryMutationResponse
     std::optional<QString> result;
     std::optional<QString> message;
 
-    static LotteryMutationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LotteryMutationResponse, ok, lottery, result, message)
 };
 
 // The body of every lottery command: `action` always, and only the fields that command fills.
@@ -108,8 +105,7 @@ struct LotteryActionPayload
     std::optional<QString> phone;
     std::optional<QList<LotteryPrize>> prizes;
 
-    static LotteryActionPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LotteryActionPayload, action, mode, open, prizeId, winId, phone, prizes)
 };
 
 // The values of LotteryState and LotteryWinner that the client gives meaning to; any other value

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include "models/ProjectRecords.h"
 #include "models/Rundown.h"
 
@@ -18,24 +20,21 @@ struct LiveActionPayload
     QString liveAction; // "start" or "stop"
     QString id;
 
-    static LiveActionPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(LiveActionPayload, liveAction, id)
 };
 
 struct ResetLivePayload
 {
     bool resetLive = true;
 
-    static ResetLivePayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ResetLivePayload, resetLive)
 };
 
 struct FreezeFlowPayload
 {
     bool freezeFlow = false;
 
-    static FreezeFlowPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(FreezeFlowPayload, freezeFlow)
 };
 
 struct ItemMutationPayload
@@ -43,8 +42,7 @@ struct ItemMutationPayload
     QString id;
     RundownItemPatch item;
 
-    static ItemMutationPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ItemMutationPayload, id, item)
 };
 
 struct ItemOrderEntry
@@ -52,8 +50,7 @@ struct ItemOrderEntry
     QString id;
     qint64 order = 0; // 1-based position
 
-    static ItemOrderEntry fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ItemOrderEntry, id, order)
 };
 
 struct ItemOrderPayload
@@ -63,16 +60,14 @@ struct ItemOrderPayload
     // The i-th id (from 0) gets order i + 1.
     static ItemOrderPayload fromItemIDs(const QStringList &itemIDs);
 
-    static ItemOrderPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ItemOrderPayload, order)
 };
 
 struct RundownReplacePayload
 {
     QList<RundownItem> items;
 
-    static RundownReplacePayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(RundownReplacePayload, items)
 };
 
 struct RundownImportPayload
@@ -82,8 +77,7 @@ struct RundownImportPayload
     // Standard alphabet, padded, no line breaks.
     static RundownImportPayload fromContent(const QByteArray &content);
 
-    static RundownImportPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(RundownImportPayload, contentBase64)
 };
 
 struct CreateProjectPayload
@@ -92,8 +86,7 @@ struct CreateProjectPayload
     QString eventDate;
     QString startTime;
 
-    static CreateProjectPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(CreateProjectPayload, name, eventDate, startTime)
 };
 
 struct CheckInPayload
@@ -101,8 +94,7 @@ struct CheckInPayload
     QString memberId;
     bool checkedIn = false;
 
-    static CheckInPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(CheckInPayload, memberId, checkedIn)
 };
 
 struct MemberUpdatePayload
@@ -113,8 +105,7 @@ struct MemberUpdatePayload
     QString detail;
     QString passAreas;
 
-    static MemberUpdatePayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(MemberUpdatePayload, memberId, name, role, detail, passAreas)
 };
 
 struct GroupActionPayload
@@ -129,8 +120,7 @@ struct GroupActionPayload
     static GroupActionPayload decide(const QString &name, const QString &decision);
     static GroupActionPayload memberChange(const QString &groupId, const QString &memberId, bool add);
 
-    static GroupActionPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(GroupActionPayload, action, name, decision, groupId, memberId)
 };
 
 struct InvitationCreatePayload
@@ -143,8 +133,7 @@ struct InvitationCreatePayload
     std::optional<QString> field; // "performers" or "owner", with itemId
     std::optional<QString> groupId;
 
-    static InvitationCreatePayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(InvitationCreatePayload, projectId, name, role, phone, itemId, field, groupId)
 };
 
 struct InvitationSMSPayload
@@ -153,16 +142,14 @@ struct InvitationSMSPayload
     QString token;
     QString phone;
 
-    static InvitationSMSPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(InvitationSMSPayload, action, token, phone)
 };
 
 struct OperationActionPayload
 {
     QString action = QStringLiteral("confirmNotice");
 
-    static OperationActionPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(OperationActionPayload, action)
 };
 
 struct SaveOperationsPayload
@@ -178,8 +165,8 @@ struct SaveOperationsPayload
     // Only the six editable texts travel; the notice date and confirmations are the service's.
     static SaveOperationsPayload fromOperations(const ProjectOperations &operations);
 
-    static SaveOperationsPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(SaveOperationsPayload, action, noticeTitle, noticeContent, assemblyTime, checkinLocation,
+                  rehearsalTime, dinnerNote)
 };
 
 struct MakeupShiftPayload
@@ -192,8 +179,7 @@ struct MakeupShiftPayload
 
     static MakeupShiftPayload fromShift(const MakeupShift &shift);
 
-    static MakeupShiftPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(MakeupShiftPayload, action, artistMemberId, startTime, endTime, location)
 };
 
 struct MakeupAssignmentPayload
@@ -207,6 +193,6 @@ struct MakeupAssignmentPayload
 
     static MakeupAssignmentPayload fromAssignment(const MakeupAssignment &assignment);
 
-    static MakeupAssignmentPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(MakeupAssignmentPayload, action, memberId, artistMemberId, scheduledTime, durationMinutes,
+                  status)
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -22,8 +24,7 @@ struct Account
     // First 3 and last 4 user-perceived characters around four asterisks, from 7 characters up.
     QString maskedPhone() const;
 
-    static Account fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(Account, id, name, nickname, phone, isSuperAdmin)
 };
 
 struct Membership
@@ -33,8 +34,7 @@ struct Membership
     QString name;
     QString role;
 
-    static Membership fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(Membership, id, projectId, name, role)
 };
 
 struct ProjectSummary
@@ -49,8 +49,7 @@ struct ProjectSummary
 
     bool isFlowFrozen() const { return flowFrozen.value_or(false); }
 
-    static ProjectSummary fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ProjectSummary, id, name, eventDate, startTime, status, venue, flowFrozen)
 };
 
 struct ProjectMember
@@ -69,8 +68,8 @@ struct ProjectMember
     bool isRegistered() const { return accountId && !accountId->isEmpty(); }
     bool isCheckedIn() const { return checkedInAt && !checkedInAt->isEmpty(); }
 
-    static ProjectMember fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ProjectMember, id, accountId, projectId, name, role, detail, color, passAreas, checkedInAt,
+                  checkedInBy)
 };
 
 struct PerformerGroup
@@ -80,8 +79,7 @@ struct PerformerGroup
     QString decision;
     QStringList memberIds;
 
-    static PerformerGroup fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(PerformerGroup, id, name, decision, memberIds)
 };
 
 struct MakeupShift
@@ -91,8 +89,7 @@ struct MakeupShift
     QString endTime;
     QString location;
 
-    static MakeupShift fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(MakeupShift, artistMemberId, startTime, endTime, location)
 };
 
 struct MakeupAssignment
@@ -103,8 +100,7 @@ struct MakeupAssignment
     qint64 durationMinutes = 0;
     QString status;
 
-    static MakeupAssignment fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(MakeupAssignment, memberId, artistMemberId, scheduledTime, durationMinutes, status)
 };
 
 struct ProjectOperations
@@ -118,6 +114,6 @@ struct ProjectOperations
     QString noticeUpdatedAt;
     QStringList confirmedMemberIds;
 
-    static ProjectOperations fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ProjectOperations, noticeTitle, noticeContent, assemblyTime, checkinLocation, rehearsalTime,
+                  dinnerNote, noticeUpdatedAt, confirmedMemberIds)
 };

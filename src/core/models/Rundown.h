@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include "models/ProjectRecords.h"
 
 #include <QJsonObject>
@@ -37,8 +39,9 @@ struct RundownItem
     bool hasAudio() const { return audioAssetId && !audioAssetId->isEmpty(); }
     bool hasVideo() const { return videoAssetId && !videoAssetId->isEmpty(); }
 
-    static RundownItem fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(RundownItem, id, order, section, title, type, duration, durationSource, audioDuration,
+                  videoDuration, startTime, performers, owner, script, stage, props, notes, status,
+                  liveStatus, audioName, videoName, audioAssetId, videoAssetId)
 };
 
 // The values of RundownItem::liveStatus and ::status that the client compares.
@@ -64,9 +67,7 @@ struct RundownItemPatch
     std::optional<QString> owner;
     std::optional<QString> script;
 
-    QJsonObject toJson() const;
-    // Decoding exists for the fake service and tests only; the client never decodes a patch.
-    static RundownItemPatch fromJson(const QJsonObject &o);
+    QUILLORY_JSON(RundownItemPatch, title, type, duration, startTime, props, notes, performers, owner, script)
 };
 
 // The whole project as one aggregate.
@@ -81,6 +82,6 @@ struct ProjectDetailResponse
     ProjectOperations operations;
     QList<RundownItem> items;
 
-    static ProjectDetailResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(ProjectDetailResponse, project, membership, members, performerGroups, makeup, makeupShifts,
+                  operations, items)
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "json/Json.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -92,8 +94,9 @@ struct WorkItem
 
     friend bool operator==(const WorkItem &, const WorkItem &) = default;
 
-    static WorkItem fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(WorkItem, id, projectId, itemId, memberId, assigneeMemberId, kind, sourceType, sourceKey,
+                  title, description, status, priority, dueAt, blocking, resolution, createdByMemberId,
+                  updatedByMemberId, createdAt, updatedAt, completedAt)
 };
 
 struct WorkItemsSummary
@@ -106,8 +109,7 @@ struct WorkItemsSummary
 
     friend bool operator==(const WorkItemsSummary &, const WorkItemsSummary &) = default;
 
-    static WorkItemsSummary fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(WorkItemsSummary, total, open, blocked, urgent, done)
 };
 
 struct WorkItemPermissions
@@ -118,8 +120,7 @@ struct WorkItemPermissions
 
     friend bool operator==(const WorkItemPermissions &, const WorkItemPermissions &) = default;
 
-    static WorkItemPermissions fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(WorkItemPermissions, canCreateIncident, canCreatePreparation, canManageAll)
 };
 
 // The answer of the work-items list, decoded all or nothing.
@@ -134,8 +135,7 @@ struct WorkItemsSnapshot
 
     friend bool operator==(const WorkItemsSnapshot &, const WorkItemsSnapshot &) = default;
 
-    static WorkItemsSnapshot fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(WorkItemsSnapshot, items, summary, permissions)
 };
 
 // A partial change of one work item: only present fields are sent; none set gives {}.
@@ -153,9 +153,8 @@ struct WorkItemPatch
 
     friend bool operator==(const WorkItemPatch &, const WorkItemPatch &) = default;
 
-    QJsonObject toJson() const;
-    // Decoding exists for the fake service and tests only; the client never decodes a patch.
-    static WorkItemPatch fromJson(const QJsonObject &o);
+    QUILLORY_JSON(WorkItemPatch, title, description, status, priority, dueAt, blocking, resolution,
+                  assigneeMemberId, memberId)
 };
 
 struct WorkItemCreatePayload
@@ -169,8 +168,8 @@ struct WorkItemCreatePayload
     // Created items always hold up readiness.
     bool blocking = true;
 
-    static WorkItemCreatePayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(WorkItemCreatePayload, kind, itemId, assigneeMemberId, title, description, priority,
+                  blocking)
 };
 
 struct WorkItemMutationPayload
@@ -178,8 +177,7 @@ struct WorkItemMutationPayload
     QString id;
     WorkItemPatch workItem;
 
-    static WorkItemMutationPayload fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(WorkItemMutationPayload, id, workItem)
 };
 
 struct WorkItemMutationResponse
@@ -187,8 +185,7 @@ struct WorkItemMutationResponse
     bool ok = false;
     WorkItem workItem;
 
-    static WorkItemMutationResponse fromJson(const QJsonObject &o);
-    QJsonObject toJson() const;
+    QUILLORY_JSON(WorkItemMutationResponse, ok, workItem)
 };
 
 namespace WorkItemRules {

@@ -53,6 +53,25 @@ ProjectDetailResponse detailFor(const QString &role, const QString &ownerField)
     return detail;
 }
 
+using Action = WorkItemsListView::Action;
+
+bool offers(MacWorkItemsView &view, const QString &id, Action action)
+{
+    return view.list()->actions(id).contains(action);
+}
+
+// Clicks a card's button as a user would; false when the card does not offer it.
+bool click(MacWorkItemsView &view, const QString &id, Action action)
+{
+    view.list()->scrollToItem(id);
+    const QRect rect = view.list()->actionRect(id, action);
+    if (rect.isEmpty()) {
+        return false;
+    }
+    QTest::mouseClick(view.list()->viewport(), Qt::LeftButton, {}, rect.center());
+    return true;
+}
+
 } // namespace
 
 class TestWorkItems : public QObject
@@ -443,17 +462,15 @@ void TestWorkItems::createStartAndComplete()
     MacProjectDataStore &staff = openStore(QStringLiteral("工作人员"));
     MacWorkItemsView view(staff, [](WorkItemDestination) {});
     view.show();
-    QTRY_VERIFY(view.findChild<QPushButton *>(QStringLiteral("toggleButton_") + id));
-    auto *toggle = view.findChild<QPushButton *>(QStringLiteral("toggleButton_") + id);
-    QCOMPARE(toggle->text(), QStringLiteral("开始处理"));
-    QTest::mouseClick(toggle, Qt::LeftButton);
+    QTRY_VERIFY(offers(view, id, Action::toggle));
+    QCOMPARE(view.list()->actionText(id, Action::toggle), QStringLiteral("开始处理"));
+    QVERIFY(click(view, id, Action::toggle));
     QVERIFY(view.busyID() == id);
-    QVERIFY(!toggle->isEnabled());
+    QVERIFY(!view.list()->actionsEnabled());
     QTRY_VERIFY(!view.busyID());
-    QTRY_COMPARE(view.findChild<QPushButton *>(QStringLiteral("toggleButton_") + id)->text(),
-                 QStringLiteral("退回待处理"));
+    QTRY_COMPARE(view.list()->actionText(id, Action::toggle), QStringLiteral("退回待处理"));
 
-    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("completeButton_") + id), Qt::LeftButton);
+    QVERIFY(click(view, id, Action::complete));
     QTRY_VERIFY(view.resolutionSheet());
     view.resolutionSheet()
         ->findChild<QPlainTextEdit *>(QStringLiteral("resolutionField"))
@@ -462,13 +479,13 @@ void TestWorkItems::createStartAndComplete()
         view.resolutionSheet()->findChild<QPushButton *>(QStringLiteral("resolutionConfirmButton")),
         Qt::LeftButton);
     QTRY_VERIFY(!view.resolutionSheet());
-    QTRY_VERIFY(!view.findChild<QWidget *>(QStringLiteral("taskRow_") + id));
+    QTRY_VERIFY(!view.list()->contains(id));
     const WorkItem stored =
         m_service->withPlatform([&](FakePlatform &p) { return *p.project(m_demo.projectId)->workItem(id); });
     QCOMPARE(stored.status, WorkItemStatus::done);
     QCOMPARE(stored.resolution, QStringLiteral("已换灯泡"));
     view.setFilter(WorkItemRules::Filter::done);
-    QVERIFY(view.findChild<QWidget *>(QStringLiteral("taskRow_") + id)->isVisible());
+    QVERIFY(view.list()->contains(id));
 }
 
 void TestWorkItems::failedChangeKeepsSheetOpen()
@@ -484,8 +501,8 @@ void TestWorkItems::failedChangeKeepsSheetOpen()
     refuse.body = R"({"error":"服务暂不可用"})";
     m_service->script("PATCH", "/api/work-items", refuse);
 
-    QTRY_VERIFY(view.findChild<QPushButton *>(QStringLiteral("blockButton_") + id));
-    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("blockButton_") + id), Qt::LeftButton);
+    QTRY_VERIFY(offers(view, id, Action::block));
+    QVERIFY(click(view, id, Action::block));
     QTRY_VERIFY(view.resolutionSheet());
     auto *field = view.resolutionSheet()->findChild<QPlainTextEdit *>(QStringLiteral("resolutionField"));
     field->setPlainText(QStringLiteral("缺电池"));
@@ -497,7 +514,7 @@ void TestWorkItems::failedChangeKeepsSheetOpen()
     QVERIFY(view.resolutionSheet());
     QCOMPARE(field->toPlainText(), QStringLiteral("缺电池"));
     QTRY_COMPARE(view.findChild<MacErrorBanner *>()->message(), QStringLiteral("服务暂不可用"));
-    QVERIFY(view.findChild<QPushButton *>(QStringLiteral("blockButton_") + id)->isEnabled());
+    QVERIFY(view.list()->actionsEnabled());
     view.resolutionSheet()->reject();
     QTRY_VERIFY(!view.resolutionContext());
 }
@@ -518,9 +535,9 @@ void TestWorkItems::programLeadActsOnOwnPrograms()
             others = w.id;
         }
     }
-    QTRY_VERIFY(view.findChild<QPushButton *>(QStringLiteral("toggleButton_") + own));
-    QVERIFY(!view.findChild<QPushButton *>(QStringLiteral("toggleButton_") + others));
-    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("toggleButton_") + own), Qt::LeftButton);
+    QTRY_VERIFY(offers(view, own, Action::toggle));
+    QVERIFY(view.list()->contains(others) && view.list()->actions(others).isEmpty());
+    QVERIFY(click(view, own, Action::toggle));
     QTRY_VERIFY(!view.busyID());
     QCOMPARE(store.error(), QString());
     const WorkItemStatus status = m_service->withPlatform(
@@ -561,11 +578,8 @@ void TestWorkItems::systemItemsFollowTheirFacts()
     const DemoLogin *performer = m_demo.loginForRole(QStringLiteral("演员"));
     const QString checkin = openWorkItem(QStringLiteral("checkin:") + performer->memberId);
     QVERIFY(!checkin.isEmpty());
-    QTRY_VERIFY(view.findChild<QPushButton *>(QStringLiteral("destinationButton_") + checkin));
-    QVERIFY(!view.findChild<QPushButton *>(QStringLiteral("toggleButton_") + checkin));
-    QVERIFY(!view.findChild<QPushButton *>(QStringLiteral("completeButton_") + checkin));
-    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("destinationButton_") + checkin),
-                      Qt::LeftButton);
+    QTRY_COMPARE(view.list()->actions(checkin), QList<Action>{Action::openDestination});
+    QVERIFY(click(view, checkin, Action::openDestination));
     QCOMPARE(opened, QList<WorkItemDestination>{WorkItemDestination::members});
 
     // Checking the member in closes the item; the next load no longer lists it as open.
@@ -578,7 +592,7 @@ void TestWorkItems::systemItemsFollowTheirFacts()
         return ProjectMember{};
     }();
     store.setCheckIn(member, true);
-    QTRY_VERIFY(!view.findChild<QWidget *>(QStringLiteral("taskRow_") + checkin));
+    QTRY_VERIFY(!view.list()->contains(checkin));
     QVERIFY(openWorkItem(QStringLiteral("checkin:") + performer->memberId).isEmpty());
 
     // Republishing the notice reopens the confirmations of those who had confirmed.

@@ -1,6 +1,7 @@
 #include "MacWorkItemsView.h"
 
 #include "MacCreateWorkItemSheet.h"
+#include "WorkItemsListView.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "common/Theme.h"
@@ -14,7 +15,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -22,56 +22,6 @@
 namespace WorkItemsViewDetail {
 
 namespace {
-
-const QString systemSource = QStringLiteral("system");
-
-Theme::Colour priorityColour(WorkItemPriority priority)
-{
-    switch (priority) {
-    case WorkItemPriority::normal:
-        return Theme::Colour::blue;
-    case WorkItemPriority::important:
-        return Theme::Colour::orange;
-    case WorkItemPriority::urgent:
-        return Theme::Colour::red;
-    }
-    return Theme::Colour::blue;
-}
-
-Theme::Colour statusColour(WorkItemStatus status)
-{
-    switch (status) {
-    case WorkItemStatus::todo:
-        return Theme::Colour::orange;
-    case WorkItemStatus::doing:
-        return Theme::Colour::blue;
-    case WorkItemStatus::blocked:
-        return Theme::Colour::red;
-    case WorkItemStatus::done:
-        return Theme::Colour::green;
-    case WorkItemStatus::cancelled:
-        return Theme::Colour::secondary;
-    }
-    return Theme::Colour::secondary;
-}
-
-QLabel *badge(const QString &text, Theme::Colour colour, QWidget *parent)
-{
-    auto *label = Theme::label(text, Theme::TextStyle::caption, QFont::Bold, colour, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setStyleSheet(
-        QStringLiteral("background: %1; border-radius: 9px; padding: 4px 8px;").arg(Theme::css(colour, 0.1)));
-    return label;
-}
-
-QLabel *wrapped(const QString &text, Theme::TextStyle style, Theme::Colour colour, QWidget *parent)
-{
-    auto *label = Theme::label(text, style, colour, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
 
 void fillRounded(QWidget *widget, const QColor &fill, qreal radius)
 {
@@ -81,24 +31,6 @@ void fillRounded(QWidget *widget, const QColor &fill, qreal radius)
     path.addRoundedRect(QRectF(widget->rect()), radius, radius);
     painter.fillPath(path, fill);
 }
-
-class Stripe : public QWidget
-{
-public:
-    Stripe(QColor fill, QWidget *parent)
-        : QWidget(parent)
-        , m_fill(std::move(fill))
-    {
-        setFixedWidth(5);
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { fillRounded(this, m_fill, 3); }
-
-private:
-    QColor m_fill;
-};
 
 } // namespace
 
@@ -131,141 +63,6 @@ protected:
 private:
     Theme::Colour m_colour;
     QLabel *m_value = nullptr;
-};
-
-// The card of one work item. Rebuilt only when what it shows changed, so a reload leaves
-// untouched rows (and the scroll position) alone.
-class TaskRow : public QWidget
-{
-public:
-    struct Actions
-    {
-        std::function<void(const WorkItem &)> openDestination;
-        std::function<void(const WorkItem &, WorkItemStatus)> changeStatus;
-        std::function<void(const WorkItem &, WorkItemStatus)> resolve;
-    };
-
-    TaskRow(Actions actions, QWidget *parent)
-        : QWidget(parent)
-        , m_actions(std::move(actions))
-    {
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    }
-
-    void display(const WorkItem &item, const QString &meta, bool canAct)
-    {
-        if (m_built && item == m_item && meta == m_meta && canAct == m_canAct) {
-            return;
-        }
-        m_item = item;
-        m_meta = meta;
-        m_canAct = canAct;
-        m_built = true;
-        setObjectName(QStringLiteral("taskRow_") + item.id);
-        rebuild();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        fillRounded(this, Theme::colour(Theme::Colour::secondary, 0.045), 14);
-    }
-
-private:
-    void rebuild()
-    {
-        delete layout();
-        for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-            delete child;
-        }
-        const WorkItem &item = m_item;
-        const QString &id = item.id;
-
-        auto *row = new QHBoxLayout(this);
-        row->setContentsMargins(15, 15, 15, 15);
-        row->setSpacing(16);
-        row->addWidget(new Stripe(Theme::colour(priorityColour(item.priority)), this));
-
-        auto *column = new QVBoxLayout;
-        column->setSpacing(7);
-        auto *badges = new QHBoxLayout;
-        badges->setSpacing(7);
-        badges->addWidget(
-            badge(WorkItemRules::kindText(item.kind),
-                  item.kind == WorkItemKind::incident ? Theme::Colour::orange : Theme::Colour::indigo, this));
-        badges->addWidget(
-            badge(WorkItemRules::priorityText(item.priority), priorityColour(item.priority), this));
-        if (item.sourceType == systemSource) {
-            badges->addWidget(badge(QStringLiteral("系统同步"), Theme::Colour::secondary, this));
-        }
-        badges->addStretch(1);
-        column->addLayout(badges);
-        auto *title = wrapped(item.title, Theme::TextStyle::headline, Theme::Colour::primary, this);
-        title->setObjectName(QStringLiteral("taskTitle"));
-        column->addWidget(title);
-        if (!item.description.isEmpty()) {
-            auto *description =
-                wrapped(item.description, Theme::TextStyle::body, Theme::Colour::secondary, this);
-            description->setObjectName(QStringLiteral("taskDescription"));
-            column->addWidget(description);
-        }
-        auto *meta = wrapped(m_meta, Theme::TextStyle::caption, Theme::Colour::secondary, this);
-        meta->setObjectName(QStringLiteral("taskMeta"));
-        column->addWidget(meta);
-        if (!item.resolution.isEmpty()) {
-            auto *resolution = wrapped(QStringLiteral("处理记录：") + item.resolution,
-                                       Theme::TextStyle::caption, Theme::Colour::secondary, this);
-            resolution->setObjectName(QStringLiteral("taskResolution"));
-            column->addWidget(resolution);
-        }
-        row->addLayout(column, 1);
-
-        auto *trailing = new QVBoxLayout;
-        trailing->setSpacing(8);
-        auto *status = badge(WorkItemRules::statusText(item.status), statusColour(item.status), this);
-        status->setObjectName(QStringLiteral("taskStatus"));
-        trailing->addWidget(status, 0, Qt::AlignRight);
-        if (item.sourceType == systemSource) {
-            auto *go = new QPushButton(QStringLiteral("去对应功能处理"), this);
-            go->setObjectName(QStringLiteral("destinationButton_") + id);
-            QObject::connect(go, &QPushButton::clicked, this, [this] { m_actions.openDestination(m_item); });
-            trailing->addWidget(go, 0, Qt::AlignRight);
-        } else if (m_canAct && isOpen(item.status)) {
-            auto *buttons = new QHBoxLayout;
-            const WorkItemStatus toggled = WorkItemRules::toggledStatus(item.status);
-            auto *toggle = new QPushButton(toggled == WorkItemStatus::todo ? QStringLiteral("退回待处理")
-                                                                           : QStringLiteral("开始处理"),
-                                           this);
-            toggle->setObjectName(QStringLiteral("toggleButton_") + id);
-            QObject::connect(toggle, &QPushButton::clicked, this,
-                             [this, toggled] { m_actions.changeStatus(m_item, toggled); });
-            auto *block = new QPushButton(QStringLiteral("标记阻塞"), this);
-            block->setObjectName(QStringLiteral("blockButton_") + id);
-            QObject::connect(block, &QPushButton::clicked, this,
-                             [this] { m_actions.resolve(m_item, WorkItemStatus::blocked); });
-            auto *done = new QPushButton(QStringLiteral("完成"), this);
-            done->setObjectName(QStringLiteral("completeButton_") + id);
-            const QColor green = Theme::colour(Theme::Colour::green);
-            done->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none;"
-                                               " border-radius: 6px; padding: 4px 12px; }"
-                                               "QPushButton:disabled { background: %2; }")
-                                    .arg(Theme::css(green), Theme::css(Theme::Colour::green, 0.45)));
-            QObject::connect(done, &QPushButton::clicked, this,
-                             [this] { m_actions.resolve(m_item, WorkItemStatus::done); });
-            buttons->addWidget(toggle);
-            buttons->addWidget(block);
-            buttons->addWidget(done);
-            trailing->addLayout(buttons);
-        }
-        trailing->addStretch(1);
-        row->addLayout(trailing);
-    }
-
-    Actions m_actions;
-    WorkItem m_item;
-    QString m_meta;
-    bool m_canAct = false;
-    bool m_built = false;
 };
 
 } // namespace WorkItemsViewDetail
@@ -393,19 +190,11 @@ QWidget *MacWorkItemsView::buildContent()
     emptyColumn->addStretch(1);
     m_listStack->addWidget(empty);
 
-    auto *scroll = new QScrollArea(m_listStack);
-    scroll->setObjectName(QStringLiteral("workItemsScroll"));
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_rowsHost = new QWidget;
-    m_rowsHost->setObjectName(QStringLiteral("workItemRows"));
-    m_rowsLayout = new QVBoxLayout(m_rowsHost);
-    m_rowsLayout->setContentsMargins(20, 20, 20, 20);
-    m_rowsLayout->setSpacing(10);
-    m_rowsLayout->addStretch(1);
-    scroll->setWidget(m_rowsHost);
-    m_listStack->addWidget(scroll);
+    m_model = new WorkItemsListModel(this);
+    m_list = new WorkItemsListView(m_model, m_listStack);
+    m_list->setObjectName(QStringLiteral("workItemsList"));
+    connect(m_list, &WorkItemsListView::actionTriggered, this, &MacWorkItemsView::act);
+    m_listStack->addWidget(m_list);
     layout->addWidget(m_listStack, 1);
     return content;
 }
@@ -460,46 +249,44 @@ void MacWorkItemsView::reconcileRows()
 {
     const auto &detail = m_store.detail();
     const ProjectDetailResponse shownDetail = detail.value_or(ProjectDetailResponse{});
-    const QList<WorkItem> visible = WorkItemRules::visibleItems(m_store.workItems().items, m_filter);
     const WorkItemPermissions &rights = m_store.workItems().permissions;
-
-    QHash<QString, TaskRow *> kept;
-    int position = 0;
-    for (const WorkItem &item : visible) {
-        TaskRow *row = m_rows.take(item.id);
-        if (!row) {
-            row = new TaskRow(
-                {[this](const WorkItem &w) { m_onOpenDestination(WorkItemRules::destination(w)); },
-                 [this](const WorkItem &w, WorkItemStatus s) { changeStatus(w, s); },
-                 [this](const WorkItem &w, WorkItemStatus s) { openResolution(w, s); }},
-                m_rowsHost);
-        }
-        row->display(item, WorkItemRules::programAndAssignee(item, shownDetail),
-                     WorkItemRules::canAct(item, shownDetail, rights));
-        // The service's order, kept across reloads.
-        if (m_rowsLayout->indexOf(row) != position) {
-            m_rowsLayout->removeWidget(row);
-            m_rowsLayout->insertWidget(position, row);
-        }
-        row->setVisible(true);
-        kept.insert(item.id, row);
-        ++position;
+    QList<WorkItemsListModel::Row> rows;
+    for (const WorkItem &item : WorkItemRules::visibleItems(m_store.workItems().items, m_filter)) {
+        rows.append({item, WorkItemRules::programAndAssignee(item, shownDetail),
+                     WorkItemRules::canAct(item, shownDetail, rights)});
     }
-    for (TaskRow *gone : std::as_const(m_rows)) {
-        m_rowsLayout->removeWidget(gone);
-        gone->hide();
-        gone->deleteLater();
-    }
-    m_rows = kept;
+    m_model->reconcile(rows);
+    m_list->relayout();
     m_emptyTitle->setText(WorkItemRules::emptyTitle(m_filter));
-    m_listStack->setCurrentIndex(visible.isEmpty() ? 0 : 1);
-    m_rowsHost->setEnabled(!m_busyID.has_value());
+    m_listStack->setCurrentIndex(rows.isEmpty() ? 0 : 1);
+    m_list->setActionsEnabled(!m_busyID.has_value());
 }
 
 void MacWorkItemsView::setBusyID(std::optional<QString> id)
 {
     m_busyID = std::move(id);
-    m_rowsHost->setEnabled(!m_busyID.has_value());
+    m_list->setActionsEnabled(!m_busyID.has_value());
+}
+
+void MacWorkItemsView::act(const WorkItem &item, WorkItemsListView::Action action)
+{
+    if (m_busyID) {
+        return;
+    }
+    switch (action) {
+    case WorkItemsListView::Action::openDestination:
+        m_onOpenDestination(WorkItemRules::destination(item));
+        break;
+    case WorkItemsListView::Action::toggle:
+        changeStatus(item, WorkItemRules::toggledStatus(item.status));
+        break;
+    case WorkItemsListView::Action::block:
+        openResolution(item, WorkItemStatus::blocked);
+        break;
+    case WorkItemsListView::Action::complete:
+        openResolution(item, WorkItemStatus::done);
+        break;
+    }
 }
 
 void MacWorkItemsView::changeStatus(const WorkItem &item, WorkItemStatus status)

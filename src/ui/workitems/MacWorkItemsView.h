@@ -2,11 +2,11 @@
 
 #include "MacCreateWorkItemSheet.h"
 #include "MacWorkItemResolutionSheet.h"
+#include "WorkItemsListView.h"
 #include "WorkItemsRules.h"
 #include "models/WorkItems.h"
 
 #include <QCoro/QCoroTask>
-#include <QHash>
 #include <QPointer>
 #include <QWidget>
 
@@ -23,7 +23,6 @@ class QStackedWidget;
 class QVBoxLayout;
 
 namespace WorkItemsViewDetail {
-class TaskRow;
 class CountCard;
 } // namespace WorkItemsViewDetail
 
@@ -47,6 +46,7 @@ public:
     const std::optional<WorkItemResolutionContext> &resolutionContext() const { return m_resolutionContext; }
     MacCreateWorkItemSheet *createSheet() const { return m_createSheet.data(); }
     MacWorkItemResolutionSheet *resolutionSheet() const { return m_resolutionSheet.data(); }
+    WorkItemsListView *list() const { return m_list; }
 
 private:
     QWidget *buildContent();
@@ -55,6 +55,7 @@ private:
     void reconcileRows();
     void setBusyID(std::optional<QString> id);
 
+    void act(const WorkItem &item, WorkItemsListView::Action action);
     void openCreate();
     void openResolution(const WorkItem &item, WorkItemStatus nextStatus);
     void changeStatus(const WorkItem &item, WorkItemStatus status);
@@ -83,8 +84,7 @@ private:
     QButtonGroup *m_filterGroup = nullptr;
     QStackedWidget *m_listStack = nullptr;
     QLabel *m_emptyTitle = nullptr;
-    QWidget *m_rowsHost = nullptr;
-    QVBoxLayout *m_rowsLayout = nullptr;
-    QHash<QString, WorkItemsViewDetail::TaskRow *> m_rows;
+    WorkItemsListModel *m_model = nullptr;
+    WorkItemsListView *m_list = nullptr;
     bool m_refreshPending = false;
 };

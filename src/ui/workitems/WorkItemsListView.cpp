@@ -17,6 +17,7 @@ namespace {
 
 constexpr int outerX = 20;  // list inset left and right
 constexpr int outerY = 5;   // half the gap between cards
+constexpr int edgeY = 15;   // more above the first card and below the last
 constexpr int padding = 15; // inside a card
 constexpr int stripeWidth = 5;
 constexpr int columnGap = 16;
@@ -123,11 +124,13 @@ QList<Button> buttonsOf(const Row &row)
     };
 }
 
-CardLayout layoutCard(const Row &row, const QRect &itemRect)
+CardLayout layoutCard(const Row &row, const QRect &itemRect, bool first, bool last)
 {
     const WorkItem &item = row.item;
+    const int above = outerY + (first ? edgeY : 0);
+    const int below = outerY + (last ? edgeY : 0);
     CardLayout l;
-    l.card = itemRect.adjusted(outerX, outerY, -outerX, -outerY);
+    l.card = itemRect.adjusted(outerX, above, -outerX, -below);
     const QRect inner = l.card.adjusted(padding, padding, -padding, -padding);
 
     // Trailing column: the status badge, then the buttons in one row.
@@ -187,9 +190,14 @@ CardLayout layoutCard(const Row &row, const QRect &itemRect)
     const int contentHeight = std::max(y - inner.top(), trailingHeight);
     l.stripe = QRect(inner.left(), inner.top(), stripeWidth, contentHeight);
     l.stripeColour = Theme::colour(priorityColour(item.priority));
-    l.height = contentHeight + 2 * padding + 2 * outerY;
+    l.height = contentHeight + 2 * padding + above + below;
     l.card.setHeight(contentHeight + 2 * padding);
     return l;
+}
+
+CardLayout layoutAt(const WorkItemsListModel &model, int row, const QRect &rect)
+{
+    return layoutCard(model.row(row), rect, row == 0, row == model.rowCount() - 1);
 }
 
 void drawBadge(QPainter &p, const Badge &badge)
@@ -216,13 +224,13 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const override
     {
         const int width = m_view->viewport()->width();
-        return {width, layoutCard(m_view->m_model->row(index.row()), QRect(0, 0, width, 0)).height};
+        return {width, layoutAt(*m_view->m_model, index.row(), QRect(0, 0, width, 0)).height};
     }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         const Row &row = m_view->m_model->row(index.row());
-        const CardLayout l = layoutCard(row, option.rect);
+        const CardLayout l = layoutAt(*m_view->m_model, index.row(), option.rect);
         QPainter &p = *painter;
         p.save();
         p.setRenderHint(QPainter::Antialiasing);
@@ -353,7 +361,7 @@ QRect WorkItemsListView::actionRect(const QString &id, Action action) const
     if (row < 0) {
         return {};
     }
-    const CardLayout l = layoutCard(m_model->row(row), visualRect(m_model->index(row)));
+    const CardLayout l = layoutAt(*m_model, row, visualRect(m_model->index(row)));
     for (const Button &b : l.buttons) {
         if (b.action == action) {
             return b.rect;
@@ -369,7 +377,7 @@ std::optional<WorkItemsListView::Hit> WorkItemsListView::hitAt(const QPoint &pos
         return std::nullopt;
     }
     const Row &row = m_model->row(index.row());
-    for (const Button &b : layoutCard(row, visualRect(index)).buttons) {
+    for (const Button &b : layoutAt(*m_model, index.row(), visualRect(index)).buttons) {
         if (b.rect.contains(pos)) {
             return Hit{row.item.id, b.action};
         }

@@ -102,6 +102,7 @@ private Q_SLOTS:
     void failedChangeKeepsSheetOpen();
     void programLeadActsOnOwnPrograms();
     void systemItemsFollowTheirFacts();
+    void closingMidRequestIsSafe();
 
 private:
     MacProjectDataStore &openStore(const QString &role);
@@ -610,6 +611,34 @@ void TestWorkItems::systemItemsFollowTheirFacts()
     auto reload = store.load(true);
     QCoro::waitFor(reload);
     QVERIFY(openWorkItem(rundownKey).isEmpty());
+}
+
+void TestWorkItems::closingMidRequestIsSafe()
+{
+    MacProjectDataStore &store = openStore(QStringLiteral("总导演"));
+    Script hold;
+    hold.hang = true;
+    hold.passThrough = true;
+    m_service->script("PATCH", "/api/work-items", hold);
+    m_service->script("POST", "/api/work-items", hold);
+    {
+        MacWorkItemsView view(store, [](WorkItemDestination) {});
+        view.show();
+        QTRY_VERIFY(store.detail() && !store.workItems().items.isEmpty());
+        const QString id = openWorkItem(QString());
+        QTRY_VERIFY(click(view, id, Action::toggle));
+        QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("createWorkItemButton")),
+                          Qt::LeftButton);
+        QTRY_VERIFY(view.createSheet());
+        view.createSheet()
+            ->findChild<QLineEdit *>(QStringLiteral("titleField"))
+            ->setText(QStringLiteral("备用麦"));
+        QTest::mouseClick(view.createSheet()->findChild<QPushButton *>(QStringLiteral("createSaveButton")),
+                          Qt::LeftButton);
+        QTRY_COMPARE(m_service->hangingCount(), 2);
+    }
+    m_service->releaseHangs();
+    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
 }
 
 QTEST_MAIN(TestWorkItems)

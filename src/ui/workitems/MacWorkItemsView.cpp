@@ -83,8 +83,14 @@ MacWorkItemsView::MacWorkItemsView(MacProjectDataStore &store,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_states);
 
-    connect(&m_store, &MacProjectDataStore::detailChanged, this, &MacWorkItemsView::scheduleRefresh);
-    connect(&m_store, &MacProjectDataStore::workItemsChanged, this, &MacWorkItemsView::scheduleRefresh);
+    // An open create sheet follows new data only; rebuilding its pickers otherwise would close an
+    // open drop-down for nothing.
+    const auto inputsChanged = [this] {
+        m_sheetInputsChanged = true;
+        scheduleRefresh();
+    };
+    connect(&m_store, &MacProjectDataStore::detailChanged, this, inputsChanged);
+    connect(&m_store, &MacProjectDataStore::workItemsChanged, this, inputsChanged);
     connect(&m_store, &MacProjectDataStore::isLoadingChanged, this, &MacWorkItemsView::scheduleRefresh);
     connect(&m_store, &MacProjectDataStore::errorChanged, this, &MacWorkItemsView::scheduleRefresh);
     refresh();
@@ -240,9 +246,10 @@ void MacWorkItemsView::refresh()
         m_cards.at(i)->setValue(values[i]);
     }
     reconcileRows();
-    if (m_createSheet && detail) {
+    if (m_createSheet && detail && m_sheetInputsChanged) {
         m_createSheet->setInputs(*detail, rights);
     }
+    m_sheetInputsChanged = false;
 }
 
 void MacWorkItemsView::reconcileRows()

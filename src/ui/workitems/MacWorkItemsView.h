@@ -87,4 +87,5 @@ private:
     WorkItemsListModel *m_model = nullptr;
     WorkItemsListView *m_list = nullptr;
     bool m_refreshPending = false;
+    bool m_sheetInputsChanged = false;
 };

@@ -126,6 +126,8 @@ QPushButton *button(const QString &text, const QString &objectName, QWidget *par
     // Return in a field must not press a button of the sheet.
     b->setAutoDefault(false);
     b->setDefault(false);
+    // A click leaves the focus where the operator was typing, as buttons do on the desktop.
+    b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 
@@ -903,6 +905,10 @@ QMessageBox *MacLotteryConsoleSheet::confirm(const QString &objectName, const QS
     box->setWindowTitle(title);
     box->setText(title);
     box->setInformativeText(text);
+    // Without a width of its own the dialog wraps its message after a few characters.
+    if (auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setMinimumWidth(340);
+    }
     QPushButton *confirmButton = box->addButton(confirmText, QMessageBox::DestructiveRole);
     confirmButton->setObjectName(QStringLiteral("confirmButton"));
     QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
@@ -1126,6 +1132,7 @@ void MacLotteryConsoleSheet::refreshWinners(const LotteryState &state)
         outer->setSpacing(0);
         auto *row = new QHBoxLayout;
         row->setContentsMargins(0, 8, 0, 8);
+        row->setSpacing(10);
         auto *who = new QVBoxLayout;
         who->setSpacing(2);
         auto *name =

@@ -368,6 +368,18 @@ void TestLottery::claimKeepsItsMessageAfterTheReload()
     QVERIFY(find<QLabel>(sheet.get(), QStringLiteral("lotteryMessage"))->isVisibleTo(sheet.get()));
     QVERIFY(field->text().isEmpty() && sheet->claimPhone().isEmpty());
     QCOMPARE(sheet->lottery()->winners.first().status, LotteryValues::claimed);
+
+    // The answer to a claim of a sheet that went meanwhile touches nothing.
+    Script hold;
+    hold.hang = true;
+    hold.passThrough = true;
+    hold.times = 1;
+    m_service->script("POST", "/api/lottery", hold);
+    QTest::keyClicks(field, QStringLiteral("13900001259"));
+    claim->click();
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    sheet.reset();
+    m_service->releaseHangs();
 }
 
 void TestLottery::noShowIsCapturedBeforeTheDialogCloses()

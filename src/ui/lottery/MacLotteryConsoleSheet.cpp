@@ -191,6 +191,17 @@ QWidget *section(const QString &title, const QString &symbol, const QString &obj
     return box;
 }
 
+// Rows are replaced from inside their own buttons' clicks: let go of them now, delete them later.
+void discard(QList<QWidget *> &rows)
+{
+    for (QWidget *row : std::as_const(rows)) {
+        row->hide();
+        row->setParent(nullptr);
+        row->deleteLater();
+    }
+    rows.clear();
+}
+
 // Sent when the console closes; nobody waits for it and its outcome is not reported.
 QCoro::Task<> returnScreenToProgram(APIClient &client, QString projectID, QString itemID)
 {
@@ -1000,8 +1011,7 @@ void MacLotteryConsoleSheet::syncPrizeRows()
     }
     if (ids != m_prizeRowIDs) {
         // Rows are bound to their place in the list, so any change of the list rebuilds them.
-        qDeleteAll(m_prizeRowWidgets);
-        m_prizeRowWidgets.clear();
+        discard(m_prizeRowWidgets);
         for (qsizetype i = 0; i < m_draftPrizes.size(); ++i) {
             auto *row = new QWidget;
             row->setObjectName(QStringLiteral("prizeRow"));
@@ -1121,8 +1131,7 @@ void MacLotteryConsoleSheet::refreshWinners(const LotteryState &state)
         return;
     }
     m_winnersShown = state;
-    qDeleteAll(m_winnerRowWidgets);
-    m_winnerRowWidgets.clear();
+    discard(m_winnerRowWidgets);
     for (const LotteryWinner &winner : state.winners) {
         auto *holder = new QWidget;
         holder->setObjectName(QStringLiteral("winnerRow"));

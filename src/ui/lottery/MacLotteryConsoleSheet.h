@@ -31,7 +31,8 @@ class QVBoxLayout;
 
 // The window-modal sheet in which the crew prepares and runs the audience lottery of one rundown
 // item. Open it with open(); it loads when shown and, as a console, puts the venue screen on the
-// sign-up QR code until it closes.
+// sign-up QR code until it closes. Give it Qt::WA_DeleteOnClose to free it on closing; the player
+// bar draws the same code with macQRCodeImage(LotteryRules::registrationURL(...)).
 class MacLotteryConsoleSheet : public QDialog
 {
     Q_OBJECT

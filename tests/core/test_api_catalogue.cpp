@@ -90,7 +90,7 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
                             QStringLiteral("化妆间")};
     const MakeupAssignment assignment{ids.member, ids.artist, QStringLiteral("13:30"), 25,
                                       QStringLiteral("待化妆")};
-    const LotteryPrize prize{ids.prize,   QStringLiteral("一等奖"), QStringLiteral("耳机"), 2, QString(),
+    const LotteryPrize prize{ids.prize,   QStringLiteral("一等奖"), QStringLiteral("耳机"), 3, QString(),
                              std::nullopt};
 
     const auto lotteryBody = [](const char *action, QJsonObject more = {}) {
@@ -248,11 +248,14 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
              return discard(c.setLotteryScreen(ids.project, ids.lotteryItem, QStringLiteral("qr")));
          },
          "POST", lottery, lotteryBody("screen", {{"mode", "qr"}})},
+        {"resetLotteryRehearsal",
+         [=](APIClient &c) { return discard(c.resetLotteryRehearsal(ids.project, ids.lotteryItem)); }, "POST",
+         lottery, lotteryBody("resetRehearsal")},
         {"setLotteryMode",
          [=](APIClient &c) {
-             return discard(c.setLotteryMode(ids.project, ids.lotteryItem, QStringLiteral("rehearsal")));
+             return discard(c.setLotteryMode(ids.project, ids.lotteryItem, QStringLiteral("formal")));
          },
-         "POST", lottery, lotteryBody("mode", {{"mode", "rehearsal"}})},
+         "POST", lottery, lotteryBody("mode", {{"mode", "formal"}})},
         {"setLotteryEntry",
          [=](APIClient &c) { return discard(c.setLotteryEntry(ids.project, ids.lotteryItem, true)); }, "POST",
          lottery, lotteryBody("entry", {{"open", true}})},
@@ -268,9 +271,6 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
         {"claimLottery",
          [=](APIClient &c) { return discard(c.claimLottery(ids.project, ids.lotteryItem, claimPhone)); },
          "POST", lottery, lotteryBody("claim", {{"phone", claimPhone}})},
-        {"resetLotteryRehearsal",
-         [=](APIClient &c) { return discard(c.resetLotteryRehearsal(ids.project, ids.lotteryItem)); }, "POST",
-         lottery, lotteryBody("resetRehearsal")},
         {"adminOverview", [=](APIClient &c) { return discard(c.adminOverview()); }, "GET",
          "/api/admin?view=overview", none},
         {"adminUsers", [=](APIClient &c) { return discard(c.adminUsers()); }, "GET", "/api/admin?view=users",
@@ -419,8 +419,14 @@ void TestAPICatalogue::seed()
         winner.prizeId = ids.prize;
         winner.displayName = QStringLiteral("观众乙");
         winner.phone = QStringLiteral("13600000005");
-        winner.rehearsal = true;
+        // Formal wins: the catalogue resets the rehearsal before it marks and claims them.
+        winner.rehearsal = false;
         lottery.winners.append(winner);
+        FakeLotteryWinner formalWinner = winner;
+        formalWinner.id = QStringLiteral("win-formal");
+        formalWinner.phone = claimPhone;
+        formalWinner.rehearsal = false;
+        lottery.winners.append(formalWinner);
         FakeInvitation invitation;
         invitation.token = ids.invitation;
         invitation.projectId = ids.project;

@@ -326,6 +326,25 @@ DemoShow seedDemoShow(FakePlatform &p)
             FakeLotteryEntry{QStringLiteral("1390000%1").arg(1000 + i * 37, 4, 10, QLatin1Char('0')),
                              surnames.at(i % surnames.size()) + given.at(i % given.size())});
     }
+    // Earlier formal winners, one in each collection state, so the winners and claim cards have
+    // something to show; the pending one can still claim.
+    lottery.mode = QStringLiteral("formal");
+    const QList<std::pair<int, QString>> formalWins = {
+        {4, QStringLiteral("pending")}, {7, QStringLiteral("claimed")}, {11, QStringLiteral("no_show")}};
+    for (const auto &[entry, status] : formalWins) {
+        FakeLotteryWinner winner;
+        winner.id = p.nextId(QStringLiteral("win"));
+        winner.prizeId = QStringLiteral("prize-third");
+        winner.phone = lottery.entries.at(entry).phone;
+        winner.displayName = lottery.entries.at(entry).displayName;
+        winner.status = status;
+        winner.drawnAt = QStringLiteral("2026-12-06T20:15:00+08:00");
+        if (status == QStringLiteral("claimed")) {
+            winner.claimedAt = QStringLiteral("2026-12-06T20:40:00+08:00");
+        }
+        lottery.winners.append(winner);
+    }
+    show.lotteryClaimPhone = lottery.entries.at(formalWins.first().first).phone;
 
     // A pending invitation: signing in with this phone joins the gala as 苏航.
     FakeInvitation invitation;

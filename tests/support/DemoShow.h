@@ -22,7 +22,8 @@ struct DemoShow
     QString projectId;       // the gala
     QString secondProjectId; // a smaller project
     QString lotteryItemId;
-    QString audioItemId; // an item with audio and video attached
+    QString audioItemId;       // an item with audio and video attached
+    QString lotteryClaimPhone; // a formal lottery winner who has not claimed yet
     QList<DemoLogin> logins;
 
     const DemoLogin *loginForRole(const QString &role) const;

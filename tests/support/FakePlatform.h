@@ -136,6 +136,9 @@ struct FakePlatform
     bool smsConfigured = true;
     // When set, every generated time stamp uses it instead of the clock.
     std::optional<QString> fixedNow;
+    // Lottery draws pick entries at random; a seed makes the picks repeatable (tests).
+    std::optional<quint32> lotterySeed;
+    quint32 lotteryDraws = 0;
 
     FakeAccount *account(const QString &accountId);
     const FakeAccount *account(const QString &accountId) const;

@@ -72,6 +72,7 @@ int main(int argc, char **argv)
         }
         out << "\n";
     }
+    out << "\nA lottery winner who can still claim a prize: " << show.lotteryClaimPhone << "\n";
     out << "\nPress Ctrl+C to stop.\n";
     out.flush();
 

@@ -94,6 +94,7 @@ MacGroupsView::MacGroupsView(MacProjectDataStore &store, QWidget *parent)
     header->addLayout(titles, 1);
     m_marking = new QComboBox(content);
     m_marking->setObjectName(QStringLiteral("markingPicker"));
+    PeopleWidgets::WheelGuard::install(m_marking);
     m_marking->setToolTip(QStringLiteral("未识别到组合"));
     m_marking->setFixedWidth(270);
     header->addWidget(m_marking, 0, Qt::AlignVCenter);

@@ -18,7 +18,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
@@ -27,7 +26,8 @@ MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
     , m_name(new QLineEdit(m_fields.name, this))
     , m_role(new QComboBox(this))
     , m_phone(new QLineEdit(this))
-    , m_stage(new QStackedWidget(this))
+    , m_generatePage(new QWidget(this))
+    , m_sharePage(new QWidget(this))
     , m_generate(new QPushButton(this))
     , m_text(new QPlainTextEdit(this))
     , m_sms(new QPushButton(this))
@@ -73,19 +73,17 @@ MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
 
     m_generate->setObjectName(QStringLiteral("inviteGenerateButton"));
     Theme::makeProminent(m_generate);
-    auto *generatePage = new QWidget(m_stage);
-    auto *generateRow = new QHBoxLayout(generatePage);
+    auto *generateRow = new QHBoxLayout(m_generatePage);
     generateRow->setContentsMargins(0, 0, 0, 0);
     generateRow->addWidget(m_generate);
     generateRow->addStretch(1);
-    m_stage->addWidget(generatePage);
+    layout->addWidget(m_generatePage);
 
-    auto *sharePage = new QWidget(m_stage);
-    auto *share = new QVBoxLayout(sharePage);
+    auto *share = new QVBoxLayout(m_sharePage);
     share->setContentsMargins(0, 0, 0, 0);
     share->setSpacing(10);
     auto *textPanel =
-        new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::indigo, 0.06), 10, sharePage);
+        new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::indigo, 0.06), 10, m_sharePage);
     auto *textLayout = new QVBoxLayout(textPanel);
     textLayout->setContentsMargins(7, 7, 7, 7);
     m_text->setObjectName(QStringLiteral("inviteShareText"));
@@ -97,7 +95,7 @@ MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
     textPanel->setFixedHeight(110);
     share->addWidget(textPanel);
     auto *shareButtons = new QHBoxLayout;
-    auto *copy = new QPushButton(QStringLiteral("复制完整邀请"), sharePage);
+    auto *copy = new QPushButton(QStringLiteral("复制完整邀请"), m_sharePage);
     copy->setObjectName(QStringLiteral("inviteCopyButton"));
     m_sms->setObjectName(QStringLiteral("inviteSmsButton"));
     Theme::makeProminent(m_sms);
@@ -105,8 +103,7 @@ MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
     shareButtons->addWidget(m_sms);
     shareButtons->addStretch(1);
     share->addLayout(shareButtons);
-    m_stage->addWidget(sharePage);
-    layout->addWidget(m_stage);
+    layout->addWidget(m_sharePage);
 
     m_message->setObjectName(QStringLiteral("inviteMessage"));
     m_message->setTextFormat(Qt::PlainText);
@@ -158,7 +155,12 @@ void MacInviteMemberSheet::updateState()
     const bool created = !m_fields.link.isEmpty();
     m_name->setEnabled(!created && !m_fields.initialMember);
     m_role->setEnabled(!created && !m_fields.initialMember && !m_fields.field);
-    m_stage->setCurrentIndex(created ? 1 : 0);
+    if (m_shownStage != int(created)) {
+        m_shownStage = int(created);
+        m_generatePage->setVisible(!created);
+        m_sharePage->setVisible(created);
+        adjustSize();
+    }
     m_generate->setText(m_fields.busy ? QStringLiteral("正在生成…") : QStringLiteral("生成注册邀请"));
     m_generate->setEnabled(!m_fields.busy && !TextRules::trimmed(m_fields.name).isEmpty());
     m_sms->setText(m_fields.busy ? QStringLiteral("正在发送…") : QStringLiteral("发送短信邀请"));

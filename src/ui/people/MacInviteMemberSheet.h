@@ -14,7 +14,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QStackedWidget;
 
 // Creates one registration invitation for a person in a project, then copies its text or has
 // the service send it by SMS. Open it with open().
@@ -59,7 +58,9 @@ private:
     QLineEdit *m_name;
     QComboBox *m_role;
     QLineEdit *m_phone;
-    QStackedWidget *m_stage;
+    QWidget *m_generatePage;
+    QWidget *m_sharePage;
+    int m_shownStage = -1;
     QPushButton *m_generate;
     QPlainTextEdit *m_text;
     QPushButton *m_sms;

@@ -197,6 +197,8 @@ MacMakeupAssignmentCreator::MacMakeupAssignmentCreator(MacProjectDataStore &stor
     row->setSpacing(10);
     row->addWidget(
         plainLabel(QStringLiteral("分配演员"), Theme::TextStyle::headline, Theme::Colour::primary, this));
+    PeopleWidgets::WheelGuard::install(m_members);
+    PeopleWidgets::WheelGuard::install(m_artistPicker);
     m_members->setObjectName(QStringLiteral("assignMemberPicker"));
     m_members->setToolTip(QStringLiteral("选择人员"));
     m_members->setMaximumWidth(220);
@@ -329,6 +331,8 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
     row->addWidget(m_time);
     m_duration->setFixedWidth(105);
     row->addWidget(m_duration);
+    PeopleWidgets::WheelGuard::install(m_artistPicker);
+    PeopleWidgets::WheelGuard::install(m_statusPicker);
     m_artistPicker->setObjectName(QStringLiteral("assignmentArtistPicker"));
     m_artistPicker->setToolTip(QStringLiteral("化妆师"));
     m_artistPicker->setFixedWidth(120);

@@ -5,6 +5,7 @@
 #include "common/Theme.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -109,7 +110,9 @@ MacWorkPassSheet::MacWorkPassSheet(ProjectSummary project, ProjectMember member,
     auto *access = whiteLabel(PeopleRules::passAccess(member.role, member.passAreas),
                               Theme::font(Theme::TextStyle::title2, QFont::Bold), card);
     access->setObjectName(QStringLiteral("workPassAccess"));
-    accessRow->addWidget(access, 1);
+    // Wraps only when the areas don't fit on one line of the card.
+    access->setMinimumWidth(std::min(QFontMetrics(access->font()).horizontalAdvance(access->text()) + 4, 380));
+    accessRow->addWidget(access);
     accessRow->addStretch(1);
     column->addLayout(accessRow);
 

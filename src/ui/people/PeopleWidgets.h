@@ -3,6 +3,8 @@
 #include "common/Theme.h"
 
 #include <QColor>
+#include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -80,6 +82,30 @@ private:
     QString m_text;
     QColor m_fill;
     QColor m_ink;
+};
+
+// A picker in a scrolling page changes only when the user means it: the wheel scrolls the page
+// unless the picker has focus.
+class WheelGuard : public QObject
+{
+public:
+    using QObject::QObject;
+
+    static void install(QComboBox *box)
+    {
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->installEventFilter(new WheelGuard(box));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Wheel && !static_cast<QWidget *>(watched)->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
 };
 
 inline QString firstCharacter(const QString &name)

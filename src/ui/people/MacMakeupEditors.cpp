@@ -314,9 +314,11 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
     setObjectName(QStringLiteral("makeupAssignmentRow_") + m_assignment.memberId);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(11, 11, 11, 11);
-    row->setSpacing(10);
+    row->setSpacing(8);
+    // Fixed parts shrink a little so the row fits the page at the window's smallest size.
     auto *who = new QWidget(this);
-    who->setFixedWidth(105);
+    who->setMinimumWidth(72);
+    who->setMaximumWidth(105);
     auto *whoColumn = new QVBoxLayout(who);
     whoColumn->setContentsMargins(0, 0, 0, 0);
     whoColumn->setSpacing(2);
@@ -324,7 +326,7 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
     m_arrival->setObjectName(QStringLiteral("assignmentArrival"));
     whoColumn->addWidget(m_name);
     whoColumn->addWidget(m_arrival);
-    row->addWidget(who);
+    row->addWidget(who, 1);
     m_time->setObjectName(QStringLiteral("assignmentTimeField"));
     m_time->setPlaceholderText(QStringLiteral("时间"));
     m_time->setFixedWidth(72);
@@ -335,15 +337,21 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
     PeopleWidgets::WheelGuard::install(m_statusPicker);
     m_artistPicker->setObjectName(QStringLiteral("assignmentArtistPicker"));
     m_artistPicker->setToolTip(QStringLiteral("化妆师"));
-    m_artistPicker->setFixedWidth(120);
-    row->addWidget(m_artistPicker);
+    m_artistPicker->setMinimumWidth(84);
+    m_artistPicker->setMaximumWidth(120);
+    m_artistPicker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_artistPicker->setMinimumContentsLength(4);
+    row->addWidget(m_artistPicker, 1);
     m_statusPicker->setObjectName(QStringLiteral("assignmentStatusPicker"));
     m_statusPicker->setToolTip(QStringLiteral("状态"));
-    m_statusPicker->setFixedWidth(125);
+    m_statusPicker->setMinimumWidth(100);
+    m_statusPicker->setMaximumWidth(125);
+    m_statusPicker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_statusPicker->setMinimumContentsLength(5);
     for (const QString &status : PeopleRules::makeupStatuses()) {
         m_statusPicker->addItem(status, status);
     }
-    row->addWidget(m_statusPicker);
+    row->addWidget(m_statusPicker, 1);
     row->addStretch(1);
     m_save->setObjectName(QStringLiteral("saveAssignmentButton"));
     row->addWidget(m_save);

@@ -5,8 +5,8 @@
 #include "common/Theme.h"
 
 #include <QDateTime>
-#include <QFontMetrics>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -111,7 +111,8 @@ MacWorkPassSheet::MacWorkPassSheet(ProjectSummary project, ProjectMember member,
                               Theme::font(Theme::TextStyle::title2, QFont::Bold), card);
     access->setObjectName(QStringLiteral("workPassAccess"));
     // Wraps only when the areas don't fit on one line of the card.
-    access->setMinimumWidth(std::min(QFontMetrics(access->font()).horizontalAdvance(access->text()) + 4, 380));
+    access->setMinimumWidth(
+        std::min(QFontMetrics(access->font()).horizontalAdvance(access->text()) + 4, 380));
     accessRow->addWidget(access);
     accessRow->addStretch(1);
     column->addLayout(accessRow);

@@ -38,6 +38,8 @@ MacGroupMemberPickerSheet::MacGroupMemberPickerSheet(PerformerGroup group, QList
     header->addWidget(title, 1);
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("pickerCloseButton"));
+    // Return in the search field must not close the sheet or add someone.
+    close->setAutoDefault(false);
     header->addWidget(close);
     layout->addLayout(header);
     auto *note = Theme::label(QStringLiteral("从同一项目人员库选择；没有的人请先到成员管理录入并发送邀请。 "),
@@ -94,6 +96,7 @@ void MacGroupMemberPickerSheet::rebuildRows()
         line->addLayout(texts, 1);
         auto *button = new QPushButton(row);
         button->setObjectName(QStringLiteral("pickerAddButton_") + member.id);
+        button->setAutoDefault(false);
         Theme::makeProminent(button);
         line->addWidget(button);
         if (!registered) {

@@ -186,7 +186,7 @@ void MacGroupsView::refresh()
     const int scrolled = m_scroll->verticalScrollBar()->value();
     QWidget *boxes = buildBoxes();
     if (m_boxes) {
-        m_contentLayout->replaceWidget(m_boxes, boxes);
+        delete m_contentLayout->replaceWidget(m_boxes, boxes); // the old item is ours
         delete m_boxes;
     } else {
         m_contentLayout->insertWidget(1, boxes);

@@ -249,6 +249,20 @@ void MacMakeupAssignmentCreator::fillPickers()
     if (!has(m_artists, m_artistID)) {
         m_artistID.clear();
     }
+    QStringList shown;
+    for (const ProjectMember &m : available) {
+        shown << m.id << m.name << m.role;
+    }
+    for (const ProjectMember &a : std::as_const(m_artists)) {
+        shown << a.id << a.name;
+    }
+    // Refilled only when the choices change, so an open list survives a reload.
+    if (shown == m_shownChoices && m_members->count() > 0) {
+        selectData(m_members, m_memberID);
+        selectData(m_artistPicker, m_artistID);
+        return;
+    }
+    m_shownChoices = shown;
     m_members->clear();
     m_members->addItem(QStringLiteral("选择演员或成员"), QString());
     for (const ProjectMember &m : available) {
@@ -391,6 +405,16 @@ void MacMakeupAssignmentEditor::update(const MakeupAssignment &assignment, QList
 
 void MacMakeupAssignmentEditor::fillArtists()
 {
+    // Refilled only when the artists change, so an open list survives a reload.
+    QList<QPair<QString, QString>> entries;
+    for (const ProjectMember &a : std::as_const(m_artists)) {
+        entries.append({a.id, a.name});
+    }
+    if (entries == m_shownArtists) {
+        selectData(m_artistPicker, m_artistID);
+        return;
+    }
+    m_shownArtists = entries;
     m_artistPicker->clear();
     for (const ProjectMember &a : std::as_const(m_artists)) {
         m_artistPicker->addItem(a.name, a.id);

@@ -98,6 +98,7 @@ private:
     QString m_memberID;
     QString m_artistID;
     bool m_saving = false;
+    QStringList m_shownChoices;
 
     QComboBox *m_members;
     QComboBox *m_artistPicker;
@@ -131,6 +132,7 @@ private:
     MakeupAssignment m_assignment;
     QList<ProjectMember> m_members;
     QList<ProjectMember> m_artists;
+    QList<QPair<QString, QString>> m_shownArtists;
     bool m_canReassign;
     QString m_artistID;
     QString m_status;

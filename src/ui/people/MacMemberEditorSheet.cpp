@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -103,12 +104,25 @@ MacMemberEditorSheet::MacMemberEditorSheet(ProjectMember member, SaveAction onSa
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
     connect(m_addArea, &QPushButton::clicked, this, &MacMemberEditorSheet::addArea);
-    connect(m_customArea, &QLineEdit::returnPressed, this, &MacMemberEditorSheet::addArea);
+    // Return in the area field adds the area; it must not also press the default save button.
+    m_customArea->installEventFilter(this);
     connect(m_name, &QLineEdit::textChanged, this, &MacMemberEditorSheet::updateState);
     connect(m_customArea, &QLineEdit::textChanged, this, &MacMemberEditorSheet::updateState);
     connect(m_role, &QComboBox::currentTextChanged, this, &MacMemberEditorSheet::updateState);
     rebuildAreaButtons();
     updateState();
+}
+
+bool MacMemberEditorSheet::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_customArea && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            addArea();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void MacMemberEditorSheet::rebuildAreaButtons()

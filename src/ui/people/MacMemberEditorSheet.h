@@ -28,6 +28,9 @@ public:
 
     const QSet<QString> &areas() const { return m_areas; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QCoro::Task<> save();
     void addArea();

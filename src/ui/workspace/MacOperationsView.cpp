@@ -328,7 +328,7 @@ QWidget *MacOperationsView::buildArrangements()
 void MacOperationsView::showArrangements(QWidget *arrangements)
 {
     if (m_arrangements) {
-        m_contentLayout->replaceWidget(m_arrangements, arrangements);
+        delete m_contentLayout->replaceWidget(m_arrangements, arrangements); // the old item is ours
         delete m_arrangements;
     } else {
         m_contentLayout->insertWidget(0, arrangements);

@@ -90,6 +90,7 @@ private Q_SLOTS:
     void makeupRowsSurviveReloads();
     void unknownValuesRoundTrip();
     void assignmentCreation();
+    void closingMidRequestIsSafe();
 
 private:
     void signInAs(const QString &role);
@@ -716,6 +717,59 @@ void TestPeople::assignmentCreation()
     QCOMPARE(creator->artistID(), han);
     QTRY_COMPARE(members->findData(wu), -1);
     QTRY_VERIFY(page.makeupBoard()->assignmentEditor(wu));
+}
+
+void TestPeople::closingMidRequestIsSafe()
+{
+    signInAs(QStringLiteral("总导演"));
+    auto store = loadedStore();
+    QTRY_VERIFY(store->detail());
+    Script held;
+    held.hang = true;
+    held.passThrough = true;
+    m_service->script("POST", "/api/invitations", held);
+    m_service->script("PATCH", "/api/groups", held);
+    m_service->script("PATCH", "/api/operations", held);
+
+    // The invitation's callbacks still run after its sheet is gone.
+    QStringList log;
+    MacInviteMemberSheet::Fields fields;
+    fields.project.id = m_demo.projectId;
+    fields.name = QStringLiteral("新人");
+    fields.role = QStringLiteral("演员");
+    fields.client = m_client.get();
+    fields.onChanged = [&log]() -> QCoro::Task<> {
+        log << QStringLiteral("changed");
+        co_return;
+    };
+    auto sheet = std::make_unique<MacInviteMemberSheet>(fields);
+    sheet->show();
+    QTest::mouseClick(sheet->findChild<QPushButton *>(QStringLiteral("inviteGenerateButton")),
+                      Qt::LeftButton);
+
+    auto groups = std::make_unique<MacGroupsView>(*store);
+    groups->show();
+    const QString suspectedId = store->detail()->performerGroups.at(1).id;
+    QTRY_VERIFY(groups->findChild<QPushButton *>(QStringLiteral("isGroupButton_") + suspectedId));
+    QTest::mouseClick(groups->findChild<QPushButton *>(QStringLiteral("isGroupButton_") + suspectedId),
+                      Qt::LeftButton);
+
+    auto board = std::make_unique<MacMakeupBoard>(*store, *store->detail(), true);
+    board->show();
+    QTest::mouseClick(board->findChild<QPushButton *>(QStringLiteral("saveAssignmentButton")),
+                      Qt::LeftButton);
+
+    QTRY_COMPARE(m_service->hangingCount(), 3);
+    sheet.reset();
+    groups.reset();
+    board.reset();
+    m_service->clearScripts();
+    m_service->releaseHangs();
+    QTRY_COMPARE(log, QStringList{QStringLiteral("changed")});
+    QTRY_COMPARE(m_service->withPlatform([&](const FakePlatform &p) {
+        return p.project(m_demo.projectId)->performerGroups.at(1).decision;
+    }),
+                 QStringLiteral("group"));
 }
 
 QTEST_MAIN(TestPeople)

@@ -193,10 +193,16 @@ DemoShow seedDemoShow(FakePlatform &p)
                        QStringLiteral("group"),
                        {mid("张婷"), mid("何佳"), mid("李娜")}},
         PerformerGroup{p.nextId(QStringLiteral("group")),
-                       QStringLiteral("孙杰刘洋组合"),
+                       QStringLiteral("欢乐二人组"),
                        QStringLiteral("suspected"),
                        {mid("孙杰"), mid("刘洋")}},
+        PerformerGroup{p.nextId(QStringLiteral("group")),
+                       QStringLiteral("主持组合"),
+                       QStringLiteral("group"),
+                       {mid("林悦"), mid("苏航")}},
     };
+    // The waiting group is a name the rundown uses.
+    g.item(itemIds.at(12))->performers = QStringLiteral("欢乐二人组");
 
     // Makeup.
     g.makeupShifts = {

@@ -425,6 +425,7 @@ void MacMembersView::openInvitation(const std::optional<ProjectMember> &member)
     fields.project = m_store.project();
     fields.inviterName = detail ? detail->membership.name : QStringLiteral("导演组");
     fields.initialMember = member;
+    fields.client = &m_store.client();
     fields.onChanged = [store = QPointer<MacProjectDataStore>(&m_store)] { return reloadSilently(store); };
     if (member) {
         fields.name = member->name;

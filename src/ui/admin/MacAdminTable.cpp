@@ -123,7 +123,7 @@ void MacAdminRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     }
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    const QRect r = option.rect.adjusted(6, 0, -6, 0);
+    const QRect r = option.rect.adjusted(4, 0, -4, 0);
 
     switch (c->kind) {
     case AdminCell::Kind::button: {

@@ -2,6 +2,7 @@
 
 #include "MacAdminProjectDetailSheet.h"
 #include "MacAdminTable.h"
+#include "MacAdminTransferPicker.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "common/MacErrorBanner.h"
@@ -25,11 +26,16 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <numeric>
+
 namespace {
 
 // Column layout of the users list; the source column takes what the others leave.
 constexpr int userSourceColumn = 1;
-constexpr std::array<int, 7> userColumnWidths = {130, 160, 110, 75, 80, 55, 76};
+constexpr std::array<int, 7> userColumnWidths = {150, 160, 110, 80, 86, 56, 76};
+// Below the preferred widths the columns shrink towards these before the list scrolls sideways.
+constexpr std::array<int, 7> userColumnMinimums = {140, 100, 92, 70, 78, 50, 68};
+constexpr int leaderboardWidth = 280;
 constexpr int userButtonColumn = 6;
 constexpr int assetButtonColumn = 2;
 constexpr int projectCardMinimumWidth = 360;
@@ -312,7 +318,8 @@ QWidget *MacAdminView::buildUsersPage()
     m_sourceRowHost->setContentsMargins(0, 0, 0, 0);
     column->addLayout(m_sourceRowHost);
 
-    auto *row = new QHBoxLayout;
+    auto *row = new QBoxLayout(QBoxLayout::LeftToRight);
+    m_usersRow = row;
     row->setSpacing(16);
     auto *listPanel =
         panel(QStringLiteral("adminUsersPanel"), Theme::colour(Theme::Colour::secondary, 0.035), 12);
@@ -325,7 +332,7 @@ QWidget *MacAdminView::buildUsersPage()
     for (int i = 0; i < int(userColumnWidths.size()); ++i) {
         m_usersTable->setColumnWidth(i, userColumnWidths.at(std::size_t(i)));
     }
-    m_usersTable->installEventFilter(this);
+    m_usersTable->viewport()->installEventFilter(this);
     connect(m_usersTable, &QTableView::clicked, this, [this](const QModelIndex &index) {
         if (index.column() == userButtonColumn && index.row() < m_shownUsers.size()) {
             const AdminUser user = m_shownUsers.at(index.row());
@@ -336,7 +343,8 @@ QWidget *MacAdminView::buildUsersPage()
     row->addWidget(listPanel, 1);
 
     auto *board = panel(QStringLiteral("adminLeaderboard"), Theme::colour(Theme::Colour::indigo, 0.055), 12);
-    board->setFixedWidth(280);
+    board->setFixedWidth(leaderboardWidth);
+    m_leaderboard = board;
     auto *boardColumn = new QVBoxLayout(board);
     boardColumn->setContentsMargins(14, 14, 14, 14);
     boardColumn->setSpacing(10);
@@ -359,6 +367,7 @@ QWidget *MacAdminView::buildUsersPage()
     boardColumn->addWidget(boardScroll, 1);
     row->addWidget(board);
     column->addLayout(row, 1);
+    page->installEventFilter(this);
     return page;
 }
 
@@ -404,7 +413,7 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
     table->setColumnWidth(0, 46);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     table->horizontalHeader()->setSectionResizeMode(assetButtonColumn, QHeaderView::Fixed);
-    table->setColumnWidth(assetButtonColumn, 104);
+    table->setColumnWidth(assetButtonColumn, 112);
     column->addWidget(table, 1);
     column->addStretch(0);
     connect(table, &QTableView::clicked, this, [this, trashed](const QModelIndex &index) {
@@ -642,7 +651,6 @@ void MacAdminView::updateProjects()
         m_projectsGrid->setColumnStretch(c, c < columns ? 1 : 0);
     }
     const QList<AdminProject> shown = MacAdminRules::shownProjects(m_projects, m_query);
-    const QList<AdminUser> users = m_usersData ? m_usersData->users : QList<AdminUser>();
     for (int i = 0; i < shown.size(); ++i) {
         const AdminProject &project = shown.at(i);
         QFrame *card =
@@ -698,20 +706,16 @@ void MacAdminView::updateProjects()
 
         auto *transferButton = new QPushButton(QStringLiteral("移交项目"));
         transferButton->setObjectName(QStringLiteral("adminProjectTransferMenu_") + project.id);
-        auto *transferMenu = new QMenu(transferButton);
-        transferMenu->setObjectName(QStringLiteral("adminProjectTransferEntries"));
-        // Filled when opened: with thousands of accounts, building every menu up front is wasteful.
-        connect(transferMenu, &QMenu::aboutToShow, this, [this, transferMenu, project, users] {
-            transferMenu->clear();
-            for (const AdminUser &user : MacAdminRules::transferCandidates(users, project)) {
-                QAction *action = transferMenu->addAction(user.name + QStringLiteral(" · ") + user.phone);
-                action->setData(user.id);
-                connect(action, &QAction::triggered, this, [this, project, user] {
+        connect(transferButton, &QPushButton::clicked, this, [this, transferButton, project] {
+            const QList<AdminUser> users = m_usersData ? m_usersData->users : QList<AdminUser>();
+            auto *picker = new MacAdminTransferPicker(
+                MacAdminRules::transferCandidates(users, project),
+                [this, project](const AdminUser &user) {
                     propose({MacAdminPendingAction::Transfer{project, user}});
-                });
-            }
+                },
+                this);
+            picker->popup(transferButton);
         });
-        transferButton->setMenu(transferMenu);
         column->addWidget(transferButton);
 
         m_projectsGrid->addWidget(card, i / columns, i % columns);
@@ -820,6 +824,23 @@ void MacAdminView::updateUserRows()
               AdminCell::button(MacAdminRules::accountButtonTitle(user))}});
     }
     m_usersModel->setRows(std::move(rows));
+}
+
+void MacAdminView::fitUserColumns()
+{
+    const int available = m_usersTable->viewport()->width();
+    const int preferred = std::accumulate(userColumnWidths.cbegin(), userColumnWidths.cend(), 0);
+    const int minimum = std::accumulate(userColumnMinimums.cbegin(), userColumnMinimums.cend(), 0);
+    const double share =
+        preferred > minimum ? std::clamp(double(available - minimum) / (preferred - minimum), 0.0, 1.0) : 1.0;
+    for (std::size_t i = 0; i < userColumnWidths.size(); ++i) {
+        int width =
+            userColumnMinimums.at(i) + int(share * (userColumnWidths.at(i) - userColumnMinimums.at(i)));
+        if (int(i) == userSourceColumn && available > preferred) {
+            width += available - preferred;
+        }
+        m_usersTable->setColumnWidth(int(i), width);
+    }
 }
 
 // --- State -----------------------------------------------------------------------------------
@@ -1074,17 +1095,17 @@ void MacAdminView::showProject(const AdminProject &project)
 bool MacAdminView::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize) {
-        if (watched == m_usersTable) {
-            int others = 0;
-            for (int i = 0; i < int(userColumnWidths.size()); ++i) {
-                if (i != userSourceColumn) {
-                    others += userColumnWidths.at(std::size_t(i));
-                }
-            }
-            const int available =
-                m_usersTable->width() - m_usersTable->verticalScrollBar()->sizeHint().width() - 2;
-            m_usersTable->setColumnWidth(userSourceColumn,
-                                         std::max(userColumnWidths.at(userSourceColumn), available - others));
+        if (m_usersTable && watched == m_usersTable->viewport()) {
+            fitUserColumns();
+        } else if (watched == m_usersPage) {
+            // Side by side when there is room for the list's columns, else the board goes below.
+            const int minimumList =
+                std::accumulate(userColumnMinimums.cbegin(), userColumnMinimums.cend(), 0);
+            const bool sideBySide = m_usersPage->width() >= minimumList + 16 + leaderboardWidth + 60;
+            m_usersRow->setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+            m_leaderboard->setMaximumWidth(sideBySide ? leaderboardWidth : QWIDGETSIZE_MAX);
+            m_leaderboard->setMinimumWidth(sideBySide ? leaderboardWidth : 0);
+            m_leaderboard->setMaximumHeight(sideBySide ? QWIDGETSIZE_MAX : 210);
         } else if (m_projectsScroll && watched == m_projectsScroll->viewport() &&
                    projectColumns() != m_shownProjectColumns) {
             updateProjects();

@@ -16,6 +16,7 @@ class APIClient;
 class MacAdminProjectDetailSheet;
 class MacAdminTableModel;
 class MacErrorBanner;
+class QBoxLayout;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -97,6 +98,7 @@ private:
     void updateLogs();
     void updateCurrentPage();
     int projectColumns() const;
+    void fitUserColumns();
 
     APIClient &m_client;
     std::function<void()> m_onExit;
@@ -137,6 +139,8 @@ private:
     QVBoxLayout *m_sourceRowHost = nullptr;
     MacAdminTableModel *m_usersModel = nullptr;
     QTableView *m_usersTable = nullptr;
+    QBoxLayout *m_usersRow = nullptr;
+    QWidget *m_leaderboard = nullptr;
     QVBoxLayout *m_leaderboardRows = nullptr;
     QWidget *m_leaderboardContent = nullptr;
 

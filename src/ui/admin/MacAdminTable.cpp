@@ -102,6 +102,10 @@ QVariant MacAdminTableModel::data(const QModelIndex &index, int role) const
         return c->text;
     case DetailRole:
         return c->detail;
+    case Qt::ToolTipRole:
+        // Lines are elided to the column; the tip shows them whole.
+        return c->kind == AdminCell::Kind::text && !c->detail.isEmpty() ? c->text + u'\n' + c->detail
+                                                                        : QVariant();
     case KindRole:
         return int(c->kind);
     case KeyRole:

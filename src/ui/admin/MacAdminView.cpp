@@ -1087,7 +1087,10 @@ void MacAdminView::showProject(const AdminProject &project)
     m_selectedProject = project;
     auto *sheet = new MacAdminProjectDetailSheet(project, m_client, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    connect(sheet, &QDialog::finished, this, [this] { m_selectedProject.reset(); });
+    connect(sheet, &QDialog::finished, this, [this] {
+        m_selectedProject.reset();
+        m_sheet = nullptr;
+    });
     m_sheet = sheet;
     sheet->open();
 }

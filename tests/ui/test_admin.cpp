@@ -95,6 +95,7 @@ private Q_SLOTS:
     void failedActionKeepsThePage();
     void projectSheetShowsMembersAndRundown();
     void fakeServiceAdministration();
+    void closingMidRequestIsSafe();
 
 private:
     std::unique_ptr<MacAdminView> openConsole(const QString &accountId);
@@ -636,6 +637,26 @@ void TestAdmin::fakeServiceAdministration()
     }));
     QTRY_VERIFY(TestHelpers::requestsEnded(admin));
     admin.network().clearConnectionCache();
+}
+
+void TestAdmin::closingMidRequestIsSafe()
+{
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    Script held;
+    held.hang = true;
+    m_service->script("GET", "/api/admin", held);
+    m_service->script("PATCH", "/api/admin", held);
+    m_console->refresh();
+    m_console->showProject(project(m_demo.projectId, QStringLiteral("晚会")));
+    m_console->propose(
+        {Action::Project{project(m_demo.projectId, QStringLiteral("晚会")), QStringLiteral("已暂停")}});
+    QTRY_VERIFY(confirmation());
+    QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
+    QTRY_COMPARE(m_service->hangingCount(), 3);
+    m_console.reset();
+    m_service->releaseHangs();
+    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
 }
 
 QTEST_MAIN(TestAdmin)

@@ -729,7 +729,7 @@ int MacAdminView::projectColumns() const
     return std::max(1, (width + projectGridSpacing) / (projectCardMinimumWidth + projectGridSpacing));
 }
 
-void MacAdminView::updateAssets()
+void MacAdminView::updateAssets(bool keepPlace)
 {
     const QList<AdminAsset> current = m_assetsData ? m_assetsData->assets : QList<AdminAsset>();
     m_shownAssets = MacAdminRules::shownAssets(current, m_query);
@@ -747,8 +747,8 @@ void MacAdminView::updateAssets()
         }
         return out;
     };
-    m_assetsModel->setRows(rows(m_shownAssets, false));
-    m_trashModel->setRows(rows(trash, true));
+    setRows(m_assetsTable, m_assetsModel, rows(m_shownAssets, false), keepPlace);
+    setRows(m_trashTable, m_trashModel, rows(trash, true), keepPlace);
     m_assetsCount->setText(MacAdminRules::number(m_shownAssets.size()) + QStringLiteral(" 个"));
     m_trashCount->setText(MacAdminRules::number(trash.size()) + QStringLiteral(" 个"));
     m_assetsPlaceholder->setVisible(m_shownAssets.isEmpty());
@@ -757,7 +757,7 @@ void MacAdminView::updateAssets()
     m_trashTable->setVisible(!trash.isEmpty());
 }
 
-void MacAdminView::updateLogs()
+void MacAdminView::updateLogs(bool keepPlace)
 {
     QList<AdminRow> rows;
     const QList<AdminAuditLog> shown = MacAdminRules::shownLogs(m_logs, m_query);
@@ -769,7 +769,7 @@ void MacAdminView::updateLogs()
                       AdminCell::line(MacAdminRules::shortTime(log.createdAt), Theme::TextStyle::caption,
                                       Theme::Colour::secondary, Qt::AlignRight)}});
     }
-    m_logsModel->setRows(std::move(rows));
+    setRows(m_logsTable, m_logsModel, std::move(rows), keepPlace);
 }
 
 void MacAdminView::updateCurrentPage()
@@ -792,7 +792,7 @@ void MacAdminView::updateCurrentPage()
     }
 }
 
-void MacAdminView::updateUserRows()
+void MacAdminView::updateUserRows(bool keepPlace)
 {
     const QList<AdminUser> all = m_usersData ? m_usersData->users : QList<AdminUser>();
     m_shownUsers = MacAdminRules::shownUsers(all, m_query);
@@ -823,7 +823,7 @@ void MacAdminView::updateUserRows()
                               Qt::AlignHCenter),
               AdminCell::button(MacAdminRules::accountButtonTitle(user))}});
     }
-    m_usersModel->setRows(std::move(rows));
+    setRows(m_usersTable, m_usersModel, std::move(rows), keepPlace);
 }
 
 void MacAdminView::fitUserColumns()
@@ -841,6 +841,15 @@ void MacAdminView::fitUserColumns()
         }
         m_usersTable->setColumnWidth(int(i), width);
     }
+}
+
+void MacAdminView::setRows(QTableView *view, MacAdminTableModel *model, QList<AdminRow> rows, bool keepPlace)
+{
+    // A reload after an action keeps the list where the administrator was; a new search starts
+    // at the top.
+    const int place = view->verticalScrollBar()->value();
+    model->setRows(std::move(rows));
+    view->verticalScrollBar()->setValue(keepPlace ? place : 0);
 }
 
 // --- State -----------------------------------------------------------------------------------
@@ -957,7 +966,7 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
             }
             m_usersData = std::move(response);
             updateUsers();
-            updateUserRows();
+            updateUserRows(true);
             break;
         }
         case MacAdminPage::projects: {
@@ -975,7 +984,7 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
             }
             m_usersData = std::move(users);
             updateUsers();
-            updateUserRows();
+            updateUserRows(true);
             updateProjects();
             break;
         }
@@ -986,7 +995,7 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 co_return;
             }
             m_assetsData = std::move(response);
-            updateAssets();
+            updateAssets(true);
             break;
         }
         case MacAdminPage::logs: {
@@ -996,7 +1005,7 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 co_return;
             }
             m_logs = std::move(response.logs);
-            updateLogs();
+            updateLogs(true);
             break;
         }
         }

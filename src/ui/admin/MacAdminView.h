@@ -13,6 +13,7 @@
 #include <optional>
 
 class APIClient;
+struct AdminRow;
 class MacAdminProjectDetailSheet;
 class MacAdminTableModel;
 class MacErrorBanner;
@@ -92,10 +93,11 @@ private:
     void updatePageArea();
     void updateOverview();
     void updateUsers();
-    void updateUserRows();
+    void updateUserRows(bool keepPlace = false);
     void updateProjects();
-    void updateAssets();
-    void updateLogs();
+    void updateAssets(bool keepPlace = false);
+    void updateLogs(bool keepPlace = false);
+    void setRows(QTableView *view, MacAdminTableModel *model, QList<AdminRow> rows, bool keepPlace);
     void updateCurrentPage();
     int projectColumns() const;
     void fitUserColumns();

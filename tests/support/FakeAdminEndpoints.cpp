@@ -252,7 +252,8 @@ FakeReply Endpoints::adminAction()
         }
         const bool archive = payload.action == QStringLiteral("archiveAsset");
         if (archive == asset->trashedAt.has_value()) {
-            refuse(409, archive ? QStringLiteral("素材已在回收站") : QStringLiteral("素材不在回收站"));
+            // Already where it was sent (another administrator was quicker): nothing to do.
+            return okReply();
         }
         FakeProject *p = m_p.project(asset->projectId);
         RundownItem *i = p ? p->item(asset->itemId) : nullptr;

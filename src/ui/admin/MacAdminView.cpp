@@ -26,6 +26,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace {

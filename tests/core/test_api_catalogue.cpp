@@ -33,6 +33,7 @@ struct Ids
     QString asset;
     QString admin;
     QString other;
+    QString receiver; // stays active: the service refuses a suspended receiver
 };
 
 // One operation and the request it must make.
@@ -292,8 +293,8 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
          [=](APIClient &c) { return discard(c.setAdminProjectStatus(ids.second, QStringLiteral("进行中"))); },
          "PATCH", "/api/admin", adminBody("projectStatus", ids.second, {{"status", "进行中"}})},
         {"transferAdminProject",
-         [=](APIClient &c) { return discard(c.transferAdminProject(ids.second, ids.other)); }, "PATCH",
-         "/api/admin", adminBody("transferProject", ids.second, {{"targetAccountId", ids.other}})},
+         [=](APIClient &c) { return discard(c.transferAdminProject(ids.second, ids.receiver)); }, "PATCH",
+         "/api/admin", adminBody("transferProject", ids.second, {{"targetAccountId", ids.receiver}})},
         {"archiveAdminAsset", [=](APIClient &c) { return discard(c.archiveAdminAsset(ids.asset)); }, "PATCH",
          "/api/admin", adminBody("archiveAsset", ids.asset)},
         {"restoreAdminAsset", [=](APIClient &c) { return discard(c.restoreAdminAsset(ids.asset)); }, "PATCH",
@@ -391,6 +392,7 @@ void TestAPICatalogue::seed()
 {
     m_ids.admin = m_fake.addAccount(adminPhone, QStringLiteral("管理员"), true);
     m_ids.other = m_fake.addAccount(otherPhone, QStringLiteral("赵六"));
+    m_ids.receiver = m_fake.addAccount(QStringLiteral("13900000012"), QStringLiteral("钱七"));
     m_ids.project = m_fake.addProject(QStringLiteral("春节联欢"), m_ids.admin);
     m_ids.second = m_fake.addProject(QStringLiteral("小型演出"), m_ids.admin);
     m_ids.item = m_fake.addItem(m_ids.project, QStringLiteral("开场歌舞"), QStringLiteral("歌曲"));

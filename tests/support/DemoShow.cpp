@@ -410,5 +410,22 @@ DemoShow seedDemoShow(FakePlatform &p)
         QStringLiteral("停用账号 钱多多"));
     log(QStringLiteral("projectStatus"), QStringLiteral("project"), show.projectId,
         QStringLiteral("将演出《2026 新年联欢晚会》设为进行中"));
+
+    // The recycle bin: an earlier backing track, replaced and archived.
+    {
+        FakeAsset old;
+        old.id = p.nextId(QStringLiteral("asset"));
+        old.projectId = show.projectId;
+        old.itemId = itemIds.at(2);
+        old.category = QStringLiteral("audio");
+        old.filename = QStringLiteral("追光-伴奏-旧版.wav");
+        old.bytes = FakeMedia::sineWav(1200, 494);
+        old.durationSeconds = 255;
+        old.createdAt = timeToday(today.addDays(-3), 15, 0);
+        old.trashedAt = timeToday(today.addDays(-1), 9, 30);
+        p.assets.append(old);
+        log(QStringLiteral("archiveAsset"), QStringLiteral("asset"), old.id,
+            QStringLiteral("归档素材 追光-伴奏-旧版.wav"));
+    }
     return show;
 }

@@ -217,6 +217,7 @@ QString FakePlatform::attachAsset(const QString &projectId, const QString &itemI
     asset.filename = filename;
     asset.bytes = bytes;
     asset.createdAt = now();
+    asset.durationSeconds = std::max(0, durationSeconds);
     assets.append(asset);
 
     const int seconds = std::max(0, durationSeconds);

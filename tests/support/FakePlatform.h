@@ -38,6 +38,7 @@ struct FakeAsset
     QByteArray bytes;
     QString createdAt;
     std::optional<QString> trashedAt; // set while in the recycle bin
+    int durationSeconds = 0;          // given back to the item when the file is restored
 };
 
 struct FakeInvitation

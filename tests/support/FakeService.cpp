@@ -88,6 +88,9 @@ bool FakeService::start(int port)
             it->second = "application/octet-stream";
             mutableReq.headers.emplace(stashedContentType, original);
         }
+        // Answers go uncompressed: httplib's brotli runs at top quality and takes seconds on
+        // the administration lists of a large platform, which nothing on localhost needs.
+        mutableReq.headers.erase("Accept-Encoding");
         return httplib::Server::HandlerResponse::Unhandled;
     });
     const auto handler = [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); };

@@ -1,7 +1,8 @@
 // Serves the fake show service with the demo show for local runs of the client:
-//   quillory-fake-service [--port N]
+//   quillory-fake-service [--port N] [--admin-rows N]
 // then start the client with TAVIK_API_BASE_URL set to the printed base URL.
 
+#include "AdminRows.h"
 #include "FakeService.h"
 
 #include <QString>
@@ -17,6 +18,7 @@ namespace {
 void usage(QTextStream &out)
 {
     out << "usage: quillory-fake-service [--port N]   (default port 8765)\n";
+    out << "       --admin-rows N   also seed N accounts, audit entries and asset files\n";
 }
 
 } // namespace
@@ -26,12 +28,20 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     int port = 8765;
+    int adminRows = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             bool ok = false;
             port = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
             if (!ok || port <= 0 || port > 65535) {
                 err << "invalid port: " << argv[i] << "\n";
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--admin-rows") == 0 && i + 1 < argc) {
+            bool ok = false;
+            adminRows = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+            if (!ok || adminRows < 0 || adminRows > 1000000) {
+                err << "invalid row count: " << argv[i] << "\n";
                 return 2;
             }
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -56,6 +66,7 @@ int main(int argc, char **argv)
 
     FakeService service;
     const DemoShow show = service.seedDemoShow();
+    service.withPlatform([&](FakePlatform &p) { seedAdminRows(p, adminRows); });
     if (!service.start(port)) {
         err << "cannot listen on 127.0.0.1:" << port << "\n";
         return 1;

@@ -9,11 +9,14 @@
 #include "flow/FlowRules.h"
 #include "flow/FlowTableModel.h"
 #include "flow/FlowTableView.h"
+#include "flow/MacFlowHeader.h"
 #include "flow/MacInlineEditor.h"
 #include "flow/MacProjectFlowView.h"
 
+#include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include <memory>
@@ -111,6 +114,7 @@ private Q_SLOTS:
     void answerOlderThanChangeIsDropped();
     void movesSendWholeOrderAndRefuseFirstUp();
     void editsTitleAndDurationThroughTable();
+    void headerMakesRoomForCommands();
 
 private:
     MacProjectFlowView *openPage();
@@ -657,6 +661,22 @@ void TestFlow::editsTitleAndDurationThroughTable()
     QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
     QCOMPARE(lastPatchItem(), (QJsonObject{{"duration", 185}}));
     QCOMPARE(m_page->model().row(1).item.duration, 185);
+}
+
+void TestFlow::headerMakesRoomForCommands()
+{
+    openPage();
+    MacFlowHeader *header = m_page->header();
+    for (const char *text : {"导入 Excel", "导出 Excel", "添加空白节目", "冻结流程表"}) {
+        header->structureArea()->addWidget(new QPushButton(QString::fromUtf8(text)));
+    }
+    header->liveArea()->addWidget(new QPushButton(QStringLiteral("开演下一节目")));
+    header->liveArea()->addWidget(new QPushButton(QStringLiteral("重置演出")));
+    m_page->resize(2400, 800);
+    QTRY_VERIFY(!header->commandsOnSecondRow());
+    m_page->resize(720, 800);
+    QTRY_VERIFY(header->commandsOnSecondRow());
+    QTRY_VERIFY(header->searchField()->geometry().right() <= header->width());
 }
 
 QTEST_MAIN(TestFlow)

@@ -558,8 +558,13 @@ void TestFlow::pollsOneAtATimeAndStopsWithPage()
     QVERIFY(started.wait(5000)); // polling resumes after the answer
     QVERIFY(finished.wait(5000));
 
+    // The page goes away while a poll is under way: its answer touches nothing, and no poll follows.
+    m_service->script("GET", "/api/project", Script{.hang = true, .times = 1, .passThrough = true});
+    QTRY_COMPARE_WITH_TIMEOUT(m_service->hangingCount(), 1, 5000);
     const qsizetype before = m_service->requests("/api/project", "GET").size();
     m_page.reset();
+    m_service->releaseHangs();
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QVERIFY(
         !QTest::qWaitFor([&] { return m_service->requests("/api/project", "GET").size() > before; }, 3000));
 }

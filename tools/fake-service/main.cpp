@@ -1,5 +1,5 @@
 // Serves the fake show service with the demo show for local runs of the client:
-//   quillory-fake-service [--port N] [--admin-rows N]
+//   quillory-fake-service [--port N] [--items N] [--admin-rows N]
 // then start the client with TAVIK_API_BASE_URL set to the printed base URL.
 
 #include "AdminRows.h"
@@ -17,8 +17,9 @@ namespace {
 
 void usage(QTextStream &out)
 {
-    out << "usage: quillory-fake-service [--port N]   (default port 8765)\n";
-    out << "       --admin-rows N   also seed N accounts, audit entries and asset files\n";
+    out << "usage: quillory-fake-service [--port N] [--items N] [--admin-rows N]   (default port 8765)\n"
+        << "  --items N        also seed a project whose rundown has N items\n"
+        << "  --admin-rows N   also seed N accounts, audit entries and asset files\n";
 }
 
 } // namespace
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     QTextStream err(stderr);
     int port = 8765;
     int adminRows = 0;
+    int largeItems = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             bool ok = false;
@@ -42,6 +44,13 @@ int main(int argc, char **argv)
             adminRows = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
             if (!ok || adminRows < 0 || adminRows > 1000000) {
                 err << "invalid row count: " << argv[i] << "\n";
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--items") == 0 && i + 1 < argc) {
+            bool ok = false;
+            largeItems = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+            if (!ok || largeItems <= 0 || largeItems > 100000) {
+                err << "invalid item count: " << argv[i] << "\n";
                 return 2;
             }
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -67,6 +76,11 @@ int main(int argc, char **argv)
     FakeService service;
     const DemoShow show = service.seedDemoShow();
     service.withPlatform([&](FakePlatform &p) { seedAdminRows(p, adminRows); });
+    QString largeProjectId;
+    if (largeItems > 0) {
+        largeProjectId =
+            service.withPlatform([&](FakePlatform &p) { return seedLargeShow(p, show, largeItems); });
+    }
     if (!service.start(port)) {
         err << "cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
@@ -84,6 +98,9 @@ int main(int argc, char **argv)
         out << "\n";
     }
     out << "\nA lottery winner who can still claim a prize: " << show.lotteryClaimPhone << "\n";
+    if (!largeProjectId.isEmpty()) {
+        out << "\nThe project " << largeProjectId << " has " << largeItems << " rundown items.\n";
+    }
     out << "\nPress Ctrl+C to stop.\n";
     out.flush();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lottery/MacLotteryContext.h"
 #include "models/Rundown.h"
 
 #include <QString>
@@ -16,21 +17,5 @@ struct MacPeopleEditorContext
     {
         return item.id + QLatin1Char('-') +
                (field == Field::performers ? QStringLiteral("performers") : QStringLiteral("owners"));
-    }
-};
-
-// Subject of the lottery console: the lottery item and which face of the console to open.
-struct MacLotteryContext
-{
-    enum class Presentation { settings, console };
-
-    RundownItem item;
-    Presentation presentation = Presentation::console;
-
-    QString id() const
-    {
-        return item.id + QLatin1Char('-') +
-               (presentation == Presentation::settings ? QStringLiteral("settings")
-                                                       : QStringLiteral("console"));
     }
 };

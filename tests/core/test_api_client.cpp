@@ -193,6 +193,9 @@ void TestAPIClient::headers_data()
     QTest::newRow("empty token still sent")
         << std::optional<QString>(QString()) << true << true << std::optional<QByteArray>("Bearer");
     QTest::newRow("no token") << std::optional<QString>() << true << true << std::optional<QByteArray>();
+    QTest::newRow("stored token with a line break is not sent")
+        << std::optional<QString>(QStringLiteral("abc\r\nX-Injected: 1")) << true << false
+        << std::optional<QByteArray>();
     QTest::newRow("unauthenticated with token")
         << std::optional<QString>(QStringLiteral("abc")) << false << true << std::optional<QByteArray>();
 }

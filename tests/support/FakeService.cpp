@@ -330,6 +330,9 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
             if (!scripted->contentType.isEmpty()) {
                 res.set_header("Content-Type", scripted->contentType.toStdString());
             }
+            for (const auto &[name, value] : scripted->headers) {
+                res.set_header(name.toStdString(), value.toStdString());
+            }
             return;
         }
     }

@@ -75,6 +75,8 @@ private Q_SLOTS:
     void unusableBaseURLShowsTheFailureScreen();
     void retryFromFailureShowsLoadingAtOnce();
     void signInCreateSwitchAndSignOut();
+    void loginKeepsWhatIsTyped();
+    void pageBarFitsTheSmallestWindow();
     void createFailureKeepsSheetAndCancelledCreationStillSelects();
     void nicknameMessageColouredByOutcome();
     void superAdminConsoleRoundTrip();
@@ -409,6 +411,70 @@ void TestShell::signInCreateSwitchAndSignOut()
     QVERIFY(!m_tokens->token());
     QVERIFY(child<QLabel>(m_root->screen(), "loginError")->isHidden());
     QVERIFY(child<QLineEdit>(m_root->screen(), "phoneField")->text().isEmpty());
+}
+
+// Typing goes where the person expects after each answer; no refresh selects what was typed.
+void TestShell::loginKeepsWhatIsTyped()
+{
+    const QString phone = QStringLiteral("13911112222");
+    seedAccountWithProjects(phone);
+    Script refused;
+    refused.status = 400;
+    refused.body = R"({"error":"验证码错误"})";
+    refused.times = 1;
+    m_service->script("POST", "/api/auth/verify-code", refused);
+    showRoot(*m_client);
+    QTRY_VERIFY(qobject_cast<LoginView *>(m_root->screen()));
+    QWidget *login = m_root->screen();
+    QApplication::setActiveWindow(m_root.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_root.get()));
+    auto *phoneField = child<QLineEdit>(login, "phoneField");
+    auto *codeField = child<QLineEdit>(login, "codeField");
+    auto *signIn = child<QPushButton>(login, "signInButton");
+
+    QTest::mouseClick(phoneField, Qt::LeftButton);
+    QTest::keyClicks(QApplication::focusWidget(), phone);
+    QTest::mouseClick(child<QPushButton>(login, "requestCodeButton"), Qt::LeftButton);
+    QTRY_VERIFY(qobject_cast<LoginView *>(login)->codeSent());
+    QCOMPARE(QApplication::focusWidget(), codeField);
+    QTest::keyClicks(QApplication::focusWidget(), FakeService::smsCode);
+    QCOMPARE(codeField->text(), FakeService::smsCode);
+    QCOMPARE(phoneField->text(), phone);
+
+    QTest::mouseClick(signIn, Qt::LeftButton);
+    QTRY_VERIFY(child<QLabel>(login, "loginError")->isVisible());
+    QTRY_VERIFY(signIn->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), signIn);
+    for (auto *field : login->findChildren<QLineEdit *>()) {
+        QVERIFY2(!field->hasSelectedText(), qPrintable(field->objectName()));
+    }
+    QCOMPARE(phoneField->text(), phone);
+}
+
+// At the smallest window every page label and "刷新" get the width they need.
+void TestShell::pageBarFitsTheSmallestWindow()
+{
+    const QString phone = QStringLiteral("13911113333");
+    seedAccountWithProjects(phone);
+    m_tokens->setToken(m_service->signIn(phone));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    clickRow(child<QListWidget>(home(), "projectList"), 0);
+    QTRY_VERIFY(home()->workspace());
+    MacProjectWorkspaceView *workspace = home()->workspace();
+    workspace->setPage(MacProjectWorkspaceView::Page::today);
+    m_root->resize(RootView::minimumWindowSize);
+    QTRY_COMPARE(m_root->size(), RootView::minimumWindowSize);
+    QWidget *bar = child<QWidget>(workspace, "pageBar");
+    // Every page once the director's role is known.
+    QTRY_VERIFY(child<QToolButton>(bar, "pageButton_playback")->isVisible());
+    QVERIFY(child<QToolButton>(bar, "refreshButton")->isVisible());
+    for (auto *button : bar->findChildren<QToolButton *>()) {
+        if (button->isVisible()) {
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+            QVERIFY2(bar->rect().contains(button->geometry()), qPrintable(button->text()));
+        }
+    }
 }
 
 void TestShell::createFailureKeepsSheetAndCancelledCreationStillSelects()

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,6 +43,7 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
                                          QWidget *parent)
     : QDialog(parent)
     , m_store(store)
+    , m_loaded(current)
     , m_assemblyTime(
           field(QStringLiteral("集合时间"), current.assemblyTime, QStringLiteral("assemblyTimeField"), this))
     , m_checkinLocation(field(QStringLiteral("签到地点"), current.checkinLocation,
@@ -61,6 +63,7 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
     setWindowModality(Qt::WindowModal);
     setFixedSize(fixedSize);
 
+    m_shownNoticeContent = m_noticeContent->document()->toRawText();
     m_noticeContent->setObjectName(QStringLiteral("noticeContentEditor"));
     m_noticeContent->setMinimumHeight(240);
     m_noticeContent->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -74,7 +77,11 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
     m_cancel->setObjectName(QStringLiteral("operationsCancelButton"));
     m_publish->setObjectName(QStringLiteral("operationsPublishButton"));
     m_publish->setStyleSheet(prominentStyle());
-    m_publish->setDefault(true);
+    // Return in a field must not publish: every publish makes all members confirm again.
+    for (QPushButton *button : {m_cancel, m_publish}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     auto *times = new QHBoxLayout;
     times->setSpacing(14);
@@ -106,6 +113,23 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
     connect(m_publish, &QPushButton::clicked, this, [this] { publish(); });
 }
 
+QString MacOperationsEditor::valueOf(const QLineEdit *edit, const QString &loaded) const
+{
+    return edit->isModified() ? edit->text() : loaded;
+}
+
+QString MacOperationsEditor::noticeContentValue() const
+{
+    // Raw text keeps no-break spaces; its paragraph and line separators are the user's line breaks.
+    QString shown = m_noticeContent->document()->toRawText();
+    if (shown == m_shownNoticeContent) {
+        return m_loaded.noticeContent;
+    }
+    shown.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    shown.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return shown;
+}
+
 void MacOperationsEditor::setSaving(bool saving)
 {
     m_saving = saving;
@@ -121,8 +145,9 @@ QCoro::Task<> MacOperationsEditor::publish()
     QPointer<MacOperationsEditor> self(this);
     setSaving(true);
     ProjectOperations operations = OperationsRules::publishedOperations(
-        m_noticeTitle->text(), m_noticeContent->toPlainText(), m_assemblyTime->text(),
-        m_checkinLocation->text(), m_rehearsalTime->text(), m_dinnerNote->text());
+        valueOf(m_noticeTitle, m_loaded.noticeTitle), noticeContentValue(),
+        valueOf(m_assemblyTime, m_loaded.assemblyTime), valueOf(m_checkinLocation, m_loaded.checkinLocation),
+        valueOf(m_rehearsalTime, m_loaded.rehearsalTime), valueOf(m_dinnerNote, m_loaded.dinnerNote));
     auto saving = m_store.saveOperations(std::move(operations));
     const bool accepted = co_await saving;
     if (!self) {

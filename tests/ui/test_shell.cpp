@@ -13,11 +13,14 @@
 #include "shell/StartupUnavailableView.h"
 #include "workspace/MacProjectWorkspaceView.h"
 
+#include <QGlyphRun>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QtTest>
 
@@ -70,6 +73,7 @@ private Q_SLOTS:
     void nicknameAndCreateEnabling_data();
     void nicknameAndCreateEnabling();
     void symbolsHaveThemeImages();
+    void checkMarksComeFromTheSymbolsFace();
 
     void windowStartsLoadingAndBootstrapsOnFirstShow();
     void unusableBaseURLShowsTheFailureScreen();
@@ -301,6 +305,31 @@ void TestShell::symbolsHaveThemeImages()
     }
     QVERIFY(!Theme::hasThemeImage(QStringLiteral("no.such.symbol")));
     QVERIFY(!Theme::symbolPixmap(QStringLiteral("no.such.symbol"), 24, Qt::black).isNull());
+}
+
+// The Chinese face's check mark reads as a radical sign; the symbols face must draw it, and only it.
+void TestShell::checkMarksComeFromTheSymbolsFace()
+{
+    const QString chinese = QStringLiteral("WenQuanYi Micro Hei");
+    for (const Theme::TextStyle style :
+         {Theme::TextStyle::caption2, Theme::TextStyle::body, Theme::TextStyle::largeTitle}) {
+        const QFont font = Theme::font(style);
+        QTextLayout layout(QStringLiteral("✓ 已签到 ok ✗"), font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        QMap<QString, int> glyphs;
+        for (const QGlyphRun &run : layout.glyphRuns()) {
+            glyphs[run.rawFont().familyName()] += int(run.glyphIndexes().size());
+        }
+        QCOMPARE(glyphs.value(QStringLiteral("Quillory Symbols")), 2);
+        QCOMPARE(glyphs.value(chinese), 8);
+        // Same line metrics as the Chinese face alone, so no text moves or clips.
+        QFont plain = font;
+        plain.setFamilies({chinese});
+        QCOMPARE(QFontMetrics(font).height(), QFontMetrics(plain).height());
+        QCOMPARE(QFontMetrics(font).ascent(), QFontMetrics(plain).ascent());
+    }
 }
 
 void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()

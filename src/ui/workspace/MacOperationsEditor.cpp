@@ -30,11 +30,7 @@ QLineEdit *field(const QString &name, const QString &value, const QString &objec
 
 QString prominentStyle()
 {
-    const QColor tint = Theme::colour(Theme::Colour::accent);
-    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                          " padding: 5px 14px; }"
-                          "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
-        .arg(Theme::css(tint), Theme::css(Theme::Colour::accent, 0.45));
+    return Theme::filledButtonStyle(Theme::Colour::accent, 6, 5, 14);
 }
 
 } // namespace

@@ -498,12 +498,18 @@ void TestShell::pageBarFitsTheSmallestWindow()
     // Every page once the director's role is known.
     QTRY_VERIFY(child<QToolButton>(bar, "pageButton_playback")->isVisible());
     QVERIFY(child<QToolButton>(bar, "refreshButton")->isVisible());
-    for (auto *button : bar->findChildren<QToolButton *>()) {
-        if (button->isVisible()) {
-            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
-            QVERIFY2(bar->rect().contains(button->geometry()), qPrintable(button->text()));
+    const auto squeezed = [bar] {
+        QStringList out;
+        for (auto *button : bar->findChildren<QToolButton *>()) {
+            if (button->isVisible() &&
+                (button->width() < button->sizeHint().width() || !bar->rect().contains(button->geometry()))) {
+                out << button->text();
+            }
         }
-    }
+        return out;
+    };
+    // Layouts settle after the role's page appears and the selected label turns bold.
+    QTRY_COMPARE(squeezed(), QStringList());
 }
 
 void TestShell::createFailureKeepsSheetAndCancelledCreationStillSelects()

@@ -5,6 +5,7 @@
 #include "api/APIClientError.h"
 #include "stores/AppStore.h"
 
+#include <QElapsedTimer>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
@@ -183,6 +184,7 @@ private Q_SLOTS:
     void lateSessionAfterTimeoutIsDropped();
     void timerAfterDecidedProbeIsDropped();
     void retryVoidsEarlierAttempt();
+    void retryIsTimedByItsOwnTimer();
     void storeGoneWhileProbing();
     void unusableBaseURLNamesTheVariable();
     void unauthorizedProbeClearsTokenAndRetryGoesWithout();
@@ -356,6 +358,34 @@ void TestAppStore::retryVoidsEarlierAttempt()
         ProjectsResponse{{project(QStringLiteral("p1"), QStringLiteral("A"))}});
     QTRY_COMPARE(store.phase(), Phase::signedIn);
     QCOMPARE(store.account()->name, QStringLiteral("林岚"));
+}
+
+// A retry started while the first attempt still waits: the first attempt's timer, firing later,
+// must not time out the retry, which has time of its own left.
+void TestAppStore::retryIsTimedByItsOwnTimer()
+{
+    constexpr auto timeout = 800ms;
+    ScriptedBootstrapClient bootstrap;
+    AppStore store(bootstrap, *m_client, timeout);
+    store.bootstrap();
+    QTimer pause;
+    pause.setSingleShot(true);
+    QSignalSpy paused(&pause, &QTimer::timeout);
+    pause.start(200ms);
+    QVERIFY(paused.wait(5000));
+
+    QElapsedTimer sinceRetry;
+    sinceRetry.start();
+    store.bootstrap();
+    pause.start(timeout - 100ms); // past the first attempt's time-out, short of the retry's
+    QVERIFY(paused.wait(5000));
+    if (sinceRetry.elapsed() >= std::chrono::milliseconds(timeout).count()) {
+        QSKIP("the machine was too slow to tell the two timers apart");
+    }
+    QCOMPARE(store.phase(), Phase::loading);
+    bootstrap.sessions[1]->succeed(SessionResponse{false, std::nullopt, std::nullopt});
+    QTRY_COMPARE(store.phase(), Phase::signedOut);
+    QCOMPARE(store.error(), QString());
 }
 
 void TestAppStore::storeGoneWhileProbing()

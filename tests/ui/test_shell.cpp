@@ -11,6 +11,7 @@
 #include "shell/ProjectHomeView.h"
 #include "shell/RootView.h"
 #include "shell/StartupUnavailableView.h"
+#include "stores/MacProjectDataStore.h"
 #include "workspace/MacProjectWorkspaceView.h"
 
 #include <QGlyphRun>
@@ -80,6 +81,7 @@ private Q_SLOTS:
     void retryFromFailureShowsLoadingAtOnce();
     void signInCreateSwitchAndSignOut();
     void loginKeepsWhatIsTyped();
+    void newProjectKeepsTheOpenWorkspace();
     void pageBarFitsTheSmallestWindow();
     void createFailureKeepsSheetAndCancelledCreationStillSelects();
     void nicknameMessageColouredByOutcome();
@@ -334,7 +336,9 @@ void TestShell::checkMarksComeFromTheSymbolsFace()
 
 void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()
 {
-    m_root = std::make_unique<RootView>(*m_client, *m_client, 10s);
+    // Built as the program builds it, with the default start-up time-out.
+    m_root = std::make_unique<RootView>(*m_client);
+    QCOMPARE(m_root->store().bootstrapTimeout(), 8s);
     QCOMPARE(m_root->windowTitle(), QStringLiteral("Quillory"));
     QVERIFY(m_root->minimumSize().width() >= 980 && m_root->minimumSize().height() >= 680);
     QVERIFY(qobject_cast<LoadingView *>(m_root->screen()));
@@ -478,6 +482,32 @@ void TestShell::loginKeepsWhatIsTyped()
         QVERIFY2(!field->hasSelectedText(), qPrintable(field->objectName()));
     }
     QCOMPARE(phoneField->text(), phone);
+}
+
+// A created project re-sorts the list; the workspace already open is neither rebuilt nor reloaded.
+void TestShell::newProjectKeepsTheOpenWorkspace()
+{
+    const QString phone = QStringLiteral("13911114444");
+    seedAccountWithProjects(phone);
+    m_tokens->setToken(m_service->signIn(phone));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    auto *list = child<QListWidget>(home(), "projectList");
+    clickRow(list, 1);
+    QTRY_VERIFY(home()->workspace() && home()->workspace()->store().detail());
+    const QPointer<MacProjectWorkspaceView> open = home()->workspace();
+    const QString openID = open->project().id;
+    const auto detailFetches = [this] { return m_service->requests("/api/project", "GET").size(); };
+    const auto fetchesBefore = detailFetches();
+
+    auto creating =
+        m_root->store().createProject(QStringLiteral("元旦晚会"), QStringLiteral("2026-01-01"), {});
+    QTRY_COMPARE(list->count(), 3);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(home()->workspace(), open.data());
+    QCOMPARE(*home()->selection(), openID);
+    QCOMPARE(list->currentItem()->text(), open->project().name);
+    QCOMPARE(detailFetches(), fetchesBefore);
 }
 
 // At the smallest window every page label and "刷新" get the width they need.

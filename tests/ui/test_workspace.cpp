@@ -66,6 +66,8 @@ private Q_SLOTS:
 
     void loadsOnOpenAndOnPageChange();
     void leavesPlaybackWhenRoleLosesIt();
+    void operationsPageByRole_data();
+    void operationsPageByRole();
     void publishesArrangementsAndConfirms();
     void refusedPublishKeepsEditorOpen();
     void untouchedFieldsGoBackAsLoaded();
@@ -331,6 +333,31 @@ void TestWorkspace::leavesPlaybackWhenRoleLosesIt()
     QTest::mouseClick(find<QToolButton>(workspace.get(), QStringLiteral("refreshButton")), Qt::LeftButton);
     QTRY_COMPARE(workspace->page(), Page::flow);
     QVERIFY(!find<QToolButton>(workspace.get(), QStringLiteral("pageButton_playback")));
+}
+
+void TestWorkspace::operationsPageByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("director");
+    QTest::newRow("chief director") << QStringLiteral("总导演") << true;
+    QTest::newRow("deputy director") << QStringLiteral("副导演") << true;
+    QTest::newRow("actor") << QStringLiteral("演员") << false;
+    QTest::newRow("sound engineer") << QStringLiteral("音响师") << false;
+    QTest::newRow("makeup artist") << QStringLiteral("化妆师") << false;
+}
+
+// The risk board and the editor are the directors' alone.
+void TestWorkspace::operationsPageByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, director);
+    setActorRole(role);
+    auto workspace = openWorkspace();
+    workspace->setPage(Page::operations);
+    auto *page = qobject_cast<MacOperationsView *>(workspace->pageView());
+    QTRY_VERIFY(workspace->store().detail() && find<QWidget>(page, QStringLiteral("noticeBox")));
+    QCOMPARE(find<QWidget>(page, QStringLiteral("riskBoard")) != nullptr, director);
+    QCOMPARE(find<QPushButton>(page, QStringLiteral("editOperationsButton")) != nullptr, director);
 }
 
 void TestWorkspace::publishesArrangementsAndConfirms()

@@ -184,6 +184,7 @@ private Q_SLOTS:
     void lateSessionAfterTimeoutIsDropped();
     void timerAfterDecidedProbeIsDropped();
     void retryVoidsEarlierAttempt();
+    void retryIsTimedByItsOwnTimer_data();
     void retryIsTimedByItsOwnTimer();
     void storeGoneWhileProbing();
     void unusableBaseURLNamesTheVariable();
@@ -360,24 +361,38 @@ void TestAppStore::retryVoidsEarlierAttempt()
     QCOMPARE(store.account()->name, QStringLiteral("林岚"));
 }
 
-// A retry started while the first attempt still waits: the first attempt's timer, firing later,
-// must not time out the retry, which has time of its own left.
+void TestAppStore::retryIsTimedByItsOwnTimer_data()
+{
+    QTest::addColumn<bool>("afterFirstTimeout");
+    QTest::newRow("retry while the first attempt waits") << false;
+    QTest::newRow("retry after the first attempt timed out") << true;
+}
+
+// The first attempt's timer, whenever it fires, must not time out a retry that has time of its
+// own left.
 void TestAppStore::retryIsTimedByItsOwnTimer()
 {
+    QFETCH(bool, afterFirstTimeout);
     constexpr auto timeout = 800ms;
     ScriptedBootstrapClient bootstrap;
     AppStore store(bootstrap, *m_client, timeout);
-    store.bootstrap();
     QTimer pause;
     pause.setSingleShot(true);
     QSignalSpy paused(&pause, &QTimer::timeout);
-    pause.start(200ms);
+    store.bootstrap();
+    if (afterFirstTimeout) {
+        QTRY_COMPARE(store.phase(), Phase::unavailable);
+        pause.start(timeout / 2);
+    } else {
+        pause.start(timeout / 4);
+    }
     QVERIFY(paused.wait(5000));
 
     QElapsedTimer sinceRetry;
     sinceRetry.start();
     store.bootstrap();
-    pause.start(timeout - 100ms); // past the first attempt's time-out, short of the retry's
+    // Past the first timer's time-out (and a second period of it), short of the retry's.
+    pause.start(timeout - 100ms);
     QVERIFY(paused.wait(5000));
     if (sinceRetry.elapsed() >= std::chrono::milliseconds(timeout).count()) {
         QSKIP("the machine was too slow to tell the two timers apart");

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 using L = QLatin1StringView;
 
@@ -840,7 +841,8 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
     // Written beside the target and renamed onto it: rename(2) replaces whatever is at the name,
     // a planted symbolic link included, and never follows it.
     QTemporaryFile file(temp.filePath(QStringLiteral("tavik-XXXXXX.part")));
-    if (!file.open() || file.write(answer.body) != answer.body.size() || !file.flush()) {
+    if (!file.open() || file.write(answer.body) != answer.body.size() || !file.flush() ||
+        ::fsync(file.handle()) != 0) {
         throw FileError(
             readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, file.errorString()));
     }

@@ -1,6 +1,7 @@
 #include "MacOperationsEditor.h"
 
 #include "OperationsRules.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
 
@@ -139,6 +140,7 @@ QCoro::Task<> MacOperationsEditor::publish()
         co_return;
     }
     QPointer<MacOperationsEditor> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     setSaving(true);
     ProjectOperations operations = OperationsRules::publishedOperations(
         valueOf(m_noticeTitle, m_loaded.noticeTitle), noticeContentValue(),
@@ -150,6 +152,7 @@ QCoro::Task<> MacOperationsEditor::publish()
         co_return;
     }
     setSaving(false);
+    FocusKeeper::restore(focused);
     Q_EMIT publishFinished(accepted);
     if (accepted) {
         accept();

@@ -11,7 +11,7 @@ packages=(
     libqrencode-dev libzbar-dev
     libbenchmark-dev
     libcpp-httplib-dev
-    fonts-wqy-microhei adwaita-icon-theme
+    fonts-wqy-microhei fonts-dejavu-core adwaita-icon-theme
     xvfb xauth
 )
 

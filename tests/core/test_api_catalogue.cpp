@@ -534,6 +534,11 @@ void TestAPICatalogue::loginFailures_data()
     QTest::newRow("keychain refuses") << complete << true << QStringLiteral("tokenStore");
     QTest::newRow("no expiresAt") << QByteArray(R"({"ok":true,"accessToken":"t1","tokenType":"Bearer"})")
                                   << false << QStringLiteral("decoding");
+    for (const char *token : {"t1\\r\\nX-Injected: 1", "t 1", "t1\\u0000"}) {
+        QTest::newRow(token) << QByteArray(R"({"ok":true,"accessToken":")") + token +
+                                    R"(","tokenType":"Bearer","expiresAt":"2030-01-01"})"
+                             << false << QStringLiteral("invalidResponse");
+    }
 }
 
 // A sign-in that cannot keep its token leaves none behind.

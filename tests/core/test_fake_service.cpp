@@ -316,6 +316,11 @@ void TestFakeService::stopEndsHeldRequests()
     QVERIFY(m_service->start());
     m_service->clearScripts();
     QCOMPARE(send("GET", "/api/session").status, 200);
+
+    // A second service never shares a port in use: the kernel would split connections between them.
+    FakeService second;
+    QVERIFY(!second.start(m_service->port()));
+    QCOMPARE(send("GET", "/api/session").status, 200);
 }
 
 void TestFakeService::signInToProjectFlow()

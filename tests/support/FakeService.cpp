@@ -76,6 +76,12 @@ bool FakeService::start(int port)
         return false;
     }
     auto server = std::make_unique<httplib::Server>();
+    // httplib's default adds SO_REUSEPORT, which lets a second service bind a port in use and take
+    // half of its connections; SO_REUSEADDR alone still allows a quick restart on the same port.
+    server->set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     // One request per connection: no idle keep-alive connection can hold a worker at stop().
     server->set_keep_alive_max_count(1);
     server->set_pre_routing_handler([](const httplib::Request &req, httplib::Response &) {
@@ -332,6 +338,9 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
             res.body.assign(scripted->body.constData(), static_cast<size_t>(scripted->body.size()));
             if (!scripted->contentType.isEmpty()) {
                 res.set_header("Content-Type", scripted->contentType.toStdString());
+            }
+            for (const auto &[name, value] : scripted->headers) {
+                res.set_header(name.toStdString(), value.toStdString());
             }
             return;
         }

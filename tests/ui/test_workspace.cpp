@@ -68,8 +68,11 @@ private Q_SLOTS:
 
     void loadsOnOpenAndOnPageChange();
     void leavesPlaybackWhenRoleLosesIt();
+    void operationsPageByRole_data();
+    void operationsPageByRole();
     void publishesArrangementsAndConfirms();
     void refusedPublishKeepsEditorOpen();
+    void untouchedFieldsGoBackAsLoaded();
     void closingWhilePublishingIsSafe();
     void demoScreenshots();
 
@@ -337,6 +340,31 @@ void TestWorkspace::leavesPlaybackWhenRoleLosesIt()
     QVERIFY(!find<QToolButton>(workspace.get(), QStringLiteral("pageButton_playback")));
 }
 
+void TestWorkspace::operationsPageByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("director");
+    QTest::newRow("chief director") << QStringLiteral("总导演") << true;
+    QTest::newRow("deputy director") << QStringLiteral("副导演") << true;
+    QTest::newRow("actor") << QStringLiteral("演员") << false;
+    QTest::newRow("sound engineer") << QStringLiteral("音响师") << false;
+    QTest::newRow("makeup artist") << QStringLiteral("化妆师") << false;
+}
+
+// The risk board and the editor are the directors' alone.
+void TestWorkspace::operationsPageByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, director);
+    setActorRole(role);
+    auto workspace = openWorkspace();
+    workspace->setPage(Page::operations);
+    auto *page = qobject_cast<MacOperationsView *>(workspace->pageView());
+    QTRY_VERIFY(workspace->store().detail() && find<QWidget>(page, QStringLiteral("noticeBox")));
+    QCOMPARE(find<QWidget>(page, QStringLiteral("riskBoard")) != nullptr, director);
+    QCOMPARE(find<QPushButton>(page, QStringLiteral("editOperationsButton")) != nullptr, director);
+}
+
 void TestWorkspace::publishesArrangementsAndConfirms()
 {
     m_service->withPlatform([&](FakePlatform &p) {
@@ -432,6 +460,43 @@ void TestWorkspace::refusedPublishKeepsEditorOpen()
                       Qt::LeftButton);
     QTRY_VERIFY(!page->editor());
     QCOMPARE(m_service->requests("/api/operations", "PATCH").size(), 1);
+}
+
+// A no-break space and CR/LF survive a publish nobody edited; Return in a field publishes nothing.
+void TestWorkspace::untouchedFieldsGoBackAsLoaded()
+{
+    const QString content = QStringLiteral("全体演员\r\n两点\u00a0到场\r第二段\u2028末行\u2029");
+    const QString title = QStringLiteral("彩排\u00a0通知");
+    m_service->withPlatform([&](FakePlatform &p) {
+        ProjectOperations &operations = p.project(m_projectId)->operations;
+        operations.noticeContent = content;
+        operations.noticeTitle = title;
+        operations.dinnerNote = QStringLiteral("盒饭\u00a0两份");
+    });
+    auto workspace = openWorkspace();
+    workspace->setPage(Page::operations);
+    auto *page = qobject_cast<MacOperationsView *>(workspace->pageView());
+    QTRY_VERIFY(find<QPushButton>(page, QStringLiteral("editOperationsButton")));
+    QTest::mouseClick(find<QPushButton>(page, QStringLiteral("editOperationsButton")), Qt::LeftButton);
+    QTRY_VERIFY(page->editor() && page->editor()->isVisible());
+    MacOperationsEditor *editor = page->editor();
+
+    for (auto *field : editor->findChildren<QLineEdit *>()) {
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    QTest::keyClick(editor->findChild<QLineEdit *>(QStringLiteral("assemblyTimeField")), Qt::Key_Enter);
+    QCoreApplication::processEvents();
+    QVERIFY(editor->isVisible());
+    QVERIFY(!editor->isSaving());
+    QCOMPARE(m_service->requests("/api/operations", "PATCH").size(), 0);
+
+    QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("operationsPublishButton")),
+                      Qt::LeftButton);
+    QTRY_VERIFY(!page->editor());
+    const QJsonObject body = m_service->requests("/api/operations", "PATCH").first().json();
+    QCOMPARE(body.value(QStringLiteral("noticeContent")).toString(), content);
+    QCOMPARE(body.value(QStringLiteral("noticeTitle")).toString(), title);
+    QCOMPARE(body.value(QStringLiteral("dinnerNote")).toString(), QStringLiteral("盒饭\u00a0两份"));
 }
 
 void TestWorkspace::closingWhilePublishingIsSafe()

@@ -82,13 +82,18 @@ int main(int argc, char **argv)
             service.withPlatform([&](FakePlatform &p) { return seedLargeShow(p, show, largeItems); });
     }
     if (!service.start(port)) {
-        err << "cannot listen on 127.0.0.1:" << port << "\n";
+        err << "cannot listen on 127.0.0.1:" << port
+            << ": the port is in use (another fake service?) or not available; choose another with --port "
+               "N\n";
         return 1;
     }
 
     out << "Quillory fake service listening on " << service.baseUrl() << "\n";
     out << "  TAVIK_API_BASE_URL=" << service.baseUrl() << "\n\n";
-    out << "Sign in with any of these phones and the SMS code " << FakeService::smsCode << ":\n";
+    out << "To sign in: type one of these phones, press \"获取验证码\", then type the code "
+        << FakeService::smsCode << ".\n"
+        << "A code works once, and only after \"获取验证码\" for that phone; press it again for the next "
+           "sign-in.\n";
     for (const DemoLogin &login : show.logins) {
         const QString role = login.role.isEmpty() ? QStringLiteral("—") : login.role;
         out << "  " << login.phone << "  " << login.name << "  " << role;

@@ -50,10 +50,7 @@ private:
 
 QString prominentStyle(Theme::Colour tint)
 {
-    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                          " padding: 5px 14px; }"
-                          "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
-        .arg(Theme::css(tint), Theme::css(tint, 0.45));
+    return Theme::filledButtonStyle(tint, 6, 5, 14);
 }
 
 QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour, QWidget *parent)

@@ -8,11 +8,11 @@ packages=(
     qcoro-qt6-dev
     qtkeychain-qt6-dev gnome-keyring dbus dbus-daemon
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
-    libqrencode-dev
+    libqrencode-dev libzbar-dev
     libsimdjson-dev
     libbenchmark-dev
     libcpp-httplib-dev
-    fonts-wqy-microhei adwaita-icon-theme
+    fonts-wqy-microhei fonts-dejavu-core adwaita-icon-theme
     xvfb xauth
 )
 

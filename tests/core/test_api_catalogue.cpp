@@ -33,6 +33,7 @@ struct Ids
     QString asset;
     QString admin;
     QString other;
+    QString receiver; // stays active: the service refuses a suspended receiver
 };
 
 // One operation and the request it must make.
@@ -90,7 +91,7 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
                             QStringLiteral("化妆间")};
     const MakeupAssignment assignment{ids.member, ids.artist, QStringLiteral("13:30"), 25,
                                       QStringLiteral("待化妆")};
-    const LotteryPrize prize{ids.prize,   QStringLiteral("一等奖"), QStringLiteral("耳机"), 2, QString(),
+    const LotteryPrize prize{ids.prize,   QStringLiteral("一等奖"), QStringLiteral("耳机"), 3, QString(),
                              std::nullopt};
 
     const auto lotteryBody = [](const char *action, QJsonObject more = {}) {
@@ -248,11 +249,14 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
              return discard(c.setLotteryScreen(ids.project, ids.lotteryItem, QStringLiteral("qr")));
          },
          "POST", lottery, lotteryBody("screen", {{"mode", "qr"}})},
+        {"resetLotteryRehearsal",
+         [=](APIClient &c) { return discard(c.resetLotteryRehearsal(ids.project, ids.lotteryItem)); }, "POST",
+         lottery, lotteryBody("resetRehearsal")},
         {"setLotteryMode",
          [=](APIClient &c) {
-             return discard(c.setLotteryMode(ids.project, ids.lotteryItem, QStringLiteral("rehearsal")));
+             return discard(c.setLotteryMode(ids.project, ids.lotteryItem, QStringLiteral("formal")));
          },
-         "POST", lottery, lotteryBody("mode", {{"mode", "rehearsal"}})},
+         "POST", lottery, lotteryBody("mode", {{"mode", "formal"}})},
         {"setLotteryEntry",
          [=](APIClient &c) { return discard(c.setLotteryEntry(ids.project, ids.lotteryItem, true)); }, "POST",
          lottery, lotteryBody("entry", {{"open", true}})},
@@ -268,9 +272,6 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
         {"claimLottery",
          [=](APIClient &c) { return discard(c.claimLottery(ids.project, ids.lotteryItem, claimPhone)); },
          "POST", lottery, lotteryBody("claim", {{"phone", claimPhone}})},
-        {"resetLotteryRehearsal",
-         [=](APIClient &c) { return discard(c.resetLotteryRehearsal(ids.project, ids.lotteryItem)); }, "POST",
-         lottery, lotteryBody("resetRehearsal")},
         {"adminOverview", [=](APIClient &c) { return discard(c.adminOverview()); }, "GET",
          "/api/admin?view=overview", none},
         {"adminUsers", [=](APIClient &c) { return discard(c.adminUsers()); }, "GET", "/api/admin?view=users",
@@ -292,8 +293,8 @@ QList<Operation> catalogue(const Ids &ids, const QList<RundownItem> &rundown)
          [=](APIClient &c) { return discard(c.setAdminProjectStatus(ids.second, QStringLiteral("进行中"))); },
          "PATCH", "/api/admin", adminBody("projectStatus", ids.second, {{"status", "进行中"}})},
         {"transferAdminProject",
-         [=](APIClient &c) { return discard(c.transferAdminProject(ids.second, ids.other)); }, "PATCH",
-         "/api/admin", adminBody("transferProject", ids.second, {{"targetAccountId", ids.other}})},
+         [=](APIClient &c) { return discard(c.transferAdminProject(ids.second, ids.receiver)); }, "PATCH",
+         "/api/admin", adminBody("transferProject", ids.second, {{"targetAccountId", ids.receiver}})},
         {"archiveAdminAsset", [=](APIClient &c) { return discard(c.archiveAdminAsset(ids.asset)); }, "PATCH",
          "/api/admin", adminBody("archiveAsset", ids.asset)},
         {"restoreAdminAsset", [=](APIClient &c) { return discard(c.restoreAdminAsset(ids.asset)); }, "PATCH",
@@ -391,6 +392,7 @@ void TestAPICatalogue::seed()
 {
     m_ids.admin = m_fake.addAccount(adminPhone, QStringLiteral("管理员"), true);
     m_ids.other = m_fake.addAccount(otherPhone, QStringLiteral("赵六"));
+    m_ids.receiver = m_fake.addAccount(QStringLiteral("13900000012"), QStringLiteral("钱七"));
     m_ids.project = m_fake.addProject(QStringLiteral("春节联欢"), m_ids.admin);
     m_ids.second = m_fake.addProject(QStringLiteral("小型演出"), m_ids.admin);
     m_ids.item = m_fake.addItem(m_ids.project, QStringLiteral("开场歌舞"), QStringLiteral("歌曲"));
@@ -419,8 +421,14 @@ void TestAPICatalogue::seed()
         winner.prizeId = ids.prize;
         winner.displayName = QStringLiteral("观众乙");
         winner.phone = QStringLiteral("13600000005");
-        winner.rehearsal = true;
+        // Formal wins: the catalogue resets the rehearsal before it marks and claims them.
+        winner.rehearsal = false;
         lottery.winners.append(winner);
+        FakeLotteryWinner formalWinner = winner;
+        formalWinner.id = QStringLiteral("win-formal");
+        formalWinner.phone = claimPhone;
+        formalWinner.rehearsal = false;
+        lottery.winners.append(formalWinner);
         FakeInvitation invitation;
         invitation.token = ids.invitation;
         invitation.projectId = ids.project;
@@ -526,6 +534,11 @@ void TestAPICatalogue::loginFailures_data()
     QTest::newRow("keychain refuses") << complete << true << QStringLiteral("tokenStore");
     QTest::newRow("no expiresAt") << QByteArray(R"({"ok":true,"accessToken":"t1","tokenType":"Bearer"})")
                                   << false << QStringLiteral("decoding");
+    for (const char *token : {"t1\\r\\nX-Injected: 1", "t 1", "t1\\u0000"}) {
+        QTest::newRow(token) << QByteArray(R"({"ok":true,"accessToken":")") + token +
+                                    R"(","tokenType":"Bearer","expiresAt":"2030-01-01"})"
+                             << false << QStringLiteral("invalidResponse");
+    }
 }
 
 // A sign-in that cannot keep its token leaves none behind.

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void redirectIsNotFollowed();
+    void slowAnswerWithinTheTimeOut();
     void headers_data();
     void headers();
     void transportFailure();
@@ -100,6 +101,7 @@ void TestAPIClient::answers_data()
     QTest::newRow("bare braces") << true << 200 << QByteArray("{}") << json << false << ok << true;
     QTest::newRow("braces with a space") << true << 200 << QByteArray("{ }") << json << false << ok << true;
     QTest::newRow("null") << true << 200 << QByteArray("null") << json << false << decoding << true;
+    QTest::newRow("empty array") << true << 200 << QByteArray("[]") << json << false << decoding << true;
     QTest::newRow("html on 200") << true << 200 << QByteArray("<html></html>") << html << false << decoding
                                  << true;
     QTest::newRow("201 counts") << true << 201 << QByteArray() << json << false << ok << true;
@@ -150,6 +152,18 @@ void TestAPIClient::answers()
     QCOMPARE(m_fake.requestCount(), 1);
 }
 
+// Ordinary requests wait 30 s; a service that takes 5 s is slow, not gone.
+void TestAPIClient::slowAnswerWithinTheTimeOut()
+{
+    Script slow;
+    slow.delayMs = 5000;
+    m_fake.script("GET", probePath, slow);
+    Rig rig(QUrl(m_fake.baseUrl()));
+    SETTLE(result,
+           rig.client->send<EmptyResponse>(QString::fromLatin1(probePath), "GET", std::nullopt, true));
+    QCOMPARE(result.kind(), QStringLiteral("ok"));
+}
+
 // A redirect to a place that would answer successfully is reported, not followed.
 void TestAPIClient::redirectIsNotFollowed()
 {
@@ -193,6 +207,9 @@ void TestAPIClient::headers_data()
     QTest::newRow("empty token still sent")
         << std::optional<QString>(QString()) << true << true << std::optional<QByteArray>("Bearer");
     QTest::newRow("no token") << std::optional<QString>() << true << true << std::optional<QByteArray>();
+    QTest::newRow("stored token with a line break is not sent")
+        << std::optional<QString>(QStringLiteral("abc\r\nX-Injected: 1")) << true << false
+        << std::optional<QByteArray>();
     QTest::newRow("unauthenticated with token")
         << std::optional<QString>(QStringLiteral("abc")) << false << true << std::optional<QByteArray>();
 }

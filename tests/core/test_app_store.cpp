@@ -5,6 +5,7 @@
 #include "api/APIClientError.h"
 #include "stores/AppStore.h"
 
+#include <QElapsedTimer>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
@@ -183,6 +184,8 @@ private Q_SLOTS:
     void lateSessionAfterTimeoutIsDropped();
     void timerAfterDecidedProbeIsDropped();
     void retryVoidsEarlierAttempt();
+    void retryIsTimedByItsOwnTimer_data();
+    void retryIsTimedByItsOwnTimer();
     void storeGoneWhileProbing();
     void unusableBaseURLNamesTheVariable();
     void unauthorizedProbeClearsTokenAndRetryGoesWithout();
@@ -356,6 +359,48 @@ void TestAppStore::retryVoidsEarlierAttempt()
         ProjectsResponse{{project(QStringLiteral("p1"), QStringLiteral("A"))}});
     QTRY_COMPARE(store.phase(), Phase::signedIn);
     QCOMPARE(store.account()->name, QStringLiteral("林岚"));
+}
+
+void TestAppStore::retryIsTimedByItsOwnTimer_data()
+{
+    QTest::addColumn<bool>("afterFirstTimeout");
+    QTest::newRow("retry while the first attempt waits") << false;
+    QTest::newRow("retry after the first attempt timed out") << true;
+}
+
+// The first attempt's timer, whenever it fires, must not time out a retry that has time of its
+// own left.
+void TestAppStore::retryIsTimedByItsOwnTimer()
+{
+    QFETCH(bool, afterFirstTimeout);
+    constexpr auto timeout = 800ms;
+    ScriptedBootstrapClient bootstrap;
+    AppStore store(bootstrap, *m_client, timeout);
+    QTimer pause;
+    pause.setSingleShot(true);
+    QSignalSpy paused(&pause, &QTimer::timeout);
+    store.bootstrap();
+    if (afterFirstTimeout) {
+        QTRY_COMPARE(store.phase(), Phase::unavailable);
+        pause.start(timeout / 2);
+    } else {
+        pause.start(timeout / 4);
+    }
+    QVERIFY(paused.wait(5000));
+
+    QElapsedTimer sinceRetry;
+    sinceRetry.start();
+    store.bootstrap();
+    // Past the first timer's time-out (and a second period of it), short of the retry's.
+    pause.start(timeout - 100ms);
+    QVERIFY(paused.wait(5000));
+    if (sinceRetry.elapsed() >= std::chrono::milliseconds(timeout).count()) {
+        QSKIP("the machine was too slow to tell the two timers apart");
+    }
+    QCOMPARE(store.phase(), Phase::loading);
+    bootstrap.sessions[1]->succeed(SessionResponse{false, std::nullopt, std::nullopt});
+    QTRY_COMPARE(store.phase(), Phase::signedOut);
+    QCOMPARE(store.error(), QString());
 }
 
 void TestAppStore::storeGoneWhileProbing()

@@ -60,7 +60,9 @@ private Q_SLOTS:
 
     void downloadNaming_data();
     void downloadNaming();
+    void downloadReplacesTheFile_data();
     void downloadReplacesTheFile();
+    void undecodableBodyFails();
     void downloadRefusals_data();
     void downloadRefusals();
     void assetsKeepTheBasePath();
@@ -146,6 +148,9 @@ void TestAssets::downloadNaming_data()
                              << "audio"
                              << "歌曲.mp3"
                              << "tavik-演出 1-i1-audio-歌曲.mp3";
+    QTest::newRow("NUL and line break") << "p1" << QStringLiteral("i%1x").arg(QChar(0)) << "audio"
+                                        << "a\nb.mp3"
+                                        << "tavik-p1-i-x-audio-a-b.mp3";
 }
 
 void TestAssets::downloadNaming()
@@ -177,18 +182,63 @@ void TestAssets::downloadNaming()
     QCOMPARE(request.header("Authorization"), QByteArray("Bearer tok"));
 }
 
+void TestAssets::downloadReplacesTheFile_data()
+{
+    QTest::addColumn<QString>("atTheName"); // "file", "link" or "dangling link"
+    QTest::newRow("earlier copy") << "file";
+    QTest::newRow("link to another file") << "link";
+    QTest::newRow("dangling link") << "dangling link";
+}
+
+// Whatever sits at the name is replaced; a link there is never followed.
 void TestAssets::downloadReplacesTheFile()
 {
+    QFETCH(QString, atTheName);
     const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "old.mp3"));
     m_written << path;
-    QVERIFY(!writeFile(path, "a much longer earlier copy of the file").isEmpty());
+    QFile::remove(path);
+    const QString victim = m_dir.filePath(QStringLiteral("victim"));
+    QFile::remove(victim);
+    if (atTheName == QLatin1String("file")) {
+        QVERIFY(!writeFile(path, "a much longer earlier copy of the file").isEmpty());
+    } else {
+        if (atTheName == QLatin1String("link")) {
+            QVERIFY(!writeFile(victim, "keep me").isEmpty());
+        }
+        QVERIFY(QFile::link(victim, path));
+    }
 
     Script answer;
     answer.body = "new";
     m_fake.script("GET", "/api/assets", answer);
     SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", "old.mp3"));
-    QVERIFY(result.succeeded());
+    QVERIFY2(result.succeeded(), qPrintable(result.description()));
+    QVERIFY(!QFileInfo(path).isSymLink());
     QCOMPARE(readAll(path), QByteArray("new"));
+    QCOMPARE(readAll(victim), atTheName == QLatin1String("link") ? QByteArray("keep me") : QByteArray());
+    QCOMPARE(QFile::exists(victim), atTheName == QLatin1String("link"));
+}
+
+// A 2xx body Qt cannot decode is a failed transfer, not an empty answer.
+void TestAssets::undecodableBodyFails()
+{
+    Script broken;
+    // A gzip header, then a deflate block of the reserved type: no inflater takes it.
+    broken.body = QByteArray::fromHex("1f8b0800000000000003ffffffff");
+    broken.headers = {{"Content-Encoding", "gzip"}};
+    broken.contentType = "application/octet-stream"; // the fake would compress a JSON answer itself
+    m_fake.script("GET", "/api/assets", broken);
+    m_fake.script("GET", "/api/session", broken);
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "kept.mp3"));
+    m_written << path;
+    QVERIFY(!writeFile(path, "earlier copy").isEmpty());
+
+    SETTLE(download, m_rig->client->downloadAsset("p1", "i1", "audio", "kept.mp3"));
+    QCOMPARE(download.kind(), QStringLiteral("transport"));
+    QCOMPARE(readAll(path), QByteArray("earlier copy"));
+    SETTLE(session, m_rig->client->session());
+    QCOMPARE(session.kind(), QStringLiteral("transport"));
+    QVERIFY(m_rig->store->token().has_value());
 }
 
 void TestAssets::downloadRefusals_data()

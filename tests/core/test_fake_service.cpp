@@ -316,6 +316,11 @@ void TestFakeService::stopEndsHeldRequests()
     QVERIFY(m_service->start());
     m_service->clearScripts();
     QCOMPARE(send("GET", "/api/session").status, 200);
+
+    // A second service never shares a port in use: the kernel would split connections between them.
+    FakeService second;
+    QVERIFY(!second.start(m_service->port()));
+    QCOMPARE(send("GET", "/api/session").status, 200);
 }
 
 void TestFakeService::signInToProjectFlow()
@@ -602,8 +607,14 @@ void TestFakeService::lotteryDrawAndClaim()
         const Answer a = as("主持人", "POST", path, body);
         return a.status == 200 ? json::decode<LotteryMutationResponse>(a.body) : LotteryMutationResponse{};
     };
+    const auto claim = [&](const QString &phone) {
+        return as("主持人", "POST", path,
+                  QStringLiteral(R"({"action":"claim","phone":"%1"})").arg(phone).toUtf8());
+    };
     QCOMPARE(as("演员", "POST", path, R"({"action":"drawStart","prizeId":"prize-second"})").status, 403);
+    m_service->withPlatform([](FakePlatform &p) { p.lotterySeed = 7; });
 
+    QCOMPARE(command(R"({"action":"mode","mode":"rehearsal"})").lottery->winners.size(), 0);
     QCOMPARE(command(R"({"action":"drawStart","prizeId":"prize-second"})").lottery->drawStatus,
              LotteryValues::rolling);
     const LotteryState drawn = *command(R"({"action":"drawStop"})").lottery;
@@ -612,16 +623,11 @@ void TestFakeService::lotteryDrawAndClaim()
     QCOMPARE(drawn.prizes.at(1).drawnCount, 3);
     QVERIFY(drawn.winners.first().maskedPhone.contains(QStringLiteral("****")));
 
-    // The full phone of the first entry claims its prize once.
-    const QString phone = m_service->withPlatform([&](const FakePlatform &p) {
-        return p.project(m_demo.projectId)->lotteries.value(m_demo.lotteryItemId).entries.first().phone;
+    // Rehearsal wins are never claimed.
+    const QString rehearsalPhone = m_service->withPlatform([&](const FakePlatform &p) {
+        return p.project(m_demo.projectId)->lotteries.value(m_demo.lotteryItemId).winners.last().phone;
     });
-    const QByteArray claim = QStringLiteral(R"({"action":"claim","phone":"%1"})").arg(phone).toUtf8();
-    const LotteryMutationResponse claimed = command(claim);
-    QCOMPARE(claimed.ok, true);
-    QCOMPARE(claimed.lottery->winners.first().status, LotteryValues::claimed);
-    QCOMPARE(command(claim).ok, false);
-    QCOMPARE(command(R"({"action":"claim","phone":"13000000000"})").result, QStringLiteral("not_found"));
+    QCOMPARE(claim(rehearsalPhone).status, 409);
 
     // A no-show frees its place for another draw.
     const QString second = drawn.winners.at(1).id;
@@ -633,6 +639,20 @@ void TestFakeService::lotteryDrawAndClaim()
     QCOMPARE(as("主持人", "POST", path, R"({"action":"resetRehearsal"})").status, 200);
     const auto state = json::decode<LotteryState>(as("主持人", "GET", path).body);
     QVERIFY(state.winners.isEmpty());
+
+    // Formal winners survive the reset; the phone is matched by its digits, once.
+    const LotteryState formal = *command(R"({"action":"mode","mode":"formal"})").lottery;
+    QCOMPARE(formal.winners.size(), 3);
+    QString spaced = m_demo.lotteryClaimPhone;
+    spaced.insert(7, QLatin1Char('-')).insert(3, QLatin1Char(' '));
+    const Answer claimed = claim(spaced);
+    QCOMPARE(claimed.status, 200);
+    QCOMPARE(json::decode<LotteryMutationResponse>(claimed.body).lottery->winners.first().status,
+             LotteryValues::claimed);
+    const Answer again = claim(m_demo.lotteryClaimPhone);
+    QCOMPARE(again.status, 409);
+    QVERIFY(again.body.contains("error"));
+    QCOMPARE(claim(QStringLiteral("13000000000")).status, 404);
 }
 
 void TestFakeService::groupDecisionCreatesARecord()

@@ -1,9 +1,13 @@
 #include "TestHelpers.h"
+#include "models/Admin.h"
 #include "models/Envelopes.h"
+#include "models/Lottery.h"
 #include "models/Payloads.h"
+#include "models/WorkItems.h"
 #include "rules/ProjectPermissions.h"
 #include "json/Json.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -127,6 +131,81 @@ QJsonValue valueAt(QJsonValue node, const QStringList &path)
     return node;
 }
 
+// Whether an answer is accepted, as the client decodes it from the bytes.
+using Accepts = bool (*)(const QByteArray &);
+
+template<typename T>
+bool accepts(const QByteArray &body)
+{
+    try {
+        (void)json::decode<T>(body);
+        return true;
+    } catch (const DecodingError &) {
+        return false;
+    }
+}
+
+// Every fixture file, with the answer it stands for.
+const QHash<QString, Accepts> &fixtureDecoders()
+{
+    static const QHash<QString, Accepts> table{
+        {QStringLiteral("admin-assets.json"), accepts<AdminAssetsResponse>},
+        {QStringLiteral("admin-logs.json"), accepts<AdminLogsResponse>},
+        {QStringLiteral("admin-overview.json"), accepts<AdminOverviewResponse>},
+        {QStringLiteral("admin-project-detail.json"), accepts<AdminProjectDetailResponse>},
+        {QStringLiteral("admin-projects.json"), accepts<AdminProjectsResponse>},
+        {QStringLiteral("admin-users.json"), accepts<AdminUsersResponse>},
+        {QStringLiteral("asset_upload.json"), accepts<AssetUploadResponse>},
+        {QStringLiteral("check_in.json"), accepts<CheckInResponse>},
+        {QStringLiteral("create_project.json"), accepts<CreateProjectResponse>},
+        {QStringLiteral("invitation.json"), accepts<InvitationResponse>},
+        {QStringLiteral("live_control.json"), accepts<LiveControlResponse>},
+        {QStringLiteral("login.json"), accepts<LoginResponse>},
+        {QStringLiteral("lottery-state.json"), accepts<LotteryState>},
+        {QStringLiteral("nickname.json"), accepts<NicknameMutationResponse>},
+        {QStringLiteral("operations_mutation.json"), accepts<OperationsMutationResponse>},
+        {QStringLiteral("performer_group_mutation.json"), accepts<PerformerGroupMutationResponse>},
+        {QStringLiteral("project_detail.json"), accepts<ProjectDetailResponse>},
+        {QStringLiteral("project_mutation.json"), accepts<ProjectMutationResponse>},
+        {QStringLiteral("projects.json"), accepts<ProjectsResponse>},
+        {QStringLiteral("rundown_export.json"), accepts<RundownExportResponse>},
+        {QStringLiteral("rundown_import_preview.json"), accepts<RundownImportPreview>},
+        {QStringLiteral("rundown_item_mutation.json"), accepts<RundownItemMutationResponse>},
+        {QStringLiteral("session.json"), accepts<SessionResponse>},
+        {QStringLiteral("workitems-snapshot.json"), accepts<WorkItemsSnapshot>},
+    };
+    return table;
+}
+
+// Every key path in a document, array positions written as "*": "items/*/title".
+void collectKeyPaths(const QJsonValue &node, const QStringList &prefix, QList<QStringList> &out)
+{
+    if (node.isObject()) {
+        const QJsonObject o = node.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            out.append(prefix + QStringList{it.key()});
+            collectKeyPaths(it.value(), prefix + QStringList{it.key()}, out);
+        }
+    } else if (node.isArray()) {
+        const QJsonArray array = node.toArray();
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            collectKeyPaths(array.at(i), prefix + QStringList{QString::number(i)}, out);
+        }
+    }
+}
+
+QString pattern(QStringList path)
+{
+    for (QString &step : path) {
+        bool index = false;
+        step.toInt(&index);
+        if (index) {
+            step = QStringLiteral("*");
+        }
+    }
+    return path.join(QLatin1Char('/'));
+}
+
 ProjectDetailResponse detailWithRole(const QString &role)
 {
     ProjectDetailResponse detail = ProjectDetailResponse::fromJson(fixtureObject("project_detail.json"));
@@ -146,6 +225,7 @@ class TestRecords : public QObject
 private Q_SLOTS:
     void fixturesRoundTrip_data();
     void fixturesRoundTrip();
+    void everyKeyNotListedOptionalIsRequired();
     void mutations_data();
     void mutations();
     void projectDetailContents();
@@ -178,6 +258,71 @@ void TestRecords::fixturesRoundTrip()
     const Family &f = family(type);
     const QJsonObject original = fixtureObject(f.fixture);
     QCOMPARE(f.decodeAndEncode(original), original);
+}
+
+// Each key of each fixture, removed in turn, must make the answer refused unless the key is one of
+// the optional ones below (by fixture, array positions as "*"; some stand in for one another,
+// so they are not checked here). A required field forgotten in a decoding table shows up here
+// without anyone having to list it.
+void TestRecords::everyKeyNotListedOptionalIsRequired()
+{
+    static const QHash<QString, QStringList> optional{
+        {"admin-assets.json",
+         {"assets/*/asset_id", "assets/*/created_at", "assets/*/file_size", "assets/*/id",
+          "assets/*/itemTitle", "assets/*/item_id", "assets/*/projectName", "assets/*/project_id",
+          "trash/*/asset_id", "trash/*/created_at", "trash/*/file_size", "trash/*/project_id",
+          "trash/*/trashed_at"}},
+        {"admin-logs.json",
+         {"logs/*/adminName", "logs/*/created_at", "logs/*/target_id", "logs/*/target_type"}},
+        {"admin-overview.json", {"overview/smsConfigured"}},
+        {"admin-project-detail.json",
+         {"items/*/audioAssetId", "members/*/accountId", "members/*/checkedInAt"}},
+        {"admin-projects.json",
+         {"projects/*/ownerAccountId", "projects/*/ownerName", "projects/*/ownerPhone"}},
+        {"admin-users.json",
+         {"sourceSummary/directCount", "sourceSummary/invitationCount", "sourceSummary/legacyCount",
+          "sourceSummary/lotteryCount", "users/*/invitedByAccountId", "users/*/inviterName",
+          "users/*/inviterPhone", "users/*/lastLoginAt", "users/*/nickname", "users/*/registrationItemTitle",
+          "users/*/registrationProjectName"}},
+        {"check_in.json", {"checkedInAt", "checkedInBy"}},
+        {"live_control.json", {"items/*/audioAssetId"}},
+        {"lottery-state.json",
+         {"audienceUrl", "drawingPrizeId", "prizes/*/drawnCount", "winners/*/claimedAt",
+          "winners/*/drawnAt"}},
+        {"operations_mutation.json", {"operations"}},
+        {"performer_group_mutation.json", {"removedMemberId", "restoredMember"}},
+        {"project_detail.json",
+         {"items/*/audioAssetId", "items/*/videoAssetId", "members/*/accountId", "members/*/checkedInAt",
+          "members/*/checkedInBy", "members/*/passAreas", "members/*/projectId", "project/flowFrozen",
+          "project/venue"}},
+        {"project_mutation.json", {"project/flowFrozen"}},
+        {"projects.json", {"projects/*/flowFrozen", "projects/*/venue"}},
+        {"session.json", {"account", "account/isSuperAdmin", "account/nickname", "memberships"}},
+        {"workitems-snapshot.json", {"generatedAt", "items/*/futureField", "items/*/futureField/nested"}},
+    };
+    const QDir dir(QStringLiteral(QUILLORY_FIXTURES_DIR "/records"));
+    const QStringList files = dir.entryList({QStringLiteral("*.json")}, QDir::Files);
+    QCOMPARE(QSet<QString>(files.cbegin(), files.cend()),
+             QSet<QString>(fixtureDecoders().keyBegin(), fixtureDecoders().keyEnd()));
+    QStringList wrong;
+    for (const QString &file : files) {
+        const Accepts decodes = fixtureDecoders().value(file);
+        const QJsonObject document = fixtureObject(file.toUtf8().constData());
+        QVERIFY2(decodes(QJsonDocument(document).toJson()), qPrintable(file));
+        QList<QStringList> paths;
+        collectKeyPaths(document, {}, paths);
+        for (const QStringList &path : std::as_const(paths)) {
+            const QByteArray body = QJsonDocument(mutated(document, path, Remove, {}).toObject()).toJson();
+            const QString name = file + QStringLiteral(": ") + pattern(path);
+            if (!optional.value(file).contains(pattern(path)) && decodes(body) && !wrong.contains(name)) {
+                wrong << name;
+            }
+        }
+    }
+    for (const QString &name : std::as_const(wrong)) {
+        qWarning("accepted without %s", qPrintable(name));
+    }
+    QVERIFY(wrong.isEmpty());
 }
 
 void TestRecords::mutations_data()

@@ -69,6 +69,16 @@ void TestRules::scalarOrdering()
     QCOMPARE(TextRules::compareScalars(QStringLiteral("\u00e9"), QStringLiteral("e\u0301")), 0);
     QVERIFY(TextRules::scalarLess(QStringLiteral("B"), QStringLiteral("a")));
     QVERIFY(TextRules::scalarLess(QStringLiteral("ab"), QStringLiteral("abc")));
+
+    // Both directions of each pair: a prefix sorts first whichever side it is on.
+    const QList<std::pair<QString, QString>> ordered{{QStringLiteral("ab"), QStringLiteral("abc")},
+                                                     {QStringLiteral("B"), QStringLiteral("a")},
+                                                     {fullwidth, emoji}};
+    for (const auto &[lower, higher] : ordered) {
+        QVERIFY(TextRules::compareScalars(lower, higher) < 0);
+        QVERIFY(TextRules::compareScalars(higher, lower) > 0);
+        QVERIFY(!TextRules::scalarLess(higher, lower));
+    }
 }
 
 void TestRules::peopleSplitting_data()

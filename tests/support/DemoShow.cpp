@@ -98,6 +98,10 @@ const Act galaActs[] = {
     {"尾声", "压轴舞《星辰大海》", "舞蹈", 330, "", "星光舞团", "赵磊", "升降台", "LED 手环", "", ""},
     {"尾声", "结束致辞", "主持", 120, "", "林悦、苏航", "周敏", "主舞台", "", "全体演员上台谢幕",
      "林悦：再见，2026！\n苏航：新年快乐！"},
+    {"返场", "返场：合唱《难忘今宵》", "歌曲", 240, "", "全体演员", "赵磊", "主舞台", "", "观众可随唱", ""},
+    {"返场", "全体谢幕", "谢幕", 120, "", "全体演员", "周敏", "主舞台", "鲜花 6 束", "旧节目单导入的类型",
+     ""},
+    {"返场", "散场音乐", "换场", 300, "22:05", "", "吴凡", "观众席", "", "观众有序退场，循环播放", ""},
 };
 
 QString str(const char *text)
@@ -111,6 +115,50 @@ QString timeToday(const QDate &day, int hour, int minute)
 }
 
 } // namespace
+
+QString seedLargeShow(FakePlatform &p, const DemoShow &show, int itemCount)
+{
+    const FakeProject *gala = p.project(show.projectId);
+    if (!gala) {
+        return {};
+    }
+    FakeProject large;
+    large.summary = gala->summary;
+    large.summary.id = p.nextId(QStringLiteral("large"));
+    large.summary.name = QStringLiteral("大型晚会（%1 个节目）").arg(itemCount);
+    large.summary.flowFrozen.reset();
+    large.ownerAccountId = gala->ownerAccountId;
+    large.createdAt = p.now();
+    large.members = gala->members;
+    large.performerGroups = gala->performerGroups;
+    for (ProjectMember &m : large.members) {
+        m.projectId = large.summary.id;
+    }
+    const qsizetype acts = std::size(galaActs);
+    for (int i = 0; i < itemCount; ++i) {
+        const Act &act = galaActs[i % acts];
+        RundownItem item;
+        item.id = p.nextId(QStringLiteral("item"));
+        item.order = i + 1;
+        item.section = QStringLiteral("第%1篇章").arg(i / 20 + 1);
+        item.title = QStringLiteral("%1 · %2").arg(str(act.title)).arg(i + 1);
+        item.type = str(act.type);
+        item.duration = act.duration;
+        item.durationSource = QStringLiteral("manual");
+        item.startTime = i == 0 ? QStringLiteral("19:00") : QString();
+        item.performers = str(act.performers);
+        item.owner = str(act.owner);
+        item.stage = str(act.stage);
+        item.props = str(act.props);
+        item.notes = str(act.notes);
+        item.script = str(act.script);
+        large.items.append(item);
+    }
+    p.projects.append(large);
+    FakeProject &stored = p.projects.last();
+    p.refreshReadiness(stored);
+    return stored.summary.id;
+}
 
 DemoShow seedDemoShow(FakePlatform &p)
 {
@@ -193,10 +241,16 @@ DemoShow seedDemoShow(FakePlatform &p)
                        QStringLiteral("group"),
                        {mid("张婷"), mid("何佳"), mid("李娜")}},
         PerformerGroup{p.nextId(QStringLiteral("group")),
-                       QStringLiteral("孙杰刘洋组合"),
+                       QStringLiteral("欢乐二人组"),
                        QStringLiteral("suspected"),
                        {mid("孙杰"), mid("刘洋")}},
+        PerformerGroup{p.nextId(QStringLiteral("group")),
+                       QStringLiteral("主持组合"),
+                       QStringLiteral("group"),
+                       {mid("林悦"), mid("苏航")}},
     };
+    // The waiting group is a name the rundown uses.
+    g.item(itemIds.at(12))->performers = QStringLiteral("欢乐二人组");
 
     // Makeup.
     g.makeupShifts = {
@@ -326,6 +380,25 @@ DemoShow seedDemoShow(FakePlatform &p)
             FakeLotteryEntry{QStringLiteral("1390000%1").arg(1000 + i * 37, 4, 10, QLatin1Char('0')),
                              surnames.at(i % surnames.size()) + given.at(i % given.size())});
     }
+    // Earlier formal winners, one in each collection state, so the winners and claim cards have
+    // something to show; the pending one can still claim.
+    lottery.mode = QStringLiteral("formal");
+    const QList<std::pair<int, QString>> formalWins = {
+        {4, QStringLiteral("pending")}, {7, QStringLiteral("claimed")}, {11, QStringLiteral("no_show")}};
+    for (const auto &[entry, status] : formalWins) {
+        FakeLotteryWinner winner;
+        winner.id = p.nextId(QStringLiteral("win"));
+        winner.prizeId = QStringLiteral("prize-third");
+        winner.phone = lottery.entries.at(entry).phone;
+        winner.displayName = lottery.entries.at(entry).displayName;
+        winner.status = status;
+        winner.drawnAt = QStringLiteral("2026-12-06T20:15:00+08:00");
+        if (status == QStringLiteral("claimed")) {
+            winner.claimedAt = QStringLiteral("2026-12-06T20:40:00+08:00");
+        }
+        lottery.winners.append(winner);
+    }
+    show.lotteryClaimPhone = lottery.entries.at(formalWins.first().first).phone;
 
     // A pending invitation: signing in with this phone joins the gala as 苏航.
     FakeInvitation invitation;
@@ -385,5 +458,22 @@ DemoShow seedDemoShow(FakePlatform &p)
         QStringLiteral("停用账号 钱多多"));
     log(QStringLiteral("projectStatus"), QStringLiteral("project"), show.projectId,
         QStringLiteral("将演出《2026 新年联欢晚会》设为进行中"));
+
+    // The recycle bin: an earlier backing track, replaced and archived.
+    {
+        FakeAsset old;
+        old.id = p.nextId(QStringLiteral("asset"));
+        old.projectId = show.projectId;
+        old.itemId = itemIds.at(2);
+        old.category = QStringLiteral("audio");
+        old.filename = QStringLiteral("追光-伴奏-旧版.wav");
+        old.bytes = FakeMedia::sineWav(1200, 494);
+        old.durationSeconds = 255;
+        old.createdAt = timeToday(today.addDays(-3), 15, 0);
+        old.trashedAt = timeToday(today.addDays(-1), 9, 30);
+        p.assets.append(old);
+        log(QStringLiteral("archiveAsset"), QStringLiteral("asset"), old.id,
+            QStringLiteral("归档素材 追光-伴奏-旧版.wav"));
+    }
     return show;
 }

@@ -22,7 +22,8 @@ struct DemoShow
     QString projectId;       // the gala
     QString secondProjectId; // a smaller project
     QString lotteryItemId;
-    QString audioItemId; // an item with audio and video attached
+    QString audioItemId;       // an item with audio and video attached
+    QString lotteryClaimPhone; // a formal lottery winner who has not claimed yet
     QList<DemoLogin> logins;
 
     const DemoLogin *loginForRole(const QString &role) const;
@@ -32,3 +33,7 @@ struct DemoShow
 // Seeds a gala with members in every role, a rundown, work items, groups, makeup, a notice,
 // a lottery and small generated media.
 DemoShow seedDemoShow(FakePlatform &platform);
+
+// Adds a project of itemCount rundown items with the gala's members (so every demo login opens it
+// in the same role), cycling through the gala's acts. Returns its id.
+QString seedLargeShow(FakePlatform &platform, const DemoShow &show, int itemCount);

@@ -1,5 +1,8 @@
 #include "FakeEndpointsInternal.h"
 
+#include <QHash>
+#include <QSet>
+
 namespace fake {
 
 FakeReply Endpoints::adminView()
@@ -43,6 +46,25 @@ FakeReply Endpoints::adminView()
         qint64 invitation = 0;
         qint64 lottery = 0;
         qint64 legacy = 0;
+        // Indexed once: the console is tried with tens of thousands of accounts.
+        QHash<QString, const FakeAccount *> byId;
+        QHash<QString, qint64> invited;
+        QHash<QString, qint64> projectCounts;
+        for (const FakeAccount &account : std::as_const(m_p.accounts)) {
+            byId.insert(account.account.id, &account);
+            if (account.invitedByAccountId) {
+                ++invited[*account.invitedByAccountId];
+            }
+        }
+        for (const FakeProject &p : std::as_const(m_p.projects)) {
+            QSet<QString> seen;
+            for (const ProjectMember &member : p.members) {
+                if (member.accountId && !member.accountId->isEmpty() && !seen.contains(*member.accountId)) {
+                    seen.insert(*member.accountId);
+                    ++projectCounts[*member.accountId];
+                }
+            }
+        }
         for (const FakeAccount &account : std::as_const(m_p.accounts)) {
             AdminUser u;
             u.id = account.account.id;
@@ -54,19 +76,16 @@ FakeReply Endpoints::adminView()
             u.registrationSource = account.registrationSource;
             u.invitedByAccountId = account.invitedByAccountId;
             if (account.invitedByAccountId) {
-                if (const FakeAccount *inviter = m_p.account(*account.invitedByAccountId)) {
+                if (const FakeAccount *inviter = byId.value(*account.invitedByAccountId)) {
                     u.inviterName = inviter->account.name;
                     u.inviterPhone = inviter->account.phone;
                 }
             }
             u.registrationProjectName = account.registrationProjectName;
             u.registrationItemTitle = account.registrationItemTitle;
-            u.projectCount = m_p.membershipsOf(account.account.id).size();
+            u.projectCount = projectCounts.value(account.account.id);
             u.lastLoginAt = account.lastLoginAt;
-            u.invitedCount =
-                std::count_if(m_p.accounts.cbegin(), m_p.accounts.cend(), [&](const FakeAccount &other) {
-                    return other.invitedByAccountId == account.account.id;
-                });
+            u.invitedCount = invited.value(account.account.id);
             response.users.append(u);
             if (u.invitedCount > 0) {
                 response.leaderboard.append(AdminInviteLeader{u.id, u.name, u.phone, u.invitedCount});
@@ -93,6 +112,7 @@ FakeReply Endpoints::adminView()
     }
     if (view == QStringLiteral("projects")) {
         AdminProjectsResponse response;
+        const QList<const FakeAsset *> live = liveAssets();
         for (const FakeProject &p : std::as_const(m_p.projects)) {
             AdminProject row;
             row.id = p.summary.id;
@@ -107,7 +127,7 @@ FakeReply Endpoints::adminView()
             }
             row.memberCount = p.members.size();
             row.itemCount = p.items.size();
-            for (const FakeAsset *asset : liveAssets()) {
+            for (const FakeAsset *asset : live) {
                 if (asset->projectId == p.summary.id) {
                     ++row.assetCount;
                     row.assetBytes += asset->bytes.size();
@@ -202,6 +222,18 @@ FakeReply Endpoints::adminAction()
         if (!target) {
             refuse(404, QStringLiteral("账号不存在"));
         }
+        if (target->status != QStringLiteral("active")) {
+            refuse(409, QStringLiteral("接收账号已停用，不能接收项目"));
+        }
+        if (target->account.id == p.ownerAccountId) {
+            refuse(409, QStringLiteral("该账号已是项目创建人"));
+        }
+        // One 总导演 per project: the former owner stays a member as 副导演.
+        if (ProjectMember *former = p.memberForAccount(p.ownerAccountId)) {
+            if (former->role == roleChief) {
+                former->role = QStringLiteral("副导演");
+            }
+        }
         p.ownerAccountId = target->account.id;
         if (ProjectMember *member = p.memberForAccount(target->account.id)) {
             member->role = roleChief;
@@ -219,6 +251,10 @@ FakeReply Endpoints::adminAction()
             refuse(404, QStringLiteral("素材不存在"));
         }
         const bool archive = payload.action == QStringLiteral("archiveAsset");
+        if (archive == asset->trashedAt.has_value()) {
+            // Already where it was sent (another administrator was quicker): nothing to do.
+            return okReply();
+        }
         FakeProject *p = m_p.project(asset->projectId);
         RundownItem *i = p ? p->item(asset->itemId) : nullptr;
         const bool audio = asset->category == QStringLiteral("audio");
@@ -231,9 +267,18 @@ FakeReply Endpoints::adminAction()
             }
         } else {
             asset->trashedAt.reset();
-            if (i && !(audio ? i->hasAudio() : i->hasVideo())) {
-                (audio ? i->audioAssetId : i->videoAssetId) = asset->id;
+            if (i) {
+                // Back into its slot; a file that took the slot meanwhile goes to the bin, as an
+                // upload that replaces a file does.
+                std::optional<QString> &slot = audio ? i->audioAssetId : i->videoAssetId;
+                if (slot && *slot != asset->id) {
+                    if (FakeAsset *displaced = m_p.asset(*slot)) {
+                        displaced->trashedAt = m_p.now();
+                    }
+                }
+                slot = asset->id;
                 (audio ? i->audioName : i->videoName) = asset->filename;
+                (audio ? i->audioDuration : i->videoDuration) = asset->durationSeconds;
             }
         }
         if (p) {

@@ -1,5 +1,7 @@
 #include "FakeEndpointsInternal.h"
 
+#include <QRandomGenerator>
+
 namespace fake {
 
 qint64 Endpoints::drawnCount(const FakeLottery &lottery, const QString &prizeId)
@@ -158,18 +160,22 @@ FakeReply Endpoints::lottery()
         const auto prize = std::find_if(l.prizes.cbegin(), l.prizes.cend(),
                                         [&](const FakeLotteryPrize &p) { return p.id == prizeId; });
         qint64 places = prize == l.prizes.cend() ? 0 : prize->winnerCount - drawnCount(l, prizeId);
-        int drawn = 0;
+        QList<FakeLotteryEntry> eligible;
         for (const FakeLotteryEntry &entry : std::as_const(l.entries)) {
-            if (places <= 0) {
-                break;
-            }
             const bool alreadyWon =
                 std::any_of(l.winners.cbegin(), l.winners.cend(), [&](const FakeLotteryWinner &w) {
                     return w.phone == entry.phone && w.rehearsal == rehearsal;
                 });
-            if (alreadyWon) {
-                continue;
+            if (!alreadyWon) {
+                eligible.append(entry);
             }
+        }
+        QRandomGenerator random = m_p.lotterySeed ? QRandomGenerator(*m_p.lotterySeed + m_p.lotteryDraws)
+                                                  : QRandomGenerator::securelySeeded();
+        ++m_p.lotteryDraws;
+        int drawn = 0;
+        while (places > 0 && !eligible.isEmpty()) {
+            const FakeLotteryEntry entry = eligible.takeAt(random.bounded(qsizetype(eligible.size())));
             l.winners.append(FakeLotteryWinner{m_p.nextId(QStringLiteral("win")), prizeId, entry.displayName,
                                                entry.phone, LotteryValues::pending, m_p.now(), std::nullopt,
                                                rehearsal});
@@ -206,15 +212,24 @@ FakeReply Endpoints::lottery()
     }
     if (payload.action == QStringLiteral("claim")) {
         require(operate || a.role == roleStaff);
-        const QString phone = TextRules::trimmed(requireField(payload.phone));
+        if (rehearsal) {
+            refuse(409, QStringLiteral("彩排模式不能核销领奖"));
+        }
+        // The crew types the phone as it is read out: only its digits count.
+        QString phone;
+        for (const QChar c : requireField(payload.phone)) {
+            if (c.isDigit()) {
+                phone.append(QChar(u'0' + c.digitValue()));
+            }
+        }
         const auto it = std::find_if(l.winners.begin(), l.winners.end(), [&](const FakeLotteryWinner &w) {
-            return w.phone == phone && w.rehearsal == rehearsal && w.status != LotteryValues::noShow;
+            return w.phone == phone && !w.rehearsal && w.status != LotteryValues::noShow;
         });
-        if (it == l.winners.end()) {
-            return answer(QStringLiteral("未找到该手机号的中奖记录"), QStringLiteral("not_found"), false);
+        if (phone.isEmpty() || it == l.winners.end()) {
+            refuse(404, QStringLiteral("未找到该手机号的中奖记录"));
         }
         if (it->status == LotteryValues::claimed) {
-            return answer(QStringLiteral("该手机号已领奖"), QStringLiteral("already_claimed"), false);
+            refuse(409, QStringLiteral("该手机号已领奖"));
         }
         it->status = LotteryValues::claimed;
         it->claimedAt = m_p.now();

@@ -23,8 +23,15 @@ FakeReply Endpoints::groups()
         }
         auto it = std::find_if(groups.begin(), groups.end(),
                                [&](const PerformerGroup &g) { return g.name == *payload.name; });
-        // A performer name marked by hand has no record yet: the decision creates it.
+        // A performer name marked by hand has no record yet: the decision creates it, for a name
+        // the rundown actually has.
         if (it == groups.end()) {
+            const bool inRundown =
+                std::any_of(a.project->items.cbegin(), a.project->items.cend(),
+                            [&](const RundownItem &i) { return named(i.performers, *payload.name); });
+            if (!inRundown) {
+                refuse(404, QStringLiteral("流程中没有这个演员名称"));
+            }
             groups.append(PerformerGroup{m_p.nextId(QStringLiteral("group")), *payload.name, {}, {}});
             it = std::prev(groups.end());
         }
@@ -152,7 +159,14 @@ FakeReply Endpoints::invitations()
         refuse(400, errBadRequest);
     }
     if (payload.itemId) {
-        item(*a.project, *payload.itemId);
+        const RundownItem &target = item(*a.project, *payload.itemId);
+        // Inviting into an item's people field edits that item.
+        if (payload.field) {
+            if (!canEdit(a, target)) {
+                refuse(403, errForbidden);
+            }
+            requireUnfrozen(a);
+        }
     }
 
     QString memberId;
@@ -224,9 +238,8 @@ FakeReply Endpoints::operations()
         p.operations.confirmedMemberIds.clear();
         return jsonReply(OperationsMutationResponse{true, p.operations}.toJson());
     }
-    const bool makeupRights = a.manager() || a.role == roleMakeup;
     if (action == QStringLiteral("saveMakeupShift")) {
-        if (!makeupRights) {
+        if (!a.manager()) {
             refuse(403, errForbidden);
         }
         const auto payload = this->payload<MakeupShiftPayload>();
@@ -245,10 +258,17 @@ FakeReply Endpoints::operations()
         return okReply();
     }
     if (action == QStringLiteral("saveMakeup")) {
-        if (!makeupRights) {
-            refuse(403, errForbidden);
-        }
         const auto payload = this->payload<MakeupAssignmentPayload>();
+        if (!a.manager()) {
+            // An artist changes time, duration and status of their own assignments, nothing else.
+            const auto own = std::find_if(p.makeup.cbegin(), p.makeup.cend(), [&](const MakeupAssignment &m) {
+                return m.memberId == payload.memberId;
+            });
+            if (a.role != roleMakeup || own == p.makeup.cend() || own->artistMemberId != a.memberId ||
+                payload.artistMemberId != a.memberId) {
+                refuse(403, errForbidden);
+            }
+        }
         if (!p.member(payload.memberId) ||
             (!payload.artistMemberId.isEmpty() && !p.member(payload.artistMemberId))) {
             refuse(404, errMemberMissing);

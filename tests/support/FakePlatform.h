@@ -38,6 +38,7 @@ struct FakeAsset
     QByteArray bytes;
     QString createdAt;
     std::optional<QString> trashedAt; // set while in the recycle bin
+    int durationSeconds = 0;          // given back to the item when the file is restored
 };
 
 struct FakeInvitation
@@ -136,6 +137,9 @@ struct FakePlatform
     bool smsConfigured = true;
     // When set, every generated time stamp uses it instead of the clock.
     std::optional<QString> fixedNow;
+    // Lottery draws pick entries at random; a seed makes the picks repeatable (tests).
+    std::optional<quint32> lotterySeed;
+    quint32 lotteryDraws = 0;
 
     FakeAccount *account(const QString &accountId);
     const FakeAccount *account(const QString &accountId) const;
@@ -166,6 +170,8 @@ struct FakePlatform
 
     // Recomputes every item's readiness from its facts and the open blocking work items.
     void refreshReadiness(FakeProject &project) const;
+    // Marks the ready item that goes on next as standing by ("候场").
+    static void markStandingBy(FakeProject &project);
 
 private:
     quint64 m_nextId = 1;

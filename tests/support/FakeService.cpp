@@ -76,6 +76,12 @@ bool FakeService::start(int port)
         return false;
     }
     auto server = std::make_unique<httplib::Server>();
+    // httplib's default adds SO_REUSEPORT, which lets a second service bind a port in use and take
+    // half of its connections; SO_REUSEADDR alone still allows a quick restart on the same port.
+    server->set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     // One request per connection: no idle keep-alive connection can hold a worker at stop().
     server->set_keep_alive_max_count(1);
     server->set_pre_routing_handler([](const httplib::Request &req, httplib::Response &) {
@@ -88,6 +94,9 @@ bool FakeService::start(int port)
             it->second = "application/octet-stream";
             mutableReq.headers.emplace(stashedContentType, original);
         }
+        // Answers go uncompressed: httplib's brotli runs at top quality and takes seconds on
+        // the administration lists of a large platform, which nothing on localhost needs.
+        mutableReq.headers.erase("Accept-Encoding");
         return httplib::Server::HandlerResponse::Unhandled;
     });
     const auto handler = [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); };
@@ -330,6 +339,9 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
             if (!scripted->contentType.isEmpty()) {
                 res.set_header("Content-Type", scripted->contentType.toStdString());
             }
+            for (const auto &[name, value] : scripted->headers) {
+                res.set_header(name.toStdString(), value.toStdString());
+            }
             return;
         }
     }
@@ -347,7 +359,12 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
     }
     res.status = reply.status;
     res.body.assign(reply.body.constData(), static_cast<size_t>(reply.body.size()));
-    res.set_header("Content-Type", reply.contentType.toStdString());
+    // With the charset named, cpp-httplib leaves JSON uncompressed: it would otherwise brotli-encode
+    // every answer at its slowest setting (about 0.3 s for a 500-item rundown).
+    const QByteArray contentType = reply.contentType == "application/json"
+                                       ? QByteArray("application/json; charset=utf-8")
+                                       : reply.contentType;
+    res.set_header("Content-Type", contentType.toStdString());
     for (const auto &[name, value] : reply.headers) {
         res.set_header(name.toStdString(), value.toStdString());
     }

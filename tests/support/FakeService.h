@@ -54,6 +54,8 @@ struct Script
     int times = -1;
     // After the delay or hang, answer as the real service would instead of status/body.
     bool passThrough = false;
+    // Extra headers of the canned answer (Content-Encoding, say).
+    QList<QPair<QByteArray, QByteArray>> headers{};
 };
 
 // An HTTP server on 127.0.0.1 with an in-memory show platform, for tests and local runs.

@@ -308,6 +308,8 @@ void TestMembersToday::todayTexts()
     QCOMPARE(TodayRules::durationText(0), QStringLiteral("00:00"));
     QCOMPARE(TodayRules::durationText(65), QStringLiteral("01:05"));
     QCOMPARE(TodayRules::durationText(3600), QStringLiteral("60:00"));
+    // Durations are 64-bit; a large one must not wrap.
+    QCOMPARE(TodayRules::durationText(qint64(1) << 32), QStringLiteral("71582788:16"));
 
     RundownItem live;
     live.liveStatus = RundownValues::live;

@@ -11,13 +11,17 @@
 #include "shell/ProjectHomeView.h"
 #include "shell/RootView.h"
 #include "shell/StartupUnavailableView.h"
+#include "stores/MacProjectDataStore.h"
 #include "workspace/MacProjectWorkspaceView.h"
 
+#include <QGlyphRun>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QtTest>
 
@@ -70,11 +74,15 @@ private Q_SLOTS:
     void nicknameAndCreateEnabling_data();
     void nicknameAndCreateEnabling();
     void symbolsHaveThemeImages();
+    void checkMarksComeFromTheSymbolsFace();
 
     void windowStartsLoadingAndBootstrapsOnFirstShow();
     void unusableBaseURLShowsTheFailureScreen();
     void retryFromFailureShowsLoadingAtOnce();
     void signInCreateSwitchAndSignOut();
+    void loginKeepsWhatIsTyped();
+    void newProjectKeepsTheOpenWorkspace();
+    void pageBarFitsTheSmallestWindow();
     void createFailureKeepsSheetAndCancelledCreationStillSelects();
     void nicknameMessageColouredByOutcome();
     void superAdminConsoleRoundTrip();
@@ -301,9 +309,36 @@ void TestShell::symbolsHaveThemeImages()
     QVERIFY(!Theme::symbolPixmap(QStringLiteral("no.such.symbol"), 24, Qt::black).isNull());
 }
 
+// The Chinese face's check mark reads as a radical sign; the symbols face must draw it, and only it.
+void TestShell::checkMarksComeFromTheSymbolsFace()
+{
+    const QString chinese = QStringLiteral("WenQuanYi Micro Hei");
+    for (const Theme::TextStyle style :
+         {Theme::TextStyle::caption2, Theme::TextStyle::body, Theme::TextStyle::largeTitle}) {
+        const QFont font = Theme::font(style);
+        QTextLayout layout(QStringLiteral("✓ 已签到 ok ✗"), font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        QMap<QString, int> glyphs;
+        for (const QGlyphRun &run : layout.glyphRuns()) {
+            glyphs[run.rawFont().familyName()] += int(run.glyphIndexes().size());
+        }
+        QCOMPARE(glyphs.value(QStringLiteral("Quillory Symbols")), 2);
+        QCOMPARE(glyphs.value(chinese), 8);
+        // Same line metrics as the Chinese face alone, so no text moves or clips.
+        QFont plain = font;
+        plain.setFamilies({chinese});
+        QCOMPARE(QFontMetrics(font).height(), QFontMetrics(plain).height());
+        QCOMPARE(QFontMetrics(font).ascent(), QFontMetrics(plain).ascent());
+    }
+}
+
 void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()
 {
-    m_root = std::make_unique<RootView>(*m_client, *m_client, 10s);
+    // Built as the program builds it, with the default start-up time-out.
+    m_root = std::make_unique<RootView>(*m_client);
+    QCOMPARE(m_root->store().bootstrapTimeout(), 8s);
     QCOMPARE(m_root->windowTitle(), QStringLiteral("Quillory"));
     QVERIFY(m_root->minimumSize().width() >= 980 && m_root->minimumSize().height() >= 680);
     QVERIFY(qobject_cast<LoadingView *>(m_root->screen()));
@@ -409,6 +444,102 @@ void TestShell::signInCreateSwitchAndSignOut()
     QVERIFY(!m_tokens->token());
     QVERIFY(child<QLabel>(m_root->screen(), "loginError")->isHidden());
     QVERIFY(child<QLineEdit>(m_root->screen(), "phoneField")->text().isEmpty());
+}
+
+// Typing goes where the person expects after each answer; no refresh selects what was typed.
+void TestShell::loginKeepsWhatIsTyped()
+{
+    const QString phone = QStringLiteral("13911112222");
+    seedAccountWithProjects(phone);
+    Script refused;
+    refused.status = 400;
+    refused.body = R"({"error":"验证码错误"})";
+    refused.times = 1;
+    m_service->script("POST", "/api/auth/verify-code", refused);
+    showRoot(*m_client);
+    QTRY_VERIFY(qobject_cast<LoginView *>(m_root->screen()));
+    QWidget *login = m_root->screen();
+    QApplication::setActiveWindow(m_root.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_root.get()));
+    auto *phoneField = child<QLineEdit>(login, "phoneField");
+    auto *codeField = child<QLineEdit>(login, "codeField");
+    auto *signIn = child<QPushButton>(login, "signInButton");
+
+    QTest::mouseClick(phoneField, Qt::LeftButton);
+    QTest::keyClicks(QApplication::focusWidget(), phone);
+    QTest::mouseClick(child<QPushButton>(login, "requestCodeButton"), Qt::LeftButton);
+    QTRY_VERIFY(qobject_cast<LoginView *>(login)->codeSent());
+    QCOMPARE(QApplication::focusWidget(), codeField);
+    QTest::keyClicks(QApplication::focusWidget(), FakeService::smsCode);
+    QCOMPARE(codeField->text(), FakeService::smsCode);
+    QCOMPARE(phoneField->text(), phone);
+
+    QTest::mouseClick(signIn, Qt::LeftButton);
+    QTRY_VERIFY(child<QLabel>(login, "loginError")->isVisible());
+    QTRY_VERIFY(signIn->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), signIn);
+    for (auto *field : login->findChildren<QLineEdit *>()) {
+        QVERIFY2(!field->hasSelectedText(), qPrintable(field->objectName()));
+    }
+    QCOMPARE(phoneField->text(), phone);
+}
+
+// A created project re-sorts the list; the workspace already open is neither rebuilt nor reloaded.
+void TestShell::newProjectKeepsTheOpenWorkspace()
+{
+    const QString phone = QStringLiteral("13911114444");
+    seedAccountWithProjects(phone);
+    m_tokens->setToken(m_service->signIn(phone));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    auto *list = child<QListWidget>(home(), "projectList");
+    clickRow(list, 1);
+    QTRY_VERIFY(home()->workspace() && home()->workspace()->store().detail());
+    const QPointer<MacProjectWorkspaceView> open = home()->workspace();
+    const QString openID = open->project().id;
+    const auto detailFetches = [this] { return m_service->requests("/api/project", "GET").size(); };
+    const auto fetchesBefore = detailFetches();
+
+    auto creating =
+        m_root->store().createProject(QStringLiteral("元旦晚会"), QStringLiteral("2026-01-01"), {});
+    QTRY_COMPARE(list->count(), 3);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(home()->workspace(), open.data());
+    QCOMPARE(*home()->selection(), openID);
+    QCOMPARE(list->currentItem()->text(), open->project().name);
+    QCOMPARE(detailFetches(), fetchesBefore);
+}
+
+// At the smallest window every page label and "刷新" get the width they need.
+void TestShell::pageBarFitsTheSmallestWindow()
+{
+    const QString phone = QStringLiteral("13911113333");
+    seedAccountWithProjects(phone);
+    m_tokens->setToken(m_service->signIn(phone));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    clickRow(child<QListWidget>(home(), "projectList"), 0);
+    QTRY_VERIFY(home()->workspace());
+    MacProjectWorkspaceView *workspace = home()->workspace();
+    workspace->setPage(MacProjectWorkspaceView::Page::today);
+    m_root->resize(RootView::minimumWindowSize);
+    QTRY_COMPARE(m_root->size(), RootView::minimumWindowSize);
+    QWidget *bar = child<QWidget>(workspace, "pageBar");
+    // Every page once the director's role is known.
+    QTRY_VERIFY(child<QToolButton>(bar, "pageButton_playback")->isVisible());
+    QVERIFY(child<QToolButton>(bar, "refreshButton")->isVisible());
+    const auto squeezed = [bar] {
+        QStringList out;
+        for (auto *button : bar->findChildren<QToolButton *>()) {
+            if (button->isVisible() &&
+                (button->width() < button->sizeHint().width() || !bar->rect().contains(button->geometry()))) {
+                out << button->text();
+            }
+        }
+        return out;
+    };
+    // Layouts settle after the role's page appears and the selected label turns bold.
+    QTRY_COMPARE(squeezed(), QStringList());
 }
 
 void TestShell::createFailureKeepsSheetAndCancelledCreationStillSelects()

@@ -4,6 +4,8 @@
 #include "api/APIClient.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
+#include "flow/FlowPageState.h"
+#include "flow/MacProjectFlowView.h"
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacOperationsEditor.h"
 #include "workspace/MacOperationsView.h"
@@ -66,8 +68,11 @@ private Q_SLOTS:
 
     void loadsOnOpenAndOnPageChange();
     void leavesPlaybackWhenRoleLosesIt();
+    void operationsPageByRole_data();
+    void operationsPageByRole();
     void publishesArrangementsAndConfirms();
     void refusedPublishKeepsEditorOpen();
+    void untouchedFieldsGoBackAsLoaded();
     void closingWhilePublishingIsSafe();
     void demoScreenshots();
 
@@ -132,7 +137,9 @@ void TestWorkspace::setActorRole(const QString &role)
 
 int TestWorkspace::detailFetches() const
 {
-    return int(m_service->requests("/api/project", "GET").size());
+    // Loads of the workspace's store; the rundown page fetches the project on its own and polls it,
+    // but never the work items.
+    return int(m_service->requests("/api/work-items", "GET").size());
 }
 
 template<typename T>
@@ -297,8 +304,9 @@ void TestWorkspace::loadsOnOpenAndOnPageChange()
     QCOMPARE(workspace->page(), Page::flow);
 
     // The rundown's request to see the tasks.
-    QTest::mouseClick(find<QPushButton>(workspace.get(), QStringLiteral("flowOpenTasksButton")),
-                      Qt::LeftButton);
+    auto *flow = workspace->findChild<MacProjectFlowView *>();
+    QVERIFY(flow);
+    flow->state().openTasks();
     QCOMPARE(workspace->page(), Page::tasks);
     QTRY_COMPARE(detailFetches(), 3);
 
@@ -330,6 +338,31 @@ void TestWorkspace::leavesPlaybackWhenRoleLosesIt()
     QTest::mouseClick(find<QToolButton>(workspace.get(), QStringLiteral("refreshButton")), Qt::LeftButton);
     QTRY_COMPARE(workspace->page(), Page::flow);
     QVERIFY(!find<QToolButton>(workspace.get(), QStringLiteral("pageButton_playback")));
+}
+
+void TestWorkspace::operationsPageByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("director");
+    QTest::newRow("chief director") << QStringLiteral("总导演") << true;
+    QTest::newRow("deputy director") << QStringLiteral("副导演") << true;
+    QTest::newRow("actor") << QStringLiteral("演员") << false;
+    QTest::newRow("sound engineer") << QStringLiteral("音响师") << false;
+    QTest::newRow("makeup artist") << QStringLiteral("化妆师") << false;
+}
+
+// The risk board and the editor are the directors' alone.
+void TestWorkspace::operationsPageByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, director);
+    setActorRole(role);
+    auto workspace = openWorkspace();
+    workspace->setPage(Page::operations);
+    auto *page = qobject_cast<MacOperationsView *>(workspace->pageView());
+    QTRY_VERIFY(workspace->store().detail() && find<QWidget>(page, QStringLiteral("noticeBox")));
+    QCOMPARE(find<QWidget>(page, QStringLiteral("riskBoard")) != nullptr, director);
+    QCOMPARE(find<QPushButton>(page, QStringLiteral("editOperationsButton")) != nullptr, director);
 }
 
 void TestWorkspace::publishesArrangementsAndConfirms()
@@ -427,6 +460,43 @@ void TestWorkspace::refusedPublishKeepsEditorOpen()
                       Qt::LeftButton);
     QTRY_VERIFY(!page->editor());
     QCOMPARE(m_service->requests("/api/operations", "PATCH").size(), 1);
+}
+
+// A no-break space and CR/LF survive a publish nobody edited; Return in a field publishes nothing.
+void TestWorkspace::untouchedFieldsGoBackAsLoaded()
+{
+    const QString content = QStringLiteral("全体演员\r\n两点\u00a0到场\r第二段\u2028末行\u2029");
+    const QString title = QStringLiteral("彩排\u00a0通知");
+    m_service->withPlatform([&](FakePlatform &p) {
+        ProjectOperations &operations = p.project(m_projectId)->operations;
+        operations.noticeContent = content;
+        operations.noticeTitle = title;
+        operations.dinnerNote = QStringLiteral("盒饭\u00a0两份");
+    });
+    auto workspace = openWorkspace();
+    workspace->setPage(Page::operations);
+    auto *page = qobject_cast<MacOperationsView *>(workspace->pageView());
+    QTRY_VERIFY(find<QPushButton>(page, QStringLiteral("editOperationsButton")));
+    QTest::mouseClick(find<QPushButton>(page, QStringLiteral("editOperationsButton")), Qt::LeftButton);
+    QTRY_VERIFY(page->editor() && page->editor()->isVisible());
+    MacOperationsEditor *editor = page->editor();
+
+    for (auto *field : editor->findChildren<QLineEdit *>()) {
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    QTest::keyClick(editor->findChild<QLineEdit *>(QStringLiteral("assemblyTimeField")), Qt::Key_Enter);
+    QCoreApplication::processEvents();
+    QVERIFY(editor->isVisible());
+    QVERIFY(!editor->isSaving());
+    QCOMPARE(m_service->requests("/api/operations", "PATCH").size(), 0);
+
+    QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("operationsPublishButton")),
+                      Qt::LeftButton);
+    QTRY_VERIFY(!page->editor());
+    const QJsonObject body = m_service->requests("/api/operations", "PATCH").first().json();
+    QCOMPARE(body.value(QStringLiteral("noticeContent")).toString(), content);
+    QCOMPARE(body.value(QStringLiteral("noticeTitle")).toString(), title);
+    QCOMPARE(body.value(QStringLiteral("dinnerNote")).toString(), QStringLiteral("盒饭\u00a0两份"));
 }
 
 void TestWorkspace::closingWhilePublishingIsSafe()

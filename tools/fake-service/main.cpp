@@ -1,7 +1,8 @@
 // Serves the fake show service with the demo show for local runs of the client:
-//   quillory-fake-service [--port N]
+//   quillory-fake-service [--port N] [--items N] [--admin-rows N]
 // then start the client with TAVIK_API_BASE_URL set to the printed base URL.
 
+#include "AdminRows.h"
 #include "FakeService.h"
 
 #include <QString>
@@ -16,7 +17,9 @@ namespace {
 
 void usage(QTextStream &out)
 {
-    out << "usage: quillory-fake-service [--port N]   (default port 8765)\n";
+    out << "usage: quillory-fake-service [--port N] [--items N] [--admin-rows N]   (default port 8765)\n"
+        << "  --items N        also seed a project whose rundown has N items\n"
+        << "  --admin-rows N   also seed N accounts, audit entries and asset files\n";
 }
 
 } // namespace
@@ -26,12 +29,28 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     int port = 8765;
+    int adminRows = 0;
+    int largeItems = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             bool ok = false;
             port = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
             if (!ok || port <= 0 || port > 65535) {
                 err << "invalid port: " << argv[i] << "\n";
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--admin-rows") == 0 && i + 1 < argc) {
+            bool ok = false;
+            adminRows = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+            if (!ok || adminRows < 0 || adminRows > 1000000) {
+                err << "invalid row count: " << argv[i] << "\n";
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--items") == 0 && i + 1 < argc) {
+            bool ok = false;
+            largeItems = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+            if (!ok || largeItems <= 0 || largeItems > 100000) {
+                err << "invalid item count: " << argv[i] << "\n";
                 return 2;
             }
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -56,14 +75,25 @@ int main(int argc, char **argv)
 
     FakeService service;
     const DemoShow show = service.seedDemoShow();
+    service.withPlatform([&](FakePlatform &p) { seedAdminRows(p, adminRows); });
+    QString largeProjectId;
+    if (largeItems > 0) {
+        largeProjectId =
+            service.withPlatform([&](FakePlatform &p) { return seedLargeShow(p, show, largeItems); });
+    }
     if (!service.start(port)) {
-        err << "cannot listen on 127.0.0.1:" << port << "\n";
+        err << "cannot listen on 127.0.0.1:" << port
+            << ": the port is in use (another fake service?) or not available; choose another with --port "
+               "N\n";
         return 1;
     }
 
     out << "Quillory fake service listening on " << service.baseUrl() << "\n";
     out << "  TAVIK_API_BASE_URL=" << service.baseUrl() << "\n\n";
-    out << "Sign in with any of these phones and the SMS code " << FakeService::smsCode << ":\n";
+    out << "To sign in: type one of these phones, press \"获取验证码\", then type the code "
+        << FakeService::smsCode << ".\n"
+        << "A code works once, and only after \"获取验证码\" for that phone; press it again for the next "
+           "sign-in.\n";
     for (const DemoLogin &login : show.logins) {
         const QString role = login.role.isEmpty() ? QStringLiteral("—") : login.role;
         out << "  " << login.phone << "  " << login.name << "  " << role;
@@ -71,6 +101,10 @@ int main(int argc, char **argv)
             out << "  [平台超级管理员]";
         }
         out << "\n";
+    }
+    out << "\nA lottery winner who can still claim a prize: " << show.lotteryClaimPhone << "\n";
+    if (!largeProjectId.isEmpty()) {
+        out << "\nThe project " << largeProjectId << " has " << largeItems << " rundown items.\n";
     }
     out << "\nPress Ctrl+C to stop.\n";
     out.flush();

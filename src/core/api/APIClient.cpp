@@ -9,8 +9,14 @@
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QUuid>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 using L = QLatin1StringView;
 
@@ -91,7 +97,12 @@ QCoro::Task<Answer> finish(ReplyHandle reply)
         }
         throw APIClientError::invalidResponse();
     }
-    co_return Answer{status.toInt(), reply->readAll()};
+    Answer answer{status.toInt(), reply->readAll()};
+    // A 2xx whose body Qt could not decode (a broken gzip, say) arrives empty: it is no answer.
+    if (answer.succeeded() && error != QNetworkReply::NoError) {
+        throw TransportError(error, transportErrorText(error, reply->errorString()));
+    }
+    co_return answer;
 }
 
 // The service's own message in a refused answer, when the body is an error payload.
@@ -113,9 +124,17 @@ QCoro::Task<> clearIgnoringFailure(std::shared_ptr<AccessTokenStoring> store)
     }
 }
 
+// A token goes into a header verbatim, so it must not carry anything that could end or split one.
+bool isHeaderSafeToken(const QString &token)
+{
+    return std::none_of(token.cbegin(), token.cend(),
+                        [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
+}
+
 void setBearer(QNetworkRequest &request, const std::optional<QString> &token)
 {
-    if (token) {
+    // An unsafe stored token is left out: the service then answers as to no token at all.
+    if (token && isHeaderSafeToken(*token)) {
         request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
     }
 }
@@ -130,8 +149,12 @@ QNetworkAccessManager &usableNetwork(const QPointer<QNetworkAccessManager> &netw
 
 QString replaceSeparators(QString text)
 {
-    text.replace(QLatin1Char('/'), QLatin1Char('-'));
-    text.replace(QLatin1Char('\\'), QLatin1Char('-'));
+    // A NUL would end the name early at the system call; other controls make names no one can type.
+    for (QChar &c : text) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) {
+            c = QLatin1Char('-');
+        }
+    }
     return text;
 }
 
@@ -406,6 +429,9 @@ QCoro::Task<> APIClient::login(QString phone, QString code, QString name)
         json::Writer().put(L("phone"), phone).put(L("code"), code).put(L("name"), name).object());
     const LoginResponse response =
         co_await send<LoginResponse>(QStringLiteral("/api/auth/verify-code"), methodPost, body, false);
+    if (!isHeaderSafeToken(response.accessToken)) {
+        throw APIClientError::invalidResponse();
+    }
     co_await store->save(response.accessToken);
 }
 
@@ -812,11 +838,21 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
         throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
                                           QStringLiteral("位置不在临时文件夹中")));
     }
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size() || !file.commit()) {
+    // Written beside the target and renamed onto it: rename(2) replaces whatever is at the name,
+    // a planted symbolic link included, and never follows it.
+    QTemporaryFile file(temp.filePath(QStringLiteral("tavik-XXXXXX.part")));
+    if (!file.open() || file.write(answer.body) != answer.body.size() || !file.flush() ||
+        ::fsync(file.handle()) != 0) {
         throw FileError(
             readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, file.errorString()));
     }
+    file.close();
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) !=
+        0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, reason));
+    }
+    file.setAutoRemove(false);
     co_return target;
 }
 

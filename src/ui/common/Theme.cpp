@@ -5,12 +5,15 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionSlider>
 #include <QWidget>
 
 #include <algorithm>
@@ -21,7 +24,68 @@ namespace Theme {
 namespace {
 
 // One family for every script keeps Latin and Chinese on the same metrics, so mixed lines never clip.
-const QStringList fontFamilies{QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("DejaVu Sans")};
+// Only check marks and crosses come first from a symbols face of the same metrics: the Chinese
+// face's check mark reads as a radical sign.
+const QString symbolFamily = QStringLiteral("Quillory Symbols");
+const QStringList fontFamilies{symbolFamily, QStringLiteral("WenQuanYi Micro Hei"),
+                               QStringLiteral("DejaVu Sans")};
+
+// Fusion draws scroll-bar handles from the button colour, which is nearly white on white lists, and
+// sizes push buttons so tightly that their text touches the frame.
+class ThemeStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    static constexpr int pushButtonPadding = 8;
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                           const QWidget *widget) const override
+    {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_PushButton) {
+            result.rwidth() += 2 * pushButtonPadding;
+        }
+        return result;
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                            const QWidget *widget) const override
+    {
+        const auto *bar = qstyleoption_cast<const QStyleOptionSlider *>(option);
+        if (!bar || control != CC_ScrollBar) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        // A pale groove and a clearly grey handle; the arrows stay Fusion's.
+        painter->save();
+        painter->fillRect(bar->rect, scrollGroove);
+        QStyleOptionSlider arrows(*bar);
+        arrows.subControls = bar->subControls & (SC_ScrollBarAddLine | SC_ScrollBarSubLine);
+        QProxyStyle::drawComplexControl(control, &arrows, painter, widget);
+        if (bar->subControls & SC_ScrollBarSlider) {
+            const QRect handle =
+                subControlRect(control, bar, SC_ScrollBarSlider, widget).adjusted(2, 2, -2, -2);
+            const bool active = bar->activeSubControls & SC_ScrollBarSlider;
+            QColor fill = scrollHandle;
+            if (active && (bar->state & State_Sunken)) {
+                fill = fill.darker(130);
+            } else if (active && (bar->state & State_MouseOver)) {
+                fill = fill.darker(115);
+            }
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(fill);
+            const qreal radius = std::min(handle.width(), handle.height()) / 2.0;
+            painter->drawRoundedRect(handle, radius, radius);
+        }
+        painter->restore();
+    }
+
+private:
+    const QColor scrollGroove = QColor(0xf2, 0xf2, 0xf4);
+    const QColor scrollHandle = QColor(0xa8, 0xa8, 0xb0);
+};
 
 struct StyleSpec
 {
@@ -487,10 +551,33 @@ QIcon icon(const QString &symbolName, const QColor &tint)
     return result;
 }
 
+QString filledButtonStyle(Colour tint, int radius, int verticalPadding, int horizontalPadding)
+{
+    return filledButtonStyle(colour(tint), radius, verticalPadding, horizontalPadding);
+}
+
+QString filledButtonStyle(const QColor &tint, int radius, int verticalPadding, int horizontalPadding)
+{
+    // Disabled: the tint's own dark shade on a pale wash of it, never white on pale.
+    QColor wash = tint;
+    wash.setAlphaF(0.16f);
+    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: %2px;"
+                          " padding: %3px %4px; }"
+                          "QPushButton:disabled { background: %5; color: %6; }")
+        .arg(css(tint))
+        .arg(radius)
+        .arg(verticalPadding)
+        .arg(horizontalPadding)
+        .arg(css(wash), css(tint.darker(165)));
+}
+
 void install()
 {
     if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
-        QApplication::setStyle(fusion);
+        QApplication::setStyle(new ThemeStyle(fusion));
+    }
+    if (!QFontDatabase::hasFamily(symbolFamily)) {
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/QuillorySymbols.ttf"));
     }
     QFont base(fontFamilies.first());
     base.setFamilies(fontFamilies);

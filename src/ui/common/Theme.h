@@ -87,6 +87,11 @@ QLabel *label(const QString &text, TextStyle style, Colour c = Colour::primary, 
 QLabel *label(const QString &text, TextStyle style, QFont::Weight weight, Colour c = Colour::primary,
               QWidget *parent = nullptr);
 
+// The style sheet of a push button filled with `tint` and white text; disabled, it shows the
+// tint's dark shade on a pale wash so the label stays readable.
+QString filledButtonStyle(Colour tint, int radius, int verticalPadding, int horizontalPadding);
+QString filledButtonStyle(const QColor &tint, int radius, int verticalPadding, int horizontalPadding);
+
 // A filled accent-coloured button for a screen's main action; `large` for the bigger size.
 void makeProminent(QAbstractButton *button, bool large = false);
 
@@ -101,8 +106,8 @@ QString freedesktopName(const QString &symbolName);
 // Whether the symbol resolves to a real theme image (not the fallback glyph).
 bool hasThemeImage(const QString &symbolName);
 
-// Call once after the application object exists: the font family with Chinese glyphs, the palette
-// and the icon theme.
+// Call once after the application object exists: the style, the font families (a symbols face for
+// check marks, then the face with Chinese glyphs), the palette and the icon theme.
 void install();
 
 } // namespace Theme

@@ -8,8 +8,15 @@
 #include <functional>
 #include <optional>
 
-// Invites one person to the project. Open it with open(). Placeholder until the invitation
-// subsystem is built: it shows who is invited and closes.
+class APIClient;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// Creates one registration invitation for a person in a project, then copies its text or has
+// the service send it by SMS. Open it with open().
 class MacInviteMemberSheet : public QDialog
 {
     Q_OBJECT
@@ -32,12 +39,30 @@ public:
         QString link;
         QString message;
         bool busy = false;
+        APIClient *client = nullptr; // nullptr: APIClient::shared()
     };
 
     explicit MacInviteMemberSheet(Fields fields, QWidget *parent = nullptr);
 
     const Fields &fields() const { return m_fields; }
+    QString shareText() const;
 
 private:
+    QCoro::Task<> createInvitation();
+    QCoro::Task<> sendSMS();
+    void copyInvitation();
+    void setMessage(const QString &message);
+    void updateState();
+
     Fields m_fields;
+    QLineEdit *m_name;
+    QComboBox *m_role;
+    QLineEdit *m_phone;
+    QWidget *m_generatePage;
+    QWidget *m_sharePage;
+    int m_shownStage = -1;
+    QPushButton *m_generate;
+    QPlainTextEdit *m_text;
+    QPushButton *m_sms;
+    QLabel *m_message;
 };

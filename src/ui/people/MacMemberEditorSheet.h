@@ -4,15 +4,18 @@
 
 #include <QCoro/QCoroTask>
 #include <QDialog>
+#include <QSet>
 
 #include <functional>
 
 class QComboBox;
+class QHBoxLayout;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
+class QWidget;
 
-// Edits one member's name, role and duty text. Open it with open(). Simplified until the people
-// subsystem is built: the work-pass areas are kept as the member had them.
+// Edits one member's name, role, duty text and, for staff, the work-pass areas. Open it with open().
 class MacMemberEditorSheet : public QDialog
 {
     Q_OBJECT
@@ -23,13 +26,28 @@ public:
 
     MacMemberEditorSheet(ProjectMember member, SaveAction onSave, QWidget *parent = nullptr);
 
+    const QSet<QString> &areas() const { return m_areas; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QCoro::Task<> save();
+    void addArea();
+    void rebuildAreaButtons();
+    void updateState();
 
     ProjectMember m_member;
     SaveAction m_onSave;
+    QSet<QString> m_areas;
+    bool m_saving = false;
+
     QLineEdit *m_name;
     QComboBox *m_role;
-    QLineEdit *m_detail;
+    QPlainTextEdit *m_detail;
+    QWidget *m_areasSection;
+    QHBoxLayout *m_areaButtons;
+    QLineEdit *m_customArea;
+    QPushButton *m_addArea;
     QPushButton *m_save;
 };

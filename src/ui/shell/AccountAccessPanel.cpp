@@ -2,6 +2,7 @@
 
 #include "VersionLine.h"
 #include "common/AsyncAction.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 #include "stores/AppStore.h"
@@ -312,6 +313,7 @@ QCoro::Task<> AccountAccessPanel::saveNickname()
     }
     // The popover may close while the save runs; the store still takes the answer.
     QPointer<AccountAccessPanel> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateNicknameControls();
     QString message;
@@ -331,4 +333,5 @@ QCoro::Task<> AccountAccessPanel::saveNickname()
     self->m_outcome = outcome;
     self->m_saving = false;
     self->updateNicknameControls();
+    FocusKeeper::restore(focused);
 }

@@ -1,6 +1,7 @@
 #include "CreateProjectSheet.h"
 
 #include "common/AsyncAction.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -106,6 +107,7 @@ void CreateProjectSheet::updateControls()
 
 void CreateProjectSheet::create()
 {
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_busy = true;
     updateControls();
     // A sheet closed meanwhile hears nothing back; the creation itself runs on.
@@ -116,9 +118,10 @@ void CreateProjectSheet::create()
             m_busy = false;
             updateControls();
         },
-        [this](const QString &message) {
+        [this, focused](const QString &message) {
             m_error = message;
             m_busy = false;
             updateControls();
+            FocusKeeper::restore(focused);
         });
 }

@@ -3,6 +3,7 @@
 #include "VersionLine.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 #include "stores/AppStore.h"
@@ -145,6 +146,7 @@ QCoro::Task<> LoginView::requestCode()
     QPointer<AppStore> store(&m_store);
     APIClient *client = &m_client;
     const QString phone = m_phone->text();
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     setBusy(true);
     try {
         auto request = client->requestCode(phone);
@@ -156,23 +158,30 @@ QCoro::Task<> LoginView::requestCode()
         }
         if (self) {
             self->setBusy(false);
+            FocusKeeper::restore(focused);
         }
         co_return;
     }
     if (self) {
         self->m_sent = true;
         self->setBusy(false);
+        // The code is what the person types next.
+        if (focused) {
+            self->m_code->setFocus(Qt::OtherFocusReason);
+        }
     }
 }
 
 QCoro::Task<> LoginView::signIn()
 {
     QPointer<LoginView> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     setBusy(true);
     // Never throws; a successful sign-in replaces this screen.
     auto signingIn = m_store.signIn(m_phone->text(), m_code->text(), m_name->text());
     co_await signingIn;
     if (self) {
         self->setBusy(false);
+        FocusKeeper::restore(focused);
     }
 }

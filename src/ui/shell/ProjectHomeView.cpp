@@ -528,12 +528,17 @@ void ProjectHomeView::openAccountPopover()
     const QPoint anchor =
         m_accountButton->mapToGlobal(QPoint(m_accountButton->width() / 2, m_accountButton->height()));
     QPoint topLeft(anchor.x() - popover->width() / 2, anchor.y() + 4);
+    // Inside the window where it fits, and never off the screen.
+    const QWidget *window = m_accountButton->window();
+    QRect area(window->mapToGlobal(QPoint(0, 0)), window->size());
     if (const QScreen *screen = m_accountButton->screen()) {
-        const QRect area = screen->availableGeometry();
+        area = area.intersected(screen->availableGeometry());
+    }
+    if (!area.isEmpty()) {
         topLeft.setX(
-            std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() - popover->width())));
+            std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - popover->width())));
         topLeft.setY(
-            std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() - popover->height())));
+            std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - popover->height())));
     }
     popover->move(topLeft);
     popover->show();

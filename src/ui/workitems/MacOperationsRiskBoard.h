@@ -4,8 +4,9 @@
 
 #include <QWidget>
 
-// Read-only board of the open work items of one snapshot. Placeholder until the work-items
-// subsystem draws the full board.
+class QLabel;
+
+// The directors' read-only board: open work items counted per feature by their source key.
 class MacOperationsRiskBoard : public QWidget
 {
     Q_OBJECT
@@ -15,6 +16,11 @@ public:
 
     const WorkItemsSnapshot &workItems() const { return m_workItems; }
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
+    QWidget *risk(const QString &label, qsizetype count, const QColor &color, const QString &name);
+
     WorkItemsSnapshot m_workItems;
 };

@@ -63,10 +63,7 @@ private:
 
 QString prominentStyle(const QColor &tint)
 {
-    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                          " padding: 4px 12px; }"
-                          "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
-        .arg(Theme::css(tint), Theme::css(QColor::fromRgbF(tint.redF(), tint.greenF(), tint.blueF(), 0.45)));
+    return Theme::filledButtonStyle(tint, 6, 4, 12);
 }
 
 QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour, QWidget *parent)
@@ -425,6 +422,7 @@ void MacMembersView::openInvitation(const std::optional<ProjectMember> &member)
     fields.project = m_store.project();
     fields.inviterName = detail ? detail->membership.name : QStringLiteral("导演组");
     fields.initialMember = member;
+    fields.client = &m_store.client();
     fields.onChanged = [store = QPointer<MacProjectDataStore>(&m_store)] { return reloadSilently(store); };
     if (member) {
         fields.name = member->name;

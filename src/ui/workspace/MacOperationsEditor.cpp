@@ -1,6 +1,7 @@
 #include "MacOperationsEditor.h"
 
 #include "OperationsRules.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
 
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -29,11 +31,7 @@ QLineEdit *field(const QString &name, const QString &value, const QString &objec
 
 QString prominentStyle()
 {
-    const QColor tint = Theme::colour(Theme::Colour::accent);
-    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                          " padding: 5px 14px; }"
-                          "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
-        .arg(Theme::css(tint), Theme::css(Theme::Colour::accent, 0.45));
+    return Theme::filledButtonStyle(Theme::Colour::accent, 6, 5, 14);
 }
 
 } // namespace
@@ -42,6 +40,7 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
                                          QWidget *parent)
     : QDialog(parent)
     , m_store(store)
+    , m_loaded(current)
     , m_assemblyTime(
           field(QStringLiteral("集合时间"), current.assemblyTime, QStringLiteral("assemblyTimeField"), this))
     , m_checkinLocation(field(QStringLiteral("签到地点"), current.checkinLocation,
@@ -61,6 +60,7 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
     setWindowModality(Qt::WindowModal);
     setFixedSize(fixedSize);
 
+    m_shownNoticeContent = m_noticeContent->document()->toRawText();
     m_noticeContent->setObjectName(QStringLiteral("noticeContentEditor"));
     m_noticeContent->setMinimumHeight(240);
     m_noticeContent->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -74,7 +74,11 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
     m_cancel->setObjectName(QStringLiteral("operationsCancelButton"));
     m_publish->setObjectName(QStringLiteral("operationsPublishButton"));
     m_publish->setStyleSheet(prominentStyle());
-    m_publish->setDefault(true);
+    // Return in a field must not publish: every publish makes all members confirm again.
+    for (QPushButton *button : {m_cancel, m_publish}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
 
     auto *times = new QHBoxLayout;
     times->setSpacing(14);
@@ -106,6 +110,23 @@ MacOperationsEditor::MacOperationsEditor(MacProjectDataStore &store, const Proje
     connect(m_publish, &QPushButton::clicked, this, [this] { publish(); });
 }
 
+QString MacOperationsEditor::valueOf(const QLineEdit *edit, const QString &loaded) const
+{
+    return edit->isModified() ? edit->text() : loaded;
+}
+
+QString MacOperationsEditor::noticeContentValue() const
+{
+    // Raw text keeps no-break spaces; its paragraph and line separators are the user's line breaks.
+    QString shown = m_noticeContent->document()->toRawText();
+    if (shown == m_shownNoticeContent) {
+        return m_loaded.noticeContent;
+    }
+    shown.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    shown.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return shown;
+}
+
 void MacOperationsEditor::setSaving(bool saving)
 {
     m_saving = saving;
@@ -119,16 +140,19 @@ QCoro::Task<> MacOperationsEditor::publish()
         co_return;
     }
     QPointer<MacOperationsEditor> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     setSaving(true);
     ProjectOperations operations = OperationsRules::publishedOperations(
-        m_noticeTitle->text(), m_noticeContent->toPlainText(), m_assemblyTime->text(),
-        m_checkinLocation->text(), m_rehearsalTime->text(), m_dinnerNote->text());
+        valueOf(m_noticeTitle, m_loaded.noticeTitle), noticeContentValue(),
+        valueOf(m_assemblyTime, m_loaded.assemblyTime), valueOf(m_checkinLocation, m_loaded.checkinLocation),
+        valueOf(m_rehearsalTime, m_loaded.rehearsalTime), valueOf(m_dinnerNote, m_loaded.dinnerNote));
     auto saving = m_store.saveOperations(std::move(operations));
     const bool accepted = co_await saving;
     if (!self) {
         co_return;
     }
     setSaving(false);
+    FocusKeeper::restore(focused);
     Q_EMIT publishFinished(accepted);
     if (accepted) {
         accept();

@@ -24,7 +24,7 @@ public:
                         QWidget *parent = nullptr);
 
     bool isSaving() const { return m_saving; }
-    // Sends the six fields exactly as typed.
+    // Sends the six fields exactly as typed; a field nobody edited goes back exactly as loaded.
     QCoro::Task<> publish();
 
 Q_SIGNALS:
@@ -32,8 +32,14 @@ Q_SIGNALS:
 
 private:
     void setSaving(bool saving);
+    // What the field holds: the loaded value unless the user changed what it shows.
+    QString valueOf(const QLineEdit *edit, const QString &loaded) const;
+    QString noticeContentValue() const;
 
     MacProjectDataStore &m_store;
+    // The values as loaded: the widgets show some characters differently (a no-break space, CR).
+    ProjectOperations m_loaded;
+    QString m_shownNoticeContent;
     QLineEdit *m_assemblyTime;
     QLineEdit *m_checkinLocation;
     QLineEdit *m_rehearsalTime;

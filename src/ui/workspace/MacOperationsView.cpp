@@ -50,10 +50,7 @@ private:
 
 QString prominentStyle(Theme::Colour tint)
 {
-    return QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                          " padding: 5px 14px; }"
-                          "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
-        .arg(Theme::css(tint), Theme::css(tint, 0.45));
+    return Theme::filledButtonStyle(tint, 6, 5, 14);
 }
 
 QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour, QWidget *parent)
@@ -130,6 +127,14 @@ MacOperationsView::MacOperationsView(MacProjectDataStore &store, QWidget *parent
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The arrangements are rebuilt on every change; the makeup board below them stays.
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("operationsContent"));
+    m_contentLayout = new QVBoxLayout(content);
+    m_contentLayout->setContentsMargins(0, 0, 0, 0);
+    m_contentLayout->setSpacing(0);
+    m_contentLayout->addStretch(1);
+    m_scroll->setWidget(content);
 
     m_states = new PageStateStack(QStringLiteral("正在读取现场安排…"), QStringLiteral("现场安排读取失败"),
                                   QStringLiteral("clock.badge.exclamationmark"), m_scroll, this);
@@ -171,7 +176,7 @@ void MacOperationsView::refresh()
         const int scrolled = m_scroll->verticalScrollBar()->value();
         // Replaces (and deletes) the previous build. Refreshes run deferred, never inside a
         // handler of the content they replace.
-        m_scroll->setWidget(buildArrangements());
+        showArrangements(buildArrangements());
         m_scroll->verticalScrollBar()->setValue(scrolled);
     }
     m_states->showState(m_store.isLoading(), hasDetail, m_store.error());
@@ -313,10 +318,33 @@ QWidget *MacOperationsView::buildArrangements()
         column->addLayout(summary);
     }
 
-    // 6. The makeup board, always last.
-    column->addWidget(new MacMakeupBoard(m_store, detail, canManage, page));
     column->addStretch(1);
     return page;
+}
+
+void MacOperationsView::showArrangements(QWidget *arrangements)
+{
+    if (m_arrangements) {
+        delete m_contentLayout->replaceWidget(m_arrangements, arrangements); // the old item is ours
+        delete m_arrangements;
+    } else {
+        m_contentLayout->insertWidget(0, arrangements);
+    }
+    m_arrangements = arrangements;
+
+    // 6. The makeup board, always last, reconciled in place.
+    const ProjectDetailResponse &detail = *m_store.detail();
+    const bool canManage = OperationsRules::canManage(m_store.detail());
+    if (m_makeupBoard) {
+        m_makeupBoard->setSnapshot(detail, canManage);
+        return;
+    }
+    auto *holder = new QWidget;
+    auto *holderLayout = new QVBoxLayout(holder);
+    holderLayout->setContentsMargins(22, 0, 22, 22);
+    m_makeupBoard = new MacMakeupBoard(m_store, detail, canManage, holder);
+    holderLayout->addWidget(m_makeupBoard);
+    m_contentLayout->insertWidget(1, holder);
 }
 
 void MacOperationsView::openEditor()

@@ -3,10 +3,12 @@
 #include <QPointer>
 #include <QWidget>
 
+class MacMakeupBoard;
 class MacOperationsEditor;
 class MacProjectDataStore;
 class PageStateStack;
 class QScrollArea;
+class QVBoxLayout;
 
 // The workspace page "现场安排": the notice with its confirmations, the assembly, check-in,
 // rehearsal and dinner arrangements and the makeup schedule, all read from the store. Directors
@@ -22,12 +24,15 @@ public:
     bool isEditing() const { return m_editing; }
     // The open editor sheet, if any.
     MacOperationsEditor *editor() const;
+    // The makeup board, kept across reloads; null before the first detail.
+    MacMakeupBoard *makeupBoard() const { return m_makeupBoard; }
 
 private:
     void scheduleRefresh();
     void refresh();
     QWidget *buildArrangements();
     void openEditor();
+    void showArrangements(QWidget *arrangements);
 
     MacProjectDataStore &m_store;
     bool m_editing = false;
@@ -36,4 +41,7 @@ private:
     PageStateStack *m_states = nullptr;
     QScrollArea *m_scroll = nullptr;
     bool m_refreshPending = false;
+    QVBoxLayout *m_contentLayout = nullptr;
+    QWidget *m_arrangements = nullptr;
+    MacMakeupBoard *m_makeupBoard = nullptr;
 };

@@ -127,12 +127,7 @@ MacPreparationView::MacPreparationView(MacProjectDataStore &store, QWidget *pare
     m_videoButton->setObjectName(QStringLiteral("prepareVideoButton"));
     m_allButton = new QPushButton(QStringLiteral("全部准备"));
     m_allButton->setObjectName(QStringLiteral("prepareAllButton"));
-    const QColor accent = Theme::colour(Theme::Colour::accent);
-    m_allButton->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
-                       " padding: 5px 14px; }"
-                       "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
-            .arg(Theme::css(accent), Theme::css(Theme::Colour::accent, 0.4)));
+    m_allButton->setStyleSheet(Theme::filledButtonStyle(Theme::Colour::accent, 6, 5, 14));
     for (QPushButton *button : {m_audioButton, m_videoButton, m_allButton}) {
         actions->addWidget(button, 0, Qt::AlignVCenter);
     }

@@ -149,9 +149,10 @@ QWidget *MacProjectWorkspaceView::buildPageBar()
     bar->setAttribute(Qt::WA_StyledBackground);
     bar->setStyleSheet(QStringLiteral("#pageBar { background: %1; }")
                            .arg(Theme::css(Theme::colour(Theme::Colour::controlBackground))));
+    // Tight enough that every label fits whole in the smallest window beside the narrowest sidebar.
     auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(18, 10, 18, 10);
-    row->setSpacing(6);
+    row->setContentsMargins(12, 10, 12, 10);
+    row->setSpacing(2);
 
     const QMetaEnum pages = QMetaEnum::fromType<Page>();
     for (Page page : allPages) {
@@ -162,6 +163,8 @@ QWidget *MacProjectWorkspaceView::buildPageBar()
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setAutoRaise(true);
         button->setCursor(Qt::PointingHandCursor);
+        // Never narrower than its label: the window makes room instead of eliding it.
+        button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         connect(button, &QToolButton::clicked, this, [this, page] { setPage(page); });
         m_pageButtons[std::size_t(page)] = button;
         row->addWidget(button, 0, Qt::AlignVCenter);
@@ -175,12 +178,13 @@ QWidget *MacProjectWorkspaceView::buildPageBar()
     m_refreshButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_refreshButton->setAutoRaise(true);
     m_refreshButton->setCursor(Qt::PointingHandCursor);
+    m_refreshButton->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     const int iconSize = Theme::pixelSize(Theme::TextStyle::callout) + 3;
     m_refreshButton->setIconSize(QSize(iconSize, iconSize));
     Theme::setTextStyle(m_refreshButton, Theme::TextStyle::callout);
     m_refreshButton->setStyleSheet(
         QStringLiteral("QToolButton { color: %1; background: transparent; border: none;"
-                       " border-radius: 9px; padding: 7px 11px; }"
+                       " border-radius: 9px; padding: 6px 8px; }"
                        "QToolButton:hover { background: %2; }")
             .arg(Theme::css(Theme::Colour::primary), Theme::css(Theme::Colour::indigo, 0.06)));
     // Not tied to the page: the load runs to its end, and the store survives its workspace safely.
@@ -203,7 +207,7 @@ void MacProjectWorkspaceView::updatePageBar()
         Theme::setTextStyle(button, Theme::TextStyle::callout, selected ? QFont::DemiBold : QFont::Normal);
         button->setStyleSheet(
             QStringLiteral("QToolButton { color: %1; background: %2; border: none;"
-                           " border-radius: 9px; padding: 7px 11px; }"
+                           " border-radius: 9px; padding: 6px 8px; }"
                            "QToolButton:hover { background: %3; }")
                 .arg(Theme::css(content),
                      selected ? Theme::css(Theme::Colour::indigo, 0.13) : QStringLiteral("transparent"),
@@ -218,7 +222,7 @@ QWidget *MacProjectWorkspaceView::makePageView(Page page)
     switch (page) {
     case Page::flow:
         return new MacProjectFlowView(
-            m_project, [this] { setPage(Page::tasks); }, m_pageHost);
+            m_project, store.client(), [this] { setPage(Page::tasks); }, m_pageHost);
     case Page::today:
         return new MacTodayView(store, m_pageHost);
     case Page::operations:

@@ -179,12 +179,7 @@ QWidget *MacTodayView::buildDay()
     header->addStretch(1);
     m_checkInButton = new QPushButton(TodayRules::checkInLabel(me.isCheckedIn()));
     m_checkInButton->setObjectName(QStringLiteral("todayCheckInButton"));
-    const QColor green = Theme::colour(Theme::Colour::green);
-    m_checkInButton->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 7px;"
-                       " padding: 6px 16px; }"
-                       "QPushButton:disabled { background: %2; color: rgba(255, 255, 255, 0.85); }")
-            .arg(Theme::css(green), Theme::css(Theme::Colour::green, 0.45)));
+    m_checkInButton->setStyleSheet(Theme::filledButtonStyle(Theme::Colour::green, 7, 6, 16));
     connect(m_checkInButton, &QPushButton::clicked, this, &MacTodayView::checkIn);
     header->addWidget(m_checkInButton, 0, Qt::AlignVCenter);
     column->addLayout(header);

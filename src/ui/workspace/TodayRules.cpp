@@ -74,10 +74,11 @@ std::optional<ProjectMember> makeupArtist(const ProjectDetailResponse &detail, c
     return std::nullopt;
 }
 
-QString durationText(int seconds)
+QString durationText(qint64 seconds)
 {
-    const int minutes = seconds / 60;
-    return QString::asprintf("%02d:%02d", minutes, seconds - 60 * minutes);
+    const qint64 minutes = seconds / 60;
+    return QString::asprintf("%02lld:%02lld", static_cast<long long>(minutes),
+                             static_cast<long long>(seconds - 60 * minutes));
 }
 
 QString itemSubtitle(const RundownItem &item)

@@ -24,7 +24,7 @@ std::optional<ProjectMember> makeupArtist(const ProjectDetailResponse &detail,
                                           const MakeupAssignment &makeup);
 
 // Minutes and seconds, the minutes growing past 59.
-QString durationText(int seconds);
+QString durationText(qint64 seconds);
 // Type and live status, the empty ones left out, joined by " · ".
 QString itemSubtitle(const RundownItem &item);
 QString itemTitle(const RundownItem &item);

@@ -1,0 +1,170 @@
+#include "MacAdminProjectDetailSheet.h"
+
+#include "MacAdminTable.h"
+#include "api/APIClient.h"
+#include "common/AsyncAction.h"
+#include "common/Theme.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+QTableView *readOnlyList(MacAdminTableModel *model, const QString &objectName, int minimumWidth)
+{
+    QTableView *list = makeAdminTable(model, 54, nullptr);
+    list->setObjectName(objectName);
+    list->setMinimumWidth(minimumWidth);
+    list->horizontalHeader()->setStretchLastSection(true);
+    return list;
+}
+
+} // namespace
+
+MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, APIClient &client,
+                                                       QWidget *parent)
+    : QDialog(parent)
+    , m_project(std::move(project))
+{
+    setObjectName(QStringLiteral("adminProjectDetailSheet"));
+    setWindowTitle(m_project.name);
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(820, 650);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *header = new QHBoxLayout;
+    header->setContentsMargins(20, 20, 20, 20);
+    auto *titles = new QVBoxLayout;
+    titles->setSpacing(4);
+    auto *name = Theme::label(m_project.name, Theme::TextStyle::title2, QFont::Bold);
+    name->setObjectName(QStringLiteral("adminDetailName"));
+    name->setTextFormat(Qt::PlainText);
+    titles->addWidget(name);
+    auto *subtitle = Theme::label(QStringLiteral("平台协助查看模式 · 只读"), Theme::TextStyle::body,
+                                  Theme::Colour::secondary);
+    subtitle->setObjectName(QStringLiteral("adminDetailSubtitle"));
+    titles->addWidget(subtitle);
+    header->addLayout(titles, 1);
+    auto *close = new QPushButton(QStringLiteral("关闭"));
+    close->setObjectName(QStringLiteral("adminDetailCloseButton"));
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    header->addWidget(close, 0, Qt::AlignTop);
+    layout->addLayout(header);
+
+    auto *line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::css(Theme::Colour::separator)));
+    layout->addWidget(line);
+
+    auto *body = new QWidget;
+    m_stack = new QStackedLayout(body);
+    layout->addWidget(body, 1);
+
+    m_loadingFace = new QWidget;
+    m_loadingFace->setObjectName(QStringLiteral("adminDetailLoading"));
+    auto *loading = new QVBoxLayout(m_loadingFace);
+    loading->addStretch(1);
+    auto *spinner = new QProgressBar;
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setFixedWidth(160);
+    loading->addWidget(spinner, 0, Qt::AlignHCenter);
+    loading->addWidget(
+        Theme::label(QStringLiteral("正在读取项目详情…"), Theme::TextStyle::body, Theme::Colour::secondary),
+        0, Qt::AlignHCenter);
+    loading->addStretch(1);
+    m_stack->addWidget(m_loadingFace);
+
+    m_listsFace = new QWidget;
+    auto *lists = new QHBoxLayout(m_listsFace);
+    lists->setContentsMargins(20, 16, 20, 20);
+    lists->setSpacing(16);
+    m_membersModel = new MacAdminTableModel(1, this);
+    m_itemsModel = new MacAdminTableModel(1, this);
+    m_members = readOnlyList(m_membersModel, QStringLiteral("adminDetailMembers"), 280);
+    m_items = readOnlyList(m_itemsModel, QStringLiteral("adminDetailItems"), 430);
+    lists->addWidget(m_members, 280);
+    lists->addWidget(m_items, 430);
+    m_stack->addWidget(m_listsFace);
+
+    m_failedFace = new QWidget;
+    m_failedFace->setObjectName(QStringLiteral("adminDetailFailed"));
+    auto *failed = new QVBoxLayout(m_failedFace);
+    failed->setSpacing(10);
+    failed->addStretch(1);
+    auto *symbol = new QLabel;
+    symbol->setPixmap(Theme::symbolPixmap(QStringLiteral("exclamationmark.triangle"), 44,
+                                          Theme::colour(Theme::Colour::secondary)));
+    failed->addWidget(symbol, 0, Qt::AlignHCenter);
+    failed->addWidget(Theme::label(QStringLiteral("项目读取失败"), Theme::TextStyle::title2, QFont::Bold), 0,
+                      Qt::AlignHCenter);
+    m_failedDescription = Theme::label(QString(), Theme::TextStyle::body, Theme::Colour::secondary);
+    m_failedDescription->setObjectName(QStringLiteral("adminDetailError"));
+    m_failedDescription->setTextFormat(Qt::PlainText);
+    m_failedDescription->setWordWrap(true);
+    m_failedDescription->setAlignment(Qt::AlignHCenter);
+    failed->addWidget(m_failedDescription);
+    failed->addStretch(1);
+    m_stack->addWidget(m_failedFace);
+    m_stack->setCurrentWidget(m_loadingFace);
+
+    auto request = client.adminProject(m_project.id);
+    AsyncAction::run(
+        this, std::move(request), [this](AdminProjectDetailResponse detail) { show(std::move(detail)); },
+        [this](const QString &error) { fail(error); });
+}
+
+QString MacAdminProjectDetailSheet::memberLine(const ProjectMember &member)
+{
+    return member.role + QStringLiteral(" · ") +
+           (member.accountId && !member.accountId->isEmpty() ? QStringLiteral("已注册")
+                                                             : QStringLiteral("未注册"));
+}
+
+QString MacAdminProjectDetailSheet::itemTitleLine(const RundownItem &item)
+{
+    return QString::number(item.order) + QStringLiteral(". ") +
+           (item.title.isEmpty() ? QStringLiteral("未命名节目") : item.title);
+}
+
+QString MacAdminProjectDetailSheet::itemDetailLine(const RundownItem &item)
+{
+    return (item.type.isEmpty() ? QStringLiteral("未分类") : item.type) + QStringLiteral(" · ") +
+           (item.performers.isEmpty() ? QStringLiteral("表演者待定") : item.performers);
+}
+
+void MacAdminProjectDetailSheet::show(AdminProjectDetailResponse detail)
+{
+    m_detail = std::move(detail);
+    QList<AdminRow> members;
+    for (const ProjectMember &member : std::as_const(m_detail->members)) {
+        members.append({member.id, {AdminCell::twoLines(member.name, memberLine(member))}});
+    }
+    m_membersModel->setRows(std::move(members));
+    QList<AdminRow> items;
+    for (const RundownItem &item : std::as_const(m_detail->items)) {
+        items.append({item.id, {AdminCell::twoLines(itemTitleLine(item), itemDetailLine(item))}});
+    }
+    m_itemsModel->setRows(std::move(items));
+    m_stack->setCurrentWidget(m_listsFace);
+    Q_EMIT loaded();
+}
+
+void MacAdminProjectDetailSheet::fail(const QString &error)
+{
+    m_error = error;
+    m_failedDescription->setText(error);
+    m_stack->setCurrentWidget(m_failedFace);
+    Q_EMIT loaded();
+}

@@ -13,7 +13,7 @@
 #include "flow/FlowTableModel.h"
 #include "flow/FlowTableView.h"
 #include "flow/MacProjectFlowView.h"
-#include "json/Json.h"
+#include "json/JsonSimd.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

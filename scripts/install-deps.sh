@@ -11,6 +11,7 @@ packages=(
     libqrencode-dev
     libbenchmark-dev
     libcpp-httplib-dev
+    libzip-dev
     fonts-wqy-microhei adwaita-icon-theme
     xvfb xauth
 )

@@ -97,10 +97,7 @@ class PeopleRowDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
-    {
-        return {option.rect.width(), 54};
-    }
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override { return {0, 54}; }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -115,11 +112,21 @@ public:
                                    : Theme::colour(Theme::Colour::secondary, 0.04));
         painter->drawRoundedRect(row, 8, 8);
 
-        const QIcon icon =
-            selected
-                ? Theme::icon(QStringLiteral("checkmark.circle.fill"), Theme::colour(Theme::Colour::indigo))
-                : Theme::icon(QStringLiteral("circle"), Theme::colour(Theme::Colour::secondary));
-        icon.paint(painter, QRect(row.left() + 12, row.center().y() - 10, 20, 20));
+        // The tick mark is drawn rather than themed: icon themes have no plain empty circle.
+        const QRectF mark(row.left() + 12, row.center().y() - 10, 20, 20);
+        if (selected) {
+            painter->setBrush(Theme::colour(Theme::Colour::indigo));
+            painter->drawEllipse(mark);
+            painter->setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter->setBrush(Qt::NoBrush);
+            const QPointF origin = mark.topLeft();
+            painter->drawPolyline(QPolygonF(
+                {origin + QPointF(5.5, 10.5), origin + QPointF(8.8, 13.8), origin + QPointF(14.5, 7)}));
+        } else {
+            painter->setPen(QPen(Theme::colour(Theme::Colour::secondary), 1.5));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawEllipse(mark.adjusted(1, 1, -1, -1));
+        }
 
         const QRect text = row.adjusted(44, 6, -12, -6);
         const QFont nameFont = Theme::font(Theme::TextStyle::headline);
@@ -198,6 +205,7 @@ MacPeoplePickerSheet::MacPeoplePickerSheet(Inputs inputs, QWidget *parent)
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setUniformItemSizes(true);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     layout->addWidget(m_list, 1);
 

@@ -1,5 +1,7 @@
 #include "MacProgramDetailsSheet.h"
 
+#include "FlowRules.h"
+
 #include "common/AsyncAction.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
@@ -16,20 +18,7 @@ namespace {
 
 const QStringList &standardTypes()
 {
-    static const QStringList types = {
-        QString(),
-        QStringLiteral("歌曲"),
-        QStringLiteral("舞蹈"),
-        QStringLiteral("主持"),
-        QStringLiteral("互动"),
-        QStringLiteral("抽奖"),
-        QStringLiteral("访谈"),
-        QStringLiteral("颁奖"),
-        QStringLiteral("VCR"),
-        QStringLiteral("换场"),
-        QStringLiteral("节目"),
-    };
-    return types;
+    return ProgramTypeCatalog::standard;
 }
 
 QLabel *fieldLabel(const QString &text, QWidget *parent)

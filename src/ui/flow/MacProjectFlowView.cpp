@@ -1,9 +1,12 @@
 #include "MacProjectFlowView.h"
 
 #include "FlowPageState.h"
+#include "FlowSheetPresenter.h"
+#include "FlowStructureCommands.h"
 #include "FlowTableModel.h"
 #include "FlowTableView.h"
 #include "MacFlowHeader.h"
+#include "MacFlowHeaderCommands.h"
 #include "MacReadinessSummary.h"
 #include "api/APIClient.h"
 #include "common/Theme.h"
@@ -105,6 +108,9 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     connect(m_state, &FlowPageState::isLoadingChanged, this, &MacProjectFlowView::updateLayout);
     connect(m_state, &FlowPageState::errorChanged, this, &MacProjectFlowView::updateLayout);
     presentSheetPlaceholders();
+    m_commands = new FlowStructureCommands(*m_state, this);
+    new MacFlowHeaderCommands(*m_state, *m_commands, m_header->structureArea(), this);
+    m_sheets = new FlowSheetPresenter(*m_state, this);
 
     updateLayout();
     m_state->start();
@@ -143,24 +149,6 @@ void MacProjectFlowView::presentSheetPlaceholders()
         connect(box, &QDialog::finished, this, [reset = std::move(reset)] { reset(); });
         box->open();
     };
-    connect(m_state, &FlowPageState::peopleEditorChanged, this, [this, placeholder] {
-        if (const auto &context = m_state->peopleEditor()) {
-            placeholder(context->field == MacPeopleEditorContext::Field::performers
-                            ? QStringLiteral("编辑表演者")
-                            : QStringLiteral("编辑节目负责人"),
-                        [this] { m_state->setPeopleEditor(std::nullopt); });
-        }
-    });
-    connect(m_state, &FlowPageState::assetItemChanged, this, [this, placeholder] {
-        if (m_state->assetItem()) {
-            placeholder(QStringLiteral("素材管理"), [this] { m_state->setAssetItem(std::nullopt); });
-        }
-    });
-    connect(m_state, &FlowPageState::programItemChanged, this, [this, placeholder] {
-        if (m_state->programItem()) {
-            placeholder(QStringLiteral("节目详情"), [this] { m_state->setProgramItem(std::nullopt); });
-        }
-    });
     connect(m_state, &FlowPageState::lotteryContextChanged, this, [this, placeholder] {
         if (m_state->lotteryContext()) {
             placeholder(QStringLiteral("抽奖控制台"), [this] { m_state->setLotteryContext(std::nullopt); });

@@ -8,6 +8,8 @@
 
 class APIClient;
 class FlowPageState;
+class FlowSheetPresenter;
+class FlowStructureCommands;
 class FlowTableModel;
 class FlowTableView;
 class MacFlowHeader;
@@ -41,6 +43,9 @@ public:
     QWidget *playerBar() const { return m_playerBar; }
     QHBoxLayout *playerBarLayout() const { return m_playerBarLayout; }
     PageStateStack *pageStates() const { return m_pages; }
+    // The header's structure commands and the sheets presented from the page state.
+    FlowStructureCommands &commands() const { return *m_commands; }
+    FlowSheetPresenter &sheets() const { return *m_sheets; }
 
     // Shows or hides the parts of the page that depend on the state.
     void updateLayout();
@@ -59,4 +64,6 @@ private:
     QHBoxLayout *m_playerBarLayout = nullptr;
     FlowTableView *m_table = nullptr;
     PageStateStack *m_pages = nullptr;
+    FlowStructureCommands *m_commands = nullptr;
+    FlowSheetPresenter *m_sheets = nullptr;
 };

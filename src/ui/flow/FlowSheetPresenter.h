@@ -1,0 +1,44 @@
+#pragma once
+
+#include "MacAssetManagerSheet.h"
+#include "MacPeoplePickerSheet.h"
+#include "MacProgramDetailsSheet.h"
+#include "models/Rundown.h"
+
+#include <QCoro/QCoroTask>
+#include <QObject>
+#include <QPointer>
+
+class FlowPageState;
+
+// Presents the people picker, the asset manager and the program details sheet while their
+// page-state subjects are set, and clears each subject when its sheet closes.
+class FlowSheetPresenter : public QObject
+{
+    Q_OBJECT
+
+public:
+    FlowSheetPresenter(FlowPageState &state, QWidget *sheetParent);
+
+    MacPeoplePickerSheet *peoplePicker() const { return m_people; }
+    MacAssetManagerSheet *assetManager() const { return m_assets; }
+    MacProgramDetailsSheet *programDetails() const { return m_program; }
+
+private:
+    // The sheets' handlers call these with a guarded state: a closed page is never touched.
+    static QCoro::Task<bool> update(QPointer<FlowPageState> state, QString itemID, RundownItemPatch patch);
+    static QCoro::Task<> reloadSilently(QPointer<FlowPageState> state);
+
+    void presentPeoplePicker();
+    void presentAssetManager();
+    void presentProgramDetails();
+
+    FlowPageState &m_state;
+    QPointer<QWidget> m_parent;
+    QPointer<MacPeoplePickerSheet> m_people;
+    QString m_peopleContextID;
+    QPointer<MacAssetManagerSheet> m_assets;
+    QString m_assetsItemID;
+    QPointer<MacProgramDetailsSheet> m_program;
+    QString m_programItemID;
+};

@@ -41,6 +41,14 @@ QCoro::Task<> FlowSheetPresenter::reloadSilently(QPointer<FlowPageState> state)
     co_await reloading;
 }
 
+QString FlowSheetPresenter::inviteRole(bool owners, const RundownItem &item)
+{
+    if (owners) {
+        return QStringLiteral("节目负责人");
+    }
+    return item.type == QStringLiteral("主持") ? QStringLiteral("主持人") : QStringLiteral("演员");
+}
+
 void FlowSheetPresenter::presentPeoplePicker()
 {
     const auto &context = m_state.peopleEditor();
@@ -68,9 +76,7 @@ void FlowSheetPresenter::presentPeoplePicker()
     inputs.currentValue = owners ? item.owner : item.performers;
     inputs.project = m_state.project();
     inputs.inviterName = detail ? detail->membership.name : QStringLiteral("导演组");
-    inputs.inviteRole = owners                                ? QStringLiteral("节目负责人")
-                        : item.type == QStringLiteral("主持") ? QStringLiteral("主持人")
-                                                              : QStringLiteral("演员");
+    inputs.inviteRole = inviteRole(owners, item);
     inputs.itemID = itemID;
     inputs.field = owners ? QStringLiteral("owner") : QStringLiteral("performers");
     inputs.onSave = [state, itemID, owners](QString text) {

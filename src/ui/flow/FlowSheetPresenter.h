@@ -20,6 +20,9 @@ class FlowSheetPresenter : public QObject
 public:
     FlowSheetPresenter(FlowPageState &state, QWidget *sheetParent);
 
+    // The role preset for someone invited into the owner (owners) or performers field.
+    static QString inviteRole(bool owners, const RundownItem &item);
+
     MacPeoplePickerSheet *peoplePicker() const { return m_people; }
     MacAssetManagerSheet *assetManager() const { return m_assets; }
     MacProgramDetailsSheet *programDetails() const { return m_program; }

@@ -60,6 +60,12 @@ public:
     bool isSaving() const { return m_saving; }
     bool isShowingInvite() const { return m_showingInvite; }
     void toggle(const QString &name);
+    // What the invitation sheet reports: the invited name is chosen and saved at once; the
+    // save's answer is not used.
+    QCoro::Task<> invited(QString name)
+    {
+        return saveInvited(QPointer<MacPeoplePickerSheet>(this), std::move(name));
+    }
 
 private:
     static QCoro::Task<> saveInvited(QPointer<MacPeoplePickerSheet> self, QString name);

@@ -307,6 +307,8 @@ void MacPeoplePickerSheet::rebuildChips()
 {
     while (QLayoutItem *item = m_chipLayout->takeAt(0)) {
         if (QWidget *w = item->widget()) {
+            // A chip may be the sender of the click that got here: it goes once the click is done.
+            w->hide();
             w->deleteLater();
         }
         delete item;

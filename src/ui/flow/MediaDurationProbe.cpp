@@ -1,5 +1,6 @@
 #include "MediaDurationProbe.h"
 
+#include <QAudioOutput>
 #include <QCoro/QCoroSignal>
 #include <QMediaPlayer>
 #include <QTimer>
@@ -18,6 +19,11 @@ class Probe : public QObject
 public:
     Probe(const QString &path, int timeoutMs)
     {
+        // Without an audio output some backends fail an audio-only file before its length is
+        // known; the output stays silent.
+        m_output.setVolume(0);
+        m_output.setMuted(true);
+        m_player.setAudioOutput(&m_output);
         connect(&m_player, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
             if (ms > 0) {
                 finish(ms);
@@ -27,8 +33,12 @@ public:
             if (status == QMediaPlayer::InvalidMedia) {
                 finish(-1);
             } else if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia) {
-                // Some files announce their length only with the loaded state.
-                finish(m_player.duration() > 0 ? m_player.duration() : -1);
+                if (m_player.duration() > 0) {
+                    finish(m_player.duration());
+                } else if (m_timer.remainingTime() > loadedGraceMs) {
+                    // The length may still follow the loaded state; a file without one ends sooner.
+                    m_timer.start(loadedGraceMs);
+                }
             }
         });
         connect(&m_player, &QMediaPlayer::errorOccurred, this, [this] { finish(-1); });
@@ -46,6 +56,8 @@ Q_SIGNALS:
     void finished(qint64 ms);
 
 private:
+    static constexpr int loadedGraceMs = 1500;
+
     void finish(qint64 ms)
     {
         if (m_done) {
@@ -57,6 +69,7 @@ private:
         deleteLater();
     }
 
+    QAudioOutput m_output;
     QMediaPlayer m_player;
     QTimer m_timer;
     bool m_done = false;

@@ -4,7 +4,6 @@
 #include "FlowStructureCommands.h"
 #include "common/Theme.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 
@@ -14,7 +13,7 @@ MacFlowHeaderCommands::MacFlowHeaderCommands(FlowPageState &state, FlowStructure
     , m_state(state)
     , m_import(new QPushButton(QStringLiteral("导入 Excel")))
     , m_export(new QPushButton(QStringLiteral("导出 Excel")))
-    , m_add(new QPushButton(QStringLiteral("添加空白节目")))
+    , m_add(new QPushButton(Theme::icon(QStringLiteral("plus")), QStringLiteral("添加空白节目")))
     , m_freeze(new QPushButton)
 {
     m_import->setObjectName(QStringLiteral("flowImportButton"));
@@ -33,42 +32,7 @@ MacFlowHeaderCommands::MacFlowHeaderCommands(FlowPageState &state, FlowStructure
 
     connect(&m_state, &FlowPageState::detailChanged, this, &MacFlowHeaderCommands::update);
     connect(&m_state, &FlowPageState::busyItemIDChanged, this, &MacFlowHeaderCommands::update);
-    m_header = area->parentWidget();
-    if (m_header) {
-        m_header->installEventFilter(this);
-    }
     update();
-}
-
-bool MacFlowHeaderCommands::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_header && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)) {
-        fitToWidth();
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void MacFlowHeaderCommands::fitToWidth()
-{
-    if (!m_header || !m_header->layout()) {
-        return;
-    }
-    // The header's own minimum width, counted as if the buttons carried their labels.
-    int labelled = m_header->layout()->minimumSize().width();
-    if (m_compact) {
-        for (QPushButton *button : {m_import, m_export, m_add, m_freeze}) {
-            if (button->isVisible()) {
-                QPushButton probe(button->toolTip());
-                probe.setIcon(button->icon());
-                labelled += probe.sizeHint().width() - button->sizeHint().width();
-            }
-        }
-    }
-    const bool compact = m_header->width() < labelled;
-    if (compact != m_compact) {
-        m_compact = compact;
-        applyLabels();
-    }
 }
 
 void MacFlowHeaderCommands::update()
@@ -84,30 +48,8 @@ void MacFlowHeaderCommands::update()
     m_add->setEnabled(!frozen && !busy);
 
     m_freeze->setVisible(m_state.canFreeze());
-    applyLabels();
-}
-
-void MacFlowHeaderCommands::applyLabels()
-{
-    const bool frozen = m_state.flowFrozen();
-    const struct
-    {
-        QPushButton *button;
-        QString text;
-        QString symbol;
-    } faces[] = {
-        {m_import, QStringLiteral("导入 Excel"), QStringLiteral("square.and.arrow.down")},
-        {m_export, QStringLiteral("导出 Excel"), QStringLiteral("square.and.arrow.up")},
-        {m_add, QStringLiteral("添加空白节目"), QStringLiteral("plus")},
-        {m_freeze, frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表"),
-         frozen ? QStringLiteral("lock.open") : QStringLiteral("lock")},
-    };
-    for (const auto &face : faces) {
-        face.button->setText(m_compact ? QString() : face.text);
-        face.button->setToolTip(face.text);
-        face.button->setAccessibleName(face.text);
-        // Import and export carry icons only when their labels are gone.
-        const bool labelledIcon = face.button == m_add || face.button == m_freeze;
-        face.button->setIcon(m_compact || labelledIcon ? Theme::icon(face.symbol) : QIcon());
-    }
+    const QString freezeText = frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表");
+    m_freeze->setText(freezeText);
+    m_freeze->setToolTip(freezeText);
+    m_freeze->setIcon(Theme::icon(frozen ? QStringLiteral("lock.open") : QStringLiteral("lock")));
 }

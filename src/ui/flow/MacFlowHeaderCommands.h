@@ -6,7 +6,6 @@ class FlowPageState;
 class FlowStructureCommands;
 class QHBoxLayout;
 class QPushButton;
-class QWidget;
 
 // The managers' structure buttons ("导入 Excel", "导出 Excel", "添加空白节目") and the chief
 // director's freeze switch, placed into the header's structure area and kept in step with the
@@ -20,19 +19,9 @@ public:
                           QObject *parent);
 
     void update();
-    // Icon-only buttons, their texts in tooltips, while the header is too narrow for the labels.
-    bool isCompact() const { return m_compact; }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void fitToWidth();
-    void applyLabels();
-
     FlowPageState &m_state;
-    QWidget *m_header = nullptr;
-    bool m_compact = false;
     QPushButton *m_import;
     QPushButton *m_export;
     QPushButton *m_add;

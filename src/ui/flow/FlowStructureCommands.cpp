@@ -12,10 +12,20 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace {
 
 const QString spreadsheetFilter = QStringLiteral("电子表格 (*.xlsx *.csv)");
+// Message boxes size themselves to their shortest line; a wider text column reads better.
+const QString readableWidth =
+    QStringLiteral("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 360px; }");
+
+QString startDirectory()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).exists() ? documents : QDir::homePath();
+}
 
 QString fileError(const QString &format, const QString &path, const QString &reason)
 {
@@ -315,6 +325,7 @@ void FlowStructureCommands::presentFreezeConfirmation()
             : QStringLiteral(
                   "冻结后任何人不能修改节目内容、人员、素材和顺序；任务仍可继续处置，只有总导演可以解冻。"));
     box->setIcon(frozen ? QMessageBox::Question : QMessageBox::Warning);
+    box->setStyleSheet(readableWidth);
     QPushButton *confirm =
         box->addButton(frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表"),
                        frozen ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole);
@@ -350,6 +361,7 @@ void FlowStructureCommands::presentImportConfirmation()
         box->setInformativeText(importMessage(*preview));
     }
     box->setIcon(QMessageBox::Warning);
+    box->setStyleSheet(readableWidth);
     QPushButton *confirm = box->addButton(QStringLiteral("覆盖当前流程"), QMessageBox::DestructiveRole);
     confirm->setObjectName(QStringLiteral("importOverwriteButton"));
     QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
@@ -381,6 +393,7 @@ void FlowStructureCommands::presentImporter()
     picker->setFileMode(QFileDialog::ExistingFile);
     picker->setAcceptMode(QFileDialog::AcceptOpen);
     picker->setNameFilter(spreadsheetFilter);
+    picker->setDirectory(startDirectory());
     picker->setWindowModality(Qt::WindowModal);
     picker->setAttribute(Qt::WA_DeleteOnClose);
     connect(picker, &QDialog::finished, this, [this, picker](int result) {
@@ -401,6 +414,7 @@ void FlowStructureCommands::presentSaveDialog(const QString &filename, const QBy
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setNameFilter(spreadsheetFilter);
+    dialog->setDirectory(startDirectory());
     const QString suffix = QFileInfo(filename).suffix();
     dialog->setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("xlsx") : suffix);
     dialog->selectFile(filename);

@@ -109,6 +109,7 @@ private Q_SLOTS:
     void detailsSheetTypesAndRefusedSave();
     void assetUploadMeasuresAndReloads();
     void assetPrepareRemembersFileAndFailuresStayOpen();
+    void closingMidRequestIsSafe();
 
 private:
     void signInAs(const QString &role);
@@ -681,6 +682,30 @@ void TestFlowSheets::assetPrepareRemembersFileAndFailuresStayOpen()
     QVERIFY(!upload->isEnabled());
     QCOMPARE(upload->toolTip(), QStringLiteral("只有总导演、副导演、节目负责人或该节目表演者可上传"));
     QVERIFY(readOnly.findChild<QPushButton *>(QStringLiteral("audioPrepareButton"))->isEnabled());
+}
+
+void TestFlowSheets::closingMidRequestIsSafe()
+{
+    // The page goes while a structure command waits for the service.
+    m_service->script("POST", "/api/rundown-items", Script{.delayMs = 300, .times = 1, .passThrough = true});
+    QVERIFY(openPage());
+    QTest::mouseClick(m_page->findChild<QPushButton *>(QStringLiteral("flowAddItemButton")), Qt::LeftButton);
+    m_page.reset();
+
+    // The sheet goes while its upload runs: the upload still ends and still reports.
+    m_service->script("POST", "/api/assets", Script{.delayMs = 300, .times = 1, .passThrough = true});
+    bool reported = false;
+    auto *sheet =
+        new MacAssetManagerSheet(*m_client, m_demo.projectId, platformItem(m_demo.audioItemId), true, [&] {
+            reported = true;
+            return nothing();
+        });
+    sheet->handleImport(writeFile(QStringLiteral("clip.wav"), FakeMedia::sineWav(1000)),
+                        QStringLiteral("audio"));
+    delete sheet;
+    QTRY_VERIFY_WITH_TIMEOUT(reported, 15000);
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
+    QCOMPARE(m_service->requests("/api/rundown-items", "POST").size(), 1);
 }
 
 QTEST_MAIN(TestFlowSheets)

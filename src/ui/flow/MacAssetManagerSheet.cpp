@@ -6,11 +6,13 @@
 #include "common/AsyncAction.h"
 #include "common/Theme.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -32,19 +34,20 @@ MacAssetManagerSheet::MacAssetManagerSheet(APIClient &client, QString projectID,
     setObjectName(QStringLiteral("assetManagerSheet"));
     setWindowTitle(QStringLiteral("节目素材"));
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(560);
     m_audio.category = audio;
     m_video.category = video;
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);
     layout->setSpacing(16);
+    // The width is fixed; the height follows the content (an error line comes and goes).
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    constexpr int contentWidth = 560 - 2 * 24;
 
     auto *header = new QHBoxLayout;
     auto *headings = new QVBoxLayout;
     headings->setSpacing(4);
-    headings->addWidget(Theme::label(QStringLiteral("节目素材"), Theme::TextStyle::title2, QFont::Bold,
+    headings->addWidget(Theme::label(QStringLiteral("节目素材"), Theme::TextStyle::title, QFont::Bold,
                                      Theme::Colour::primary, this));
     auto *subtitle = Theme::label(m_item.title.isEmpty() ? QStringLiteral("未命名节目") : m_item.title,
                                   Theme::TextStyle::body, Theme::Colour::secondary, this);
@@ -59,19 +62,24 @@ MacAssetManagerSheet::MacAssetManagerSheet(APIClient &client, QString projectID,
     header->addWidget(done, 0, Qt::AlignTop);
     layout->addLayout(header);
 
-    layout->addWidget(buildRow(m_audio, QStringLiteral("音频伴奏"), QStringLiteral("music.note")));
-    layout->addWidget(buildRow(m_video, QStringLiteral("视频画面"), QStringLiteral("play.rectangle")));
+    for (QWidget *row : {buildRow(m_audio, QStringLiteral("音频伴奏"), QStringLiteral("music.note")),
+                         buildRow(m_video, QStringLiteral("视频画面"), QStringLiteral("play.rectangle"))}) {
+        row->setFixedWidth(contentWidth);
+        layout->addWidget(row);
+    }
 
     m_errorLabel = Theme::label(QString(), Theme::TextStyle::caption, Theme::Colour::red, this);
     m_errorLabel->setObjectName(QStringLiteral("assetError"));
     m_errorLabel->setWordWrap(true);
     m_errorLabel->setTextFormat(Qt::PlainText);
+    m_errorLabel->setFixedWidth(contentWidth);
     layout->addWidget(m_errorLabel);
 
     auto *note = Theme::label(
         QStringLiteral("素材准备到当前 Mac 后，开演联动继续复用同一份本机文件；本窗口不会创建重复播放器。 "),
         Theme::TextStyle::caption, Theme::Colour::secondary, this);
     note->setWordWrap(true);
+    note->setFixedWidth(contentWidth);
     layout->addWidget(note);
 
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
@@ -128,7 +136,7 @@ QWidget *MacAssetManagerSheet::buildRow(Row &row, const QString &title, const QS
     row.prepare->setObjectName(row.category + QStringLiteral("PrepareButton"));
     row.prepare->setAutoDefault(false);
     line->addWidget(row.prepare);
-    row.preparedMark = new QLabel(panel);
+    row.preparedMark = new QWidget(panel);
     row.preparedMark->setObjectName(row.category + QStringLiteral("PreparedMark"));
     auto *markLayout = new QHBoxLayout(row.preparedMark);
     markLayout->setContentsMargins(0, 0, 0, 0);
@@ -201,6 +209,9 @@ void MacAssetManagerSheet::openPicker(const QString &category)
         {category == audio
              ? QStringLiteral("音频文件 (*.mp3 *.m4a *.aac *.wav *.aif *.aiff *.flac *.ogg *.opus)")
              : QStringLiteral("视频文件 (*.mp4 *.m4v *.mov *.avi *.mkv *.webm *.mpg *.mpeg)")});
+    const QString library = QStandardPaths::writableLocation(
+        category == audio ? QStandardPaths::MusicLocation : QStandardPaths::MoviesLocation);
+    picker->setDirectory(QDir(library).exists() ? library : QDir::homePath());
     (category == audio ? m_audioImporter : m_videoImporter) = true;
     connect(picker, &QFileDialog::fileSelected, this,
             [this, category](const QString &path) { handleImport(path, category); });

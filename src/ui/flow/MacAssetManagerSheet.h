@@ -46,7 +46,7 @@ private:
         QLabel *status = nullptr;
         QPushButton *upload = nullptr;
         QPushButton *prepare = nullptr;
-        QLabel *preparedMark = nullptr;
+        QWidget *preparedMark = nullptr;
         QProgressBar *progress = nullptr;
     };
 

@@ -79,6 +79,7 @@ void FlowSheetPresenter::presentPeoplePicker()
     inputs.inviteRole = inviteRole(owners, item);
     inputs.itemID = itemID;
     inputs.field = owners ? QStringLiteral("owner") : QStringLiteral("performers");
+    inputs.client = &m_state.client();
     inputs.onSave = [state, itemID, owners](QString text) {
         RundownItemPatch patch;
         (owners ? patch.owner : patch.performers) = std::move(text);

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class APIClient;
 class QHBoxLayout;
 class QLineEdit;
 class QListView;
@@ -40,6 +41,7 @@ public:
         QString itemID;
         QString field; // "performers" or "owner"
         SaveHandler onSave;
+        APIClient *client = nullptr; // for the invitation sheet; nullptr: APIClient::shared()
     };
 
     explicit MacPeoplePickerSheet(Inputs inputs, QWidget *parent = nullptr);

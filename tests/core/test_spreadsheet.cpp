@@ -172,10 +172,10 @@ void TestSpreadsheet::preview_data()
                        QStringLiteral("戊")};
     QTest::newRow("csv without headings")
         << QByteArray("\xEF\xBB\xBF"
-                      "1,开场舞,舞蹈,4:00,舞蹈队,周敏\r\n2,主持人开场,主持,2:00,林悦、陈浩,周敏\r\n")
-        << QStringList{QStringLiteral("开场舞"), QStringLiteral("主持人开场")} << QStringLiteral("CSV") << 0
-        << 0 << QStringList()
-        << QStringList{QStringLiteral("舞蹈队"), QStringLiteral("周敏"), QStringLiteral("林悦"),
+                      "1,小品《加班》,节目,8:00,王强,周敏\r\n2,主持人开场,主持,2:00,林悦、陈浩,周敏\r\n")
+        << QStringList{QStringLiteral("小品《加班》"), QStringLiteral("主持人开场")} << QStringLiteral("CSV")
+        << 0 << 0 << QStringList()
+        << QStringList{QStringLiteral("王强"), QStringLiteral("周敏"), QStringLiteral("林悦"),
                        QStringLiteral("陈浩")};
 }
 

@@ -81,18 +81,23 @@ struct Layout
     bool headed = false;
 };
 
-// A heading row is one of the first rows that names the title column.
+// A heading row is one of the first rows that names the title column, and another column too
+// unless it uses the title's own heading: a data row whose type is "节目" is no heading row.
 std::optional<Layout> headedLayout(const QList<QStringList> &rows)
 {
     for (int r = 0; r < std::min<int>(10, int(rows.size())); ++r) {
         Layout layout;
+        bool titleHeading = false;
         const QStringList &cells = rows.at(r);
         for (int c = 0; c < int(cells.size()); ++c) {
             if (const auto field = fieldForHeading(cells.at(c)); field && !layout.columns.contains(*field)) {
                 layout.columns.insert(*field, c);
+                titleHeading =
+                    titleHeading || (*field == Field::title &&
+                                     cells.at(c).trimmed() == columns().at(int(Field::title)).heading);
             }
         }
-        if (layout.columns.contains(Field::title)) {
+        if (layout.columns.contains(Field::title) && (titleHeading || layout.columns.size() >= 2)) {
             layout.firstDataRow = r + 1;
             layout.headed = true;
             return layout;

@@ -39,6 +39,10 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
 
     m_header = new MacFlowHeader(*m_state, this);
     column->addWidget(m_header);
+    // The header's structure commands, and the sheets the page presents from its state.
+    m_commands = new FlowStructureCommands(*m_state, this);
+    new MacFlowHeaderCommands(*m_state, *m_commands, m_header->structureArea(), this);
+    m_sheets = new FlowSheetPresenter(*m_state, this);
 
     m_frozenNotice = new QWidget(this);
     m_frozenNotice->setObjectName(QStringLiteral("flowFrozenNotice"));
@@ -108,9 +112,6 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     connect(m_state, &FlowPageState::isLoadingChanged, this, &MacProjectFlowView::updateLayout);
     connect(m_state, &FlowPageState::errorChanged, this, &MacProjectFlowView::updateLayout);
     presentSheetPlaceholders();
-    m_commands = new FlowStructureCommands(*m_state, this);
-    new MacFlowHeaderCommands(*m_state, *m_commands, m_header->structureArea(), this);
-    m_sheets = new FlowSheetPresenter(*m_state, this);
 
     updateLayout();
     m_state->start();

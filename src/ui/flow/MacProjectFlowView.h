@@ -37,15 +37,15 @@ public:
     FlowTableModel &model() const { return *m_model; }
     FlowTableView *flowTable() const { return m_table; }
     MacFlowHeader *header() const { return m_header; }
+    // The header's structure commands and the sheets presented from the page state.
+    FlowStructureCommands &commands() const { return *m_commands; }
+    FlowSheetPresenter &sheets() const { return *m_sheets; }
     MacReadinessSummary *readinessSummary() const { return m_summary; }
     // The player bar's frame; the player bar content goes into playerBarLayout(). Shown only
     // while an item is live, the role may control playback and the frame has content.
     QWidget *playerBar() const { return m_playerBar; }
     QHBoxLayout *playerBarLayout() const { return m_playerBarLayout; }
     PageStateStack *pageStates() const { return m_pages; }
-    // The header's structure commands and the sheets presented from the page state.
-    FlowStructureCommands &commands() const { return *m_commands; }
-    FlowSheetPresenter &sheets() const { return *m_sheets; }
 
     // Shows or hides the parts of the page that depend on the state.
     void updateLayout();
@@ -57,6 +57,8 @@ private:
     FlowPageState *m_state;
     FlowTableModel *m_model;
     MacFlowHeader *m_header = nullptr;
+    FlowStructureCommands *m_commands = nullptr;
+    FlowSheetPresenter *m_sheets = nullptr;
     QWidget *m_frozenNotice = nullptr;
     MacReadinessSummary *m_summary = nullptr;
     QWidget *m_playerBarHost = nullptr;
@@ -64,6 +66,4 @@ private:
     QHBoxLayout *m_playerBarLayout = nullptr;
     FlowTableView *m_table = nullptr;
     PageStateStack *m_pages = nullptr;
-    FlowStructureCommands *m_commands = nullptr;
-    FlowSheetPresenter *m_sheets = nullptr;
 };

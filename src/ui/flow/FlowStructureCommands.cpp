@@ -2,6 +2,7 @@
 
 #include "Error.h"
 #include "FlowPageState.h"
+#include "MacFlowHeaderCommands.h"
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
 
@@ -54,6 +55,11 @@ FlowStructureCommands::FlowStructureCommands(FlowPageState &state, QWidget *dial
             presentImporter();
         }
     });
+}
+
+void FlowStructureCommands::placeButtons(QHBoxLayout *area)
+{
+    new MacFlowHeaderCommands(m_state, *this, area, this);
 }
 
 // --- Commands --------------------------------------------------------------------------------

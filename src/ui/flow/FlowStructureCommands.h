@@ -13,6 +13,7 @@
 #include <optional>
 
 class FlowPageState;
+class QHBoxLayout;
 
 // The rundown's structure commands (add a blank item, freeze, spreadsheet import and export) and
 // the dialogs they open: the freeze and overwrite confirmations, the spreadsheet picker and the
@@ -27,6 +28,9 @@ public:
     static constexpr qint64 importSizeLimit = 50 * 1024 * 1024;
 
     FlowStructureCommands(FlowPageState &state, QWidget *dialogParent);
+
+    // Puts the header's buttons for these commands (and the freeze switch) into `area`.
+    void placeButtons(QHBoxLayout *area);
 
     QCoro::Task<> addBlankItem();
     QCoro::Task<> toggleFreeze();

@@ -6,7 +6,6 @@
 #include "FlowTableModel.h"
 #include "FlowTableView.h"
 #include "MacFlowHeader.h"
-#include "MacFlowHeaderCommands.h"
 #include "MacReadinessSummary.h"
 #include "api/APIClient.h"
 #include "common/Theme.h"
@@ -41,7 +40,7 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     column->addWidget(m_header);
     // The header's structure commands, and the sheets the page presents from its state.
     m_commands = new FlowStructureCommands(*m_state, this);
-    new MacFlowHeaderCommands(*m_state, *m_commands, m_header->structureArea(), this);
+    m_commands->placeButtons(m_header->structureArea());
     m_sheets = new FlowSheetPresenter(*m_state, this);
 
     m_frozenNotice = new QWidget(this);

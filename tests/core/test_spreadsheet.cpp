@@ -163,7 +163,8 @@ void TestSpreadsheet::preview_data()
                        QStringLiteral("小品二")}
         << QStringLiteral("节目单") << 0 << 2 << QStringList{QStringLiteral("小品"), QStringLiteral("相声")}
         << QStringList();
-    // Written by another program: shared strings, times of day as fractions, a notes sheet.
+    // As other programs write them: shared and rich strings, phonetic runs, prefixed elements,
+    // cells without references, times of day as fractions of a day, a notes sheet first.
     QTest::newRow("third-party workbook")
         << TestHelpers::fixture(QStringLiteral("spreadsheets/shared-strings-two-sheets.xlsx"))
         << QStringList{QStringLiteral("开场舞"), QStringLiteral("小品《加班》"), QStringLiteral("相声")}

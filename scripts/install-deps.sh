@@ -11,6 +11,7 @@ packages=(
     libqrencode-dev libzbar-dev
     libbenchmark-dev
     libcpp-httplib-dev
+    libzip-dev
     fonts-wqy-microhei fonts-dejavu-core adwaita-icon-theme
     xvfb xauth
 )

@@ -12,6 +12,7 @@ packages=(
     libsimdjson-dev
     libbenchmark-dev
     libcpp-httplib-dev
+    libzip-dev
     fonts-wqy-microhei fonts-dejavu-core adwaita-icon-theme
     xvfb xauth
 )

@@ -163,6 +163,7 @@ const QHash<QString, QString> &symbolTable()
         {QStringLiteral("gift.fill"), QStringLiteral("starred")},
         {QStringLiteral("info.circle"), QStringLiteral("dialog-information")},
         {QStringLiteral("list.bullet"), QStringLiteral("view-list-bullet")},
+        {QStringLiteral("lock"), QStringLiteral("changes-prevent")},
         {QStringLiteral("lock.fill"), QStringLiteral("changes-prevent")},
         {QStringLiteral("lock.open"), QStringLiteral("changes-allow")},
         {QStringLiteral("magnifyingglass"), QStringLiteral("edit-find")},

@@ -1,6 +1,8 @@
 #include "MacProjectFlowView.h"
 
 #include "FlowPageState.h"
+#include "FlowSheetPresenter.h"
+#include "FlowStructureCommands.h"
 #include "FlowTableModel.h"
 #include "FlowTableView.h"
 #include "MacFlowHeader.h"
@@ -12,7 +14,6 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 MacProjectFlowView::MacProjectFlowView(ProjectSummary project, std::function<void()> onOpenTasks,
@@ -36,6 +37,10 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
 
     m_header = new MacFlowHeader(*m_state, this);
     column->addWidget(m_header);
+    // The header's structure commands, and the sheets the page presents from its state.
+    m_commands = new FlowStructureCommands(*m_state, this);
+    m_commands->placeButtons(m_header->structureArea());
+    m_sheets = new FlowSheetPresenter(*m_state, this);
 
     m_frozenNotice = new QWidget(this);
     m_frozenNotice->setObjectName(QStringLiteral("flowFrozenNotice"));
@@ -104,7 +109,6 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     connect(m_state, &FlowPageState::busyItemIDChanged, this, refreshRows);
     connect(m_state, &FlowPageState::isLoadingChanged, this, &MacProjectFlowView::updateLayout);
     connect(m_state, &FlowPageState::errorChanged, this, &MacProjectFlowView::updateLayout);
-    presentSheetPlaceholders();
 
     updateLayout();
     m_state->start();
@@ -129,42 +133,4 @@ void MacProjectFlowView::updateLayout()
     // A non-silent reload (the header's refresh) shows the progress face in place of the table.
     m_pages->showState(m_state->isLoading(), detail.has_value() && !m_state->isLoading(), m_state->error());
     m_pages->setBannerMessage(detail.has_value() && !m_state->isLoading() ? m_state->error() : QString());
-}
-
-// --- Sheets: placeholders until the sheets that these subjects open are built ------------------
-
-void MacProjectFlowView::presentSheetPlaceholders()
-{
-    const auto placeholder = [this](const QString &title, std::function<void()> reset) {
-        auto *box = new QMessageBox(QMessageBox::Information, title, QStringLiteral("此功能即将开放。"),
-                                    QMessageBox::Ok, this);
-        box->setObjectName(QStringLiteral("flowSheetPlaceholder"));
-        box->setWindowModality(Qt::WindowModal);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        connect(box, &QDialog::finished, this, [reset = std::move(reset)] { reset(); });
-        box->open();
-    };
-    connect(m_state, &FlowPageState::peopleEditorChanged, this, [this, placeholder] {
-        if (const auto &context = m_state->peopleEditor()) {
-            placeholder(context->field == MacPeopleEditorContext::Field::performers
-                            ? QStringLiteral("编辑表演者")
-                            : QStringLiteral("编辑节目负责人"),
-                        [this] { m_state->setPeopleEditor(std::nullopt); });
-        }
-    });
-    connect(m_state, &FlowPageState::assetItemChanged, this, [this, placeholder] {
-        if (m_state->assetItem()) {
-            placeholder(QStringLiteral("素材管理"), [this] { m_state->setAssetItem(std::nullopt); });
-        }
-    });
-    connect(m_state, &FlowPageState::programItemChanged, this, [this, placeholder] {
-        if (m_state->programItem()) {
-            placeholder(QStringLiteral("节目详情"), [this] { m_state->setProgramItem(std::nullopt); });
-        }
-    });
-    connect(m_state, &FlowPageState::lotteryContextChanged, this, [this, placeholder] {
-        if (m_state->lotteryContext()) {
-            placeholder(QStringLiteral("抽奖控制台"), [this] { m_state->setLotteryContext(std::nullopt); });
-        }
-    });
 }

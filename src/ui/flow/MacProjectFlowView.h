@@ -8,6 +8,8 @@
 
 class APIClient;
 class FlowPageState;
+class FlowSheetPresenter;
+class FlowStructureCommands;
 class FlowTableModel;
 class FlowTableView;
 class MacFlowHeader;
@@ -35,6 +37,9 @@ public:
     FlowTableModel &model() const { return *m_model; }
     FlowTableView *flowTable() const { return m_table; }
     MacFlowHeader *header() const { return m_header; }
+    // The header's structure commands and the sheets presented from the page state.
+    FlowStructureCommands &commands() const { return *m_commands; }
+    FlowSheetPresenter &sheets() const { return *m_sheets; }
     MacReadinessSummary *readinessSummary() const { return m_summary; }
     // The player bar's frame; the player bar content goes into playerBarLayout(). Shown only
     // while an item is live, the role may control playback and the frame has content.
@@ -46,12 +51,13 @@ public:
     void updateLayout();
 
 private:
-    void presentSheetPlaceholders();
 
     ProjectSummary m_project;
     FlowPageState *m_state;
     FlowTableModel *m_model;
     MacFlowHeader *m_header = nullptr;
+    FlowStructureCommands *m_commands = nullptr;
+    FlowSheetPresenter *m_sheets = nullptr;
     QWidget *m_frozenNotice = nullptr;
     MacReadinessSummary *m_summary = nullptr;
     QWidget *m_playerBarHost = nullptr;

@@ -1,0 +1,439 @@
+#include "FlowStructureCommands.h"
+
+#include "Error.h"
+#include "FlowPageState.h"
+#include "MacFlowHeaderCommands.h"
+#include "api/APIClient.h"
+#include "api/APIClientError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+const QString spreadsheetFilter = QStringLiteral("电子表格 (*.xlsx *.csv)");
+// Message boxes size themselves to their shortest line; a wider text column reads better.
+const QString readableWidth =
+    QStringLiteral("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 360px; }");
+
+QString startDirectory()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).exists() ? documents : QDir::homePath();
+}
+
+QString fileError(const QString &format, const QString &path, const QString &reason)
+{
+    return format.arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+FlowStructureCommands::FlowStructureCommands(FlowPageState &state, QWidget *dialogParent)
+    : QObject(dialogParent)
+    , m_state(state)
+    , m_dialogParent(dialogParent)
+{
+    connect(&m_state, &FlowPageState::freezeConfirmationChanged, this, [this] {
+        if (m_state.freezeConfirmation()) {
+            presentFreezeConfirmation();
+        }
+    });
+    connect(&m_state, &FlowPageState::importConfirmationChanged, this, [this] {
+        if (m_state.importConfirmation()) {
+            presentImportConfirmation();
+        }
+    });
+    connect(&m_state, &FlowPageState::showingExcelImporterChanged, this, [this] {
+        if (m_state.showingExcelImporter()) {
+            presentImporter();
+        }
+    });
+}
+
+void FlowStructureCommands::placeButtons(QHBoxLayout *area)
+{
+    new MacFlowHeaderCommands(m_state, *this, area, this);
+}
+
+// --- Commands --------------------------------------------------------------------------------
+
+QCoro::Task<> FlowStructureCommands::addBlankItem()
+{
+    if (!m_state.canManage() || m_state.flowFrozen()) {
+        co_return;
+    }
+    QPointer<FlowPageState> state(&m_state);
+    state->setBusyItemID(QStringLiteral("new"));
+    std::optional<QString> failure;
+    auto request = state->client().addRundownItem(state->project().id);
+    try {
+        co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!state) {
+        co_return;
+    }
+    if (failure) {
+        state->setError(*failure);
+        state->setBusyItemID(std::nullopt);
+        co_return;
+    }
+    state->retireEarlierReloads();
+    auto reloading = state->reload(true);
+    co_await reloading;
+    if (state) {
+        state->setError(QString());
+        state->setBusyItemID(std::nullopt);
+    }
+}
+
+QCoro::Task<> FlowStructureCommands::toggleFreeze()
+{
+    QPointer<FlowPageState> state(&m_state);
+    const bool frozen = !state->flowFrozen();
+    std::optional<ProjectMutationResponse> answer;
+    QString failure;
+    auto request = state->client().freezeFlow(state->project().id, frozen);
+    try {
+        answer = co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!state) {
+        co_return;
+    }
+    if (!answer) {
+        state->setError(failure);
+        co_return;
+    }
+    if (state->detail()) {
+        // A poll sent before the switch must not bring the old state back.
+        state->retireEarlierReloads();
+        state->setProjectSummary(answer->project);
+    }
+    state->setError(QString());
+}
+
+QCoro::Task<> FlowStructureCommands::previewExcel(QString path, QString pickerError)
+{
+    QPointer<FlowPageState> state(&m_state);
+    if (path.isEmpty()) {
+        state->setError(pickerError);
+        co_return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        state->setError(fileError(QStringLiteral("无法读取文件“%1”：%2"), path, file.errorString()));
+        co_return;
+    }
+    if (file.size() > importSizeLimit) {
+        state->setError(QStringLiteral("表格文件超过 50MB，无法导入"));
+        co_return;
+    }
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        state->setError(fileError(QStringLiteral("无法读取文件“%1”：%2"), path, file.errorString()));
+        co_return;
+    }
+    file.close();
+
+    std::optional<RundownImportPreview> preview;
+    QString failure;
+    auto request = state->client().previewRundownImport(state->project().id, content);
+    try {
+        preview = co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!state) {
+        co_return;
+    }
+    if (!preview) {
+        state->setError(failure);
+        co_return;
+    }
+    if (preview->items.isEmpty()) {
+        state->setError(APIClientError::server(QStringLiteral("Excel 中没有识别到节目")).description());
+        co_return;
+    }
+    state->setImportPreview(std::move(preview));
+    state->setImportConfirmation(true);
+    state->setError(QString());
+}
+
+QCoro::Task<> FlowStructureCommands::applyExcelImport()
+{
+    QPointer<FlowPageState> state(&m_state);
+    if (!state->importPreview()) {
+        co_return;
+    }
+    if (!state->canManage() || state->flowFrozen()) {
+        co_return;
+    }
+    state->setBusyItemID(QStringLiteral("import"));
+    std::optional<QString> failure;
+    auto request = state->client().replaceRundown(state->project().id, state->importPreview()->items);
+    try {
+        co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!state) {
+        co_return;
+    }
+    if (failure) {
+        state->setError(*failure);
+        state->setBusyItemID(std::nullopt);
+        state->setImportPreview(std::nullopt);
+        co_return;
+    }
+    state->retireEarlierReloads();
+    auto reloading = state->reload(true);
+    co_await reloading;
+    if (state) {
+        state->setError(QString());
+        state->setBusyItemID(std::nullopt);
+        state->setImportPreview(std::nullopt);
+    }
+}
+
+QCoro::Task<> FlowStructureCommands::exportExcel()
+{
+    QPointer<FlowStructureCommands> self(this);
+    QPointer<FlowPageState> state(&m_state);
+    state->setBusyItemID(QStringLiteral("export"));
+    std::optional<RundownExportResponse> answer;
+    QString failure;
+    auto request = state->client().exportRundown(state->project().id);
+    try {
+        answer = co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!state) {
+        co_return;
+    }
+    if (!answer) {
+        state->setError(failure);
+        state->setBusyItemID(std::nullopt);
+        co_return;
+    }
+    // An empty workbook is no workbook: it would only replace a good file with nothing.
+    const std::optional<QByteArray> bytes = decodeBase64Strict(answer->contentBase64);
+    if (!bytes || bytes->isEmpty()) {
+        state->setError(APIClientError::invalidResponse().description());
+        state->setBusyItemID(std::nullopt);
+        co_return;
+    }
+    if (!self || !m_dialogParent) {
+        state->setBusyItemID(std::nullopt);
+        co_return;
+    }
+    presentSaveDialog(proposedFileName(answer->filename), *bytes);
+}
+
+// --- Helpers ---------------------------------------------------------------------------------
+
+QString FlowStructureCommands::importMessage(const RundownImportPreview &preview)
+{
+    const QString types = preview.legacyTypes.isEmpty()
+                              ? QStringLiteral("节目类型均为标准类型。")
+                              : QStringLiteral("旧类型待人工映射：") +
+                                    preview.legacyTypes.join(QStringLiteral("、")) + QStringLiteral("。");
+    return QStringLiteral("识别到 ") + QString::number(preview.items.size()) + QStringLiteral(" 个节目、") +
+           QString::number(preview.people.size()) + QStringLiteral(" 位人员，工作表“") +
+           preview.selectedSheetName + QStringLiteral("”。") + QString::number(preview.timeConflictCount) +
+           QStringLiteral(" 处时间需确认。") + types + QStringLiteral("导入成功后将整体替换当前节目流程。");
+}
+
+std::optional<QByteArray> FlowStructureCommands::decodeBase64Strict(const QString &text)
+{
+    const qsizetype n = text.size();
+    if (n % 4 != 0) {
+        return std::nullopt;
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool alphabet = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+                              (c >= u'0' && c <= u'9') || c == u'+' || c == u'/';
+        // Padding only closes the text: "x=" or "==" at the very end.
+        const bool padding = c == u'=' && (i == n - 1 || (i == n - 2 && text.at(n - 1) == u'='));
+        if (!alphabet && !padding) {
+            return std::nullopt;
+        }
+    }
+    const auto decoded =
+        QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) {
+        return std::nullopt;
+    }
+    return decoded.decoded;
+}
+
+QString FlowStructureCommands::proposedFileName(const QString &filename)
+{
+    QString name;
+    for (QChar c : filename) {
+        if (c == u'/' || c == u'\\') {
+            name.append(u'_');
+        } else if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
+            name.append(c);
+        }
+    }
+    name = name.trimmed();
+    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral("..")) {
+        return QStringLiteral("节目单.xlsx");
+    }
+    return name;
+}
+
+QString FlowStructureCommands::writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return fileError(QStringLiteral("无法保存文件“%1”：%2"), path, file.errorString());
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fileError(QStringLiteral("无法保存文件“%1”：%2"), path, reason);
+    }
+    if (!file.commit()) {
+        return fileError(QStringLiteral("无法保存文件“%1”：%2"), path, file.errorString());
+    }
+    return {};
+}
+
+// --- Dialogs ---------------------------------------------------------------------------------
+
+void FlowStructureCommands::presentFreezeConfirmation()
+{
+    if (m_freezeBox || !m_dialogParent) {
+        return;
+    }
+    const bool frozen = m_state.flowFrozen();
+    const QString title = frozen ? QStringLiteral("确认解冻流程表？") : QStringLiteral("确认冻结流程表？");
+    auto *box = new QMessageBox(m_dialogParent);
+    box->setObjectName(QStringLiteral("freezeConfirmationDialog"));
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(
+        frozen
+            ? QStringLiteral("解冻后成员可按原有权限继续修改流程。")
+            : QStringLiteral(
+                  "冻结后任何人不能修改节目内容、人员、素材和顺序；任务仍可继续处置，只有总导演可以解冻。"));
+    box->setIcon(frozen ? QMessageBox::Question : QMessageBox::Warning);
+    box->setStyleSheet(readableWidth);
+    QPushButton *confirm =
+        box->addButton(frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表"),
+                       frozen ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole);
+    confirm->setObjectName(QStringLiteral("freezeConfirmButton"));
+    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("freezeCancelButton"));
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton *button) {
+        m_state.setFreezeConfirmation(false);
+        if (button == confirm) {
+            toggleFreeze();
+        }
+    });
+    connect(box, &QDialog::finished, this, [this] { m_state.setFreezeConfirmation(false); });
+    m_freezeBox = box;
+    box->open();
+}
+
+void FlowStructureCommands::presentImportConfirmation()
+{
+    if (m_importBox || !m_dialogParent) {
+        return;
+    }
+    const QString title = QStringLiteral("确认用 Excel 覆盖当前流程？");
+    auto *box = new QMessageBox(m_dialogParent);
+    box->setObjectName(QStringLiteral("importConfirmationDialog"));
+    box->setWindowTitle(title);
+    box->setText(title);
+    if (const auto &preview = m_state.importPreview()) {
+        box->setInformativeText(importMessage(*preview));
+    }
+    box->setIcon(QMessageBox::Warning);
+    box->setStyleSheet(readableWidth);
+    QPushButton *confirm = box->addButton(QStringLiteral("覆盖当前流程"), QMessageBox::DestructiveRole);
+    confirm->setObjectName(QStringLiteral("importOverwriteButton"));
+    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("importCancelButton"));
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton *button) {
+        m_state.setImportConfirmation(false);
+        if (button == confirm) {
+            applyExcelImport();
+        } else {
+            m_state.setImportPreview(std::nullopt);
+        }
+    });
+    connect(box, &QDialog::finished, this, [this] { m_state.setImportConfirmation(false); });
+    m_importBox = box;
+    box->open();
+}
+
+void FlowStructureCommands::presentImporter()
+{
+    if (m_importer || !m_dialogParent) {
+        return;
+    }
+    auto *picker = new QFileDialog(m_dialogParent, QStringLiteral("导入 Excel"));
+    picker->setObjectName(QStringLiteral("excelImportPicker"));
+    picker->setFileMode(QFileDialog::ExistingFile);
+    picker->setAcceptMode(QFileDialog::AcceptOpen);
+    picker->setNameFilter(spreadsheetFilter);
+    picker->setDirectory(startDirectory());
+    picker->setWindowModality(Qt::WindowModal);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    connect(picker, &QDialog::finished, this, [this, picker](int result) {
+        m_state.setShowingExcelImporter(false);
+        const QStringList files = picker->selectedFiles();
+        if (result == QDialog::Accepted && !files.isEmpty()) {
+            previewExcel(files.first());
+        }
+    });
+    m_importer = picker;
+    picker->open();
+}
+
+void FlowStructureCommands::presentSaveDialog(const QString &filename, const QByteArray &bytes)
+{
+    auto *dialog = new QFileDialog(m_dialogParent, QStringLiteral("导出 Excel"));
+    dialog->setObjectName(QStringLiteral("exportSaveDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(spreadsheetFilter);
+    dialog->setDirectory(startDirectory());
+    const QString suffix = QFileInfo(filename).suffix();
+    dialog->setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("xlsx") : suffix);
+    dialog->selectFile(filename);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {
+        const QStringList files = dialog->selectedFiles();
+        // Cancelling writes nothing and leaves the error text as it was.
+        if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty()) {
+            m_state.setError(writeAtomically(files.first(), bytes));
+        }
+        m_state.setBusyItemID(std::nullopt);
+    });
+    m_saveDialog = dialog;
+    dialog->open();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "models/Rundown.h"
+
+#include <QCoro/QCoroTask>
+#include <QDialog>
+
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// Edits one rundown item's name, program type and host's script together. The sheet never calls
+// the service: it hands one patch to its save handler and closes when the handler answers true.
+// Open it with open().
+class MacProgramDetailsSheet : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Stores the patch; true when stored. It must not depend on the handler object staying alive
+    // after it returns the task: the sheet may close while the save runs.
+    using SaveHandler = std::function<QCoro::Task<bool>(RundownItemPatch)>;
+
+    MacProgramDetailsSheet(RundownItem item, bool canEditDetails, bool canEditScript, SaveHandler onSave,
+                           QWidget *parent = nullptr);
+
+    // The picker's options: the standard types, after the item's own type when that is not one.
+    static QStringList typeOptions(const QString &itemType);
+    // "稍后设置" for the empty type, a standard type as it is, any other marked for mapping.
+    static QString typeOptionText(const QString &option);
+    // Only the fields the user may change, whether or not they changed.
+    static RundownItemPatch patch(const QString &title, const QString &type, const QString &script,
+                                  bool canEditDetails, bool canEditScript);
+
+    bool isSaving() const { return m_saving; }
+
+private:
+    void save();
+    void updateControls();
+
+    RundownItem m_item;
+    bool m_canEditDetails;
+    bool m_canEditScript;
+    SaveHandler m_onSave;
+    bool m_saving = false;
+
+    QLineEdit *m_title = nullptr;
+    QComboBox *m_type = nullptr;
+    QPlainTextEdit *m_script = nullptr;
+    QPushButton *m_save = nullptr;
+};

@@ -1,0 +1,441 @@
+#include "FakeEndpointsInternal.h"
+#include "FakeWorkbook.h"
+
+#include <QStringDecoder>
+
+#include <cmath>
+
+namespace fake {
+
+namespace {
+
+enum class Field {
+    order,
+    section,
+    startTime,
+    title,
+    type,
+    duration,
+    performers,
+    owner,
+    stage,
+    props,
+    notes,
+    script
+};
+
+struct Column
+{
+    Field field;
+    QString heading;      // the heading the export writes
+    QStringList synonyms; // further headings an import accepts, compared without case
+};
+
+// Export order; an import finds the columns by their headings in any order.
+const QList<Column> &columns()
+{
+    static const QList<Column> list = {
+        {Field::order,
+         QStringLiteral("序号"),
+         {QStringLiteral("顺序"), QStringLiteral("no"), QStringLiteral("order")}},
+        {Field::section, QStringLiteral("环节"), {QStringLiteral("篇章"), QStringLiteral("section")}},
+        {Field::startTime,
+         QStringLiteral("开始时间"),
+         {QStringLiteral("时间"), QStringLiteral("开始"), QStringLiteral("start"),
+          QStringLiteral("start time")}},
+        {Field::title,
+         QStringLiteral("节目名称"),
+         {QStringLiteral("节目"), QStringLiteral("名称"), QStringLiteral("title")}},
+        {Field::type, QStringLiteral("类型"), {QStringLiteral("节目类型"), QStringLiteral("type")}},
+        {Field::duration, QStringLiteral("时长"), {QStringLiteral("duration")}},
+        {Field::performers,
+         QStringLiteral("表演者"),
+         {QStringLiteral("演员"), QStringLiteral("表演人员"), QStringLiteral("performers")}},
+        {Field::owner, QStringLiteral("负责人"), {QStringLiteral("节目负责人"), QStringLiteral("owner")}},
+        {Field::stage, QStringLiteral("舞台"), {QStringLiteral("区域"), QStringLiteral("stage")}},
+        {Field::props, QStringLiteral("道具"), {QStringLiteral("props")}},
+        {Field::notes, QStringLiteral("备注"), {QStringLiteral("notes")}},
+        {Field::script, QStringLiteral("主持串词"), {QStringLiteral("串词"), QStringLiteral("script")}},
+    };
+    return list;
+}
+
+std::optional<Field> fieldForHeading(const QString &text)
+{
+    const QString heading = text.trimmed();
+    for (const Column &column : columns()) {
+        if (heading.compare(column.heading, Qt::CaseInsensitive) == 0 ||
+            column.synonyms.contains(heading, Qt::CaseInsensitive)) {
+            return column.field;
+        }
+    }
+    return std::nullopt;
+}
+
+// Where a sheet's columns are: found from a heading row, or the plain order title, type,
+// duration, performers, owner of a sheet without headings.
+struct Layout
+{
+    int firstDataRow = 0;
+    QHash<Field, int> columns;
+    bool headed = false;
+};
+
+// A heading row is one of the first rows that names the title column, and another column too
+// unless it uses the title's own heading: a data row whose type is "节目" is no heading row.
+std::optional<Layout> headedLayout(const QList<QStringList> &rows)
+{
+    for (int r = 0; r < std::min<int>(10, int(rows.size())); ++r) {
+        Layout layout;
+        bool titleHeading = false;
+        const QStringList &cells = rows.at(r);
+        for (int c = 0; c < int(cells.size()); ++c) {
+            if (const auto field = fieldForHeading(cells.at(c)); field && !layout.columns.contains(*field)) {
+                layout.columns.insert(*field, c);
+                titleHeading =
+                    titleHeading || (*field == Field::title &&
+                                     cells.at(c).trimmed() == columns().at(int(Field::title)).heading);
+            }
+        }
+        if (layout.columns.contains(Field::title) && (titleHeading || layout.columns.size() >= 2)) {
+            layout.firstDataRow = r + 1;
+            layout.headed = true;
+            return layout;
+        }
+    }
+    return std::nullopt;
+}
+
+bool blankRow(const QStringList &cells)
+{
+    return std::all_of(cells.begin(), cells.end(), [](const QString &c) { return c.trimmed().isEmpty(); });
+}
+
+int rowCount(const QList<QStringList> &rows, const Layout &layout)
+{
+    int count = 0;
+    for (qsizetype r = layout.firstDataRow; r < rows.size(); ++r) {
+        count += blankRow(rows.at(r)) ? 0 : 1;
+    }
+    return count;
+}
+
+// A plain number, as spreadsheets store times and durations.
+std::optional<double> number(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+// "4:30" (minutes and seconds), "1:02:03", "270" seconds, or a fraction of a day as a
+// spreadsheet stores a duration cell; anything else is 0.
+qint64 durationSeconds(const QString &raw)
+{
+    const QString text = raw.trimmed();
+    if (text.contains(QLatin1Char(':'))) {
+        const QStringList parts = text.split(QLatin1Char(':'));
+        if (parts.size() > 3) {
+            return 0;
+        }
+        qint64 total = 0;
+        for (const QString &part : parts) {
+            bool ok = false;
+            const qint64 value = part.trimmed().toLongLong(&ok);
+            if (!ok || value < 0 || value > 100000) {
+                return 0;
+            }
+            total = total * 60 + value;
+        }
+        return total;
+    }
+    const auto value = number(text);
+    if (!value || *value <= 0 || *value > 1e7) {
+        return 0;
+    }
+    if (*value < 1 && std::floor(*value) != *value) {
+        return std::llround(*value * 86400);
+    }
+    return std::llround(*value);
+}
+
+// Seconds after midnight of a 24-hour "H:mm" text.
+std::optional<int> clock(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([01]?\\d|2[0-3]):([0-5]\\d)$"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    return match.captured(1).toInt() * 3600 + match.captured(2).toInt() * 60;
+}
+
+// "HH:mm" for the forms a spreadsheet may hold a time of day in; other text stays as it is.
+QString startTime(const QString &raw)
+{
+    QString text = raw.trimmed();
+    static const QRegularExpression withSeconds(QStringLiteral("^(\\d{1,2}:\\d{2}):\\d{2}$"));
+    if (const auto match = withSeconds.match(text); match.hasMatch()) {
+        text = match.captured(1);
+    }
+    if (const auto seconds = clock(text)) {
+        return QStringLiteral("%1:%2")
+            .arg(*seconds / 3600, 2, 10, QLatin1Char('0'))
+            .arg(*seconds / 60 % 60, 2, 10, QLatin1Char('0'));
+    }
+    if (const auto value = number(text);
+        value && *value >= 0 && *value < 1 && !text.contains(QLatin1Char(':'))) {
+        const int minutes = int(std::llround(*value * 24 * 60)) % (24 * 60);
+        return QStringLiteral("%1:%2")
+            .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+            .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
+}
+
+QString durationText(qint64 seconds)
+{
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QList<RundownItem> itemsFrom(const QList<QStringList> &rows, const Layout &layout)
+{
+    QList<RundownItem> items;
+    for (qsizetype r = layout.firstDataRow; r < rows.size(); ++r) {
+        QStringList cells = rows.at(r);
+        if (blankRow(cells)) {
+            continue;
+        }
+        QHash<Field, int> at = layout.columns;
+        if (!layout.headed) {
+            // Without headings a leading number column is the running order.
+            bool numbered = false;
+            cells.first().trimmed().toInt(&numbered);
+            const int shift = numbered && cells.size() > 1 ? 1 : 0;
+            at = {{Field::title, shift},
+                  {Field::type, shift + 1},
+                  {Field::duration, shift + 2},
+                  {Field::performers, shift + 3},
+                  {Field::owner, shift + 4}};
+        }
+        const auto cell = [&](Field field) {
+            const int c = at.value(field, -1);
+            return c >= 0 && c < cells.size() ? cells.at(c) : QString();
+        };
+        RundownItem item;
+        item.section = cell(Field::section).trimmed();
+        if (item.section.isEmpty()) {
+            item.section = QStringLiteral("正式演出");
+        }
+        item.startTime = startTime(cell(Field::startTime));
+        item.title = cell(Field::title).trimmed();
+        item.type = cell(Field::type).trimmed();
+        item.duration = durationSeconds(cell(Field::duration));
+        item.durationSource = QStringLiteral("import");
+        item.performers = cell(Field::performers).trimmed();
+        item.owner = cell(Field::owner).trimmed();
+        item.stage = cell(Field::stage).trimmed();
+        item.props = cell(Field::props).trimmed();
+        item.notes = cell(Field::notes).trimmed();
+        item.script = cell(Field::script);
+        items.append(item);
+    }
+    return items;
+}
+
+// Start times that cannot be read, or that fall before the end of what comes before them.
+int timeConflicts(const QList<RundownItem> &items, const QString &showStart)
+{
+    std::optional<qint64> running = clock(showStart);
+    int conflicts = 0;
+    for (const RundownItem &item : items) {
+        if (!item.startTime.isEmpty()) {
+            const auto start = clock(item.startTime);
+            if (!start || (running && *start < *running)) {
+                ++conflicts;
+            }
+            if (start) {
+                running = *start;
+            }
+        }
+        if (running) {
+            running = *running + item.duration;
+        }
+    }
+    return conflicts;
+}
+
+struct Chosen
+{
+    QString sheetName;
+    qint64 ignoredSheets = 0;
+    QList<RundownItem> items;
+};
+
+// The first sheet with headings and items wins; then the first with headings; then the first
+// sheet with any content, read without headings.
+Chosen choose(const QList<FakeWorkbook::Sheet> &sheets)
+{
+    Chosen chosen;
+    chosen.ignoredSheets = std::max<qsizetype>(0, sheets.size() - 1);
+    std::optional<qsizetype> pick;
+    std::optional<Layout> pickLayout;
+    for (qsizetype i = 0; i < sheets.size() && !pick; ++i) {
+        const auto layout = headedLayout(sheets.at(i).rows);
+        if (layout && rowCount(sheets.at(i).rows, *layout) > 0) {
+            pick = i;
+            pickLayout = layout;
+        }
+    }
+    for (qsizetype i = 0; i < sheets.size() && !pick; ++i) {
+        if (const auto layout = headedLayout(sheets.at(i).rows)) {
+            pick = i;
+            pickLayout = layout;
+        }
+    }
+    for (qsizetype i = 0; i < sheets.size() && !pick; ++i) {
+        if (rowCount(sheets.at(i).rows, Layout{}) > 0) {
+            pick = i;
+            pickLayout = Layout{};
+        }
+    }
+    if (!pick) {
+        chosen.sheetName = sheets.isEmpty() ? QString() : sheets.first().name;
+        return chosen;
+    }
+    chosen.sheetName = sheets.at(*pick).name;
+    chosen.items = itemsFrom(sheets.at(*pick).rows, *pickLayout);
+    return chosen;
+}
+
+} // namespace
+
+FakeReply Endpoints::importPreview()
+{
+    const Access a = accessFromQuery();
+    if (!a.manager()) {
+        refuse(403, errForbidden);
+    }
+    const auto payload = this->payload<RundownImportPayload>();
+    const auto decoded = QByteArray::fromBase64Encoding(payload.contentBase64.toLatin1(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) {
+        refuse(400, QStringLiteral("无法读取表格文件"));
+    }
+    const QByteArray &bytes = decoded.decoded;
+
+    QList<FakeWorkbook::Sheet> sheets;
+    if (FakeWorkbook::looksLikeZip(bytes)) {
+        QString error;
+        const auto workbook = FakeWorkbook::readXlsx(bytes, &error);
+        if (!workbook) {
+            refuse(400, error);
+        }
+        sheets = *workbook;
+    } else if (bytes.startsWith("\xD0\xCF\x11\xE0")) {
+        refuse(400, QStringLiteral("暂不支持旧版 .xls 文件，请另存为 .xlsx 后导入"));
+    } else if (!bytes.isEmpty()) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(bytes);
+        if (utf8.hasError() || text.contains(QChar(0))) {
+            refuse(400, QStringLiteral("无法读取表格文件"));
+        }
+        sheets.append(FakeWorkbook::Sheet{QStringLiteral("CSV"), FakeWorkbook::readCsv(bytes)});
+    }
+
+    const Chosen chosen = choose(sheets);
+    FakeProject scratch;
+    RundownImportPreview preview;
+    for (qsizetype i = 0; i < chosen.items.size(); ++i) {
+        RundownItem imported = chosen.items.at(i);
+        // Fresh ids: lotteries, tasks and assets of an earlier rundown never attach to these.
+        imported.id = m_p.nextId(QStringLiteral("item"));
+        imported.order = i + 1;
+        scratch.items.append(imported);
+        for (const QString &person :
+             PermissionPolicy::people(imported.performers + QLatin1Char('\n') + imported.owner)) {
+            if (!preview.people.contains(person)) {
+                preview.people.append(person);
+            }
+        }
+        if (!imported.type.isEmpty() && !standardTypes.contains(imported.type) &&
+            !preview.legacyTypes.contains(imported.type)) {
+            preview.legacyTypes.append(imported.type);
+        }
+    }
+    m_p.refreshReadiness(scratch);
+    preview.items = scratch.items;
+    preview.selectedSheetName = chosen.sheetName;
+    preview.ignoredSheetCount = chosen.ignoredSheets;
+    preview.timeConflictCount = timeConflicts(scratch.items, a.project->summary.startTime);
+    return jsonReply(preview.toJson());
+}
+
+FakeReply Endpoints::exportRundown()
+{
+    const Access a = accessFromQuery();
+    FakeWorkbook::Sheet sheet;
+    sheet.name = QStringLiteral("节目单");
+    QStringList headings;
+    for (const Column &column : columns()) {
+        headings.append(column.heading);
+    }
+    sheet.rows.append(headings);
+    for (const RundownItem &i : std::as_const(a.project->items)) {
+        QStringList row;
+        for (const Column &column : columns()) {
+            switch (column.field) {
+            case Field::order:
+                row.append(QString::number(i.order));
+                break;
+            case Field::section:
+                row.append(i.section);
+                break;
+            case Field::startTime:
+                row.append(i.startTime);
+                break;
+            case Field::title:
+                row.append(i.title);
+                break;
+            case Field::type:
+                row.append(i.type);
+                break;
+            case Field::duration:
+                row.append(durationText(i.duration));
+                break;
+            case Field::performers:
+                row.append(i.performers);
+                break;
+            case Field::owner:
+                row.append(i.owner);
+                break;
+            case Field::stage:
+                row.append(i.stage);
+                break;
+            case Field::props:
+                row.append(i.props);
+                break;
+            case Field::notes:
+                row.append(i.notes);
+                break;
+            case Field::script:
+                row.append(i.script);
+                break;
+            }
+        }
+        sheet.rows.append(row);
+    }
+    const QByteArray workbook = FakeWorkbook::writeXlsx({sheet});
+    if (workbook.isEmpty()) {
+        refuse(500, QStringLiteral("导出失败"));
+    }
+    const RundownExportResponse response{
+        a.project->summary.name + QStringLiteral("-节目单.xlsx"),
+        QString::fromLatin1(workbook.toBase64()),
+    };
+    return jsonReply(response.toJson());
+}
+
+} // namespace fake

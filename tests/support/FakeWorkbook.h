@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Reads and writes the spreadsheets the fake service exchanges: .xlsx workbooks (a ZIP of XML
+// parts) and .csv text. Cells are plain text; a numeric cell reads as its stored number.
+namespace FakeWorkbook {
+
+struct Sheet
+{
+    QString name;
+    QList<QStringList> rows; // row by row, each padded only as far as its last cell
+};
+
+// Whether the bytes start like a ZIP archive (every .xlsx does).
+bool looksLikeZip(const QByteArray &bytes);
+
+// The workbook's sheets in workbook order; nullopt with `error` set when it is no readable .xlsx.
+// Parts larger than `partLimit` bytes once unpacked are refused rather than inflated.
+std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error,
+                                     qint64 partLimit = 64 * 1024 * 1024);
+
+// A complete .xlsx workbook with one worksheet per sheet, strings inline.
+QByteArray writeXlsx(const QList<Sheet> &sheets);
+
+// RFC 4180 text: quoted cells may hold separators, quotes ("") and line breaks. A UTF-8 byte
+// order mark is dropped; the separator is a tab, a semicolon or a comma, whichever the first
+// line uses (tab first).
+QList<QStringList> readCsv(const QByteArray &bytes);
+
+} // namespace FakeWorkbook

@@ -116,27 +116,6 @@ FakeReply Endpoints::patchProject()
     refuse(400, errUnknownAction);
 }
 
-FakeReply Endpoints::liveAction(Access &a, const LiveActionPayload &payload)
-{
-    if (!PermissionPolicy::canOpenPlayback(a.role)) {
-        refuse(403, errForbidden);
-    }
-    RundownItem &target = item(*a.project, payload.id);
-    if (payload.liveAction == QStringLiteral("start")) {
-        for (RundownItem &i : a.project->items) {
-            if (i.liveStatus == RundownValues::live && i.id != target.id) {
-                i.liveStatus = RundownValues::finished;
-            }
-        }
-        target.liveStatus = RundownValues::live;
-    } else if (payload.liveAction == QStringLiteral("stop")) {
-        target.liveStatus = RundownValues::finished;
-    } else {
-        refuse(400, errUnknownAction);
-    }
-    return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
-}
-
 FakeReply Endpoints::addRundownItem()
 {
     const Access a = accessFromQuery();

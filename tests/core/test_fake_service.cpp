@@ -447,7 +447,7 @@ void TestFakeService::liveControlMovesTheLiveItem()
     const DemoShow demo = m_service->seedDemoShow();
     const Headers headers{
         {"Content-Type", "application/json"},
-        {"Authorization", bearer(signIn(demo.loginForRole(QStringLiteral("音响师"))->phone))}};
+        {"Authorization", bearer(signIn(demo.loginForRole(QStringLiteral("副导演"))->phone))}};
     const QByteArray target = "/api/project?projectId=" + demo.projectId.toUtf8();
     const auto items =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(demo.projectId)->items; });

@@ -36,15 +36,7 @@ FakeReply Endpoints::patchProject()
         return liveAction(a, payload<LiveActionPayload>());
     }
     if (o.contains(L("resetLive"))) {
-        if (!PermissionPolicy::canOpenPlayback(a.role)) {
-            refuse(403, errForbidden);
-        }
-        if (payload<ResetLivePayload>().resetLive) {
-            for (RundownItem &i : a.project->items) {
-                i.liveStatus.clear();
-            }
-        }
-        return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
+        return resetLive(a, payload<ResetLivePayload>());
     }
     if (o.contains(L("freezeFlow"))) {
         if (a.role != roleChief) {

@@ -1,0 +1,72 @@
+#include "PlaybackPlayer.h"
+
+#include <QAudioOutput>
+#include <QCoro/QCoroSignal>
+#include <QMediaPlayer>
+#include <QPointer>
+#include <QUrl>
+
+#include <chrono>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class MediaPlaybackPlayer final : public PlaybackPlayer
+{
+public:
+    MediaPlaybackPlayer()
+        : m_player(new QMediaPlayer)
+        , m_output(new QAudioOutput(m_player))
+    {
+        m_player->setAudioOutput(m_output);
+    }
+    ~MediaPlaybackPlayer() override
+    {
+        // Released without pausing first; deleteLater lets a pending seek see it go.
+        m_player->deleteLater();
+    }
+
+    void setSource(const QString &localFile) override
+    {
+        m_player->setSource(localFile.isEmpty() ? QUrl() : QUrl::fromLocalFile(localFile));
+    }
+    void play() override { m_player->play(); }
+    void pause() override { m_player->pause(); }
+    void setMuted(bool muted) override { m_output->setMuted(muted); }
+    qint64 position() const override { return m_player->position(); }
+
+    QCoro::Task<> seek(qint64 milliseconds) override
+    {
+        QPointer<QMediaPlayer> player(m_player);
+        // A position set before the media is loaded is dropped by the backend.
+        if (player->mediaStatus() == QMediaPlayer::LoadingMedia) {
+            auto loaded = qCoro(player.data(), &QMediaPlayer::mediaStatusChanged, 5s);
+            co_await loaded;
+            if (!player) {
+                co_return;
+            }
+        }
+        if (!player->isSeekable()) {
+            auto seekable = qCoro(player.data(), &QMediaPlayer::seekableChanged, 2s);
+            co_await seekable;
+            if (!player) {
+                co_return;
+            }
+        }
+        player->setPosition(milliseconds);
+    }
+
+    QMediaPlayer *mediaPlayer() override { return m_player; }
+
+private:
+    QMediaPlayer *m_player;
+    QAudioOutput *m_output;
+};
+
+} // namespace
+
+std::unique_ptr<PlaybackPlayer> makeMediaPlayer()
+{
+    return std::make_unique<MediaPlaybackPlayer>();
+}

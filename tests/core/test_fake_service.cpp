@@ -679,7 +679,7 @@ void TestFakeService::archivedAssetLeavesTheItem()
     QCOMPARE(clip.status, 200);
     QCOMPARE(clip.contentType, QByteArray("video/mp4"));
     QVERIFY(!clip.body.isEmpty());
-    QCOMPARE(clip.body, FakeMedia::demoVideo());
+    QCOMPARE(clip.body, FakeMedia::demoStarsVideo());
     const QByteArray archive = QStringLiteral(R"({"action":"archiveAsset","id":"%1"})").arg(assetId).toUtf8();
     QCOMPARE(as("总导演", "PATCH", "/api/admin", archive).status, 403);
     QCOMPARE(as("admin", "PATCH", "/api/admin", archive).status, 200);

@@ -9,6 +9,7 @@ packages=(
     qtkeychain-qt6-dev gnome-keyring dbus dbus-daemon
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
     libqrencode-dev
+    pulseaudio
     libbenchmark-dev
     libcpp-httplib-dev
     fonts-wqy-microhei adwaita-icon-theme

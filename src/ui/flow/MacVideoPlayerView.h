@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QMediaPlayer>
 #include <QPointer>
 #include <QWidget>
 
-class QMediaPlayer;
 class QSlider;
 class QToolButton;
 class QVideoWidget;

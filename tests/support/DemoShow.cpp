@@ -98,6 +98,10 @@ const Act galaActs[] = {
     {"尾声", "压轴舞《星辰大海》", "舞蹈", 330, "", "星光舞团", "赵磊", "升降台", "LED 手环", "", ""},
     {"尾声", "结束致辞", "主持", 120, "", "林悦、苏航", "周敏", "主舞台", "", "全体演员上台谢幕",
      "林悦：再见，2026！\n苏航：新年快乐！"},
+    {"返场", "返场：合唱《难忘今宵》", "歌曲", 240, "", "全体演员", "赵磊", "主舞台", "", "观众可随唱", ""},
+    {"返场", "全体谢幕", "谢幕", 120, "", "全体演员", "周敏", "主舞台", "鲜花 6 束", "旧节目单导入的类型",
+     ""},
+    {"返场", "散场音乐", "换场", 300, "22:05", "", "吴凡", "观众席", "", "观众有序退场，循环播放", ""},
 };
 
 QString str(const char *text)
@@ -111,6 +115,50 @@ QString timeToday(const QDate &day, int hour, int minute)
 }
 
 } // namespace
+
+QString seedLargeShow(FakePlatform &p, const DemoShow &show, int itemCount)
+{
+    const FakeProject *gala = p.project(show.projectId);
+    if (!gala) {
+        return {};
+    }
+    FakeProject large;
+    large.summary = gala->summary;
+    large.summary.id = p.nextId(QStringLiteral("large"));
+    large.summary.name = QStringLiteral("大型晚会（%1 个节目）").arg(itemCount);
+    large.summary.flowFrozen.reset();
+    large.ownerAccountId = gala->ownerAccountId;
+    large.createdAt = p.now();
+    large.members = gala->members;
+    large.performerGroups = gala->performerGroups;
+    for (ProjectMember &m : large.members) {
+        m.projectId = large.summary.id;
+    }
+    const qsizetype acts = std::size(galaActs);
+    for (int i = 0; i < itemCount; ++i) {
+        const Act &act = galaActs[i % acts];
+        RundownItem item;
+        item.id = p.nextId(QStringLiteral("item"));
+        item.order = i + 1;
+        item.section = QStringLiteral("第%1篇章").arg(i / 20 + 1);
+        item.title = QStringLiteral("%1 · %2").arg(str(act.title)).arg(i + 1);
+        item.type = str(act.type);
+        item.duration = act.duration;
+        item.durationSource = QStringLiteral("manual");
+        item.startTime = i == 0 ? QStringLiteral("19:00") : QString();
+        item.performers = str(act.performers);
+        item.owner = str(act.owner);
+        item.stage = str(act.stage);
+        item.props = str(act.props);
+        item.notes = str(act.notes);
+        item.script = str(act.script);
+        large.items.append(item);
+    }
+    p.projects.append(large);
+    FakeProject &stored = p.projects.last();
+    p.refreshReadiness(stored);
+    return stored.summary.id;
+}
 
 DemoShow seedDemoShow(FakePlatform &p)
 {

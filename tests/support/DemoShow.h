@@ -32,3 +32,7 @@ struct DemoShow
 // Seeds a gala with members in every role, a rundown, work items, groups, makeup, a notice,
 // a lottery and small generated media.
 DemoShow seedDemoShow(FakePlatform &platform);
+
+// Adds a project of itemCount rundown items with the gala's members (so every demo login opens it
+// in the same role), cycling through the gala's acts. Returns its id.
+QString seedLargeShow(FakePlatform &platform, const DemoShow &show, int itemCount);

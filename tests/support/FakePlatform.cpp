@@ -284,4 +284,22 @@ void FakePlatform::refreshReadiness(FakeProject &project) const
             });
         item.status = (mediaMissing || blocked) ? QStringLiteral("准备中") : QStringLiteral("已就绪");
     }
+    markStandingBy(project);
+}
+
+void FakePlatform::markStandingBy(FakeProject &project)
+{
+    // The item whose turn comes next waits in the wings once it is ready.
+    const auto live = std::find_if(project.items.cbegin(), project.items.cend(),
+                                   [](const RundownItem &i) { return i.liveStatus == RundownValues::live; });
+    for (RundownItem &item : project.items) {
+        if (item.liveStatus == RundownValues::finished ||
+            (live != project.items.cend() && item.order <= live->order)) {
+            continue;
+        }
+        if (item.status == RundownValues::ready) {
+            item.status = RundownValues::standingBy;
+        }
+        break;
+    }
 }

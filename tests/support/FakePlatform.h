@@ -166,6 +166,8 @@ struct FakePlatform
 
     // Recomputes every item's readiness from its facts and the open blocking work items.
     void refreshReadiness(FakeProject &project) const;
+    // Marks the ready item that goes on next as standing by ("候场").
+    static void markStandingBy(FakeProject &project);
 
 private:
     quint64 m_nextId = 1;

@@ -6,6 +6,8 @@ FakeReply Endpoints::projectDetail()
 {
     const Access a = accessFromQuery();
     const Membership membership{a.memberId, a.project->summary.id, a.name, a.role};
+    // Live actions move the item that stands by.
+    m_p.refreshReadiness(*a.project);
     return jsonReply(m_p.detail(*a.project, membership).toJson());
 }
 
@@ -115,7 +117,7 @@ FakeReply Endpoints::addRundownItem()
         refuse(403, errForbidden);
     }
     requireUnfrozen(a);
-    const QString itemId = m_p.addItem(a.project->summary.id, QStringLiteral("新节目"));
+    const QString itemId = m_p.addItem(a.project->summary.id, QString());
     return jsonReply(RundownItemMutationResponse{true, *a.project->item(itemId)}.toJson());
 }
 

@@ -1,5 +1,5 @@
 // Serves the fake show service with the demo show for local runs of the client:
-//   quillory-fake-service [--port N]
+//   quillory-fake-service [--port N] [--items N]
 // then start the client with TAVIK_API_BASE_URL set to the printed base URL.
 
 #include "FakeService.h"
@@ -16,7 +16,8 @@ namespace {
 
 void usage(QTextStream &out)
 {
-    out << "usage: quillory-fake-service [--port N]   (default port 8765)\n";
+    out << "usage: quillory-fake-service [--port N] [--items N]   (default port 8765)\n"
+        << "  --items N   also seed a project whose rundown has N items\n";
 }
 
 } // namespace
@@ -26,12 +27,20 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     int port = 8765;
+    int largeItems = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             bool ok = false;
             port = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
             if (!ok || port <= 0 || port > 65535) {
                 err << "invalid port: " << argv[i] << "\n";
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--items") == 0 && i + 1 < argc) {
+            bool ok = false;
+            largeItems = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
+            if (!ok || largeItems <= 0 || largeItems > 100000) {
+                err << "invalid item count: " << argv[i] << "\n";
                 return 2;
             }
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -56,6 +65,11 @@ int main(int argc, char **argv)
 
     FakeService service;
     const DemoShow show = service.seedDemoShow();
+    QString largeProjectId;
+    if (largeItems > 0) {
+        largeProjectId =
+            service.withPlatform([&](FakePlatform &p) { return seedLargeShow(p, show, largeItems); });
+    }
     if (!service.start(port)) {
         err << "cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
@@ -71,6 +85,9 @@ int main(int argc, char **argv)
             out << "  [平台超级管理员]";
         }
         out << "\n";
+    }
+    if (!largeProjectId.isEmpty()) {
+        out << "\nThe project " << largeProjectId << " has " << largeItems << " rundown items.\n";
     }
     out << "\nPress Ctrl+C to stop.\n";
     out.flush();

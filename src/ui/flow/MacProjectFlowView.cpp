@@ -1,33 +1,169 @@
 #include "MacProjectFlowView.h"
 
+#include "FlowPageState.h"
+#include "FlowTableModel.h"
+#include "FlowTableView.h"
+#include "MacFlowHeader.h"
+#include "MacReadinessSummary.h"
+#include "api/APIClient.h"
 #include "common/Theme.h"
+#include "workspace/PageStateStack.h"
 
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
+#include <QMessageBox>
 #include <QVBoxLayout>
 
 MacProjectFlowView::MacProjectFlowView(ProjectSummary project, std::function<void()> onOpenTasks,
                                        QWidget *parent)
+    : MacProjectFlowView(std::move(project), APIClient::shared(), std::move(onOpenTasks), parent)
+{}
+
+MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client,
+                                       std::function<void()> onOpenTasks, QWidget *parent)
     : QWidget(parent)
     , m_project(std::move(project))
-    , m_onOpenTasks(std::move(onOpenTasks))
+    , m_state(new FlowPageState(m_project, client, this))
+    , m_model(new FlowTableModel(this))
 {
     setObjectName(QStringLiteral("flowView"));
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(22, 22, 22, 22);
-    layout->setSpacing(10);
-    layout->addWidget(Theme::label(QStringLiteral("节目流程"), Theme::TextStyle::title, QFont::Bold));
-    auto *name = Theme::label(m_project.name, Theme::TextStyle::headline, Theme::Colour::secondary);
-    name->setObjectName(QStringLiteral("flowProjectName"));
-    layout->addWidget(name);
+    m_state->setOnOpenTasks(std::move(onOpenTasks));
 
-    auto *openTasks = new QPushButton(QStringLiteral("查看任务"), this);
-    openTasks->setObjectName(QStringLiteral("flowOpenTasksButton"));
-    connect(openTasks, &QPushButton::clicked, this, [this] {
-        if (m_onOpenTasks) {
-            m_onOpenTasks();
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_header = new MacFlowHeader(*m_state, this);
+    column->addWidget(m_header);
+
+    m_frozenNotice = new QWidget(this);
+    m_frozenNotice->setObjectName(QStringLiteral("flowFrozenNotice"));
+    {
+        auto *row = new QHBoxLayout(m_frozenNotice);
+        row->setContentsMargins(20, 0, 20, 12);
+        row->setSpacing(6);
+        auto *lock = new QLabel(m_frozenNotice);
+        lock->setPixmap(
+            Theme::symbolPixmap(QStringLiteral("lock.fill"), 14, Theme::colour(Theme::Colour::orange)));
+        row->addWidget(lock, 0, Qt::AlignTop);
+        auto *text = Theme::label(
+            QStringLiteral(
+                "流程表已冻结：节目结构与基础资料仅可查看；任务处置、开演、播放、签到和抽奖仍可正常操作。"),
+            Theme::TextStyle::callout, QFont::Bold, Theme::Colour::orange, m_frozenNotice);
+        text->setWordWrap(true);
+        row->addWidget(text, 1);
+    }
+    column->addWidget(m_frozenNotice);
+
+    m_summary = new MacReadinessSummary(this);
+    connect(m_summary, &MacReadinessSummary::filterChosen, m_state, &FlowPageState::setReadinessFilter);
+    column->addWidget(m_summary);
+
+    // --- Player bar frame; its content is added by the live control ---
+    m_playerBarHost = new QWidget(this);
+    m_playerBarHost->setObjectName(QStringLiteral("flowPlayerBarHost"));
+    {
+        auto *inset = new QHBoxLayout(m_playerBarHost);
+        inset->setContentsMargins(20, 0, 20, 12);
+        m_playerBar = new QFrame(m_playerBarHost);
+        m_playerBar->setObjectName(QStringLiteral("flowPlayerBar"));
+        m_playerBar->setStyleSheet(QStringLiteral("#flowPlayerBar { background: %1; border-radius: 14px; }")
+                                       .arg(Theme::css(Theme::Colour::green, 0.08)));
+        m_playerBarLayout = new QHBoxLayout(m_playerBar);
+        m_playerBarLayout->setContentsMargins(14, 14, 14, 14);
+        m_playerBarLayout->setSpacing(14);
+        inset->addWidget(m_playerBar);
+    }
+    column->addWidget(m_playerBarHost);
+
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setFixedHeight(1);
+    divider->setStyleSheet(
+        QStringLiteral("color: %1; background: %1;").arg(Theme::css(Theme::Colour::separator)));
+    column->addWidget(divider);
+
+    m_table = new FlowTableView(*m_state, *m_model);
+    m_pages = new PageStateStack(QStringLiteral("正在读取节目流程…"), QStringLiteral("流程读取失败"),
+                                 QStringLiteral("exclamationmark.triangle"), m_table, this);
+    m_pages->setObjectName(QStringLiteral("flowPageStates"));
+    column->addWidget(m_pages, 1);
+
+    const auto refreshRows = [this] { m_model->refresh(*m_state); };
+    connect(m_state, &FlowPageState::detailChanged, this, [this, refreshRows] {
+        refreshRows();
+        updateLayout();
+    });
+    connect(m_state, &FlowPageState::queryChanged, this, refreshRows);
+    connect(m_state, &FlowPageState::readinessFilterChanged, this, [this, refreshRows] {
+        m_summary->setFilter(m_state->readinessFilter());
+        refreshRows();
+    });
+    connect(m_state, &FlowPageState::busyItemIDChanged, this, refreshRows);
+    connect(m_state, &FlowPageState::isLoadingChanged, this, &MacProjectFlowView::updateLayout);
+    connect(m_state, &FlowPageState::errorChanged, this, &MacProjectFlowView::updateLayout);
+    presentSheetPlaceholders();
+
+    updateLayout();
+    m_state->start();
+}
+
+MacProjectFlowView::~MacProjectFlowView()
+{
+    m_state->stop();
+}
+
+void MacProjectFlowView::updateLayout()
+{
+    const auto &detail = m_state->detail();
+    m_frozenNotice->setVisible(m_state->flowFrozen());
+    const bool showSummary = !m_state->isLoading() && detail.has_value();
+    m_summary->setVisible(showSummary);
+    if (showSummary) {
+        m_summary->setItems(detail->items);
+    }
+    m_playerBarHost->setVisible(m_state->liveItem().has_value() && m_state->canControlPlayback() &&
+                                m_playerBarLayout->count() > 0);
+    m_pages->showState(m_state->isLoading(), detail.has_value(), m_state->error());
+    m_pages->setBannerMessage(detail.has_value() && !m_state->isLoading() ? m_state->error() : QString());
+}
+
+// --- Sheets: placeholders until the sheets that these subjects open are built ------------------
+
+void MacProjectFlowView::presentSheetPlaceholders()
+{
+    const auto placeholder = [this](const QString &title, std::function<void()> reset) {
+        auto *box = new QMessageBox(QMessageBox::Information, title, QStringLiteral("此功能即将开放。"),
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("flowSheetPlaceholder"));
+        box->setWindowModality(Qt::WindowModal);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &QDialog::finished, this, [reset = std::move(reset)] { reset(); });
+        box->open();
+    };
+    connect(m_state, &FlowPageState::peopleEditorChanged, this, [this, placeholder] {
+        if (const auto &context = m_state->peopleEditor()) {
+            placeholder(context->field == MacPeopleEditorContext::Field::performers
+                            ? QStringLiteral("编辑表演者")
+                            : QStringLiteral("编辑节目负责人"),
+                        [this] { m_state->setPeopleEditor(std::nullopt); });
         }
     });
-    layout->addWidget(openTasks, 0, Qt::AlignLeft);
-    layout->addStretch(1);
+    connect(m_state, &FlowPageState::assetItemChanged, this, [this, placeholder] {
+        if (m_state->assetItem()) {
+            placeholder(QStringLiteral("素材管理"), [this] { m_state->setAssetItem(std::nullopt); });
+        }
+    });
+    connect(m_state, &FlowPageState::programItemChanged, this, [this, placeholder] {
+        if (m_state->programItem()) {
+            placeholder(QStringLiteral("节目详情"), [this] { m_state->setProgramItem(std::nullopt); });
+        }
+    });
+    connect(m_state, &FlowPageState::lotteryContextChanged, this, [this, placeholder] {
+        if (m_state->lotteryContext()) {
+            placeholder(QStringLiteral("抽奖控制台"), [this] { m_state->setLotteryContext(std::nullopt); });
+        }
+    });
 }

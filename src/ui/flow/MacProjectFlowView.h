@@ -6,18 +6,57 @@
 
 #include <functional>
 
-// The rundown page of one project. It keeps its own copy of the project and does not read the
-// workspace's data store. Placeholder until the rundown itself is built.
+class APIClient;
+class FlowPageState;
+class FlowTableModel;
+class FlowTableView;
+class MacFlowHeader;
+class MacReadinessSummary;
+class PageStateStack;
+class QHBoxLayout;
+class QLabel;
+
+// The rundown page "节目流程" of one project. It keeps its own copy of the project in its page
+// state (FlowPageState), loads it when built and reloads it silently every 2 seconds while it
+// lives; it does not read the workspace's data store.
 class MacProjectFlowView : public QWidget
 {
     Q_OBJECT
 
 public:
+    // Requests go through APIClient::shared().
     MacProjectFlowView(ProjectSummary project, std::function<void()> onOpenTasks, QWidget *parent = nullptr);
+    MacProjectFlowView(ProjectSummary project, APIClient &client, std::function<void()> onOpenTasks,
+                       QWidget *parent = nullptr);
+    ~MacProjectFlowView() override;
 
     const ProjectSummary &project() const { return m_project; }
+    FlowPageState &state() const { return *m_state; }
+    FlowTableModel &model() const { return *m_model; }
+    FlowTableView *flowTable() const { return m_table; }
+    MacFlowHeader *header() const { return m_header; }
+    MacReadinessSummary *readinessSummary() const { return m_summary; }
+    // The player bar's frame; the player bar content goes into playerBarLayout(). Shown only
+    // while an item is live, the role may control playback and the frame has content.
+    QWidget *playerBar() const { return m_playerBar; }
+    QHBoxLayout *playerBarLayout() const { return m_playerBarLayout; }
+    PageStateStack *pageStates() const { return m_pages; }
+
+    // Shows or hides the parts of the page that depend on the state.
+    void updateLayout();
 
 private:
+    void presentSheetPlaceholders();
+
     ProjectSummary m_project;
-    std::function<void()> m_onOpenTasks;
+    FlowPageState *m_state;
+    FlowTableModel *m_model;
+    MacFlowHeader *m_header = nullptr;
+    QWidget *m_frozenNotice = nullptr;
+    MacReadinessSummary *m_summary = nullptr;
+    QWidget *m_playerBarHost = nullptr;
+    QWidget *m_playerBar = nullptr;
+    QHBoxLayout *m_playerBarLayout = nullptr;
+    FlowTableView *m_table = nullptr;
+    PageStateStack *m_pages = nullptr;
 };

@@ -218,7 +218,7 @@ QWidget *MacProjectWorkspaceView::makePageView(Page page)
     switch (page) {
     case Page::flow:
         return new MacProjectFlowView(
-            m_project, [this] { setPage(Page::tasks); }, m_pageHost);
+            m_project, store.client(), [this] { setPage(Page::tasks); }, m_pageHost);
     case Page::today:
         return new MacTodayView(store, m_pageHost);
     case Page::operations:

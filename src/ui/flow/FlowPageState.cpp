@@ -1,0 +1,322 @@
+#include "FlowPageState.h"
+
+#include "Error.h"
+#include "api/APIClient.h"
+#include "common/AsyncAction.h"
+
+#include <QPointer>
+#include <QTimer>
+
+FlowPageState::FlowPageState(ProjectSummary project, APIClient &client, QObject *parent)
+    : QObject(parent)
+    , m_project(std::move(project))
+    , m_client(client)
+    , m_pollTimer(new QTimer(this))
+{
+    m_pollTimer->setSingleShot(true);
+    m_pollTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_pollTimer, &QTimer::timeout, this, &FlowPageState::poll);
+}
+
+FlowPageState::~FlowPageState() = default;
+
+// --- State values -----------------------------------------------------------------------------
+
+template<typename T, typename Signal>
+static bool assign(T &field, T value, FlowPageState *state, Signal signal)
+{
+    if (field == value) {
+        return false;
+    }
+    field = std::move(value);
+    Q_EMIT(state->*signal)();
+    return true;
+}
+
+void FlowPageState::setDetail(std::optional<ProjectDetailResponse> detail)
+{
+    m_detail = std::move(detail);
+    Q_EMIT detailChanged();
+}
+
+void FlowPageState::setItems(QList<RundownItem> items)
+{
+    if (m_detail) {
+        m_detail->items = std::move(items);
+        Q_EMIT detailChanged();
+    }
+}
+
+void FlowPageState::setProjectSummary(ProjectSummary project)
+{
+    if (m_detail) {
+        m_detail->project = std::move(project);
+        Q_EMIT detailChanged();
+    }
+}
+
+void FlowPageState::setIsLoading(bool loading)
+{
+    assign(m_isLoading, loading, this, &FlowPageState::isLoadingChanged);
+}
+
+void FlowPageState::setError(const QString &error)
+{
+    assign(m_error, error, this, &FlowPageState::errorChanged);
+}
+
+void FlowPageState::setQuery(const QString &query)
+{
+    assign(m_query, query, this, &FlowPageState::queryChanged);
+}
+
+void FlowPageState::setAudioLinked(bool linked)
+{
+    assign(m_audioLinked, linked, this, &FlowPageState::audioLinkedChanged);
+}
+
+void FlowPageState::setVideoLinked(bool linked)
+{
+    assign(m_videoLinked, linked, this, &FlowPageState::videoLinkedChanged);
+}
+
+void FlowPageState::setBusyItemID(std::optional<QString> id)
+{
+    assign(m_busyItemID, std::move(id), this, &FlowPageState::busyItemIDChanged);
+}
+
+void FlowPageState::setFreezeConfirmation(bool shown)
+{
+    assign(m_freezeConfirmation, shown, this, &FlowPageState::freezeConfirmationChanged);
+}
+
+void FlowPageState::setReadinessFilter(const QString &filter)
+{
+    assign(m_readinessFilter, filter, this, &FlowPageState::readinessFilterChanged);
+}
+
+void FlowPageState::setPeopleEditor(std::optional<MacPeopleEditorContext> context)
+{
+    m_peopleEditor = std::move(context);
+    Q_EMIT peopleEditorChanged();
+}
+
+void FlowPageState::setAssetItem(std::optional<RundownItem> item)
+{
+    m_assetItem = std::move(item);
+    Q_EMIT assetItemChanged();
+}
+
+void FlowPageState::setProgramItem(std::optional<RundownItem> item)
+{
+    m_programItem = std::move(item);
+    Q_EMIT programItemChanged();
+}
+
+void FlowPageState::setLotteryContext(std::optional<MacLotteryContext> context)
+{
+    m_lotteryContext = std::move(context);
+    Q_EMIT lotteryContextChanged();
+}
+
+void FlowPageState::setLotteryScreenMode(const QString &mode)
+{
+    assign(m_lotteryScreenMode, mode, this, &FlowPageState::lotteryScreenModeChanged);
+}
+
+void FlowPageState::setShowingExcelImporter(bool shown)
+{
+    assign(m_showingExcelImporter, shown, this, &FlowPageState::showingExcelImporterChanged);
+}
+
+void FlowPageState::setImportPreview(std::optional<RundownImportPreview> preview)
+{
+    m_importPreview = std::move(preview);
+    Q_EMIT importPreviewChanged();
+}
+
+void FlowPageState::setImportConfirmation(bool shown)
+{
+    assign(m_importConfirmation, shown, this, &FlowPageState::importConfirmationChanged);
+}
+
+// --- Loading and polling ----------------------------------------------------------------------
+
+void FlowPageState::start()
+{
+    if (m_polling) {
+        return;
+    }
+    m_polling = true;
+    AsyncAction::run(
+        this, reload(false), [this] { schedulePoll(); }, [](const QString &) {});
+}
+
+void FlowPageState::stop()
+{
+    m_polling = false;
+    m_pollTimer->stop();
+}
+
+void FlowPageState::schedulePoll()
+{
+    // Measured from the end of one reload to the start of the next, so polls never overlap.
+    if (m_polling) {
+        m_pollTimer->start(pollIntervalMs);
+    }
+}
+
+void FlowPageState::poll()
+{
+    if (!m_polling) {
+        return;
+    }
+    AsyncAction::run(
+        this, reload(true), [this] { schedulePoll(); }, [](const QString &) {});
+}
+
+void FlowPageState::retireEarlierReloads()
+{
+    m_appliedLoad = std::max(m_appliedLoad, m_startedLoads);
+}
+
+QCoro::Task<> FlowPageState::reload(bool silent)
+{
+    QPointer<FlowPageState> self(this);
+    const quint64 number = ++m_startedLoads;
+    if (!silent) {
+        m_loadingLoad = number;
+        setIsLoading(true);
+    }
+    Q_EMIT reloadStarted(silent);
+
+    std::optional<ProjectDetailResponse> answer;
+    QString failure;
+    // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
+    auto request = m_client.project(m_project.id);
+    try {
+        answer = co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!self) {
+        co_return;
+    }
+
+    // An answer older than what is shown (or than an accepted change) is dropped unseen.
+    const bool current = number > m_appliedLoad;
+    const bool applied = current && answer;
+    if (applied) {
+        m_appliedLoad = number;
+        setDetail(std::move(answer));
+        setError(QString());
+        if (m_afterReload) {
+            auto hook = m_afterReload(liveItem());
+            co_await hook;
+            if (!self) {
+                co_return;
+            }
+        }
+    } else if (current) {
+        setError(failure);
+    }
+    if (number >= m_loadingLoad || m_appliedLoad >= m_loadingLoad) {
+        setIsLoading(false);
+    }
+    Q_EMIT reloadFinished(applied);
+}
+
+QCoro::Task<bool> FlowPageState::updateItem(QString itemID, RundownItemPatch patch)
+{
+    QPointer<FlowPageState> self(this);
+    QString failure;
+    bool failed = false;
+    auto request = m_client.updateItem(m_project.id, itemID, std::move(patch));
+    try {
+        co_await request;
+    } catch (...) {
+        failed = true;
+        failure = describeCurrentException();
+    }
+    if (!self) {
+        co_return !failed;
+    }
+    if (failed) {
+        setError(failure);
+        co_return false;
+    }
+    retireEarlierReloads();
+    auto reloading = reload(true);
+    co_await reloading;
+    if (self) {
+        self->setError(QString());
+    }
+    co_return true;
+}
+
+QCoro::Task<> FlowPageState::moveItem(RundownItem item, int offset)
+{
+    if (m_busyItemID || !m_detail || m_detail->items.isEmpty()) {
+        co_return;
+    }
+    const QList<RundownItem> &items = m_detail->items;
+    qsizetype i = -1;
+    for (qsizetype k = 0; k < items.size(); ++k) {
+        if (items.at(k).id == item.id) {
+            i = k;
+            break;
+        }
+    }
+    const qsizetype j = i + offset;
+    if (i < 0 || j < 0 || j >= items.size()) {
+        co_return;
+    }
+    QStringList ids;
+    ids.reserve(items.size());
+    for (const RundownItem &each : items) {
+        ids.append(each.id);
+    }
+    ids.swapItemsAt(i, j);
+
+    QPointer<FlowPageState> self(this);
+    setBusyItemID(item.id);
+    QString failure;
+    bool failed = false;
+    auto request = m_client.reorderItems(m_project.id, ids);
+    try {
+        co_await request;
+    } catch (...) {
+        failed = true;
+        failure = describeCurrentException();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failed) {
+        setError(failure);
+        setBusyItemID(std::nullopt);
+        co_return;
+    }
+    retireEarlierReloads();
+    auto reloading = reload(true);
+    co_await reloading;
+    if (self) {
+        self->setError(QString());
+        self->setBusyItemID(std::nullopt);
+    }
+}
+
+QCoro::Task<> FlowPageState::liveAction(QString action, RundownItem item)
+{
+    if (m_liveActionHandler) {
+        auto handled = m_liveActionHandler(std::move(action), std::move(item));
+        co_await handled;
+    }
+}
+
+void FlowPageState::openTasks()
+{
+    if (m_onOpenTasks) {
+        m_onOpenTasks();
+    }
+}

@@ -1,0 +1,401 @@
+#include "FlowRules.h"
+
+#include "common/Theme.h"
+#include "rules/PermissionPolicy.h"
+#include "rules/TextRules.h"
+
+#include <QRegularExpression>
+
+namespace ProgramTypeCatalog {
+const QStringList standard = {
+    QString(),
+    QStringLiteral("歌曲"),
+    QStringLiteral("舞蹈"),
+    QStringLiteral("主持"),
+    QStringLiteral("互动"),
+    QStringLiteral("抽奖"),
+    QStringLiteral("访谈"),
+    QStringLiteral("颁奖"),
+    QStringLiteral("VCR"),
+    QStringLiteral("换场"),
+    QStringLiteral("节目"),
+};
+}
+
+namespace FlowRules {
+
+namespace {
+
+const QString chief = QStringLiteral("总导演");
+const QString deputy = QStringLiteral("副导演");
+const QString owner = QStringLiteral("节目负责人");
+const QString host = QStringLiteral("主持人");
+const QString performer = QStringLiteral("演员");
+const QString sound = QStringLiteral("音响师");
+const QString video = QStringLiteral("视频师");
+
+QString role(const Detail &detail)
+{
+    return detail ? detail->membership.role : QString();
+}
+
+bool isManagerRole(const QString &r)
+{
+    return r == chief || r == deputy;
+}
+
+bool named(const Detail &detail, const QString &names)
+{
+    return detail && people(names).contains(detail->membership.name);
+}
+
+bool ownsItem(const Detail &detail, const RundownItem &item)
+{
+    return role(detail) == owner && named(detail, item.owner);
+}
+
+bool hostOfItem(const Detail &detail, const RundownItem &item)
+{
+    return role(detail) == host && named(detail, item.performers);
+}
+
+// A performer may act for an item that names a confirmed group they belong to.
+bool inNamedGroup(const Detail &detail, const RundownItem &item)
+{
+    if (named(detail, item.performers)) {
+        return true;
+    }
+    const QStringList names = people(item.performers);
+    for (const PerformerGroup &group : detail->performerGroups) {
+        if (group.decision == QStringLiteral("group") && group.memberIds.contains(detail->membership.id) &&
+            names.contains(group.name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A base-10 whole number with an optional sign and nothing else.
+std::optional<qint64> wholeNumber(const QString &piece)
+{
+    qsizetype start = 0;
+    if (piece.startsWith(QLatin1Char('+')) || piece.startsWith(QLatin1Char('-'))) {
+        start = 1;
+    }
+    if (start >= piece.size()) {
+        return std::nullopt;
+    }
+    for (qsizetype i = start; i < piece.size(); ++i) {
+        const QChar c = piece.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return std::nullopt;
+        }
+    }
+    bool ok = false;
+    const qint64 value = piece.toLongLong(&ok, 10);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+QList<qint64> numbers(const QString &text)
+{
+    QList<qint64> out;
+    for (const QString &piece : text.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (const auto n = wholeNumber(piece)) {
+            out.append(*n);
+        }
+    }
+    return out;
+}
+
+QColor withOpacity(QColor c, qreal opacity)
+{
+    c.setAlphaF(c.alphaF() * opacity);
+    return c;
+}
+
+} // namespace
+
+bool canManage(const Detail &detail)
+{
+    return isManagerRole(role(detail));
+}
+
+bool canFreeze(const Detail &detail)
+{
+    return role(detail) == chief;
+}
+
+bool canControlPlayback(const Detail &detail)
+{
+    const QString r = role(detail);
+    return isManagerRole(r) || r == sound || r == video;
+}
+
+bool canOutputAudio(const Detail &detail)
+{
+    const QString r = role(detail);
+    return isManagerRole(r) || r == sound;
+}
+
+bool canOutputVideo(const Detail &detail)
+{
+    const QString r = role(detail);
+    return isManagerRole(r) || r == video;
+}
+
+bool flowFrozen(const Detail &detail)
+{
+    return detail && detail->project.isFlowFrozen();
+}
+
+bool canEdit(const Detail &detail, const RundownItem &item)
+{
+    if (!detail || flowFrozen(detail)) {
+        return false;
+    }
+    return isManagerRole(role(detail)) || ownsItem(detail, item);
+}
+
+bool canEditScript(const Detail &detail, const RundownItem &item)
+{
+    if (!detail || flowFrozen(detail)) {
+        return false;
+    }
+    return canEdit(detail, item) || hostOfItem(detail, item);
+}
+
+bool canUpload(const Detail &detail, const RundownItem &item)
+{
+    if (!detail || flowFrozen(detail)) {
+        return false;
+    }
+    const QString r = role(detail);
+    if (isManagerRole(r) || ownsItem(detail, item)) {
+        return true;
+    }
+    return (r == performer || r == host) && inNamedGroup(detail, item);
+}
+
+bool canConfigureLottery(const Detail &detail, const RundownItem &item)
+{
+    return detail && (isManagerRole(role(detail)) || ownsItem(detail, item));
+}
+
+bool canOperateLottery(const Detail &detail, const RundownItem &item)
+{
+    return canConfigureLottery(detail, item) || (detail && hostOfItem(detail, item));
+}
+
+QList<RundownItem> visibleItems(const Detail &detail, const QString &query, const QString &readinessFilter)
+{
+    QList<RundownItem> out;
+    if (!detail) {
+        return out;
+    }
+    const bool allStatus = readinessFilter == allStatuses;
+    if (query.isEmpty() && allStatus) {
+        return detail->items;
+    }
+    for (const RundownItem &item : detail->items) {
+        if (!query.isEmpty() &&
+            !(item.title + item.performers + item.owner).contains(query, Qt::CaseInsensitive)) {
+            continue;
+        }
+        if (!allStatus && item.status != readinessFilter) {
+            continue;
+        }
+        out.append(item);
+    }
+    return out;
+}
+
+std::optional<RundownItem> liveItem(const Detail &detail)
+{
+    if (detail) {
+        for (const RundownItem &item : detail->items) {
+            if (item.liveStatus == RundownValues::live) {
+                return item;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<RundownItem> nextItem(const Detail &detail)
+{
+    if (!detail) {
+        return std::nullopt;
+    }
+    const auto live = liveItem(detail);
+    for (const RundownItem &item : detail->items) {
+        if (item.liveStatus == RundownValues::finished) {
+            continue;
+        }
+        if (!live || item.order > live->order) {
+            return item;
+        }
+    }
+    return std::nullopt;
+}
+
+QHash<QString, QString> timeMap(const Detail &detail)
+{
+    QHash<QString, QString> map;
+    if (!detail) {
+        return map;
+    }
+    map.reserve(detail->items.size());
+    qint64 clock = clockSeconds(detail->project.startTime).value_or(0);
+    for (const RundownItem &item : detail->items) {
+        const auto own = clockSeconds(item.startTime);
+        const qint64 t = own ? *own : clock;
+        if (!item.startTime.isEmpty()) {
+            map.insert(item.id, item.startTime);
+        } else {
+            map.insert(item.id, QString::asprintf("%02lld:%02lld", (t / 3600) % 24, (t / 60) % 60));
+        }
+        clock = t + item.duration;
+    }
+    return map;
+}
+
+std::optional<int> clockSeconds(const QString &text)
+{
+    const QList<qint64> n = numbers(text);
+    if (n.size() != 2 || n[0] < 0 || n[0] > 23 || n[1] < 0 || n[1] > 59) {
+        return std::nullopt;
+    }
+    return static_cast<int>(n[0] * 3600 + n[1] * 60);
+}
+
+QStringList people(const QString &text)
+{
+    return PermissionPolicy::people(text);
+}
+
+bool isLotteryItem(const RundownItem &item)
+{
+    const QString lottery = QStringLiteral("抽奖");
+    return item.type.contains(lottery) || item.title.contains(lottery);
+}
+
+QColor typeColor(const QString &type)
+{
+    using Theme::Colour;
+    struct Rule
+    {
+        const char *text;
+        Colour colour;
+    };
+    static const Rule rules[] = {
+        {"主持", Colour::purple}, {"抽奖", Colour::orange}, {"互动", Colour::pink},
+        {"歌", Colour::blue},     {"音乐", Colour::blue},   {"舞蹈", Colour::mint},
+    };
+    for (const Rule &rule : rules) {
+        if (type.contains(QString::fromUtf8(rule.text))) {
+            return Theme::colour(rule.colour);
+        }
+    }
+    if (type.toUpper().contains(QStringLiteral("VCR"))) {
+        return Theme::colour(Colour::teal);
+    }
+    static const Rule later[] = {
+        {"访谈", Colour::indigo},
+        {"颁奖", Colour::yellow},
+        {"换场", Colour::brown},
+    };
+    for (const Rule &rule : later) {
+        if (type.contains(QString::fromUtf8(rule.text))) {
+            return Theme::colour(rule.colour);
+        }
+    }
+    return Theme::colour(Colour::secondary);
+}
+
+QColor rowColor(const RundownItem &item)
+{
+    if (item.liveStatus == RundownValues::live) {
+        return Theme::colour(Theme::Colour::green, 0.13);
+    }
+    if (item.liveStatus == RundownValues::finished) {
+        return Theme::colour(Theme::Colour::grey, 0.1);
+    }
+    if (item.status == RundownValues::standingBy || item.status == RundownValues::preparing) {
+        return Theme::colour(Theme::Colour::orange, 0.1);
+    }
+    return withOpacity(typeColor(item.type), 0.045);
+}
+
+QColor statusColor(const QString &status)
+{
+    if (status == RundownValues::ready) {
+        return Theme::colour(Theme::Colour::green);
+    }
+    if (status == RundownValues::preparing) {
+        return Theme::colour(Theme::Colour::orange);
+    }
+    return Theme::colour(Theme::Colour::red);
+}
+
+bool isValidStartTime(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(?:[01]\\d|2[0-3]):[0-5]\\d$"));
+    return pattern.match(TextRules::trimmed(text)).hasMatch();
+}
+
+bool isValidDuration(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\d{1,3}:[0-5]\\d$"));
+    return pattern.match(TextRules::trimmed(text)).hasMatch();
+}
+
+std::optional<qint64> durationSeconds(const QString &text)
+{
+    const QList<qint64> n = numbers(text);
+    if (n.size() != 2) {
+        return std::nullopt;
+    }
+    return n[0] * 60 + n[1];
+}
+
+QString durationText(qint64 seconds)
+{
+    return QString::asprintf("%02lld:%02lld", seconds / 60, seconds % 60);
+}
+
+bool sameItem(const RundownItem &a, const RundownItem &b)
+{
+    return a.id == b.id && a.order == b.order && a.section == b.section && a.title == b.title &&
+           a.type == b.type && a.duration == b.duration && a.durationSource == b.durationSource &&
+           a.audioDuration == b.audioDuration && a.videoDuration == b.videoDuration &&
+           a.startTime == b.startTime && a.performers == b.performers && a.owner == b.owner &&
+           a.script == b.script && a.stage == b.stage && a.props == b.props && a.notes == b.notes &&
+           a.status == b.status && a.liveStatus == b.liveStatus && a.audioName == b.audioName &&
+           a.videoName == b.videoName && a.audioAssetId == b.audioAssetId && a.videoAssetId == b.videoAssetId;
+}
+
+ReadinessCounts readinessCounts(const QList<RundownItem> &items)
+{
+    ReadinessCounts counts;
+    counts.total = static_cast<int>(items.size());
+    for (const RundownItem &item : items) {
+        if (item.status == RundownValues::ready) {
+            ++counts.ready;
+        } else if (item.status == RundownValues::preparing) {
+            ++counts.preparing;
+        } else if (item.status == RundownValues::incomplete) {
+            ++counts.incomplete;
+        }
+    }
+    return counts;
+}
+
+int readinessPercentage(int ready, int total)
+{
+    if (total <= 0) {
+        return 0;
+    }
+    return static_cast<int>(static_cast<qint64>(ready) * 100 / total);
+}
+
+} // namespace FlowRules

@@ -1,0 +1,108 @@
+#include "FlowTableView.h"
+
+#include "FlowItemDelegate.h"
+#include "FlowPageState.h"
+#include "FlowRules.h"
+#include "FlowTableModel.h"
+#include "common/AsyncAction.h"
+#include "common/Theme.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
+
+FlowTableView::FlowTableView(FlowPageState &state, FlowTableModel &model, QWidget *parent)
+    : QTableView(parent)
+    , m_state(state)
+    , m_model(model)
+    , m_delegate(new FlowItemDelegate(state, this))
+{
+    setObjectName(QStringLiteral("flowTable"));
+    setModel(&m_model);
+    setItemDelegate(m_delegate);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setFocusPolicy(Qt::NoFocus);
+    setShowGrid(false);
+    setWordWrap(true);
+    setMouseTracking(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    verticalScrollBar()->setSingleStep(16);
+    horizontalScrollBar()->setSingleStep(16);
+
+    QHeaderView *rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(rowHeight);
+    rows->setDefaultSectionSize(rowHeight + 1); // one point between rows
+
+    QHeaderView *columns = horizontalHeader();
+    columns->setObjectName(QStringLiteral("flowTableHeader"));
+    columns->setSectionResizeMode(QHeaderView::Fixed);
+    columns->setSectionsClickable(false);
+    columns->setHighlightSections(false);
+    columns->setMinimumSectionSize(40);
+    columns->setFont(Theme::font(Theme::TextStyle::caption, QFont::Bold));
+    columns->setStyleSheet(QStringLiteral("QHeaderView::section { background: %1; color: %2; border: none;"
+                                          " border-bottom: 1px solid %3; padding: 10px 6px; }")
+                               .arg(Theme::css(Theme::Colour::controlBackground),
+                                    Theme::css(Theme::Colour::secondary),
+                                    Theme::css(Theme::Colour::separator)));
+    setStyleSheet(
+        QStringLiteral("QTableView { background: %1; }").arg(Theme::css(Theme::Colour::windowBackground)));
+    for (int c = 0; c < FlowTableModel::columns; ++c) {
+        setColumnWidth(c, FlowTableModel::columnWidth(c));
+    }
+    connect(m_delegate, &FlowItemDelegate::typeMenuRequested, this, &FlowTableView::showTypeMenu);
+}
+
+QRect FlowTableView::cellRect(const QString &itemID, int column) const
+{
+    const int row = m_model.rowOf(itemID);
+    return row < 0 ? QRect() : visualRect(m_model.index(row, column));
+}
+
+void FlowTableView::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    updateColumnWidths();
+}
+
+void FlowTableView::updateColumnWidths()
+{
+    int fixed = 0;
+    for (int c = 0; c < FlowTableModel::columns; ++c) {
+        if (c != FlowTableModel::title) {
+            fixed += FlowTableModel::columnWidth(c);
+        }
+    }
+    const int available = viewport()->width() - fixed;
+    const int title = std::max(FlowTableModel::columnWidth(FlowTableModel::title), available);
+    if (columnWidth(FlowTableModel::title) != title) {
+        setColumnWidth(FlowTableModel::title, title);
+    }
+}
+
+void FlowTableView::showTypeMenu(const QString &itemID, const QPoint &globalPos)
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("flowTypeMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const QString &type : ProgramTypeCatalog::standard) {
+        QAction *action = menu->addAction(type.isEmpty() ? QStringLiteral("稍后设置") : type);
+        action->setData(type);
+        connect(action, &QAction::triggered, this, [this, itemID, type] {
+            // Sent even when it equals the current type; a refusal shows in the page's error.
+            RundownItemPatch patch;
+            patch.type = type;
+            FlowPageState *state = &m_state;
+            AsyncAction::run(
+                state, state->updateItem(itemID, patch), [](bool) {}, [](const QString &) {});
+        });
+    }
+    menu->popup(globalPos);
+}

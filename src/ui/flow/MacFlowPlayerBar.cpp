@@ -1,0 +1,264 @@
+#include "MacFlowPlayerBar.h"
+
+#include "FlowLiveControl.h"
+#include "FlowPageState.h"
+#include "FlowRules.h"
+#include "MacVideoPlayerView.h"
+#include "PlaybackCoordinator.h"
+#include "common/AsyncAction.h"
+#include "common/Theme.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int pictureWidth = 220;
+constexpr int pictureHeight = 124;
+constexpr int qrSide = 116;
+
+void tintProminent(QPushButton *button, Theme::Colour tint)
+{
+    const QColor c = Theme::colour(tint);
+    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none;"
+                                         " border-radius: 6px; padding: 5px 12px; }"
+                                         "QPushButton:hover { background: %2; }"
+                                         "QPushButton:pressed { background: %3; }")
+                              .arg(Theme::css(c), Theme::css(c.lighter(110)), Theme::css(c.darker(115))));
+}
+
+// A row of a symbol and a text.
+QWidget *symbolRow(QLabel *&iconLabel, QLabel *&textLabel, QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(5);
+    iconLabel = new QLabel(row);
+    textLabel = new QLabel(row);
+    textLabel->setTextFormat(Qt::PlainText);
+    layout->addWidget(iconLabel);
+    layout->addWidget(textLabel, 1);
+    return row;
+}
+
+} // namespace
+
+MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_live(live)
+{
+    setObjectName(QStringLiteral("flowPlayerBarContent"));
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(14);
+
+    // --- Picture: the sign-up code or the live video ---
+    m_qrBlock = new QWidget(this);
+    m_qrBlock->setObjectName(QStringLiteral("flowLotteryQRBlock"));
+    m_qrBlock->setFixedSize(pictureWidth, pictureHeight);
+    m_qrBlock->setAttribute(Qt::WA_StyledBackground);
+    m_qrBlock->setStyleSheet(
+        QStringLiteral("#flowLotteryQRBlock { background: white; border-radius: 10px; }"));
+    {
+        auto *column = new QVBoxLayout(m_qrBlock);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(4);
+        m_qrImage = new QLabel(m_qrBlock);
+        m_qrImage->setObjectName(QStringLiteral("flowLotteryQRImage"));
+        m_qrImage->setFixedSize(qrSide, qrSide);
+        column->addStretch(1);
+        column->addWidget(m_qrImage, 0, Qt::AlignHCenter);
+        auto *caption = Theme::label(QStringLiteral("扫码参与抽奖"), Theme::TextStyle::caption, QFont::Bold,
+                                     Theme::Colour::primary, m_qrBlock);
+        Theme::setTextColour(caption, QColor(Qt::black));
+        column->addWidget(caption, 0, Qt::AlignHCenter);
+        column->addStretch(1);
+    }
+    row->addWidget(m_qrBlock);
+
+    m_video = new MacVideoPlayerView(m_live.playback().videoMediaPlayer(), this);
+    m_video->setFixedSize(pictureWidth, pictureHeight);
+    {
+        QPainterPath rounded;
+        rounded.addRoundedRect(QRectF(0, 0, pictureWidth, pictureHeight), 10, 10);
+        m_video->setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    }
+    row->addWidget(m_video);
+
+    // --- What is playing ---
+    auto *status = new QVBoxLayout;
+    status->setSpacing(7);
+    status->addStretch(1);
+    QLabel *playingIcon = nullptr;
+    QLabel *playingText = nullptr;
+    QWidget *playing = symbolRow(playingIcon, playingText, this);
+    setLabelIcon(playingIcon, QStringLiteral("waveform"), Theme::colour(Theme::Colour::green));
+    playingText->setText(QStringLiteral("正在播放"));
+    Theme::setTextStyle(playingText, Theme::TextStyle::caption, QFont::Bold);
+    Theme::setTextColour(playingText, Theme::Colour::green);
+    status->addWidget(playing);
+    m_title = Theme::label(QString(), Theme::TextStyle::headline, Theme::Colour::primary, this);
+    m_title->setObjectName(QStringLiteral("flowPlayingTitle"));
+    status->addWidget(m_title);
+    QLabel *audioIcon = nullptr;
+    m_audioRow = symbolRow(audioIcon, m_audioName, this);
+    m_audioName->setObjectName(QStringLiteral("flowPlayingAudioName"));
+    setLabelIcon(audioIcon, QStringLiteral("music.note"), Theme::colour(Theme::Colour::secondary));
+    Theme::setTextStyle(m_audioName, Theme::TextStyle::callout);
+    status->addWidget(m_audioRow);
+    QLabel *videoIcon = nullptr;
+    m_videoRow = symbolRow(videoIcon, m_videoName, this);
+    m_videoName->setObjectName(QStringLiteral("flowPlayingVideoName"));
+    setLabelIcon(videoIcon, QStringLiteral("play.rectangle"), Theme::colour(Theme::Colour::secondary));
+    Theme::setTextStyle(m_videoName, Theme::TextStyle::callout);
+    status->addWidget(m_videoRow);
+    m_preparingRow = new QWidget(this);
+    m_preparingRow->setObjectName(QStringLiteral("flowPreparingIndicator"));
+    {
+        auto *layout = new QHBoxLayout(m_preparingRow);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(6);
+        auto *spinner = new QProgressBar(m_preparingRow);
+        spinner->setRange(0, 0);
+        spinner->setTextVisible(false);
+        spinner->setFixedSize(48, 6);
+        layout->addWidget(spinner);
+        layout->addWidget(Theme::label(QStringLiteral("正在准备素材…"), Theme::TextStyle::caption,
+                                       Theme::Colour::secondary, m_preparingRow),
+                          1);
+    }
+    status->addWidget(m_preparingRow);
+    m_error = Theme::label(QString(), Theme::TextStyle::caption, Theme::Colour::red, this);
+    m_error->setObjectName(QStringLiteral("flowPlaybackError"));
+    m_error->setWordWrap(true);
+    status->addWidget(m_error);
+    status->addStretch(1);
+    row->addLayout(status, 1);
+
+    // --- The next item ---
+    m_nextColumn = new QWidget(this);
+    {
+        auto *column = new QVBoxLayout(m_nextColumn);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(5);
+        column->addWidget(Theme::label(QStringLiteral("下一节目"), Theme::TextStyle::caption,
+                                       Theme::Colour::secondary, m_nextColumn),
+                          0, Qt::AlignRight);
+        m_nextTitle =
+            Theme::label(QString(), Theme::TextStyle::headline, Theme::Colour::primary, m_nextColumn);
+        m_nextTitle->setObjectName(QStringLiteral("flowNextItemTitle"));
+        m_nextTitle->setMaximumWidth(240);
+        column->addWidget(m_nextTitle, 0, Qt::AlignRight);
+        m_nextButton = new QPushButton(QStringLiteral("结束并开演下一个"), m_nextColumn);
+        m_nextButton->setObjectName(QStringLiteral("flowPlayerNextButton"));
+        tintProminent(m_nextButton, Theme::Colour::green);
+        column->addWidget(m_nextButton, 0, Qt::AlignRight);
+    }
+    row->addWidget(m_nextColumn);
+    connect(m_nextButton, &QPushButton::clicked, this, [this] {
+        if (m_next) {
+            AsyncAction::run(
+                &m_live, m_live.liveAction(QStringLiteral("start"), *m_next), [] {}, [](const QString &) {});
+        }
+    });
+
+    m_consoleButton = new QPushButton(QStringLiteral("抽奖控制台"), this);
+    m_consoleButton->setObjectName(QStringLiteral("flowPlayerLotteryConsoleButton"));
+    tintProminent(m_consoleButton, Theme::Colour::orange);
+    row->addWidget(m_consoleButton);
+    connect(m_consoleButton, &QPushButton::clicked, this, [this] {
+        if (const auto live = m_state.liveItem()) {
+            m_state.setLotteryContext(MacLotteryContext{*live, MacLotteryContext::Presentation::console});
+        }
+    });
+
+    // --- Output switches ---
+    auto *toggles = new QVBoxLayout;
+    toggles->setSpacing(6);
+    m_audioToggle = new QCheckBox(QStringLiteral("联动音频"), this);
+    m_audioToggle->setObjectName(QStringLiteral("flowAudioLinkedToggle"));
+    m_videoToggle = new QCheckBox(QStringLiteral("联动视频"), this);
+    m_videoToggle->setObjectName(QStringLiteral("flowVideoLinkedToggle"));
+    toggles->addWidget(m_audioToggle);
+    toggles->addWidget(m_videoToggle);
+    row->addLayout(toggles);
+    connect(m_audioToggle, &QCheckBox::toggled, &m_state, &FlowPageState::setAudioLinked);
+    connect(m_videoToggle, &QCheckBox::toggled, &m_state, &FlowPageState::setVideoLinked);
+
+    for (auto signal : {&FlowPageState::detailChanged, &FlowPageState::lotteryScreenModeChanged,
+                        &FlowPageState::audioLinkedChanged, &FlowPageState::videoLinkedChanged}) {
+        connect(&m_state, signal, this, &MacFlowPlayerBar::refresh);
+    }
+    PlaybackCoordinator *playback = &m_live.playback();
+    for (auto signal : {&PlaybackCoordinator::titleChanged, &PlaybackCoordinator::audioNameChanged,
+                        &PlaybackCoordinator::videoNameChanged, &PlaybackCoordinator::isPreparingChanged,
+                        &PlaybackCoordinator::errorChanged}) {
+        connect(playback, signal, this, &MacFlowPlayerBar::refresh);
+    }
+    refresh();
+}
+
+void MacFlowPlayerBar::setLabelIcon(QLabel *label, const QString &symbol, const QColor &tint)
+{
+    label->setPixmap(Theme::symbolPixmap(symbol, 14, tint));
+}
+
+void MacFlowPlayerBar::refresh()
+{
+    const PlaybackCoordinator &playback = m_live.playback();
+    const std::optional<RundownItem> live = m_state.liveItem();
+
+    // Picture: the code while the venue screen shows it, else the video while one plays here.
+    QImage code;
+    if (live && m_state.lotteryScreenMode() == QStringLiteral("qr")) {
+        code = m_live.lotteryQRCode(*live);
+    }
+    m_qrBlock->setVisible(!code.isNull());
+    if (!code.isNull() && m_qrItemID != live->id) {
+        m_qrItemID = live->id;
+        // Whole device pixels per module, no smoothing: crisp at any scale.
+        const qreal ratio = devicePixelRatioF();
+        const int side = qRound(qrSide * ratio);
+        QPixmap pixmap =
+            QPixmap::fromImage(code.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation));
+        pixmap.setDevicePixelRatio(ratio);
+        m_qrImage->setPixmap(pixmap);
+    }
+    m_video->setVisible(code.isNull() && !playback.videoName().isEmpty() && m_state.canOutputVideo());
+
+    m_title->setText(playback.title());
+    m_audioName->setText(playback.audioName());
+    m_audioRow->setVisible(!playback.audioName().isEmpty());
+    m_videoName->setText(playback.videoName());
+    m_videoRow->setVisible(!playback.videoName().isEmpty());
+    m_preparingRow->setVisible(playback.isPreparing());
+    m_error->setText(playback.error());
+    m_error->setVisible(!playback.error().isEmpty());
+
+    m_next = m_state.canManage() ? m_state.nextItem() : std::nullopt;
+    m_nextColumn->setVisible(m_next.has_value());
+    if (m_next) {
+        const QString text = QString::number(m_next->order) + QStringLiteral(". ") +
+                             (m_next->title.isEmpty() ? QStringLiteral("未命名节目") : m_next->title);
+        m_nextTitle->setToolTip(text);
+        m_nextTitle->setText(m_nextTitle->fontMetrics().elidedText(text, Qt::ElideRight, 240));
+    }
+
+    m_consoleButton->setVisible(live && FlowRules::isLotteryItem(*live) && m_state.canOperateLottery(*live));
+
+    m_audioToggle->setVisible(m_state.canOutputAudio());
+    m_videoToggle->setVisible(m_state.canOutputVideo());
+    const QSignalBlocker audioBlocker(m_audioToggle);
+    const QSignalBlocker videoBlocker(m_videoToggle);
+    m_audioToggle->setChecked(m_state.audioLinked());
+    m_videoToggle->setChecked(m_state.videoLinked());
+}

@@ -64,13 +64,15 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
     // --- Picture: the sign-up code or the live video ---
     m_qrBlock = new QWidget(this);
     m_qrBlock->setObjectName(QStringLiteral("flowLotteryQRBlock"));
-    m_qrBlock->setFixedSize(pictureWidth, pictureHeight);
+    // As tall as the code and its caption need: a code shrunk to fit 124 points scans worse.
+    m_qrBlock->setFixedWidth(pictureWidth);
+    m_qrBlock->setMinimumHeight(pictureHeight);
     m_qrBlock->setAttribute(Qt::WA_StyledBackground);
     m_qrBlock->setStyleSheet(
         QStringLiteral("#flowLotteryQRBlock { background: white; border-radius: 10px; }"));
     {
         auto *column = new QVBoxLayout(m_qrBlock);
-        column->setContentsMargins(0, 0, 0, 0);
+        column->setContentsMargins(0, 6, 0, 6);
         column->setSpacing(4);
         m_qrImage = new QLabel(m_qrBlock);
         m_qrImage->setObjectName(QStringLiteral("flowLotteryQRImage"));

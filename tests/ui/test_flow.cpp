@@ -1,0 +1,663 @@
+#include "FakeService.h"
+#include "MemoryTokenStore.h"
+#include "TestHelpers.h"
+#include "api/APIClient.h"
+#include "common/AsyncAction.h"
+#include "common/Theme.h"
+#include "flow/FlowItemDelegate.h"
+#include "flow/FlowPageState.h"
+#include "flow/FlowRules.h"
+#include "flow/FlowTableModel.h"
+#include "flow/FlowTableView.h"
+#include "flow/MacInlineEditor.h"
+#include "flow/MacProjectFlowView.h"
+
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <memory>
+
+using Part = FlowItemDelegate::Part;
+
+namespace {
+
+RundownItem item(const QString &id, const QString &title, const QString &performers = {},
+                 const QString &owner = {})
+{
+    RundownItem i;
+    i.id = id;
+    i.title = title;
+    i.performers = performers;
+    i.owner = owner;
+    return i;
+}
+
+FlowRules::Detail detailAs(const QString &role, const QString &name = QStringLiteral("我"))
+{
+    ProjectDetailResponse d;
+    d.membership = Membership{QStringLiteral("m-me"), QStringLiteral("p1"), name, role};
+    return d;
+}
+
+// The ten role rules as one string: manage freeze playback audio video edit script upload
+// configure-lottery operate-lottery.
+QString ruleString(const FlowRules::Detail &d, const RundownItem &i)
+{
+    const bool rules[] = {
+        FlowRules::canManage(d),
+        FlowRules::canFreeze(d),
+        FlowRules::canControlPlayback(d),
+        FlowRules::canOutputAudio(d),
+        FlowRules::canOutputVideo(d),
+        FlowRules::canEdit(d, i),
+        FlowRules::canEditScript(d, i),
+        FlowRules::canUpload(d, i),
+        FlowRules::canConfigureLottery(d, i),
+        FlowRules::canOperateLottery(d, i),
+    };
+    QString out;
+    for (bool rule : rules) {
+        out += rule ? QLatin1Char('1') : QLatin1Char('0');
+    }
+    return out;
+}
+
+QStringList titles(const QList<RundownItem> &items)
+{
+    QStringList out;
+    for (const RundownItem &i : items) {
+        out.append(i.title);
+    }
+    return out;
+}
+
+FlowRow row(const QString &id, const QString &title)
+{
+    FlowRow r;
+    r.item = item(id, title);
+    return r;
+}
+
+} // namespace
+
+class TestFlow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void roleRules_data();
+    void roleRules();
+    void timeMap_data();
+    void timeMap();
+    void clockSeconds_data();
+    void clockSeconds();
+    void liveAndNext_data();
+    void liveAndNext();
+    void visibleItems_data();
+    void visibleItems();
+    void readinessPercentage_data();
+    void readinessPercentage();
+    void cellChecks_data();
+    void cellChecks();
+    void modelReconcilesByID();
+
+    void serviceStandsByAndAddsBlankItems();
+    void pollsOneAtATimeAndStopsWithPage();
+    void answerOlderThanChangeIsDropped();
+    void movesSendWholeOrderAndRefuseFirstUp();
+    void editsTitleAndDurationThroughTable();
+
+private:
+    MacProjectFlowView *openPage();
+    void clickPart(const QString &itemID, int column, Part part);
+    MacInlineEditor *openEditor();
+    QJsonObject lastPatchItem() const;
+
+    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<APIClient> m_client;
+    std::unique_ptr<MacProjectFlowView> m_page;
+    QString m_accountId;
+    QString m_projectId;
+    QStringList m_itemIds;
+};
+
+void TestFlow::initTestCase()
+{
+    Theme::install();
+}
+
+void TestFlow::init()
+{
+    m_service = std::make_unique<FakeService>();
+    QVERIFY(m_service->start());
+    m_accountId = m_service->addAccount(QStringLiteral("13800000001"), QStringLiteral("王导"));
+    m_projectId = m_service->addProject(QStringLiteral("春季晚会"), m_accountId);
+    m_itemIds.clear();
+    for (const QString &title : {QStringLiteral("开场"), QStringLiteral("歌曲"), QStringLiteral("谢幕")}) {
+        m_itemIds.append(m_service->addItem(m_projectId, title, QStringLiteral("节目")));
+    }
+    m_client = std::make_unique<APIClient>(
+        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_accountId)),
+        false);
+}
+
+void TestFlow::cleanup()
+{
+    m_page.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
+    m_client->network().clearConnectionCache();
+    m_client.reset();
+    m_service->stop();
+    m_service.reset();
+}
+
+MacProjectFlowView *TestFlow::openPage()
+{
+    const ProjectSummary project =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_projectId)->summary; });
+    m_page = std::make_unique<MacProjectFlowView>(project, *m_client, [] {});
+    m_page->resize(1500, 800);
+    m_page->show();
+    [&] { QTRY_VERIFY(m_page->state().detail() && !m_page->state().isLoading()); }();
+    return m_page.get();
+}
+
+void TestFlow::clickPart(const QString &itemID, int column, Part part)
+{
+    FlowTableView *table = m_page->flowTable();
+    const int r = table->flowModel().rowOf(itemID);
+    QVERIFY(r >= 0);
+    const QRect cell = table->cellRect(itemID, column);
+    const QRect target = FlowItemDelegate::partRect(table->flowModel().row(r), column, part, cell);
+    QVERIFY(!target.isEmpty());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, target.center());
+}
+
+MacInlineEditor *TestFlow::openEditor()
+{
+    MacInlineEditor *editor = nullptr;
+    const auto open = [&] {
+        editor = m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor"));
+        return editor && editor->isEditing();
+    };
+    [&] { QTRY_VERIFY(open()); }();
+    return editor;
+}
+
+QJsonObject TestFlow::lastPatchItem() const
+{
+    const auto patches = m_service->requests("/api/project", "PATCH");
+    return patches.isEmpty() ? QJsonObject() : patches.last().json().value(QStringLiteral("item")).toObject();
+}
+
+// --- Rules ------------------------------------------------------------------------------------
+
+void TestFlow::roleRules_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("frozen");
+    QTest::addColumn<QString>("performers");
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<QString>("groupDecision"); // a group "星光" listing the caller, or none
+    QTest::addColumn<QString>("expected");
+
+    const QString me = QStringLiteral("我");
+    QTest::newRow("no detail") << QString() << me << false << me << me << QString() << "0000000000";
+    QTest::newRow("chief") << "总导演" << me << false << ""
+                           << ""
+                           << ""
+                           << "1111111111";
+    QTest::newRow("chief, frozen") << "总导演" << me << true << ""
+                                   << ""
+                                   << ""
+                                   << "1111100011";
+    QTest::newRow("deputy") << "副导演" << me << false << ""
+                            << ""
+                            << ""
+                            << "1011111111";
+    QTest::newRow("owner named second") << "节目负责人" << me << false << ""
+                                        << "王五、我"
+                                        << ""
+                                        << "0000011111";
+    QTest::newRow("owner after comma") << "节目负责人" << me << false << ""
+                                       << "王五, 我"
+                                       << ""
+                                       << "0000011111";
+    QTest::newRow("owner, frozen") << "节目负责人" << me << true << ""
+                                   << "我"
+                                   << ""
+                                   << "0000000011";
+    QTest::newRow("owner name untrimmed") << "节目负责人"
+                                          << "我 " << false << ""
+                                          << "我"
+                                          << ""
+                                          << "0000000000";
+    QTest::newRow("host in performers") << "主持人" << me << false << "我、李四"
+                                        << ""
+                                        << ""
+                                        << "0000001101";
+    QTest::newRow("performer via group") << "演员" << me << false << "星光"
+                                         << ""
+                                         << "group"
+                                         << "0000000100";
+    QTest::newRow("performer, suspected group") << "演员" << me << false << "星光"
+                                                << ""
+                                                << "suspected"
+                                                << "0000000000";
+    QTest::newRow("sound") << "音响师" << me << false << ""
+                           << ""
+                           << ""
+                           << "0011000000";
+    QTest::newRow("video") << "视频师" << me << false << ""
+                           << ""
+                           << ""
+                           << "0010100000";
+    QTest::newRow("staff") << "工作人员" << me << false << me << me << ""
+                           << "0000000000";
+    QTest::newRow("makeup") << "化妆师" << me << false << me << me << ""
+                            << "0000000000";
+}
+
+void TestFlow::roleRules()
+{
+    QFETCH(QString, role);
+    QFETCH(QString, name);
+    QFETCH(bool, frozen);
+    QFETCH(QString, performers);
+    QFETCH(QString, owner);
+    QFETCH(QString, groupDecision);
+    QFETCH(QString, expected);
+
+    FlowRules::Detail d;
+    if (!role.isNull()) {
+        d = detailAs(role, name);
+        d->project.flowFrozen = frozen;
+        if (!groupDecision.isEmpty()) {
+            d->performerGroups.append(PerformerGroup{QStringLiteral("g1"),
+                                                     QStringLiteral("星光"),
+                                                     groupDecision,
+                                                     {QStringLiteral("m-x"), QStringLiteral("m-me")}});
+        }
+    }
+    QCOMPARE(ruleString(d, item(QStringLiteral("i1"), QStringLiteral("节目"), performers, owner)), expected);
+}
+
+void TestFlow::timeMap_data()
+{
+    QTest::addColumn<QString>("projectStart");
+    QTest::addColumn<QStringList>("starts");
+    QTest::addColumn<QList<int>>("durations");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("counts on") << "19:30" << QStringList{"", ""} << QList<int>{300, 0} << "19:30,19:35";
+    QTest::newRow("past midnight") << "19:30" << QStringList{"23:50", ""} << QList<int>{1200, 0}
+                                   << "23:50,00:10";
+    QTest::newRow("unparsable start kept")
+        << "19:30" << QStringList{"", "稍后", ""} << QList<int>{300, 600, 0} << "19:30,稍后,19:45";
+    QTest::newRow("loose start") << "" << QStringList{"7:5", ""} << QList<int>{60, 0} << "7:5,07:06";
+    QTest::newRow("no project start") << "x" << QStringList{""} << QList<int>{0} << "00:00";
+    QTest::newRow("no items") << "19:30" << QStringList{} << QList<int>{} << "";
+}
+
+void TestFlow::timeMap()
+{
+    QFETCH(QString, projectStart);
+    QFETCH(QStringList, starts);
+    QFETCH(QList<int>, durations);
+    QFETCH(QString, expected);
+
+    FlowRules::Detail d = detailAs(QStringLiteral("演员"));
+    d->project.startTime = projectStart;
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        RundownItem it = item(QString::number(i), QString());
+        it.startTime = starts.at(i);
+        it.duration = durations.at(i);
+        d->items.append(it);
+    }
+    const QHash<QString, QString> map = FlowRules::timeMap(d);
+    QStringList shown;
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        shown.append(map.value(QString::number(i)));
+    }
+    QCOMPARE(shown.join(QLatin1Char(',')), expected);
+    QVERIFY(FlowRules::timeMap(std::nullopt).isEmpty());
+}
+
+void TestFlow::clockSeconds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("seconds"); // -1: none
+
+    QTest::newRow("19:30") << "19:30" << 70200;
+    QTest::newRow("leading junk dropped") << "x:19:30" << 70200;
+    QTest::newRow("24:00") << "24:00" << -1;
+    QTest::newRow("19:60") << "19:60" << -1;
+    QTest::newRow("three pieces") << "19:30:00" << -1;
+    QTest::newRow("no colon") << "1930" << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void TestFlow::clockSeconds()
+{
+    QFETCH(QString, text);
+    QFETCH(int, seconds);
+    QCOMPARE(FlowRules::clockSeconds(text).value_or(-1), seconds);
+}
+
+void TestFlow::liveAndNext_data()
+{
+    QTest::addColumn<QStringList>("liveStatuses");
+    QTest::addColumn<QList<int>>("orders");
+    QTest::addColumn<int>("live");
+    QTest::addColumn<int>("next");
+
+    QTest::newRow("nothing run") << QStringList{"", "", ""} << QList<int>{1, 2, 3} << -1 << 0;
+    QTest::newRow("two finished") << QStringList{"已完成", "已完成", ""} << QList<int>{1, 2, 3} << -1 << 2;
+    QTest::newRow("first live wins") << QStringList{"正在演出", "正在演出", ""} << QList<int>{1, 2, 3} << 0
+                                     << 1;
+    QTest::newRow("last live") << QStringList{"已完成", "正在演出"} << QList<int>{1, 2} << 1 << -1;
+    QTest::newRow("by position, not order")
+        << QStringList{"正在演出", "", ""} << QList<int>{1, 5, 3} << 0 << 1;
+    QTest::newRow("all finished") << QStringList{"已完成"} << QList<int>{1} << -1 << -1;
+}
+
+void TestFlow::liveAndNext()
+{
+    QFETCH(QStringList, liveStatuses);
+    QFETCH(QList<int>, orders);
+    QFETCH(int, live);
+    QFETCH(int, next);
+
+    FlowRules::Detail d = detailAs(QStringLiteral("总导演"));
+    for (qsizetype i = 0; i < liveStatuses.size(); ++i) {
+        RundownItem it = item(QString::number(i), QString());
+        it.liveStatus = liveStatuses.at(i);
+        it.order = orders.at(i);
+        d->items.append(it);
+    }
+    const auto indexOf = [](const std::optional<RundownItem> &i) { return i ? i->id.toInt() : -1; };
+    QCOMPARE(indexOf(FlowRules::liveItem(d)), live);
+    QCOMPARE(indexOf(FlowRules::nextItem(d)), next);
+}
+
+void TestFlow::visibleItems_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("all") << ""
+                         << "全部" << QStringList{"A", "VCR 片头", "舞蹈", "歌曲"};
+    QTest::newRow("joined fields") << "AB"
+                                   << "全部" << QStringList{"A"};
+    QTest::newRow("ignores case") << "vcr"
+                                  << "全部" << QStringList{"VCR 片头"};
+    QTest::newRow("owner") << "周"
+                           << "全部" << QStringList{"舞蹈"};
+    QTest::newRow("blanks searched as typed") << " "
+                                              << "全部" << QStringList{"VCR 片头"};
+    QTest::newRow("status") << ""
+                            << "准备中" << QStringList{"舞蹈"};
+    QTest::newRow("status and search") << "A"
+                                       << "待完善" << QStringList{};
+}
+
+void TestFlow::visibleItems()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, expected);
+
+    FlowRules::Detail d = detailAs(QStringLiteral("演员"));
+    d->items = {item("1", "A", "B"), item("2", "VCR 片头"), item("3", "舞蹈", {}, "周敏"), item("4", "歌曲")};
+    d->items[0].status = QStringLiteral("已就绪");
+    d->items[2].status = QStringLiteral("准备中");
+    d->items[3].status = QStringLiteral("待完善");
+    QCOMPARE(titles(FlowRules::visibleItems(d, query, filter)), expected);
+}
+
+void TestFlow::readinessPercentage_data()
+{
+    QTest::addColumn<int>("ready");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("none") << 0 << 0 << 0;
+    QTest::newRow("1/3") << 1 << 3 << 33;
+    QTest::newRow("2/3") << 2 << 3 << 66;
+    QTest::newRow("29/50") << 29 << 50 << 58;
+    QTest::newRow("29/100") << 29 << 100 << 29;
+    QTest::newRow("all") << 7 << 7 << 100;
+}
+
+void TestFlow::readinessPercentage()
+{
+    QFETCH(int, ready);
+    QFETCH(int, total);
+    QFETCH(int, percent);
+    QCOMPARE(FlowRules::readinessPercentage(ready, total), percent);
+}
+
+void TestFlow::cellChecks_data()
+{
+    QTest::addColumn<bool>("isDuration");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("seconds");
+
+    QTest::newRow("24:00") << false << "24:00" << false << 0;
+    QTest::newRow("7:30") << false << "7:30" << false << 0;
+    QTest::newRow("07:3") << false << "07:3" << false << 0;
+    QTest::newRow("07:30") << false << "07:30" << true << 0;
+    QTest::newRow("23:59 padded") << false << " 23:59 " << true << 0;
+    QTest::newRow("empty time") << false << "" << false << 0;
+    QTest::newRow("120:00") << true << "120:00" << true << 7200;
+    QTest::newRow("0:05") << true << "0:05" << true << 5;
+    QTest::newRow("1:60") << true << "1:60" << false << 0;
+    QTest::newRow("1234:00") << true << "1234:00" << false << 0;
+}
+
+void TestFlow::cellChecks()
+{
+    QFETCH(bool, isDuration);
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, seconds);
+    QCOMPARE(isDuration ? FlowRules::isValidDuration(text) : FlowRules::isValidStartTime(text), valid);
+    if (isDuration && valid) {
+        QCOMPARE(FlowRules::durationSeconds(text).value_or(-1), seconds);
+    }
+}
+
+void TestFlow::modelReconcilesByID()
+{
+    FlowTableModel model;
+    model.setRows({row("a", "A"), row("b", "B"), row("c", "C")});
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+
+    model.setRows({row("a", "A"), row("b", "B"), row("c", "C")});
+    QCOMPARE(changed.size() + moved.size() + inserted.size() + removed.size(), 0);
+
+    model.setRows({row("a", "A"), row("b", "B2"), row("c", "C")});
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.first().at(0).toModelIndex().row(), 1);
+    QCOMPARE(changed.first().at(1).toModelIndex().row(), 1);
+
+    model.setRows({row("c", "C"), row("a", "A"), row("b", "B2"), row("d", "D")});
+    QCOMPARE(moved.size(), 1);
+    QCOMPARE(inserted.size(), 1);
+    model.setRows({row("a", "A"), row("d", "D")});
+    QCOMPARE(removed.size(), 2);
+    QCOMPARE(reset.size(), 0);
+    QStringList ids;
+    for (const FlowRow &r : model.rows()) {
+        ids.append(r.item.id);
+    }
+    QCOMPARE(ids, (QStringList{"a", "d"}));
+}
+
+// --- Against the fake service -----------------------------------------------------------------
+
+void TestFlow::serviceStandsByAndAddsBlankItems()
+{
+    // The first ready item waits in the wings; once it is live the next one does.
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeProject &project = *p.project(m_projectId);
+        for (RundownItem &i : project.items) {
+            i.owner = QStringLiteral("王导");
+            i.performers = QStringLiteral("乐队");
+        }
+        project.items[0].liveStatus = RundownValues::live;
+    });
+    openPage();
+    const auto statuses = [&] {
+        QStringList out;
+        for (const RundownItem &i : m_page->state().detail()->items) {
+            out.append(i.status);
+        }
+        return out;
+    };
+    QCOMPARE(statuses(), (QStringList{"已就绪", "候场", "已就绪"}));
+
+    RundownItemMutationResponse added;
+    auto adding = m_client->addRundownItem(m_projectId);
+    QCoro::connect(std::move(adding), this, [&](RundownItemMutationResponse r) { added = std::move(r); });
+    QTRY_VERIFY(!added.item.id.isEmpty());
+    QCOMPARE(added.item.title, QString());
+    QCOMPARE(added.item.status, RundownValues::incomplete);
+}
+
+void TestFlow::pollsOneAtATimeAndStopsWithPage()
+{
+    openPage();
+    FlowPageState &state = m_page->state();
+    QSignalSpy started(&state, &FlowPageState::reloadStarted);
+    QSignalSpy finished(&state, &FlowPageState::reloadFinished);
+
+    // A poll that hangs: no other poll starts meanwhile.
+    m_service->script("GET", "/api/project", Script{.hang = true, .times = 1, .passThrough = true});
+    QVERIFY(started.wait(5000));
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QVERIFY(!started.wait(3000));
+    m_service->releaseHangs();
+    QVERIFY(finished.wait(5000));
+    QVERIFY(started.wait(5000)); // polling resumes after the answer
+    QVERIFY(finished.wait(5000));
+
+    const qsizetype before = m_service->requests("/api/project", "GET").size();
+    m_page.reset();
+    QVERIFY(
+        !QTest::qWaitFor([&] { return m_service->requests("/api/project", "GET").size() > before; }, 3000));
+}
+
+void TestFlow::answerOlderThanChangeIsDropped()
+{
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    const QByteArray oldDetail = QJsonDocument(state.detail()->toJson()).toJson();
+
+    // A reload sent before the change and answered after it, with the rundown before the change.
+    m_service->script("GET", "/api/project", Script{.body = oldDetail, .hang = true, .times = 1});
+    QSignalSpy finished(&state, &FlowPageState::reloadFinished);
+    AsyncAction::run(
+        &state, state.reload(true), [] {}, [](const QString &) {});
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+
+    RundownItemPatch patch;
+    patch.title = QStringLiteral("新标题");
+    std::optional<bool> accepted;
+    AsyncAction::run(
+        &state, state.updateItem(m_itemIds.first(), patch), [&](bool ok) { accepted = ok; },
+        [](const QString &) {});
+    QTRY_VERIFY(accepted.has_value());
+    QVERIFY(*accepted);
+    QCOMPARE(state.detail()->items.first().title, QStringLiteral("新标题"));
+
+    m_service->releaseHangs();
+    QTRY_COMPARE(finished.size(), 2);
+    QCOMPARE(finished.last().first().toBool(), false);
+    QCOMPARE(state.detail()->items.first().title, QStringLiteral("新标题"));
+}
+
+void TestFlow::movesSendWholeOrderAndRefuseFirstUp()
+{
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+
+    // Moving the first item up sends nothing.
+    AsyncAction::run(
+        &state, state.moveItem(state.detail()->items.first(), -1), [] {}, [](const QString &) {});
+    QVERIFY(!state.busyItemID());
+    QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
+
+    clickPart(m_itemIds.first(), FlowTableModel::order, Part::moveDown);
+    QCOMPARE(state.busyItemID(), std::optional<QString>(m_itemIds.first()));
+    QTRY_VERIFY(!state.busyItemID());
+    const auto patches = m_service->requests("/api/project", "PATCH");
+    QCOMPARE(patches.size(), 1);
+    const QJsonArray order = patches.first().json().value(QStringLiteral("order")).toArray();
+    QCOMPARE(order.size(), 3);
+    QCOMPARE(order.at(0).toObject().value(QStringLiteral("id")).toString(), m_itemIds.at(1));
+    QCOMPARE(order.at(1).toObject().value(QStringLiteral("id")).toString(), m_itemIds.at(0));
+    QCOMPARE(m_page->model().row(0).item.id, m_itemIds.at(1));
+}
+
+void TestFlow::editsTitleAndDurationThroughTable()
+{
+    openPage();
+    FlowPageState &state = m_page->state();
+    const QString id = m_itemIds.at(1);
+
+    clickPart(id, FlowTableModel::title, Part::editor);
+    MacInlineEditor *editor = openEditor();
+    QVERIFY(editor);
+    QTest::keyClick(editor->field(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor->field(), QStringLiteral("  Solo: Light "));
+
+    // A reload that changes the cell under the open field keeps the draft.
+    m_service->withPlatform(
+        [&](FakePlatform &p) { p.project(m_projectId)->item(id)->title = QStringLiteral("别人改的"); });
+    QSignalSpy finished(&state, &FlowPageState::reloadFinished);
+    AsyncAction::run(
+        &state, state.reload(true), [] {}, [](const QString &) {});
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(editor->value(), QStringLiteral("别人改的"));
+    QCOMPARE(editor->draft(), QStringLiteral("  Solo: Light "));
+
+    QTest::keyClick(editor->field(), Qt::Key_Return);
+    QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
+    QCOMPARE(lastPatchItem(), (QJsonObject{{"title", "Solo: Light"}}));
+    QCOMPARE(m_page->model().row(1).item.title, QStringLiteral("Solo: Light"));
+
+    // A duration that fails the check is not sent and keeps the field open.
+    const qsizetype patches = m_service->requests("/api/project", "PATCH").size();
+    clickPart(id, FlowTableModel::duration, Part::editor);
+    editor = openEditor();
+    QTest::keyClick(editor->field(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor->field(), QStringLiteral("1:60"));
+    QTest::keyClick(editor->field(), Qt::Key_Return);
+    QVERIFY(editor->isInvalid() && editor->isEditing());
+    QCOMPARE(m_service->requests("/api/project", "PATCH").size(), patches);
+
+    QTest::keyClick(editor->field(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor->field(), QStringLiteral("3:05"));
+    QTest::keyClick(editor->field(), Qt::Key_Return);
+    QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
+    QCOMPARE(lastPatchItem(), (QJsonObject{{"duration", 185}}));
+    QCOMPARE(m_page->model().row(1).item.duration, 185);
+}
+
+QTEST_MAIN(TestFlow)
+#include "test_flow.moc"

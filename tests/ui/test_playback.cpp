@@ -5,13 +5,24 @@
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
 #include "api/PreparedAssetCache.h"
+#include "common/Theme.h"
+#include "flow/FlowLiveControl.h"
+#include "flow/FlowPageState.h"
+#include "flow/MacFlowLiveButtons.h"
+#include "flow/MacFlowPlayerBar.h"
+#include "flow/MacProjectFlowView.h"
+#include "flow/MacVideoPlayerView.h"
 #include "flow/PlaybackCoordinator.h"
 #include "flow/PlaybackPlayer.h"
 
 #include <QAudioDevice>
+#include <QAudioOutput>
+#include <QCheckBox>
 #include <QFile>
+#include <QJsonDocument>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -67,6 +78,7 @@ class TestPlayback : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -83,7 +95,15 @@ private Q_SLOTS:
     void liveRightsAndRules();
     void realPlaybackSmoke();
 
+    void outputsByRole_data();
+    void outputsByRole();
+    void lotteryScreenTurnsVideoOff_data();
+    void lotteryScreenTurnsVideoOff();
+    void liveActionWinsOverStalePollAndResetStops();
+
 private:
+    MacProjectFlowView *openPage(const QString &role);
+    void setLive(const QString &itemID);
     void sync(const std::optional<RundownItem> &item, bool audio, bool video, bool force);
     RundownItem item(const QString &id) const;
     QStringList assetRequests() const;
@@ -95,7 +115,14 @@ private:
     RecordingPlayer *m_video = nullptr;
     QStringList m_log;
     DemoShow m_demo;
+    std::unique_ptr<APIClient> m_roleClient;
+    std::unique_ptr<MacProjectFlowView> m_page;
 };
+
+void TestPlayback::initTestCase()
+{
+    Theme::install();
+}
 
 void TestPlayback::init()
 {
@@ -118,8 +145,14 @@ void TestPlayback::init()
 
 void TestPlayback::cleanup()
 {
+    m_page.reset();
     m_coordinator.reset();
     m_service->releaseHangs();
+    if (m_roleClient) {
+        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_roleClient), 10000);
+        m_roleClient->network().clearConnectionCache();
+        m_roleClient.reset();
+    }
     QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
     m_client->network().clearConnectionCache();
     m_client.reset();
@@ -477,6 +510,177 @@ void TestPlayback::realPlaybackSmoke()
                              10000);
     QCOMPARE(audio->mediaPlayer()->error(), QMediaPlayer::NoError);
     QCOMPARE(video->mediaPlayer()->error(), QMediaPlayer::NoError);
+}
+
+MacProjectFlowView *TestPlayback::openPage(const QString &role)
+{
+    m_roleClient = std::make_unique<APIClient>(
+        QUrl(m_service->baseUrl()),
+        std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_demo.loginForRole(role)->accountId)), false);
+    const ProjectSummary project =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->summary; });
+    m_page = std::make_unique<MacProjectFlowView>(project, *m_roleClient, [] {});
+    m_page->resize(1200, 760);
+    m_page->show();
+    [&] { QTRY_VERIFY(m_page->state().detail() && !m_page->state().isLoading()); }();
+    return m_page.get();
+}
+
+void TestPlayback::setLive(const QString &itemID)
+{
+    m_service->withPlatform([&](FakePlatform &p) {
+        for (RundownItem &i : p.project(m_demo.projectId)->items) {
+            i.liveStatus = i.id == itemID ? RundownValues::live : QString();
+        }
+    });
+}
+
+void TestPlayback::outputsByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("bar");
+    QTest::addColumn<bool>("audio");
+    QTest::addColumn<bool>("video");
+    QTest::newRow("chief director") << "总导演" << true << true << true;
+    QTest::newRow("deputy director") << "副导演" << true << true << true;
+    QTest::newRow("sound engineer") << "音响师" << true << true << false;
+    QTest::newRow("video engineer") << "视频师" << true << false << true;
+    QTest::newRow("performer") << "演员" << false << false << false;
+    QTest::newRow("staff") << "工作人员" << false << false << false;
+}
+
+void TestPlayback::outputsByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, bar);
+    QFETCH(bool, audio);
+    QFETCH(bool, video);
+    setLive(m_demo.audioItemId);
+    MacProjectFlowView *page = openPage(role);
+    PlaybackCoordinator &playback = page->liveControl().playback();
+
+    if (!bar) {
+        QVERIFY(!page->playerBar()->isVisible());
+        QCOMPARE(playback.activeItemID(), std::nullopt);
+        QCOMPARE(m_service->requests("/api/assets").size(), 0);
+        return;
+    }
+    QTRY_COMPARE(playback.activeItemID(), m_demo.audioItemId);
+    QTRY_VERIFY(!playback.isPreparing());
+    QVERIFY(page->playerBar()->isVisible());
+    QCOMPARE(playback.lastAudioEnabled(), audio);
+    QCOMPARE(playback.lastVideoEnabled(), video);
+    QCOMPARE(!playback.audioName().isEmpty(), audio);
+    QCOMPARE(page->findChild<QCheckBox *>(QStringLiteral("flowAudioLinkedToggle"))->isVisible(), audio);
+    auto *videoToggle = page->findChild<QCheckBox *>(QStringLiteral("flowVideoLinkedToggle"));
+    QCOMPARE(videoToggle->isVisible(), video);
+    QCOMPARE(page->playerBarContent()->videoView()->isVisible(), video);
+    // The item carries its own audio track, so the video never plays its sound.
+    QVERIFY(playback.videoMediaPlayer()->audioOutput()->isMuted());
+    // Only directors run the show.
+    QCOMPARE(page->liveButtons()->isVisible(), role.endsWith(QStringLiteral("导演")));
+
+    if (video) {
+        // Switching video off and on again is a video-only switch: the audio keeps playing.
+        m_service->clearRequests();
+        videoToggle->click();
+        QTRY_VERIFY(!playback.lastVideoEnabled());
+        QVERIFY(!page->playerBarContent()->videoView()->isVisible());
+        videoToggle->click();
+        QTRY_VERIFY(playback.lastVideoEnabled() && !playback.isPreparing());
+        QCOMPARE(playback.lastAudioEnabled(), audio);
+        QCOMPARE(m_service->requests("/api/assets").size(), 0); // the file is still here
+    }
+}
+
+void TestPlayback::lotteryScreenTurnsVideoOff_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::newRow("chief director: the code replaces the video") << "总导演";
+    QTest::newRow("sound engineer: never asks for the lottery") << "音响师";
+}
+
+void TestPlayback::lotteryScreenTurnsVideoOff()
+{
+    QFETCH(QString, role);
+    const QString lottery = m_demo.lotteryItemId;
+    m_service->withPlatform([&](FakePlatform &p) {
+        p.attachAsset(m_demo.projectId, lottery, QStringLiteral("video"), QStringLiteral("抽奖.mp4"),
+                      FakeMedia::demoVideo(), 2);
+    });
+    setLive(lottery);
+    MacProjectFlowView *page = openPage(role);
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    QWidget *qrBlock = page->findChild<QWidget *>(QStringLiteral("flowLotteryQRBlock"));
+    const bool director = role == QStringLiteral("总导演");
+    QTRY_COMPARE(playback.activeItemID(), lottery);
+    QCOMPARE(playback.lastVideoEnabled(), director);
+
+    const auto setScreen = [&](const QString &mode) {
+        m_service->withPlatform(
+            [&](FakePlatform &p) { p.project(m_demo.projectId)->lotteries[lottery].screenMode = mode; });
+    };
+    setScreen(QStringLiteral("qr"));
+    if (!director) {
+        QSignalSpy polls(&page->state(), &FlowPageState::reloadFinished);
+        QVERIFY(polls.wait(5000));
+        QCOMPARE(page->state().lotteryScreenMode(), QStringLiteral("program"));
+        QCOMPARE(m_service->requests("/api/lottery").size(), 0);
+        QVERIFY(!qrBlock->isVisible());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(page->state().lotteryScreenMode(), QStringLiteral("qr"), 5000);
+    QTRY_VERIFY(!playback.lastVideoEnabled());
+    QVERIFY(playback.lastAudioEnabled());
+    QVERIFY(qrBlock->isVisible());
+    QVERIFY(!page->playerBarContent()->videoView()->isVisible());
+
+    setScreen(QStringLiteral("program"));
+    QTRY_VERIFY_WITH_TIMEOUT(playback.lastVideoEnabled() && !playback.videoName().isEmpty(), 5000);
+    QVERIFY(!qrBlock->isVisible());
+    QVERIFY(page->playerBarContent()->videoView()->isVisible());
+}
+
+void TestPlayback::liveActionWinsOverStalePollAndResetStops()
+{
+    const QList<RundownItem> items =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items; });
+    setLive(items.at(0).id);
+    MacProjectFlowView *page = openPage(QStringLiteral("总导演"));
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    QTRY_COMPARE(playback.activeItemID(), items.at(0).id);
+    QCOMPARE(page->playerBarContent()->shownNextItem()->id, items.at(1).id);
+
+    // The next poll is held and will answer with the rundown as it was before the action.
+    const DemoLogin *director = m_demo.loginForRole(QStringLiteral("总导演"));
+    const QByteArray stale = m_service->withPlatform([&](FakePlatform &p) {
+        const FakeProject &project = *p.project(m_demo.projectId);
+        const Membership me{director->memberId, m_demo.projectId, director->name, director->role};
+        return QJsonDocument(p.detail(project, me).toJson()).toJson(QJsonDocument::Compact);
+    });
+    m_service->script("GET", "/api/project", Script{.body = stale, .hang = true, .times = 1});
+    QTRY_COMPARE_WITH_TIMEOUT(m_service->hangingCount(), 1, 5000);
+    m_service->clearRequests();
+
+    page->findChild<QPushButton *>(QStringLiteral("flowPlayerNextButton"))->click();
+    QTRY_VERIFY(!page->state().busyItemID());
+    QCOMPARE(page->state().liveItem()->id, items.at(1).id);
+    const QList<RecordedRequest> actions = m_service->requests("/api/project", "PATCH");
+    QCOMPARE(actions.size(), 1);
+    QCOMPARE(actions.first().json(), (QJsonObject{{"liveAction", "start"}, {"id", items.at(1).id}}));
+    QTRY_COMPARE(playback.activeItemID(), items.at(1).id);
+
+    QSignalSpy reloads(&page->state(), &FlowPageState::reloadFinished);
+    m_service->releaseHangs();
+    QTRY_VERIFY(!reloads.isEmpty());
+    QCOMPARE(reloads.first().first().toBool(), false);
+    QCOMPARE(page->state().liveItem()->id, items.at(1).id);
+    QCOMPARE(playback.activeItemID(), items.at(1).id);
+
+    page->findChild<QPushButton *>(QStringLiteral("flowResetLiveButton"))->click();
+    QTRY_VERIFY(!page->state().liveItem());
+    QCOMPARE(playback.activeItemID(), std::nullopt);
+    QVERIFY(!page->playerBar()->isVisible());
 }
 
 QTEST_MAIN(TestPlayback)

@@ -8,11 +8,13 @@
 #include "common/AsyncAction.h"
 #include "lottery/MacQRCodeImage.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 namespace {
 
 const QString qrMode = QStringLiteral("qr");
+const QEvent::Type syncEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QString programMode = QStringLiteral("program");
 
 std::optional<RundownItem> firstLive(const QList<RundownItem> &items)
@@ -88,12 +90,12 @@ QCoro::Task<> FlowLiveControl::liveAction(QString action, RundownItem item)
         m_state.setBusyItemID(std::nullopt);
         co_return;
     }
+    Q_EMIT liveAnswerArrived();
     // A poll sent before this answer must not bring the former live item back.
     m_state.retireEarlierReloads();
     if (m_state.detail()) {
         m_state.setItems(answer->items);
     }
-    Q_EMIT liveItemsApplied();
     auto refresh = refreshLotteryScreen(firstLive(answer->items));
     co_await refresh;
     if (!self) {
@@ -143,8 +145,23 @@ QCoro::Task<> FlowLiveControl::syncPlayback(bool force)
 
 void FlowLiveControl::startSync(bool force)
 {
-    AsyncAction::run(
-        this, syncPlayback(force), [] {}, [](const QString &) {});
+    // Loading a file can block the GUI thread on GStreamer. Posted below the priority of paint
+    // requests, so the table shows the new live item first.
+    m_pendingSyncs.append(force);
+    QCoreApplication::postEvent(this, new QEvent(syncEvent), Qt::LowEventPriority - 1);
+}
+
+bool FlowLiveControl::event(QEvent *event)
+{
+    if (event->type() != syncEvent) {
+        return QObject::event(event);
+    }
+    if (!m_pendingSyncs.isEmpty()) {
+        const bool force = m_pendingSyncs.takeFirst();
+        AsyncAction::run(
+            this, syncPlayback(force), [] {}, [](const QString &) {});
+    }
+    return true;
 }
 
 QCoro::Task<bool> FlowLiveControl::refreshLotteryScreen(std::optional<RundownItem> item)

@@ -37,16 +37,19 @@ public:
     QCoro::Task<> syncPlayback(bool force);
     // True when the screen mode changed. A newer refresh outdates an older one still waiting.
     QCoro::Task<bool> refreshLotteryScreen(std::optional<RundownItem> item);
-    // Starts a sync that nobody waits for.
+    // Starts a sync that nobody waits for, once the event loop is back.
     void startSync(bool force);
 
     QImage lotteryQRCode(const RundownItem &item) const;
     // The public sign-up page of the production service for one lottery item.
     static QUrl lotterySignUpURL(const QString &projectID, const QString &itemID);
 
+protected:
+    bool event(QEvent *event) override;
+
 Q_SIGNALS:
-    // A live action's answer is on screen (for the benchmark).
-    void liveItemsApplied();
+    // A live action's answer arrived and is about to be shown (for the benchmark).
+    void liveAnswerArrived();
 
 private:
     QCoro::Task<> afterReload(std::optional<RundownItem> liveItem);
@@ -56,4 +59,5 @@ private:
     FlowPageState &m_state;
     PlaybackCoordinator *m_playback;
     quint64 m_lotteryRefreshes = 0;
+    QList<bool> m_pendingSyncs;
 };

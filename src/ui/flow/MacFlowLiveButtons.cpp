@@ -53,4 +53,7 @@ void MacFlowLiveButtons::refresh()
     m_next->setText(m_state.liveItem() ? QStringLiteral("推进下一节目") : QStringLiteral("开演下一节目"));
     m_reset->setVisible(manage);
     setVisible(manage);
+    // A narrow window squeezes the header; these labels must stay whole.
+    m_next->setMinimumWidth(m_next->sizeHint().width());
+    m_reset->setMinimumWidth(m_reset->sizeHint().width());
 }

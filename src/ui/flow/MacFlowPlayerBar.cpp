@@ -23,6 +23,7 @@ namespace {
 constexpr int pictureWidth = 220;
 constexpr int pictureHeight = 124;
 constexpr int qrSide = 116;
+constexpr int statusTextWidth = 220;
 
 void tintProminent(QPushButton *button, Theme::Colour tint)
 {
@@ -237,10 +238,15 @@ void MacFlowPlayerBar::refresh()
     }
     m_video->setVisible(code.isNull() && !playback.videoName().isEmpty() && m_state.canOutputVideo());
 
-    m_title->setText(playback.title());
-    m_audioName->setText(playback.audioName());
+    // Long names are shortened, never clipped, so a narrow window keeps the whole bar.
+    const auto setElided = [](QLabel *label, const QString &text) {
+        label->setToolTip(text);
+        label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, statusTextWidth));
+    };
+    setElided(m_title, playback.title());
+    setElided(m_audioName, playback.audioName());
     m_audioRow->setVisible(!playback.audioName().isEmpty());
-    m_videoName->setText(playback.videoName());
+    setElided(m_videoName, playback.videoName());
     m_videoRow->setVisible(!playback.videoName().isEmpty());
     m_preparingRow->setVisible(playback.isPreparing());
     m_error->setText(playback.error());

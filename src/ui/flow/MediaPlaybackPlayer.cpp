@@ -21,11 +21,8 @@ public:
     {
         m_player->setAudioOutput(m_output);
     }
-    ~MediaPlaybackPlayer() override
-    {
-        // Released without pausing first; deleteLater lets a pending seek see it go.
-        m_player->deleteLater();
-    }
+    // Released without pausing first; a pending seek holds only a QPointer to the player.
+    ~MediaPlaybackPlayer() override { delete m_player; }
 
     void setSource(const QString &localFile) override
     {

@@ -3,17 +3,23 @@
 #include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/MacErrorBanner.h"
 #include "common/Theme.h"
 #include "flow/FlowItemDelegate.h"
 #include "flow/FlowPageState.h"
 #include "flow/FlowRules.h"
 #include "flow/FlowTableModel.h"
 #include "flow/FlowTableView.h"
+#include "flow/MacFlowHeader.h"
 #include "flow/MacInlineEditor.h"
 #include "flow/MacProjectFlowView.h"
+#include "flow/MacReadinessSummary.h"
+#include "workspace/PageStateStack.h"
 
+#include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include <memory>
@@ -111,6 +117,8 @@ private Q_SLOTS:
     void answerOlderThanChangeIsDropped();
     void movesSendWholeOrderAndRefuseFirstUp();
     void editsTitleAndDurationThroughTable();
+    void headerMakesRoomForCommands();
+    void pageFacesFollowTheState();
 
 private:
     MacProjectFlowView *openPage();
@@ -554,8 +562,13 @@ void TestFlow::pollsOneAtATimeAndStopsWithPage()
     QVERIFY(started.wait(5000)); // polling resumes after the answer
     QVERIFY(finished.wait(5000));
 
+    // The page goes away while a poll is under way: its answer touches nothing, and no poll follows.
+    m_service->script("GET", "/api/project", Script{.hang = true, .times = 1, .passThrough = true});
+    QTRY_COMPARE_WITH_TIMEOUT(m_service->hangingCount(), 1, 5000);
     const qsizetype before = m_service->requests("/api/project", "GET").size();
     m_page.reset();
+    m_service->releaseHangs();
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QVERIFY(
         !QTest::qWaitFor([&] { return m_service->requests("/api/project", "GET").size() > before; }, 3000));
 }
@@ -657,6 +670,54 @@ void TestFlow::editsTitleAndDurationThroughTable()
     QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
     QCOMPARE(lastPatchItem(), (QJsonObject{{"duration", 185}}));
     QCOMPARE(m_page->model().row(1).item.duration, 185);
+}
+
+void TestFlow::headerMakesRoomForCommands()
+{
+    openPage();
+    MacFlowHeader *header = m_page->header();
+    for (const char *text : {"导入 Excel", "导出 Excel", "添加空白节目", "冻结流程表"}) {
+        header->structureArea()->addWidget(new QPushButton(QString::fromUtf8(text)));
+    }
+    header->liveArea()->addWidget(new QPushButton(QStringLiteral("开演下一节目")));
+    header->liveArea()->addWidget(new QPushButton(QStringLiteral("重置演出")));
+    m_page->resize(2400, 800);
+    QTRY_VERIFY(!header->commandsOnSecondRow());
+    m_page->resize(720, 800);
+    QTRY_VERIFY(header->commandsOnSecondRow());
+    QTRY_VERIFY(header->searchField()->geometry().right() <= header->width());
+}
+
+void TestFlow::pageFacesFollowTheState()
+{
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    PageStateStack *faces = m_page->pageStates();
+    QWidget *notice = m_page->findChild<QWidget *>(QStringLiteral("flowFrozenNotice"));
+    QCOMPARE(faces->state(), PageStateStack::State::content);
+    QVERIFY(m_page->readinessSummary()->isVisible());
+    QVERIFY(!notice->isVisible());
+
+    // The refresh shows the progress face in place of the table and hides the summary.
+    m_service->script("GET", "/api/project", Script{.hang = true, .times = 1, .passThrough = true});
+    QTest::mouseClick(m_page->findChild<QPushButton *>(QStringLiteral("flowRefreshButton")), Qt::LeftButton);
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QCOMPARE(faces->state(), PageStateStack::State::loading);
+    QVERIFY(!m_page->readinessSummary()->isVisible());
+    m_service->withPlatform([&](FakePlatform &p) { p.project(m_projectId)->summary.flowFrozen = true; });
+    m_service->releaseHangs();
+    QTRY_COMPARE(faces->state(), PageStateStack::State::content);
+    QVERIFY(m_page->readinessSummary()->isVisible());
+    QVERIFY(notice->isVisible());
+
+    // A failed reload keeps the table and shows the error over it.
+    m_service->script("GET", "/api/project",
+                      Script{.status = 500, .body = R"({"error":"服务暂不可用"})", .times = 1});
+    AsyncAction::run(
+        &state, state.reload(true), [] {}, [](const QString &) {});
+    QTRY_COMPARE(faces->banner()->message(), QStringLiteral("服务暂不可用"));
+    QCOMPARE(faces->state(), PageStateStack::State::content);
 }
 
 QTEST_MAIN(TestFlow)

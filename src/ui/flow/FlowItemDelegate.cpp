@@ -232,6 +232,32 @@ QRect FlowItemDelegate::partRect(const FlowRow &row, int column, Part part, cons
     }
 }
 
+bool FlowItemDelegate::isActionable(const FlowRow &row, int column, Part part)
+{
+    if (row.busy) {
+        return false;
+    }
+    switch (part) {
+    case Part::none:
+        return false;
+    case Part::moveUp:
+        return !row.upDisabled;
+    case Part::moveDown:
+        return !row.downDisabled;
+    case Part::editor:
+    case Part::typeSelector:
+    case Part::peopleButton:
+        return row.canEdit;
+    case Part::programButton:
+        return row.canEdit || row.canEditScript;
+    case Part::liveButton:
+        return row.canManage;
+    default:
+        Q_UNUSED(column);
+        return true;
+    }
+}
+
 FlowItemDelegate::Part FlowItemDelegate::partAt(const FlowRow &row, int column, const QRect &cell,
                                                 const QPoint &pos)
 {
@@ -389,8 +415,7 @@ void FlowItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         if (metrics.boundingRect(r, Qt::TextWordWrap, text).height() > metrics.lineSpacing() * 2) {
             shown = metrics.elidedText(text, Qt::ElideRight, r.width() * 2 - metrics.averageCharWidth() * 2);
         }
-        const QColor colour = row.canEdit && enabled ? Theme::colour(Theme::Colour::accent) : primary;
-        drawText(r, shown, f, colour, Qt::AlignLeft | Qt::AlignVCenter, true);
+        drawText(r, shown, f, row.canEdit ? primary : secondary, Qt::AlignLeft | Qt::AlignVCenter, true);
         break;
     }
     case Col::assets: {
@@ -571,6 +596,7 @@ void FlowItemDelegate::setEditorData(QWidget *editor, const QModelIndex &index) 
     // The editor keeps an open draft; only its at-rest value follows the service.
     inlineEditor->setValue(FlowTableModel::editValue(row, index.column()));
     inlineEditor->setCanEdit(row.canEdit);
+    inlineEditor->setBlocked(row.busy);
 }
 
 void FlowItemDelegate::setModelData(QWidget *, QAbstractItemModel *, const QModelIndex &) const

@@ -35,6 +35,8 @@ public:
     // Where a part lies in a cell of that row; empty when the row does not show it.
     static QRect partRect(const FlowRow &row, int column, Part part, const QRect &cell);
     static Part partAt(const FlowRow &row, int column, const QRect &cell, const QPoint &pos);
+    // Whether clicking that part does something for this row now.
+    static bool isActionable(const FlowRow &row, int column, Part part);
     // The label of the live-control button of a manager's row.
     static QString liveButtonText(const FlowRow &row);
 

@@ -9,6 +9,7 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 FlowTableView::FlowTableView(FlowPageState &state, FlowTableModel &model, QWidget *parent)
@@ -70,6 +71,21 @@ void FlowTableView::resizeEvent(QResizeEvent *event)
 {
     QTableView::resizeEvent(event);
     updateColumnWidths();
+}
+
+void FlowTableView::mouseMoveEvent(QMouseEvent *event)
+{
+    QTableView::mouseMoveEvent(event);
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex index = indexAt(pos);
+    bool actionable = false;
+    if (index.isValid() && index.row() < m_model.rowCount()) {
+        const FlowRow &row = m_model.row(index.row());
+        const QRect cell = visualRect(index);
+        actionable = FlowItemDelegate::isActionable(row, index.column(),
+                                                    FlowItemDelegate::partAt(row, index.column(), cell, pos));
+    }
+    viewport()->setCursor(actionable ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 void FlowTableView::updateColumnWidths()

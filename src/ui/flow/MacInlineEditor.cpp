@@ -88,6 +88,12 @@ void MacInlineEditor::setCanEdit(bool canEdit)
     updateLabel();
 }
 
+void MacInlineEditor::setBlocked(bool blocked)
+{
+    m_blocked = blocked;
+    setEnabled(!m_saving && !m_blocked);
+}
+
 QString MacInlineEditor::draft() const
 {
     return m_field->text();
@@ -169,7 +175,7 @@ void MacInlineEditor::setSaving(bool saving)
         return;
     }
     m_saving = saving;
-    setEnabled(!saving);
+    setEnabled(!m_saving && !m_blocked);
     if (!saving && m_editing) {
         m_field->setFocus(Qt::OtherFocusReason);
     }

@@ -36,6 +36,9 @@ public:
     bool canEdit() const { return m_canEdit; }
     void setCanEdit(bool canEdit);
 
+    // Disables the editor while its row is inert (another action of the page is in flight).
+    void setBlocked(bool blocked);
+
     bool isEditing() const { return m_editing; }
     bool isSaving() const { return m_saving; }
     bool isInvalid() const { return m_invalid; }
@@ -76,6 +79,7 @@ private:
     bool m_editing = false;
     bool m_saving = false;
     bool m_invalid = false;
+    bool m_blocked = false;
 
     QStackedLayout *m_stack;
     QPushButton *m_label;

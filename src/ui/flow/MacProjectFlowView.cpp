@@ -137,7 +137,8 @@ void MacProjectFlowView::updateLayout()
     }
     m_playerBarHost->setVisible(m_state->liveItem().has_value() && m_state->canControlPlayback() &&
                                 m_playerBarLayout->count() > 0);
-    m_pages->showState(m_state->isLoading(), detail.has_value(), m_state->error());
+    // A non-silent reload (the header's refresh) shows the progress face in place of the table.
+    m_pages->showState(m_state->isLoading(), detail.has_value() && !m_state->isLoading(), m_state->error());
     m_pages->setBannerMessage(detail.has_value() && !m_state->isLoading() ? m_state->error() : QString());
 }
 

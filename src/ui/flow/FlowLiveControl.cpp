@@ -190,10 +190,8 @@ QCoro::Task<bool> FlowLiveControl::refreshLotteryScreen(std::optional<RundownIte
 
 QUrl FlowLiveControl::lotterySignUpURL(const QString &projectID, const QString &itemID)
 {
-    QUrl url;
-    url.setScheme(QStringLiteral("https"));
-    url.setHost(APIClient::productionHost());
-    url.setPath(QStringLiteral("/lottery"));
+    // The same page as the lottery console's sign-up link; it never follows the service address.
+    QUrl url(QStringLiteral("https://quillory.example/lottery"));
     url.setQuery(QStringLiteral("project=") + QString::fromLatin1(QUrl::toPercentEncoding(projectID)) +
                      QStringLiteral("&item=") + QString::fromLatin1(QUrl::toPercentEncoding(itemID)),
                  QUrl::StrictMode);

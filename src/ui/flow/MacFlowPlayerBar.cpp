@@ -23,7 +23,55 @@ namespace {
 constexpr int pictureWidth = 220;
 constexpr int pictureHeight = 124;
 constexpr int qrSide = 116;
-constexpr int statusTextWidth = 220;
+
+// A one-line label that shortens its text to the width it gets instead of claiming it, so a
+// narrow window keeps the whole bar on screen.
+class ElidedLabel : public QLabel
+{
+public:
+    explicit ElidedLabel(QWidget *parent, Qt::TextElideMode mode = Qt::ElideMiddle)
+        : QLabel(parent)
+        , m_mode(mode)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        setMinimumWidth(60);
+    }
+
+    void setFullText(const QString &text)
+    {
+        m_full = text;
+        setToolTip(text);
+        setText(text);
+        update();
+    }
+    QSize sizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(m_full) + 2, QLabel::sizeHint().height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.setFont(font());
+        const QString shown = fontMetrics().elidedText(m_full, m_mode, width());
+        painter.drawText(rect(), int(alignment()) | Qt::TextSingleLine, shown);
+    }
+
+private:
+    Qt::TextElideMode m_mode;
+    QString m_full;
+};
+
+void setFullText(QLabel *label, const QString &text)
+{
+    if (auto *elided = dynamic_cast<ElidedLabel *>(label)) {
+        elided->setFullText(text);
+    } else {
+        label->setText(text);
+    }
+}
 
 void tintProminent(QPushButton *button, Theme::Colour tint)
 {
@@ -36,14 +84,14 @@ void tintProminent(QPushButton *button, Theme::Colour tint)
 }
 
 // A row of a symbol and a text.
-QWidget *symbolRow(QLabel *&iconLabel, QLabel *&textLabel, QWidget *parent)
+QWidget *symbolRow(QLabel *&iconLabel, QLabel *&textLabel, QWidget *parent, bool elided)
 {
     auto *row = new QWidget(parent);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(5);
     iconLabel = new QLabel(row);
-    textLabel = new QLabel(row);
+    textLabel = elided ? new ElidedLabel(row) : new QLabel(row);
     textLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(iconLabel);
     layout->addWidget(textLabel, 1);
@@ -103,23 +151,24 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
     status->addStretch(1);
     QLabel *playingIcon = nullptr;
     QLabel *playingText = nullptr;
-    QWidget *playing = symbolRow(playingIcon, playingText, this);
+    QWidget *playing = symbolRow(playingIcon, playingText, this, false);
     setLabelIcon(playingIcon, QStringLiteral("waveform"), Theme::colour(Theme::Colour::green));
     playingText->setText(QStringLiteral("正在播放"));
     Theme::setTextStyle(playingText, Theme::TextStyle::caption, QFont::Bold);
     Theme::setTextColour(playingText, Theme::Colour::green);
     status->addWidget(playing);
-    m_title = Theme::label(QString(), Theme::TextStyle::headline, Theme::Colour::primary, this);
+    m_title = new ElidedLabel(this);
+    Theme::setTextStyle(m_title, Theme::TextStyle::headline);
     m_title->setObjectName(QStringLiteral("flowPlayingTitle"));
     status->addWidget(m_title);
     QLabel *audioIcon = nullptr;
-    m_audioRow = symbolRow(audioIcon, m_audioName, this);
+    m_audioRow = symbolRow(audioIcon, m_audioName, this, true);
     m_audioName->setObjectName(QStringLiteral("flowPlayingAudioName"));
     setLabelIcon(audioIcon, QStringLiteral("music.note"), Theme::colour(Theme::Colour::secondary));
     Theme::setTextStyle(m_audioName, Theme::TextStyle::callout);
     status->addWidget(m_audioRow);
     QLabel *videoIcon = nullptr;
-    m_videoRow = symbolRow(videoIcon, m_videoName, this);
+    m_videoRow = symbolRow(videoIcon, m_videoName, this, true);
     m_videoName->setObjectName(QStringLiteral("flowPlayingVideoName"));
     setLabelIcon(videoIcon, QStringLiteral("play.rectangle"), Theme::colour(Theme::Colour::secondary));
     Theme::setTextStyle(m_videoName, Theme::TextStyle::callout);
@@ -156,11 +205,12 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         column->addWidget(Theme::label(QStringLiteral("下一节目"), Theme::TextStyle::caption,
                                        Theme::Colour::secondary, m_nextColumn),
                           0, Qt::AlignRight);
-        m_nextTitle =
-            Theme::label(QString(), Theme::TextStyle::headline, Theme::Colour::primary, m_nextColumn);
+        m_nextTitle = new ElidedLabel(m_nextColumn, Qt::ElideRight);
+        Theme::setTextStyle(m_nextTitle, Theme::TextStyle::headline);
+        m_nextTitle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_nextTitle->setObjectName(QStringLiteral("flowNextItemTitle"));
-        m_nextTitle->setMaximumWidth(240);
-        column->addWidget(m_nextTitle, 0, Qt::AlignRight);
+        m_nextTitle->setMaximumWidth(260);
+        column->addWidget(m_nextTitle);
         m_nextButton = new QPushButton(QStringLiteral("结束并开演下一个"), m_nextColumn);
         m_nextButton->setObjectName(QStringLiteral("flowPlayerNextButton"));
         tintProminent(m_nextButton, Theme::Colour::green);
@@ -238,15 +288,10 @@ void MacFlowPlayerBar::refresh()
     }
     m_video->setVisible(code.isNull() && !playback.videoName().isEmpty() && m_state.canOutputVideo());
 
-    // Long names are shortened, never clipped, so a narrow window keeps the whole bar.
-    const auto setElided = [](QLabel *label, const QString &text) {
-        label->setToolTip(text);
-        label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, statusTextWidth));
-    };
-    setElided(m_title, playback.title());
-    setElided(m_audioName, playback.audioName());
+    setFullText(m_title, playback.title());
+    setFullText(m_audioName, playback.audioName());
     m_audioRow->setVisible(!playback.audioName().isEmpty());
-    setElided(m_videoName, playback.videoName());
+    setFullText(m_videoName, playback.videoName());
     m_videoRow->setVisible(!playback.videoName().isEmpty());
     m_preparingRow->setVisible(playback.isPreparing());
     m_error->setText(playback.error());
@@ -257,8 +302,7 @@ void MacFlowPlayerBar::refresh()
     if (m_next) {
         const QString text = QString::number(m_next->order) + QStringLiteral(". ") +
                              (m_next->title.isEmpty() ? QStringLiteral("未命名节目") : m_next->title);
-        m_nextTitle->setToolTip(text);
-        m_nextTitle->setText(m_nextTitle->fontMetrics().elidedText(text, Qt::ElideRight, 240));
+        setFullText(m_nextTitle, text);
     }
 
     m_consoleButton->setVisible(live && FlowRules::isLotteryItem(*live) && m_state.canOperateLottery(*live));

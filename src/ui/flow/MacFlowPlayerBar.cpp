@@ -32,10 +32,7 @@ public:
     explicit ElidedLabel(QWidget *parent, Qt::TextElideMode mode = Qt::ElideMiddle)
         : QLabel(parent)
         , m_mode(mode)
-    {
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        setMinimumWidth(60);
-    }
+    {}
 
     void setFullText(const QString &text)
     {
@@ -48,6 +45,7 @@ public:
     {
         return {fontMetrics().horizontalAdvance(m_full) + 2, QLabel::sizeHint().height()};
     }
+    QSize minimumSizeHint() const override { return {60, QLabel::minimumSizeHint().height()}; }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -121,8 +119,8 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         QStringLiteral("#flowLotteryQRBlock { background: white; border-radius: 10px; }"));
     {
         auto *column = new QVBoxLayout(m_qrBlock);
-        column->setContentsMargins(0, 6, 0, 6);
-        column->setSpacing(4);
+        column->setContentsMargins(0, 14, 0, 8);
+        column->setSpacing(12);
         m_qrImage = new QLabel(m_qrBlock);
         m_qrImage->setObjectName(QStringLiteral("flowLotteryQRImage"));
         m_qrImage->setFixedSize(qrSide, qrSide);
@@ -278,11 +276,19 @@ void MacFlowPlayerBar::refresh()
     m_qrBlock->setVisible(!code.isNull());
     if (!code.isNull() && m_qrItemID != live->id) {
         m_qrItemID = live->id;
-        // Whole device pixels per module, no smoothing: crisp at any scale.
+        // Whole device pixels per module, no smoothing: crisp at any scale. The white block's
+        // margins are the quiet zone.
         const qreal ratio = devicePixelRatioF();
         const int side = qRound(qrSide * ratio);
-        QPixmap pixmap =
-            QPixmap::fromImage(code.scaled(side, side, Qt::KeepAspectRatio, Qt::FastTransformation));
+        const int modules = code.width();
+        const int scale = std::max(1, side / modules);
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::white);
+        {
+            QPainter painter(&pixmap);
+            const int offset = (side - modules * scale) / 2;
+            painter.drawImage(QRect(offset, offset, modules * scale, modules * scale), code);
+        }
         pixmap.setDevicePixelRatio(ratio);
         m_qrImage->setPixmap(pixmap);
     }

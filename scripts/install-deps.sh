@@ -10,6 +10,7 @@ packages=(
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
     libqrencode-dev libzbar-dev
     libsimdjson-dev
+    pulseaudio
     libbenchmark-dev
     libcpp-httplib-dev
     libzip-dev

@@ -452,7 +452,7 @@ void TestFakeService::liveControlMovesTheLiveItem()
     const DemoShow demo = m_service->seedDemoShow();
     const Headers headers{
         {"Content-Type", "application/json"},
-        {"Authorization", bearer(signIn(demo.loginForRole(QStringLiteral("音响师"))->phone))}};
+        {"Authorization", bearer(signIn(demo.loginForRole(QStringLiteral("副导演"))->phone))}};
     const QByteArray target = "/api/project?projectId=" + demo.projectId.toUtf8();
     const auto items =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(demo.projectId)->items; });
@@ -699,7 +699,7 @@ void TestFakeService::archivedAssetLeavesTheItem()
     QCOMPARE(clip.status, 200);
     QCOMPARE(clip.contentType, QByteArray("video/mp4"));
     QVERIFY(!clip.body.isEmpty());
-    QCOMPARE(clip.body, FakeMedia::demoVideo());
+    QCOMPARE(clip.body, FakeMedia::demoStarsVideo());
     const QByteArray archive = QStringLiteral(R"({"action":"archiveAsset","id":"%1"})").arg(assetId).toUtf8();
     QCOMPARE(as("总导演", "PATCH", "/api/admin", archive).status, 403);
     QCOMPARE(as("admin", "PATCH", "/api/admin", archive).status, 200);

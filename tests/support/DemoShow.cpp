@@ -338,21 +338,25 @@ DemoShow seedDemoShow(FakePlatform &p)
          WorkItemStatus::cancelled, WorkItemPriority::normal, itemIds.at(13), {}, mid("陈浩"), false,
          QStringLiteral("改由灯光组现场处理。"));
 
-    // Media: generated tones and the embedded test clip.
-    const QByteArray video = FakeMedia::demoVideo();
-    p.attachAsset(g.summary.id, itemIds.at(0), QStringLiteral("audio"), QStringLiteral("盛世华章-伴奏.wav"),
-                  FakeMedia::sineWav(1500, 440), 240);
-    p.attachAsset(g.summary.id, itemIds.at(2), QStringLiteral("audio"), QStringLiteral("追光-伴奏.wav"),
-                  FakeMedia::sineWav(1500, 523), 270);
-    p.attachAsset(g.summary.id, itemIds.at(11), QStringLiteral("audio"),
-                  QStringLiteral("明天会更好-伴奏.wav"), FakeMedia::sineWav(1500, 587), 300);
-    p.attachAsset(g.summary.id, itemIds.at(13), QStringLiteral("audio"), QStringLiteral("星辰大海-伴奏.wav"),
-                  FakeMedia::sineWav(1500, 659), 330);
-    if (!video.isEmpty()) {
-        p.attachAsset(g.summary.id, itemIds.at(3), QStringLiteral("video"), QStringLiteral("这一年.mp4"),
-                      video, 150);
+    // Media as long as their items: generated tones and embedded clips with a moving picture.
+    const auto tone = [&](int index, const QString &name, int frequency) {
+        const int seconds = g.items.at(index).duration;
+        p.attachAsset(g.summary.id, itemIds.at(index), QStringLiteral("audio"), name,
+                      FakeMedia::toneWav(seconds, frequency), seconds);
+    };
+    tone(0, QStringLiteral("盛世华章-伴奏.wav"), 440);
+    tone(2, QStringLiteral("追光-伴奏.wav"), 523);
+    tone(11, QStringLiteral("明天会更好-伴奏.wav"), 587);
+    tone(13, QStringLiteral("星辰大海-伴奏.wav"), 659);
+    const QByteArray vcr = FakeMedia::demoVcrVideo();
+    if (!vcr.isEmpty()) {
+        p.attachAsset(g.summary.id, itemIds.at(3), QStringLiteral("video"), QStringLiteral("这一年.mp4"), vcr,
+                      150);
+    }
+    const QByteArray stars = FakeMedia::demoStarsVideo();
+    if (!stars.isEmpty()) {
         p.attachAsset(g.summary.id, itemIds.at(13), QStringLiteral("video"),
-                      QStringLiteral("星辰大海-背景.mp4"), video, 330);
+                      QStringLiteral("星辰大海-背景.mp4"), stars, 330);
     }
     FakeProject &galaRef = *p.project(show.projectId);
     p.refreshReadiness(galaRef);

@@ -151,6 +151,7 @@ private:
     FakeReply replaceRundown();
     FakeReply patchProject();
     FakeReply liveAction(Access &a, const LiveActionPayload &payload);
+    FakeReply resetLive(Access &a, const ResetLivePayload &payload);
     FakeReply addRundownItem();
     FakeReply importPreview();
     FakeReply exportRundown();

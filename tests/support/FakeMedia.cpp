@@ -31,13 +31,59 @@ QByteArray sineWav(int milliseconds, int frequency, int sampleRate)
     return out;
 }
 
-QByteArray demoVideo()
+namespace {
+
+QByteArray resource(const QString &name)
 {
-    QFile file(QStringLiteral(":/fake-service/demo-clip.mp4"));
+    QFile file(QStringLiteral(":/fake-service/") + name);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
     return file.readAll();
+}
+
+} // namespace
+
+QByteArray demoVideo()
+{
+    return resource(QStringLiteral("demo-clip.mp4"));
+}
+
+QByteArray toneWav(int seconds, int frequency)
+{
+    constexpr int sampleRate = 8000;
+    // One second holds whole periods of an integer frequency, so it repeats seamlessly.
+    QByteArray second(sampleRate, char(128));
+    for (int i = 0; i < sampleRate * 7 / 10; ++i) {
+        const double t = static_cast<double>(i) / sampleRate;
+        second[i] = static_cast<char>(128 + std::lround(40 * std::sin(2 * std::numbers::pi * frequency * t)));
+    }
+    const qint32 dataBytes = sampleRate * std::max(0, seconds);
+    QByteArray out;
+    out.reserve(44 + dataBytes);
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    stream.setByteOrder(QDataStream::LittleEndian);
+    stream.writeRawData("RIFF", 4);
+    stream << qint32(36 + dataBytes);
+    stream.writeRawData("WAVEfmt ", 8);
+    stream << qint32(16) << qint16(1) << qint16(1) << qint32(sampleRate) << qint32(sampleRate) << qint16(1)
+           << qint16(8);
+    stream.writeRawData("data", 4);
+    stream << dataBytes;
+    for (int i = 0; i < seconds; ++i) {
+        out.append(second);
+    }
+    return out;
+}
+
+QByteArray demoVcrVideo()
+{
+    return resource(QStringLiteral("demo-vcr.mp4"));
+}
+
+QByteArray demoStarsVideo()
+{
+    return resource(QStringLiteral("demo-stars.mp4"));
 }
 
 } // namespace FakeMedia

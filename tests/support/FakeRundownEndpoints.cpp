@@ -38,15 +38,7 @@ FakeReply Endpoints::patchProject()
         return liveAction(a, payload<LiveActionPayload>());
     }
     if (o.contains(L("resetLive"))) {
-        if (!PermissionPolicy::canOpenPlayback(a.role)) {
-            refuse(403, errForbidden);
-        }
-        if (payload<ResetLivePayload>().resetLive) {
-            for (RundownItem &i : a.project->items) {
-                i.liveStatus.clear();
-            }
-        }
-        return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
+        return resetLive(a, payload<ResetLivePayload>());
     }
     if (o.contains(L("freezeFlow"))) {
         if (a.role != roleChief) {
@@ -116,27 +108,6 @@ FakeReply Endpoints::patchProject()
         return okReply();
     }
     refuse(400, errUnknownAction);
-}
-
-FakeReply Endpoints::liveAction(Access &a, const LiveActionPayload &payload)
-{
-    if (!PermissionPolicy::canOpenPlayback(a.role)) {
-        refuse(403, errForbidden);
-    }
-    RundownItem &target = item(*a.project, payload.id);
-    if (payload.liveAction == QStringLiteral("start")) {
-        for (RundownItem &i : a.project->items) {
-            if (i.liveStatus == RundownValues::live && i.id != target.id) {
-                i.liveStatus = RundownValues::finished;
-            }
-        }
-        target.liveStatus = RundownValues::live;
-    } else if (payload.liveAction == QStringLiteral("stop")) {
-        target.liveStatus = RundownValues::finished;
-    } else {
-        refuse(400, errUnknownAction);
-    }
-    return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
 }
 
 FakeReply Endpoints::addRundownItem()

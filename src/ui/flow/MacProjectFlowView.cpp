@@ -1,12 +1,16 @@
 #include "MacProjectFlowView.h"
 
+#include "FlowLiveControl.h"
 #include "FlowPageState.h"
 #include "FlowSheetPresenter.h"
 #include "FlowStructureCommands.h"
 #include "FlowTableModel.h"
 #include "FlowTableView.h"
 #include "MacFlowHeader.h"
+#include "MacFlowLiveButtons.h"
+#include "MacFlowPlayerBar.h"
 #include "MacReadinessSummary.h"
+#include "PlaybackCoordinator.h"
 #include "api/APIClient.h"
 #include "common/Theme.h"
 #include "workspace/PageStateStack.h"
@@ -109,6 +113,13 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     connect(m_state, &FlowPageState::busyItemIDChanged, this, refreshRows);
     connect(m_state, &FlowPageState::isLoadingChanged, this, &MacProjectFlowView::updateLayout);
     connect(m_state, &FlowPageState::errorChanged, this, &MacProjectFlowView::updateLayout);
+
+    // Live control: header buttons, player bar content and the playback coordinator.
+    m_live = new FlowLiveControl(*m_state, new PlaybackCoordinator(client), this);
+    m_liveButtons = new MacFlowLiveButtons(*m_state, *m_live, m_header);
+    m_header->liveArea()->addWidget(m_liveButtons);
+    m_playerBarContent = new MacFlowPlayerBar(*m_state, *m_live, m_playerBar);
+    m_playerBarLayout->addWidget(m_playerBarContent);
 
     updateLayout();
     m_state->start();

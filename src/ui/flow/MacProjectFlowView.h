@@ -7,12 +7,15 @@
 #include <functional>
 
 class APIClient;
+class FlowLiveControl;
 class FlowPageState;
 class FlowSheetPresenter;
 class FlowStructureCommands;
 class FlowTableModel;
 class FlowTableView;
 class MacFlowHeader;
+class MacFlowLiveButtons;
+class MacFlowPlayerBar;
 class MacReadinessSummary;
 class PageStateStack;
 class QHBoxLayout;
@@ -46,6 +49,10 @@ public:
     QWidget *playerBar() const { return m_playerBar; }
     QHBoxLayout *playerBarLayout() const { return m_playerBarLayout; }
     PageStateStack *pageStates() const { return m_pages; }
+    // Live control and playback.
+    FlowLiveControl &liveControl() const { return *m_live; }
+    MacFlowLiveButtons *liveButtons() const { return m_liveButtons; }
+    MacFlowPlayerBar *playerBarContent() const { return m_playerBarContent; }
 
     // Shows or hides the parts of the page that depend on the state.
     void updateLayout();
@@ -65,4 +72,7 @@ private:
     QHBoxLayout *m_playerBarLayout = nullptr;
     FlowTableView *m_table = nullptr;
     PageStateStack *m_pages = nullptr;
+    FlowLiveControl *m_live = nullptr;
+    MacFlowLiveButtons *m_liveButtons = nullptr;
+    MacFlowPlayerBar *m_playerBarContent = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "PageStateStack.h"
 #include "api/APIClient.h"
+#include "api/PreparedAssetCache.h"
 #include "common/AssetReadyBadge.h"
 #include "common/AsyncAction.h"
 #include "common/MacMetricCard.h"
@@ -266,7 +267,12 @@ QCoro::Task<> MacPreparationView::run(QList<PreparationRules::Job> jobs)
         try {
             auto download = client.downloadAsset(projectID, job.item.id, job.category,
                                                  PreparationRules::fileName(job.item, job.category));
-            co_await download;
+            const QString path = co_await download;
+            // Live playback reuses the file instead of downloading it again.
+            const auto &assetID =
+                job.category == QStringLiteral("audio") ? job.item.audioAssetId : job.item.videoAssetId;
+            PreparedAssetCache::shared().remember(projectID, job.item.id, job.category,
+                                                  assetID.value_or(QString()), path);
         } catch (...) {
             failure = AsyncAction::describeCurrentException();
         }

@@ -1,0 +1,233 @@
+// Live control against the fake service on loopback, offscreen:
+//   BM_LiveAnswerToTable        from the live action's decoded answer to the table's
+//                               repaint showing the new live item
+//   BM_DownloadedToAudioPlaying from a downloaded file handed to the audio player to its position
+//                               moving (needs an audio sink: run under tests/support/run-with-audio.sh)
+//   BM_UnforcedSyncUnchanged    a poll's sync of the unchanged live item: requests and player calls
+
+#include "DemoShow.h"
+#include "FakeMedia.h"
+#include "FakeService.h"
+#include "MemoryTokenStore.h"
+#include "api/APIClient.h"
+#include "api/PreparedAssetCache.h"
+#include "common/Theme.h"
+#include "flow/FlowLiveControl.h"
+#include "flow/FlowPageState.h"
+#include "flow/FlowTableView.h"
+#include "flow/MacProjectFlowView.h"
+#include "flow/PlaybackCoordinator.h"
+#include "flow/PlaybackPlayer.h"
+
+#include <QApplication>
+#include <QAudioDevice>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QNetworkReply>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+void waitUntil(const std::function<bool()> &done)
+{
+    while (!done()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+}
+
+// Records when the table's viewport is first painted after the answer.
+class PaintClock : public QObject
+{
+public:
+    QElapsedTimer *timer = nullptr;
+    const qint64 *answeredAt = nullptr;
+    qint64 paintedAt = -1;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && *answeredAt >= 0 && paintedAt < 0) {
+            paintedAt = timer->nsecsElapsed();
+        }
+        return false;
+    }
+};
+
+void BM_LiveAnswerToTable(benchmark::State &bench)
+{
+    FakeService service;
+    service.start();
+    const DemoShow show = service.seedDemoShow();
+    const ProjectSummary summary =
+        service.withPlatform([&](FakePlatform &p) { return p.project(show.projectId)->summary; });
+    const QList<RundownItem> items =
+        service.withPlatform([&](FakePlatform &p) { return p.project(show.projectId)->items; });
+    const DemoLogin *director = show.loginForRole(QStringLiteral("总导演"));
+    APIClient client(QUrl(service.baseUrl()),
+                     std::make_shared<MemoryTokenStore>(service.tokenFor(director->accountId)), false);
+    auto page = std::make_unique<MacProjectFlowView>(summary, client, [] {});
+    page->resize(1400, 800);
+    page->show();
+    waitUntil([&] { return page->state().detail() && !page->state().isLoading(); });
+    page->state().stop(); // no polls in between
+
+    QElapsedTimer timer;
+    qint64 answeredAt = -1;
+    QObject::connect(&page->liveControl(), &FlowLiveControl::liveAnswerArrived, page.get(),
+                     [&] { answeredAt = timer.nsecsElapsed(); });
+    qint64 shownAt = -1;
+    QObject::connect(&page->state(), &FlowPageState::detailChanged, page.get(),
+                     [&] { shownAt = timer.nsecsElapsed(); });
+    PaintClock painted;
+    painted.timer = &timer;
+    painted.answeredAt = &answeredAt;
+    page->flowTable()->viewport()->installEventFilter(&painted);
+
+    qint64 roundTrips = 0;
+    int n = 0;
+    for (auto _ : bench) {
+        const RundownItem &target = items.at(n++ % 6);
+        answeredAt = -1;
+        painted.paintedAt = -1;
+        bool done = false;
+        timer.start();
+        QCoro::connect(page->liveControl().liveAction(QStringLiteral("start"), target), page.get(),
+                       [&] { done = true; });
+        waitUntil([&] { return answeredAt >= 0 && painted.paintedAt >= answeredAt; });
+        if (page->state().liveItem()->id != target.id) {
+            bench.SkipWithError("the table does not show the new live item");
+            break;
+        }
+        bench.SetIterationTime(double(painted.paintedAt - answeredAt) / 1e9);
+        if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+            std::printf("answer %.1f ms, model %.1f ms, painted %.1f ms\n", answeredAt / 1e6, shownAt / 1e6,
+                        painted.paintedAt / 1e6);
+        }
+        roundTrips += painted.paintedAt;
+        waitUntil([&] { return done; });
+    }
+    bench.counters["clickToPaint_ms"] =
+        benchmark::Counter(double(roundTrips) / 1e6 / double(std::max<int64_t>(1, bench.iterations())));
+    page.reset();
+    waitUntil([&] { return client.network().findChildren<QNetworkReply *>().isEmpty(); });
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK(BM_LiveAnswerToTable)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// arg 0: a fresh player for every start (the first item of a show); arg 1: the same player
+// replacing the file it is playing (every later item), as the coordinator does.
+void BM_DownloadedToAudioPlaying(benchmark::State &bench)
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        bench.SkipWithError("no audio output device");
+        return;
+    }
+    QTemporaryDir dir;
+    QStringList paths;
+    for (int frequency : {440, 523}) {
+        paths.append(dir.filePath(QStringLiteral("tone-%1.wav").arg(frequency)));
+        QFile file(paths.last());
+        if (!file.open(QIODevice::WriteOnly)) {
+            bench.SkipWithError("cannot write the tone");
+            return;
+        }
+        file.write(FakeMedia::toneWav(240, frequency));
+    }
+    const bool replacing = bench.range(0) == 1;
+    std::unique_ptr<PlaybackPlayer> player = makeMediaPlayer();
+    int n = 0;
+    for (auto _ : bench) {
+        if (!replacing) {
+            player = makeMediaPlayer();
+            QApplication::processEvents();
+        }
+        QElapsedTimer timer;
+        timer.start();
+        player->pause();
+        player->setSource(paths.at(n++ % 2));
+        player->play();
+        waitUntil([&] { return player->position() > 0; });
+        bench.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    player.reset();
+    QApplication::processEvents();
+}
+BENCHMARK(BM_DownloadedToAudioPlaying)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
+class CountingPlayer final : public PlaybackPlayer
+{
+public:
+    int calls = 0;
+    void setSource(const QString &) override { ++calls; }
+    void play() override { ++calls; }
+    void pause() override { ++calls; }
+    void setMuted(bool) override { ++calls; }
+    qint64 position() const override { return 0; }
+    QCoro::Task<> seek(qint64) override
+    {
+        ++calls;
+        co_return;
+    }
+};
+
+void BM_UnforcedSyncUnchanged(benchmark::State &bench)
+{
+    FakeService service;
+    service.start();
+    const DemoShow show = service.seedDemoShow();
+    APIClient client(QUrl(service.baseUrl()),
+                     std::make_shared<MemoryTokenStore>(
+                         service.tokenFor(show.loginForRole(QStringLiteral("总导演"))->accountId)),
+                     false);
+    auto audio = std::make_unique<CountingPlayer>();
+    auto video = std::make_unique<CountingPlayer>();
+    CountingPlayer *a = audio.get();
+    CountingPlayer *v = video.get();
+    PlaybackCoordinator coordinator(client, std::move(audio), std::move(video));
+    coordinator.setItemProjectID(show.projectId);
+    RundownItem live = service.withPlatform(
+        [&](FakePlatform &p) { return *p.project(show.projectId)->item(show.audioItemId); });
+    live.liveStatus = RundownValues::live;
+    bool started = false;
+    QCoro::connect(coordinator.sync(live, true, true, true), &coordinator, [&] { started = true; });
+    waitUntil([&] { return started; });
+    const int callsBefore = a->calls + v->calls;
+    const int requestsBefore = service.requestCount();
+
+    for (auto _ : bench) {
+        auto task = coordinator.sync(live, true, true, false);
+        benchmark::DoNotOptimize(task.isReady());
+    }
+    bench.counters["playerCalls"] = a->calls + v->calls - callsBefore;
+    bench.counters["requests"] = service.requestCount() - requestsBefore;
+    waitUntil([&] { return client.network().findChildren<QNetworkReply *>().isEmpty(); });
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK(BM_UnforcedSyncUnchanged)->Unit(benchmark::kNanosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Theme::install();
+    PreparedAssetCache::shared().clear();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

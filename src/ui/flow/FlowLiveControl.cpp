@@ -1,0 +1,208 @@
+#include "FlowLiveControl.h"
+
+#include "Error.h"
+#include "FlowPageState.h"
+#include "FlowRules.h"
+#include "PlaybackCoordinator.h"
+#include "api/APIClient.h"
+#include "common/AsyncAction.h"
+#include "lottery/MacQRCodeImage.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace {
+
+const QString qrMode = QStringLiteral("qr");
+const QEvent::Type syncEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QString programMode = QStringLiteral("program");
+
+std::optional<RundownItem> firstLive(const QList<RundownItem> &items)
+{
+    for (const RundownItem &item : items) {
+        if (item.liveStatus == RundownValues::live) {
+            return item;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+FlowLiveControl::FlowLiveControl(FlowPageState &state, PlaybackCoordinator *playback, QObject *parent)
+    : QObject(parent)
+    , m_statePointer(&state)
+    , m_state(state)
+    , m_playback(playback)
+{
+    m_playback->setParent(this);
+    m_playback->setItemProjectID(m_state.project().id);
+    m_state.setLiveActionHandler(
+        [this](QString action, RundownItem item) { return liveAction(std::move(action), std::move(item)); });
+    m_state.setAfterReloadHook(
+        [this](std::optional<RundownItem> live) { return afterReload(std::move(live)); });
+    connect(&m_state, &FlowPageState::audioLinkedChanged, this, [this] { startSync(true); });
+    connect(&m_state, &FlowPageState::videoLinkedChanged, this, [this] { startSync(true); });
+}
+
+FlowLiveControl::~FlowLiveControl()
+{
+    if (m_statePointer) {
+        m_statePointer->setLiveActionHandler({});
+        m_statePointer->setAfterReloadHook({});
+    }
+    m_playback->stop();
+}
+
+QCoro::Task<> FlowLiveControl::afterReload(std::optional<RundownItem> liveItem)
+{
+    // The reload ends here; the lottery mode and the media follow in the background.
+    QPointer<FlowLiveControl> self(this);
+    AsyncAction::run(
+        this, refreshLotteryScreen(std::move(liveItem)),
+        [self](bool changed) {
+            if (self) {
+                self->startSync(changed);
+            }
+        },
+        [](const QString &) {});
+    co_return;
+}
+
+QCoro::Task<> FlowLiveControl::liveAction(QString action, RundownItem item)
+{
+    QPointer<FlowLiveControl> self(this);
+    m_state.setBusyItemID(item.id);
+    const QString projectID = m_state.project().id;
+    std::optional<LiveControlResponse> answer;
+    QString failure;
+    auto request = m_state.client().liveAction(projectID, item.id, action);
+    try {
+        answer = co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (!answer) {
+        m_state.setError(failure);
+        m_state.setBusyItemID(std::nullopt);
+        co_return;
+    }
+    Q_EMIT liveAnswerArrived();
+    // A poll sent before this answer must not bring the former live item back.
+    m_state.retireEarlierReloads();
+    if (m_state.detail()) {
+        m_state.setItems(answer->items);
+    }
+    auto refresh = refreshLotteryScreen(firstLive(answer->items));
+    co_await refresh;
+    if (!self) {
+        co_return;
+    }
+    startSync(true);
+    m_state.setBusyItemID(std::nullopt);
+}
+
+QCoro::Task<> FlowLiveControl::resetLive()
+{
+    QPointer<FlowLiveControl> self(this);
+    std::optional<LiveControlResponse> answer;
+    QString failure;
+    auto request = m_state.client().resetLive(m_state.project().id);
+    try {
+        answer = co_await request;
+    } catch (...) {
+        failure = describeCurrentException();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (!answer) {
+        m_state.setError(failure);
+        co_return;
+    }
+    m_state.retireEarlierReloads();
+    if (m_state.detail()) {
+        m_state.setItems(answer->items);
+    }
+    m_playback->stop();
+}
+
+QCoro::Task<> FlowLiveControl::syncPlayback(bool force)
+{
+    if (!m_state.canControlPlayback()) {
+        m_playback->stop();
+        co_return;
+    }
+    const bool audio = m_state.canOutputAudio() && m_state.audioLinked();
+    const bool video =
+        m_state.canOutputVideo() && m_state.videoLinked() && m_state.lotteryScreenMode() != qrMode;
+    auto synced = m_playback->sync(m_state.liveItem(), audio, video, force);
+    co_await synced;
+}
+
+void FlowLiveControl::startSync(bool force)
+{
+    // Loading a file can block the GUI thread on GStreamer. Posted below the priority of paint
+    // requests, so the table shows the new live item first.
+    m_pendingSyncs.append(force);
+    QCoreApplication::postEvent(this, new QEvent(syncEvent), Qt::LowEventPriority - 1);
+}
+
+bool FlowLiveControl::event(QEvent *event)
+{
+    if (event->type() != syncEvent) {
+        return QObject::event(event);
+    }
+    if (!m_pendingSyncs.isEmpty()) {
+        const bool force = m_pendingSyncs.takeFirst();
+        AsyncAction::run(
+            this, syncPlayback(force), [] {}, [](const QString &) {});
+    }
+    return true;
+}
+
+QCoro::Task<bool> FlowLiveControl::refreshLotteryScreen(std::optional<RundownItem> item)
+{
+    const quint64 number = ++m_lotteryRefreshes;
+    const QString before = m_state.lotteryScreenMode();
+    if (!m_state.canOutputVideo() || !item || !FlowRules::isLotteryItem(*item)) {
+        m_state.setLotteryScreenMode(programMode);
+        co_return m_state.lotteryScreenMode() != before;
+    }
+    QPointer<FlowLiveControl> self(this);
+    QString mode = programMode;
+    auto request = m_state.client().lottery(m_state.project().id, item->id);
+    try {
+        const LotteryState lottery = co_await request;
+        mode = lottery.screenMode;
+    } catch (...) {
+        // The venue screen falls back to the programme; no error is shown.
+    }
+    if (!self || number != m_lotteryRefreshes) {
+        co_return false;
+    }
+    m_state.setLotteryScreenMode(mode);
+    co_return m_state.lotteryScreenMode() != before;
+}
+
+QUrl FlowLiveControl::lotterySignUpURL(const QString &projectID, const QString &itemID)
+{
+    // The same page as the lottery console's sign-up link; it never follows the service address.
+    QUrl url(QStringLiteral("https://quillory.example/lottery"));
+    url.setQuery(QStringLiteral("project=") + QString::fromLatin1(QUrl::toPercentEncoding(projectID)) +
+                     QStringLiteral("&item=") + QString::fromLatin1(QUrl::toPercentEncoding(itemID)),
+                 QUrl::StrictMode);
+    return url;
+}
+
+QImage FlowLiveControl::lotteryQRCode(const RundownItem &item) const
+{
+    const QUrl url = lotterySignUpURL(m_state.project().id, item.id);
+    if (!url.isValid()) {
+        return {};
+    }
+    return macQRCodeModules(url.toString(QUrl::FullyEncoded));
+}

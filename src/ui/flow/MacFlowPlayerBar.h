@@ -1,0 +1,55 @@
+#pragma once
+
+#include "models/Rundown.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class FlowLiveControl;
+class FlowPageState;
+class MacVideoPlayerView;
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The player bar's content: the live picture (video or the lottery sign-up code), what is
+// playing, the next item with its button, the lottery console button and the output switches.
+class MacFlowPlayerBar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, QWidget *parent = nullptr);
+
+    MacVideoPlayerView *videoView() const { return m_video; }
+    // The item that "结束并开演下一个" starts, as shown.
+    const std::optional<RundownItem> &shownNextItem() const { return m_next; }
+    void refresh();
+
+private:
+    void setLabelIcon(QLabel *label, const QString &symbol, const QColor &tint);
+
+    FlowPageState &m_state;
+    FlowLiveControl &m_live;
+    std::optional<RundownItem> m_next;
+    QString m_qrItemID;
+
+    QWidget *m_qrBlock;
+    QLabel *m_qrImage;
+    MacVideoPlayerView *m_video;
+    QLabel *m_title;
+    QWidget *m_audioRow;
+    QLabel *m_audioName;
+    QWidget *m_videoRow;
+    QLabel *m_videoName;
+    QWidget *m_preparingRow;
+    QLabel *m_error;
+    QWidget *m_nextColumn;
+    QLabel *m_nextTitle;
+    QPushButton *m_nextButton;
+    QPushButton *m_consoleButton;
+    QCheckBox *m_audioToggle;
+    QCheckBox *m_videoToggle;
+};

@@ -1,0 +1,103 @@
+#include "MacVideoPlayerView.h"
+
+#include "common/Theme.h"
+
+#include <QHBoxLayout>
+#include <QMediaPlayer>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QVideoWidget>
+
+MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
+    : QWidget(parent)
+    , m_video(new QVideoWidget(this))
+    , m_playPause(new QToolButton(this))
+    , m_position(new QSlider(Qt::Horizontal, this))
+{
+    setObjectName(QStringLiteral("videoPlayerView"));
+    m_video->setObjectName(QStringLiteral("videoPicture"));
+    m_video->setAspectRatioMode(Qt::KeepAspectRatio);
+    m_video->setStyleSheet(QStringLiteral("background: black;"));
+    m_playPause->setObjectName(QStringLiteral("videoPlayPause"));
+    m_playPause->setAutoRaise(true);
+    m_position->setObjectName(QStringLiteral("videoPosition"));
+    m_position->setRange(0, 0);
+
+    auto *controls = new QHBoxLayout;
+    controls->setContentsMargins(4, 0, 4, 0);
+    controls->setSpacing(4);
+    controls->addWidget(m_playPause);
+    controls->addWidget(m_position, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_video, 1);
+    layout->addLayout(controls);
+
+    connect(m_playPause, &QToolButton::clicked, this, [this] {
+        if (!m_player) {
+            return;
+        }
+        if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+            m_player->pause();
+        } else {
+            m_player->play();
+        }
+    });
+    connect(m_position, &QSlider::sliderMoved, this, [this](int value) {
+        if (m_player) {
+            m_player->setPosition(value);
+        }
+    });
+    setPlayer(player);
+}
+
+MacVideoPlayerView::~MacVideoPlayerView()
+{
+    // The player outlives the view; it must not keep drawing into a widget that is gone.
+    if (m_player && m_player->videoOutput() == m_video) {
+        m_player->setVideoOutput(nullptr);
+    }
+}
+
+void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
+{
+    if (player == m_player) {
+        return;
+    }
+    for (const QMetaObject::Connection &c : std::as_const(m_connections)) {
+        disconnect(c);
+    }
+    m_connections.clear();
+    if (m_player && m_player->videoOutput() == m_video) {
+        m_player->setVideoOutput(nullptr);
+    }
+    m_player = player;
+    if (m_player) {
+        m_player->setVideoOutput(m_video);
+        m_connections = {
+            connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MacVideoPlayerView::updateControls),
+            connect(m_player, &QMediaPlayer::durationChanged, this, &MacVideoPlayerView::updateControls),
+            connect(m_player, &QMediaPlayer::positionChanged, this,
+                    [this](qint64 position) {
+                        if (!m_position->isSliderDown()) {
+                            m_position->setValue(static_cast<int>(position));
+                        }
+                    }),
+        };
+    }
+    updateControls();
+}
+
+void MacVideoPlayerView::updateControls()
+{
+    const bool playing = m_player && m_player->playbackState() == QMediaPlayer::PlayingState;
+    m_playPause->setIcon(Theme::icon(playing ? QStringLiteral("pause.circle") : QStringLiteral("play.circle"),
+                                     Theme::colour(Theme::Colour::primary)));
+    m_playPause->setToolTip(playing ? tr("暂停") : tr("播放"));
+    m_playPause->setEnabled(m_player);
+    m_position->setEnabled(m_player);
+    m_position->setRange(0, m_player ? static_cast<int>(m_player->duration()) : 0);
+}

@@ -1,0 +1,266 @@
+#include "PlaybackCoordinator.h"
+
+#include "Error.h"
+#include "api/APIClient.h"
+#include "api/PreparedAssetCache.h"
+
+#include <QPointer>
+
+namespace {
+
+const QString audioCategory = QStringLiteral("audio");
+const QString videoCategory = QStringLiteral("video");
+
+bool hasAsset(const std::optional<QString> &assetID)
+{
+    return assetID && !assetID->isEmpty();
+}
+
+} // namespace
+
+PlaybackCoordinator::PlaybackCoordinator(APIClient &client, QObject *parent)
+    : PlaybackCoordinator(client, makeMediaPlayer(), makeMediaPlayer(), parent)
+{}
+
+PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<PlaybackPlayer> audioPlayer,
+                                         std::unique_ptr<PlaybackPlayer> videoPlayer, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_audioPlayer(std::move(audioPlayer))
+    , m_videoPlayer(std::move(videoPlayer))
+{}
+
+PlaybackCoordinator::~PlaybackCoordinator() = default;
+
+void PlaybackCoordinator::stop()
+{
+    ++m_generation;
+    ++m_videoGeneration;
+    m_audioPlayer->pause();
+    m_videoPlayer->pause();
+    m_audioPlayer->setSource({});
+    m_videoPlayer->setSource({});
+    setActiveItemID(std::nullopt);
+    m_lastAudioEnabled = false;
+    m_lastVideoEnabled = false;
+    setTitle({});
+    setAudioName({});
+    setVideoName({});
+    setError({});
+    // Work still in flight belongs to a generation that is gone and will not report back.
+    m_startPreparing = false;
+    m_videoPreparing = false;
+    updatePreparing();
+}
+
+QCoro::Task<> PlaybackCoordinator::sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled,
+                                        bool force)
+{
+    if (!item || item->liveStatus != RundownValues::live) {
+        // Already stopped: the poll of a show with nothing live touches no player.
+        if (m_activeItemID) {
+            stop();
+        }
+        co_return;
+    }
+    const bool sameItem = m_activeItemID == item->id;
+    if (sameItem && audioEnabled == m_lastAudioEnabled && videoEnabled != m_lastVideoEnabled) {
+        // Recorded before the wait, so a poll arriving meanwhile sees nothing to do.
+        m_lastVideoEnabled = videoEnabled;
+        auto update = updateVideoOutput(std::move(*item), videoEnabled);
+        co_await update;
+        co_return;
+    }
+    if (sameItem && !force) {
+        co_return;
+    }
+    auto started = start(std::move(*item), audioEnabled, videoEnabled);
+    co_await started;
+}
+
+QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bool videoEnabled)
+{
+    stop();
+    const quint64 generation = m_generation;
+    const quint64 videoGeneration = m_videoGeneration;
+    setActiveItemID(item.id);
+    m_lastAudioEnabled = audioEnabled;
+    m_lastVideoEnabled = videoEnabled;
+    setTitle(item.title.isEmpty() ? QStringLiteral("未命名节目") : item.title);
+    setAudioName(audioEnabled ? item.audioName : QString());
+    setVideoName(videoEnabled ? item.videoName : QString());
+    m_startPreparing = true;
+    updatePreparing();
+
+    const bool audioAsset = hasAsset(item.audioAssetId);
+    QPointer<PlaybackCoordinator> self(this);
+    const auto superseded = [&] { return !self || !isCurrent(generation); };
+    // A video switch during the downloads takes the video player over from this start.
+    const auto ownsVideo = [&] { return m_videoGeneration == videoGeneration; };
+    QString audioFile;
+    QString videoFile;
+    try {
+        if (audioEnabled && audioAsset) {
+            auto download = fetch(item, audioCategory);
+            audioFile = co_await download;
+            if (superseded()) {
+                co_return;
+            }
+        }
+        if (videoEnabled && hasAsset(item.videoAssetId) && ownsVideo()) {
+            auto download = fetch(item, videoCategory);
+            videoFile = co_await download;
+            if (superseded()) {
+                co_return;
+            }
+        }
+    } catch (...) {
+        const QString text = describeCurrentException();
+        if (superseded()) {
+            co_return;
+        }
+        setError(text);
+        m_startPreparing = false;
+        updatePreparing();
+        co_return;
+    }
+
+    const bool videoOwned = ownsVideo();
+    if (!audioFile.isEmpty()) {
+        m_audioPlayer->setSource(audioFile);
+    }
+    if (videoOwned) {
+        if (!videoFile.isEmpty()) {
+            m_videoPlayer->setSource(videoFile);
+        }
+        // A separate audio track replaces the video's own sound, whether or not it plays here.
+        m_videoPlayer->setMuted(audioAsset);
+    }
+    m_audioPlayer->play();
+    if (videoOwned) {
+        m_videoPlayer->play();
+    }
+    m_startPreparing = false;
+    updatePreparing();
+}
+
+QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enabled)
+{
+    const quint64 generation = m_generation;
+    const quint64 videoGeneration = ++m_videoGeneration;
+    if (!enabled) {
+        m_videoPlayer->pause();
+        m_videoPlayer->setSource({});
+        setVideoName({});
+        m_videoPreparing = false;
+        updatePreparing();
+        co_return;
+    }
+    if (!hasAsset(item.videoAssetId)) {
+        setVideoName({});
+        co_return;
+    }
+    m_videoPreparing = true;
+    updatePreparing();
+
+    QPointer<PlaybackCoordinator> self(this);
+    const auto superseded = [&] {
+        return !self || !isCurrent(generation) || m_videoGeneration != videoGeneration;
+    };
+    QString file;
+    try {
+        auto download = fetch(item, videoCategory);
+        file = co_await download;
+    } catch (...) {
+        const QString text = describeCurrentException();
+        if (superseded()) {
+            co_return;
+        }
+        setError(text);
+        m_videoPreparing = false;
+        updatePreparing();
+        co_return;
+    }
+    if (superseded()) {
+        co_return;
+    }
+    m_videoPlayer->setSource(file);
+    m_videoPlayer->setMuted(hasAsset(item.audioAssetId));
+    setVideoName(item.videoName);
+    if (m_lastAudioEnabled) {
+        // The video joins the running audio where it stands.
+        auto seek = m_videoPlayer->seek(m_audioPlayer->position());
+        co_await seek;
+        if (superseded()) {
+            co_return;
+        }
+    }
+    m_videoPlayer->play();
+    m_videoPreparing = false;
+    updatePreparing();
+}
+
+QCoro::Task<QString> PlaybackCoordinator::fetch(RundownItem item, QString category)
+{
+    const QString projectID = m_itemProjectID;
+    const bool audio = category == audioCategory;
+    const QString assetID = (audio ? item.audioAssetId : item.videoAssetId).value_or(QString());
+    PreparedAssetCache &cache = PreparedAssetCache::shared();
+    if (const auto path = cache.lookup(projectID, item.id, category, assetID)) {
+        co_return *path;
+    }
+    auto download =
+        m_client.downloadAsset(projectID, item.id, category, audio ? item.audioName : item.videoName);
+    const QString path = co_await download;
+    cache.remember(projectID, item.id, category, assetID, path);
+    co_return path;
+}
+
+void PlaybackCoordinator::setActiveItemID(std::optional<QString> id)
+{
+    if (m_activeItemID != id) {
+        m_activeItemID = std::move(id);
+        Q_EMIT activeItemIDChanged();
+    }
+}
+
+void PlaybackCoordinator::setTitle(const QString &title)
+{
+    if (m_title != title) {
+        m_title = title;
+        Q_EMIT titleChanged();
+    }
+}
+
+void PlaybackCoordinator::setAudioName(const QString &name)
+{
+    if (m_audioName != name) {
+        m_audioName = name;
+        Q_EMIT audioNameChanged();
+    }
+}
+
+void PlaybackCoordinator::setVideoName(const QString &name)
+{
+    if (m_videoName != name) {
+        m_videoName = name;
+        Q_EMIT videoNameChanged();
+    }
+}
+
+void PlaybackCoordinator::setError(const QString &error)
+{
+    if (m_error != error) {
+        m_error = error;
+        Q_EMIT errorChanged();
+    }
+}
+
+void PlaybackCoordinator::updatePreparing()
+{
+    const bool preparing = m_startPreparing || m_videoPreparing;
+    if (m_isPreparing != preparing) {
+        m_isPreparing = preparing;
+        Q_EMIT isPreparingChanged();
+    }
+}

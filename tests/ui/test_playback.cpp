@@ -1,0 +1,691 @@
+#include "FakeMedia.h"
+#include "FakeService.h"
+#include "MemoryTokenStore.h"
+#include "TestHelpers.h"
+#include "api/APIClient.h"
+#include "api/APIClientError.h"
+#include "api/PreparedAssetCache.h"
+#include "common/Theme.h"
+#include "flow/FlowLiveControl.h"
+#include "flow/FlowPageState.h"
+#include "flow/MacFlowLiveButtons.h"
+#include "flow/MacFlowPlayerBar.h"
+#include "flow/MacProjectFlowView.h"
+#include "flow/MacVideoPlayerView.h"
+#include "flow/PlaybackCoordinator.h"
+#include "flow/PlaybackPlayer.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QCheckBox>
+#include <QFile>
+#include <QJsonDocument>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Writes every call into a log shared by both players, prefixed with the player's name.
+class RecordingPlayer final : public PlaybackPlayer
+{
+public:
+    RecordingPlayer(QString name, QStringList &log)
+        : m_name(std::move(name))
+        , m_log(log)
+    {}
+
+    void setSource(const QString &localFile) override
+    {
+        m_source = localFile;
+        record(localFile.isEmpty() ? QStringLiteral("clear") : QStringLiteral("load"));
+    }
+    void play() override { record(QStringLiteral("play")); }
+    void pause() override { record(QStringLiteral("pause")); }
+    void setMuted(bool muted) override { record(muted ? QStringLiteral("mute") : QStringLiteral("unmute")); }
+    qint64 position() const override { return m_position; }
+    QCoro::Task<> seek(qint64 milliseconds) override
+    {
+        record(QStringLiteral("seek %1").arg(milliseconds));
+        co_return;
+    }
+
+    QString m_source;
+    qint64 m_position = 0;
+
+private:
+    void record(const QString &call) { m_log.append(m_name + QLatin1Char(' ') + call); }
+
+    QString m_name;
+    QStringList &m_log;
+};
+
+QStringList stopCalls()
+{
+    return {"audio pause", "video pause", "audio clear", "video clear"};
+}
+
+} // namespace
+
+class TestPlayback : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startLoadsAndPlays_data();
+    void startLoadsAndPlays();
+    void failedAudioDownloadPlaysNothing();
+    void unforcedSyncOfTheSameItemDoesNothing();
+    void videoSwitch_data();
+    void videoSwitch();
+    void stopAndNoLiveItemClearEverything();
+    void supersededStartIsDropped_data();
+    void supersededStartIsDropped();
+    void liveRightsAndRules_data();
+    void liveRightsAndRules();
+    void realPlaybackSmoke();
+
+    void outputsByRole_data();
+    void outputsByRole();
+    void lotteryScreenTurnsVideoOff_data();
+    void lotteryScreenTurnsVideoOff();
+    void liveActionWinsOverStalePollAndResetStops();
+
+private:
+    MacProjectFlowView *openPage(const QString &role);
+    void setLive(const QString &itemID);
+    void sync(const std::optional<RundownItem> &item, bool audio, bool video, bool force);
+    RundownItem item(const QString &id) const;
+    QStringList assetRequests() const;
+
+    std::unique_ptr<FakeService> m_service;
+    std::unique_ptr<APIClient> m_client;
+    std::unique_ptr<PlaybackCoordinator> m_coordinator;
+    RecordingPlayer *m_audio = nullptr;
+    RecordingPlayer *m_video = nullptr;
+    QStringList m_log;
+    DemoShow m_demo;
+    std::unique_ptr<APIClient> m_roleClient;
+    std::unique_ptr<MacProjectFlowView> m_page;
+};
+
+void TestPlayback::initTestCase()
+{
+    Theme::install();
+}
+
+void TestPlayback::init()
+{
+    PreparedAssetCache::shared().clear();
+    m_service = std::make_unique<FakeService>();
+    QVERIFY(m_service->start());
+    m_demo = m_service->seedDemoShow();
+    m_client = std::make_unique<APIClient>(QUrl(m_service->baseUrl()),
+                                           std::make_shared<MemoryTokenStore>(m_service->tokenFor(
+                                               m_demo.loginForRole(QStringLiteral("总导演"))->accountId)),
+                                           false);
+    m_log.clear();
+    auto audio = std::make_unique<RecordingPlayer>(QStringLiteral("audio"), m_log);
+    auto video = std::make_unique<RecordingPlayer>(QStringLiteral("video"), m_log);
+    m_audio = audio.get();
+    m_video = video.get();
+    m_coordinator = std::make_unique<PlaybackCoordinator>(*m_client, std::move(audio), std::move(video));
+    m_coordinator->setItemProjectID(m_demo.projectId);
+}
+
+void TestPlayback::cleanup()
+{
+    m_page.reset();
+    m_coordinator.reset();
+    m_service->releaseHangs();
+    if (m_roleClient) {
+        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_roleClient), 10000);
+        m_roleClient->network().clearConnectionCache();
+        m_roleClient.reset();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
+    m_client->network().clearConnectionCache();
+    m_client.reset();
+    m_service->stop();
+    m_service.reset();
+}
+
+void TestPlayback::sync(const std::optional<RundownItem> &item, bool audio, bool video, bool force)
+{
+    bool done = false;
+    QCoro::connect(m_coordinator->sync(item, audio, video, force), this, [&] { done = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+}
+
+RundownItem TestPlayback::item(const QString &id) const
+{
+    RundownItem found =
+        m_service->withPlatform([&](FakePlatform &p) { return *p.project(m_demo.projectId)->item(id); });
+    found.liveStatus = RundownValues::live;
+    return found;
+}
+
+QStringList TestPlayback::assetRequests() const
+{
+    QStringList categories;
+    for (const RecordedRequest &r : m_service->requests("/api/assets", "GET")) {
+        categories.append(r.queryItem(QStringLiteral("category")));
+    }
+    return categories;
+}
+
+void TestPlayback::startLoadsAndPlays_data()
+{
+    QTest::addColumn<QString>("which"); // "both": audio and video assets, "video": video only
+    QTest::addColumn<bool>("audioOn");
+    QTest::addColumn<bool>("videoOn");
+    QTest::addColumn<QStringList>("downloads");
+    QTest::addColumn<QStringList>("calls");
+
+    const QStringList stop = stopCalls();
+    QTest::newRow("both outputs: audio first, video muted")
+        << "both" << true << true << QStringList{"audio", "video"}
+        << stop + QStringList{"audio load", "video load", "video mute", "audio play", "video play"};
+    QTest::newRow("video only: muted under the item's audio")
+        << "both" << false << true << QStringList{"video"}
+        << stop + QStringList{"video load", "video mute", "audio play", "video play"};
+    QTest::newRow("audio only") << "both" << true << false << QStringList{"audio"}
+                                << stop + QStringList{"audio load", "video mute", "audio play", "video play"};
+    QTest::newRow("no audio asset: the video keeps its sound")
+        << "video" << true << true << QStringList{"video"}
+        << stop + QStringList{"video load", "video unmute", "audio play", "video play"};
+    QTest::newRow("no asset ids: nothing downloaded")
+        << "none" << true << true << QStringList{}
+        << stop + QStringList{"video unmute", "audio play", "video play"};
+}
+
+void TestPlayback::startLoadsAndPlays()
+{
+    QFETCH(QString, which);
+    QFETCH(bool, audioOn);
+    QFETCH(bool, videoOn);
+    QFETCH(QStringList, downloads);
+    QFETCH(QStringList, calls);
+
+    const QList<RundownItem> items =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items; });
+    RundownItem live = which == QStringLiteral("both") ? item(m_demo.audioItemId) : item(items.at(3).id);
+    if (which == QStringLiteral("none")) {
+        live.audioName = QStringLiteral("旧文件.wav");
+        live.audioAssetId = QString();
+        live.videoAssetId.reset();
+    }
+    live.title.clear();
+
+    sync(live, audioOn, videoOn, false);
+    QCOMPARE(assetRequests(), downloads);
+    QCOMPARE(m_log, calls);
+    QCOMPARE(m_coordinator->activeItemID(), live.id);
+    QCOMPARE(m_coordinator->title(), QStringLiteral("未命名节目"));
+    QCOMPARE(m_coordinator->audioName(), audioOn ? live.audioName : QString());
+    QCOMPARE(m_coordinator->videoName(), videoOn ? live.videoName : QString());
+    QVERIFY(!m_coordinator->isPreparing());
+    QCOMPARE(m_coordinator->error(), QString());
+    if (downloads.contains(QStringLiteral("audio"))) {
+        QVERIFY(QFile::exists(m_audio->m_source));
+    }
+}
+
+void TestPlayback::failedAudioDownloadPlaysNothing()
+{
+    m_service->script("GET", "/api/assets", Script{.status = 500, .body = "{}", .times = 1});
+    const RundownItem live = item(m_demo.audioItemId);
+    sync(live, true, true, false);
+    QCOMPARE(assetRequests(), QStringList{"audio"});
+    QCOMPARE(m_log, stopCalls());
+    QCOMPARE(m_coordinator->error(), QStringLiteral("素材读取失败（500）"));
+    QVERIFY(!m_coordinator->isPreparing());
+    QCOMPARE(m_coordinator->activeItemID(), live.id);
+
+    // Not retried by a poll; a forced sync starts again and clears the error.
+    sync(live, true, true, false);
+    QCOMPARE(assetRequests().size(), 1);
+    sync(live, true, true, true);
+    QCOMPARE(assetRequests(), (QStringList{"audio", "audio", "video"}));
+    QCOMPARE(m_coordinator->error(), QString());
+    QVERIFY(m_log.endsWith(QStringLiteral("video play")));
+}
+
+void TestPlayback::unforcedSyncOfTheSameItemDoesNothing()
+{
+    const RundownItem live = item(m_demo.audioItemId);
+    sync(live, true, true, true);
+    m_log.clear();
+    m_service->clearRequests();
+
+    sync(live, true, true, false);
+    // A changed audio flag waits for a forced call.
+    sync(live, false, true, false);
+    QCOMPARE(m_log, QStringList());
+    QCOMPARE(m_service->requestCount(), 0);
+
+    // Forced: both players restart from the files already on this machine.
+    sync(live, false, true, true);
+    QCOMPARE(m_service->requestCount(), 0);
+    QCOMPARE(m_log, (stopCalls() + QStringList{"video load", "video mute", "audio play", "video play"}));
+    QCOMPARE(m_coordinator->audioName(), QString());
+
+    // A file that vanished is downloaded again.
+    QVERIFY(QFile::remove(m_video->m_source));
+    sync(live, false, true, true);
+    QCOMPARE(assetRequests(), QStringList{"video"});
+}
+
+void TestPlayback::videoSwitch_data()
+{
+    QTest::addColumn<bool>("audioOn");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<QStringList>("onCalls");
+    QTest::newRow("joins the running audio")
+        << true << true << QStringList{"video load", "video mute", "video seek 4200", "video play"};
+    QTest::newRow("without audio from the start")
+        << false << false << QStringList{"video load", "video mute", "video play"};
+}
+
+void TestPlayback::videoSwitch()
+{
+    QFETCH(bool, audioOn);
+    QFETCH(bool, force);
+    QFETCH(QStringList, onCalls);
+
+    const RundownItem live = item(m_demo.audioItemId);
+    sync(live, audioOn, true, false);
+    m_audio->m_position = 4200;
+    m_log.clear();
+
+    // The video-only path, forced or not.
+    sync(live, audioOn, false, force);
+    QCOMPARE(m_log, (QStringList{"video pause", "video clear"}));
+    QCOMPARE(m_coordinator->videoName(), QString());
+    QVERIFY(!m_coordinator->lastVideoEnabled());
+    sync(live, audioOn, false, false);
+    QCOMPARE(m_log.size(), 2);
+
+    m_log.clear();
+    sync(live, audioOn, true, force);
+    QCOMPARE(m_log, onCalls);
+    QCOMPARE(m_coordinator->videoName(), live.videoName);
+    QVERIFY(m_coordinator->lastVideoEnabled());
+}
+
+void TestPlayback::stopAndNoLiveItemClearEverything()
+{
+    RundownItem live = item(m_demo.audioItemId);
+    m_service->script("GET", "/api/assets", Script{.status = 404, .body = "{}", .times = 1});
+    sync(live, true, true, false);
+    QVERIFY(!m_coordinator->error().isEmpty());
+
+    for (const QString &status : {RundownValues::finished, QString()}) {
+        sync(live, true, true, true);
+        live.liveStatus = status;
+        m_log.clear();
+        sync(live, true, true, false);
+        QCOMPARE(m_log, stopCalls());
+        QCOMPARE(m_coordinator->activeItemID(), std::nullopt);
+        QCOMPARE(m_coordinator->title(), QString());
+        QCOMPARE(m_coordinator->audioName(), QString());
+        QCOMPARE(m_coordinator->videoName(), QString());
+        QCOMPARE(m_coordinator->error(), QString());
+        QVERIFY(!m_coordinator->lastAudioEnabled() && !m_coordinator->lastVideoEnabled());
+        live.liveStatus = RundownValues::live;
+    }
+    // Nothing live and nothing playing: a poll touches no player.
+    m_log.clear();
+    sync(std::nullopt, true, true, false);
+    QCOMPARE(m_log, QStringList());
+}
+
+void TestPlayback::supersededStartIsDropped_data()
+{
+    QTest::addColumn<QString>("then"); // what happens while the first start downloads
+    QTest::newRow("stop") << "stop";
+    QTest::newRow("another item") << "other";
+    QTest::newRow("video switched off") << "video off";
+}
+
+void TestPlayback::supersededStartIsDropped()
+{
+    QFETCH(QString, then);
+    const RundownItem first = item(m_demo.audioItemId);
+    const QString otherId =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items.at(0).id; });
+
+    m_service->script("GET", "/api/assets", Script{.hang = true, .times = 1, .passThrough = true});
+    bool firstDone = false;
+    QCoro::connect(m_coordinator->sync(first, true, true, false), this, [&] { firstDone = true; });
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QVERIFY(m_coordinator->isPreparing());
+
+    if (then == QStringLiteral("stop")) {
+        m_coordinator->stop();
+        QVERIFY(!m_coordinator->isPreparing());
+    } else if (then == QStringLiteral("other")) {
+        sync(item(otherId), true, true, true);
+    } else {
+        sync(first, true, false, false);
+    }
+    m_log.clear();
+    m_service->releaseHangs();
+    QTRY_VERIFY(firstDone);
+
+    if (then == QStringLiteral("stop")) {
+        QCOMPARE(m_log, QStringList());
+        QCOMPARE(m_coordinator->activeItemID(), std::nullopt);
+    } else if (then == QStringLiteral("other")) {
+        QCOMPARE(m_log, QStringList());
+        QCOMPARE(m_coordinator->activeItemID(), otherId);
+    } else {
+        // The audio plays; the video download is skipped and the player left empty.
+        QCOMPARE(m_log, (QStringList{"audio load", "audio play"}));
+        QCOMPARE(assetRequests(), QStringList{"audio"});
+    }
+    QVERIFY(!m_coordinator->isPreparing());
+}
+
+void TestPlayback::liveRightsAndRules_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("allowed");
+    QTest::newRow("chief director") << "总导演" << true;
+    QTest::newRow("deputy director") << "副导演" << true;
+    QTest::newRow("sound engineer") << "音响师" << false;
+    QTest::newRow("video engineer") << "视频师" << false;
+    QTest::newRow("host") << "主持人" << false;
+}
+
+void TestPlayback::liveRightsAndRules()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, allowed);
+    APIClient client(
+        QUrl(m_service->baseUrl()),
+        std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_demo.loginForRole(role)->accountId)), false);
+    const QString lotteryId = m_demo.lotteryItemId;
+    const auto states = [&] {
+        QStringList out;
+        m_service->withPlatform([&](FakePlatform &p) {
+            for (const RundownItem &i : std::as_const(p.project(m_demo.projectId)->items)) {
+                out.append(i.liveStatus);
+            }
+            out.append(p.project(m_demo.projectId)->lotteries[lotteryId].screenMode);
+        });
+        return out;
+    };
+    const auto call = [&](QCoro::Task<LiveControlResponse> task) {
+        std::optional<QString> failure;
+        bool done = false;
+        QCoro::connect(
+            [](QCoro::Task<LiveControlResponse> t, std::optional<QString> &f) -> QCoro::Task<> {
+                try {
+                    co_await std::move(t);
+                } catch (const APIClientError &e) {
+                    f = e.description();
+                }
+            }(std::move(task), failure),
+            this, [&] { done = true; });
+        if (!QTest::qWaitFor([&] { return done; }, 10000)) {
+            failure = QStringLiteral("no answer");
+        }
+        return failure;
+    };
+
+    // The lottery item is live with its screen on the sign-up code.
+    m_service->withPlatform([&](FakePlatform &p) {
+        p.project(m_demo.projectId)->item(lotteryId)->liveStatus = RundownValues::live;
+        p.project(m_demo.projectId)->lotteries[lotteryId].screenMode = QStringLiteral("qr");
+    });
+    const QString next = m_service->withPlatform(
+        [&](FakePlatform &p) { return p.project(m_demo.projectId)->items.at(11).id; });
+    const QStringList before = states();
+
+    const auto started = call(client.liveAction(m_demo.projectId, next, QStringLiteral("start")));
+    if (!allowed) {
+        QCOMPARE(started, QStringLiteral("没有权限执行此操作"));
+        QCOMPARE(call(client.resetLive(m_demo.projectId)), QStringLiteral("没有权限执行此操作"));
+        QCOMPARE(call(client.liveAction(m_demo.projectId, lotteryId, QStringLiteral("stop"))),
+                 QStringLiteral("没有权限执行此操作"));
+        QCOMPARE(states(), before);
+    } else {
+        QCOMPARE(started, std::nullopt);
+        QStringList after = states();
+        QCOMPARE(after.at(10), RundownValues::finished);
+        QCOMPARE(after.at(11), RundownValues::live);
+        QCOMPARE(after.last(), QStringLiteral("program"));
+        // Stopping an item that is not live changes nothing; stopping the live one finishes it.
+        QCOMPARE(call(client.liveAction(m_demo.projectId, lotteryId, QStringLiteral("stop"))), std::nullopt);
+        QCOMPARE(states(), after);
+        QCOMPARE(call(client.liveAction(m_demo.projectId, next, QStringLiteral("stop"))), std::nullopt);
+        QCOMPARE(states().at(11), RundownValues::finished);
+        QCOMPARE(call(client.resetLive(m_demo.projectId)), std::nullopt);
+        after = states();
+        after.removeLast();
+        QCOMPARE(after, QStringList(after.size(), QString()));
+    }
+    QTRY_VERIFY(TestHelpers::requestsEnded(client));
+    client.network().clearConnectionCache();
+}
+
+void TestPlayback::realPlaybackSmoke()
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    };
+    write(QStringLiteral("tone.wav"), FakeMedia::toneWav(3, 440));
+    write(QStringLiteral("clip.mp4"), FakeMedia::demoVideo());
+
+    const std::unique_ptr<PlaybackPlayer> audio = makeMediaPlayer();
+    const std::unique_ptr<PlaybackPlayer> video = makeMediaPlayer();
+    QVideoSink sink;
+    video->mediaPlayer()->setVideoSink(&sink);
+    QSignalSpy frames(&sink, &QVideoSink::videoFrameChanged);
+    audio->setSource(dir.filePath(QStringLiteral("tone.wav")));
+    video->setSource(dir.filePath(QStringLiteral("clip.mp4")));
+    video->setMuted(true);
+    audio->play();
+    video->play();
+
+    QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!frames.isEmpty() && frames.last().first().value<QVideoFrame>().isValid(),
+                             10000);
+    QCOMPARE(audio->mediaPlayer()->error(), QMediaPlayer::NoError);
+    QCOMPARE(video->mediaPlayer()->error(), QMediaPlayer::NoError);
+}
+
+MacProjectFlowView *TestPlayback::openPage(const QString &role)
+{
+    m_roleClient = std::make_unique<APIClient>(
+        QUrl(m_service->baseUrl()),
+        std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_demo.loginForRole(role)->accountId)), false);
+    const ProjectSummary project =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->summary; });
+    m_page = std::make_unique<MacProjectFlowView>(project, *m_roleClient, [] {});
+    m_page->resize(1200, 760);
+    m_page->show();
+    [&] { QTRY_VERIFY(m_page->state().detail() && !m_page->state().isLoading()); }();
+    return m_page.get();
+}
+
+void TestPlayback::setLive(const QString &itemID)
+{
+    m_service->withPlatform([&](FakePlatform &p) {
+        for (RundownItem &i : p.project(m_demo.projectId)->items) {
+            i.liveStatus = i.id == itemID ? RundownValues::live : QString();
+        }
+    });
+}
+
+void TestPlayback::outputsByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("bar");
+    QTest::addColumn<bool>("audio");
+    QTest::addColumn<bool>("video");
+    QTest::newRow("chief director") << "总导演" << true << true << true;
+    QTest::newRow("deputy director") << "副导演" << true << true << true;
+    QTest::newRow("sound engineer") << "音响师" << true << true << false;
+    QTest::newRow("video engineer") << "视频师" << true << false << true;
+    QTest::newRow("performer") << "演员" << false << false << false;
+    QTest::newRow("staff") << "工作人员" << false << false << false;
+}
+
+void TestPlayback::outputsByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, bar);
+    QFETCH(bool, audio);
+    QFETCH(bool, video);
+    setLive(m_demo.audioItemId);
+    MacProjectFlowView *page = openPage(role);
+    PlaybackCoordinator &playback = page->liveControl().playback();
+
+    if (!bar) {
+        QVERIFY(!page->playerBar()->isVisible());
+        QCOMPARE(playback.activeItemID(), std::nullopt);
+        QCOMPARE(m_service->requests("/api/assets").size(), 0);
+        return;
+    }
+    QTRY_COMPARE(playback.activeItemID(), m_demo.audioItemId);
+    QTRY_VERIFY(!playback.isPreparing());
+    QVERIFY(page->playerBar()->isVisible());
+    QCOMPARE(playback.lastAudioEnabled(), audio);
+    QCOMPARE(playback.lastVideoEnabled(), video);
+    QCOMPARE(!playback.audioName().isEmpty(), audio);
+    QCOMPARE(page->findChild<QCheckBox *>(QStringLiteral("flowAudioLinkedToggle"))->isVisible(), audio);
+    auto *videoToggle = page->findChild<QCheckBox *>(QStringLiteral("flowVideoLinkedToggle"));
+    QCOMPARE(videoToggle->isVisible(), video);
+    QCOMPARE(page->playerBarContent()->videoView()->isVisible(), video);
+    // The item carries its own audio track, so the video never plays its sound.
+    QVERIFY(playback.videoMediaPlayer()->audioOutput()->isMuted());
+    // Only directors run the show.
+    QCOMPARE(page->liveButtons()->isVisible(), role.endsWith(QStringLiteral("导演")));
+
+    if (video) {
+        // Switching video off and on again is a video-only switch: the audio keeps playing.
+        m_service->clearRequests();
+        videoToggle->click();
+        QTRY_VERIFY(!playback.lastVideoEnabled());
+        QVERIFY(!page->playerBarContent()->videoView()->isVisible());
+        videoToggle->click();
+        QTRY_VERIFY(playback.lastVideoEnabled() && !playback.isPreparing());
+        QCOMPARE(playback.lastAudioEnabled(), audio);
+        QCOMPARE(m_service->requests("/api/assets").size(), 0); // the file is still here
+    }
+}
+
+void TestPlayback::lotteryScreenTurnsVideoOff_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::newRow("chief director: the code replaces the video") << "总导演";
+    QTest::newRow("sound engineer: never asks for the lottery") << "音响师";
+}
+
+void TestPlayback::lotteryScreenTurnsVideoOff()
+{
+    QFETCH(QString, role);
+    QCOMPARE(
+        FlowLiveControl::lotterySignUpURL(QStringLiteral("晚会 1&x"), QStringLiteral("i/1"))
+            .toString(QUrl::FullyEncoded),
+        QStringLiteral("https://quillory.example/lottery?project=%E6%99%9A%E4%BC%9A%201%26x&item=i%2F1"));
+    const QString lottery = m_demo.lotteryItemId;
+    m_service->withPlatform([&](FakePlatform &p) {
+        p.attachAsset(m_demo.projectId, lottery, QStringLiteral("video"), QStringLiteral("抽奖.mp4"),
+                      FakeMedia::demoVideo(), 2);
+    });
+    setLive(lottery);
+    MacProjectFlowView *page = openPage(role);
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    QWidget *qrBlock = page->findChild<QWidget *>(QStringLiteral("flowLotteryQRBlock"));
+    const bool director = role == QStringLiteral("总导演");
+    QTRY_COMPARE(playback.activeItemID(), lottery);
+    QCOMPARE(playback.lastVideoEnabled(), director);
+
+    const auto setScreen = [&](const QString &mode) {
+        m_service->withPlatform(
+            [&](FakePlatform &p) { p.project(m_demo.projectId)->lotteries[lottery].screenMode = mode; });
+    };
+    setScreen(QStringLiteral("qr"));
+    if (!director) {
+        QSignalSpy polls(&page->state(), &FlowPageState::reloadFinished);
+        QVERIFY(polls.wait(5000));
+        QCOMPARE(page->state().lotteryScreenMode(), QStringLiteral("program"));
+        QCOMPARE(m_service->requests("/api/lottery").size(), 0);
+        QVERIFY(!qrBlock->isVisible());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(page->state().lotteryScreenMode(), QStringLiteral("qr"), 5000);
+    QTRY_VERIFY(!playback.lastVideoEnabled());
+    QVERIFY(playback.lastAudioEnabled());
+    QVERIFY(qrBlock->isVisible());
+    QVERIFY(!page->playerBarContent()->videoView()->isVisible());
+
+    setScreen(QStringLiteral("program"));
+    QTRY_VERIFY_WITH_TIMEOUT(playback.lastVideoEnabled() && !playback.videoName().isEmpty(), 5000);
+    QVERIFY(!qrBlock->isVisible());
+    QVERIFY(page->playerBarContent()->videoView()->isVisible());
+}
+
+void TestPlayback::liveActionWinsOverStalePollAndResetStops()
+{
+    const QList<RundownItem> items =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items; });
+    setLive(items.at(0).id);
+    MacProjectFlowView *page = openPage(QStringLiteral("总导演"));
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    QTRY_COMPARE(playback.activeItemID(), items.at(0).id);
+    QCOMPARE(page->playerBarContent()->shownNextItem()->id, items.at(1).id);
+
+    // The next poll is held and will answer with the rundown as it was before the action.
+    const DemoLogin *director = m_demo.loginForRole(QStringLiteral("总导演"));
+    const QByteArray stale = m_service->withPlatform([&](FakePlatform &p) {
+        const FakeProject &project = *p.project(m_demo.projectId);
+        const Membership me{director->memberId, m_demo.projectId, director->name, director->role};
+        return QJsonDocument(p.detail(project, me).toJson()).toJson(QJsonDocument::Compact);
+    });
+    m_service->script("GET", "/api/project", Script{.body = stale, .hang = true, .times = 1});
+    QTRY_COMPARE_WITH_TIMEOUT(m_service->hangingCount(), 1, 5000);
+    m_service->clearRequests();
+
+    page->findChild<QPushButton *>(QStringLiteral("flowPlayerNextButton"))->click();
+    QTRY_VERIFY(!page->state().busyItemID());
+    QCOMPARE(page->state().liveItem()->id, items.at(1).id);
+    const QList<RecordedRequest> actions = m_service->requests("/api/project", "PATCH");
+    QCOMPARE(actions.size(), 1);
+    QCOMPARE(actions.first().json(), (QJsonObject{{"liveAction", "start"}, {"id", items.at(1).id}}));
+    QTRY_COMPARE(playback.activeItemID(), items.at(1).id);
+
+    QSignalSpy reloads(&page->state(), &FlowPageState::reloadFinished);
+    m_service->releaseHangs();
+    QTRY_VERIFY(!reloads.isEmpty());
+    QCOMPARE(reloads.first().first().toBool(), false);
+    QCOMPARE(page->state().liveItem()->id, items.at(1).id);
+    QCOMPARE(playback.activeItemID(), items.at(1).id);
+
+    page->findChild<QPushButton *>(QStringLiteral("flowResetLiveButton"))->click();
+    QTRY_VERIFY(!page->state().liveItem());
+    QCOMPARE(playback.activeItemID(), std::nullopt);
+    QVERIFY(!page->playerBar()->isVisible());
+}
+
+QTEST_MAIN(TestPlayback)
+#include "test_playback.moc"

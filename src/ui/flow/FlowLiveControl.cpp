@@ -1,5 +1,7 @@
 #include "FlowLiveControl.h"
 
+#include "lottery/LotteryRules.h"
+
 #include "Error.h"
 #include "FlowPageState.h"
 #include "FlowRules.h"
@@ -188,21 +190,12 @@ QCoro::Task<bool> FlowLiveControl::refreshLotteryScreen(std::optional<RundownIte
     co_return m_state.lotteryScreenMode() != before;
 }
 
-QUrl FlowLiveControl::lotterySignUpURL(const QString &projectID, const QString &itemID)
-{
-    // The same page as the lottery console's sign-up link; it never follows the service address.
-    QUrl url(QStringLiteral("https://quillory.example/lottery"));
-    url.setQuery(QStringLiteral("project=") + QString::fromLatin1(QUrl::toPercentEncoding(projectID)) +
-                     QStringLiteral("&item=") + QString::fromLatin1(QUrl::toPercentEncoding(itemID)),
-                 QUrl::StrictMode);
-    return url;
-}
-
 QImage FlowLiveControl::lotteryQRCode(const RundownItem &item) const
 {
-    const QUrl url = lotterySignUpURL(m_state.project().id, item.id);
-    if (!url.isValid()) {
+    // The same sign-up page as the lottery console's link.
+    const auto url = LotteryRules::registrationURL(m_state.project().id, item.id);
+    if (!url) {
         return {};
     }
-    return macQRCodeModules(url.toString(QUrl::FullyEncoded));
+    return macQRCodeModules(url->toString(QUrl::FullyEncoded));
 }

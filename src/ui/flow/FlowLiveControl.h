@@ -41,8 +41,6 @@ public:
     void startSync(bool force);
 
     QImage lotteryQRCode(const RundownItem &item) const;
-    // The public sign-up page of the production service for one lottery item.
-    static QUrl lotterySignUpURL(const QString &projectID, const QString &itemID);
 
 protected:
     bool event(QEvent *event) override;

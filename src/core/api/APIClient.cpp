@@ -536,7 +536,7 @@ QCoro::Task<ProjectMutationResponse> APIClient::freezeFlow(QString projectID, bo
 QCoro::Task<> APIClient::updateItem(QString projectID, QString itemID, RundownItemPatch patch)
 {
     return sendEmpty(projectQuery(QStringLiteral("/api/project"), projectID), methodPatch,
-                     json::encode(ItemMutationPayload{itemID, patch}));
+                     json::encode(ItemMutationPayload{.id = itemID, .item = patch}));
 }
 
 QCoro::Task<> APIClient::reorderItems(QString projectID, QStringList itemIDs)
@@ -564,7 +564,8 @@ APIClient::updatePerformerGroupMember(QString projectID, QString groupID, QStrin
 QCoro::Task<CheckInResponse> APIClient::checkIn(QString projectID, QString memberID, bool checkedIn)
 {
     return send<CheckInResponse>(projectQuery(QStringLiteral("/api/checkin"), projectID), methodPatch,
-                                 json::encode(CheckInPayload{memberID, checkedIn}), true);
+                                 json::encode(CheckInPayload{.memberId = memberID, .checkedIn = checkedIn}),
+                                 true);
 }
 
 QCoro::Task<> APIClient::updateMember(QString projectID, ProjectMember member, QString name, QString role,
@@ -712,7 +713,10 @@ namespace {
 
 AdminActionPayload adminAction(const QString &action, const QString &id)
 {
-    return AdminActionPayload{action, id, std::nullopt, std::nullopt};
+    AdminActionPayload payload;
+    payload.action = action;
+    payload.id = id;
+    return payload;
 }
 
 } // namespace

@@ -7,7 +7,7 @@ ItemOrderPayload ItemOrderPayload::fromItemIDs(const QStringList &itemIDs)
     ItemOrderPayload payload;
     payload.order.reserve(itemIDs.size());
     for (qsizetype i = 0; i < itemIDs.size(); ++i) {
-        payload.order.append(ItemOrderEntry{itemIDs.at(i), static_cast<int>(i + 1)});
+        payload.order.append(ItemOrderEntry{.id = itemIDs.at(i), .order = i + 1});
     }
     return payload;
 }
@@ -19,13 +19,20 @@ RundownImportPayload RundownImportPayload::fromContent(const QByteArray &content
 
 GroupActionPayload GroupActionPayload::decide(const QString &name, const QString &decision)
 {
-    return GroupActionPayload{QStringLiteral("decide"), name, decision, std::nullopt, std::nullopt};
+    GroupActionPayload payload;
+    payload.action = QStringLiteral("decide");
+    payload.name = name;
+    payload.decision = decision;
+    return payload;
 }
 
 GroupActionPayload GroupActionPayload::memberChange(const QString &groupId, const QString &memberId, bool add)
 {
-    return GroupActionPayload{add ? QStringLiteral("addMember") : QStringLiteral("removeMember"),
-                              std::nullopt, std::nullopt, groupId, memberId};
+    GroupActionPayload payload;
+    payload.action = add ? QStringLiteral("addMember") : QStringLiteral("removeMember");
+    payload.groupId = groupId;
+    payload.memberId = memberId;
+    return payload;
 }
 
 SaveOperationsPayload SaveOperationsPayload::fromOperations(const ProjectOperations &operations)

@@ -15,6 +15,7 @@
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacOperationsView.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -613,6 +614,8 @@ void TestPeople::makeupRowsSurviveReloads()
     MacOperationsView page(*store);
     page.resize(1100, 800);
     page.show();
+    QApplication::setActiveWindow(&page);
+    QVERIFY(QTest::qWaitForWindowActive(&page));
     QTRY_VERIFY(page.makeupBoard() && page.makeupBoard()->isShown());
     MacMakeupBoard *board = page.makeupBoard();
     const QString zhang = memberId(QStringLiteral("张婷"));
@@ -647,6 +650,11 @@ void TestPeople::makeupRowsSurviveReloads()
     QTRY_COMPARE(store->error(), QStringLiteral("稍后再试"));
     QTRY_VERIFY(save->isEnabled());
     QCOMPARE(time->text(), QStringLiteral("18:45"));
+    // The busy button's focus went nowhere else: no next field took it with its text selected.
+    QCOMPARE(QApplication::focusWidget(), save);
+    for (auto *field : board->findChildren<QLineEdit *>()) {
+        QVERIFY2(!field->hasSelectedText(), qPrintable(field->objectName()));
+    }
     QTest::mouseClick(save, Qt::LeftButton);
     QTRY_COMPARE(assignmentOf(zhang).scheduledTime, QStringLiteral("18:45"));
     const MakeupAssignment saved = assignmentOf(zhang);

@@ -3,6 +3,7 @@
 #include "MacProjectRoles.h"
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -182,6 +183,7 @@ QCoro::Task<> MacMemberEditorSheet::save()
         co_return;
     }
     QPointer<MacMemberEditorSheet> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateState();
     const QString role = m_role->currentText();
@@ -197,5 +199,7 @@ QCoro::Task<> MacMemberEditorSheet::save()
     updateState();
     if (saved) {
         accept();
+    } else {
+        FocusKeeper::restore(focused);
     }
 }

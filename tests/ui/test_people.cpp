@@ -11,6 +11,7 @@
 #include "people/MacMakeupBoard.h"
 #include "people/MacMakeupEditors.h"
 #include "people/MacMemberEditorSheet.h"
+#include "people/MacWorkPassSheet.h"
 #include "people/PeopleRules.h"
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacOperationsView.h"
@@ -252,6 +253,16 @@ void TestPeople::shareTextAndPass()
     QCOMPARE(PeopleRules::passColour(QStringLiteral("总导演")), PeopleRules::PassColour::green);
     QCOMPARE(PeopleRules::passColour(QStringLiteral("演员")), PeopleRules::PassColour::orange);
     QCOMPARE(PeopleRules::passColour(QStringLiteral("总导演 ")), PeopleRules::PassColour::blue);
+
+    // The pass clock's date stays numeric whatever the locale spells out.
+    const QDateTime now(QDate(2026, 12, 7), QTime(9, 1, 45));
+    for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::Chinese, QLocale::China)}) {
+        QLocale::setDefault(locale);
+        const QString text = MacWorkPassSheet::clockText(now);
+        QVERIFY2(!text.contains(QLatin1String("Dec")), qPrintable(text));
+        QVERIFY2(text.endsWith(QLatin1String(" 09:01:45")), qPrintable(text));
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 void TestPeople::candidateNames_data()

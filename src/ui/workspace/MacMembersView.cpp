@@ -298,8 +298,8 @@ QWidget *MacMembersView::buildRow(const ProjectMember &member)
     nameColumn->addWidget(detailLabel);
     nameBlock->installEventFilter(this);
     m_nameBlocks.insert(nameBlock, member);
-    line->addWidget(nameBlock);
-    line->addStretch(1);
+    // The block takes the row's spare width: a click beside a short name still opens the editor.
+    line->addWidget(nameBlock, 1);
 
     auto *mark = plainLabel(registered ? QStringLiteral("● 已入驻") : QStringLiteral("○ 未注册"),
                             Theme::TextStyle::caption,

@@ -616,6 +616,25 @@ void TestPeople::groupsDecideAndStaff()
                       Qt::LeftButton);
     QTRY_VERIFY(!view.memberContext());
     QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("groupChip_") + wang));
+
+    // A group of the whole crew: its chips are cut off at the card's edge, the view keeps its width.
+    const QString last = m_service->withPlatform([&](FakePlatform &p) {
+        auto *project = p.project(m_demo.projectId);
+        for (PerformerGroup &g : project->performerGroups) {
+            if (g.id == marked.id) {
+                g.memberIds.clear();
+                for (const ProjectMember &m : project->members) {
+                    g.memberIds.append(m.id);
+                }
+            }
+        }
+        return project->members.last().id;
+    });
+    store->load(true);
+    QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("groupChip_") + last));
+    QVERIFY(view.minimumSizeHint().width() <= 820);
+    auto *add = view.findChild<QPushButton *>(QStringLiteral("addGroupMemberButton_") + marked.id);
+    QTRY_VERIFY(add->mapTo(&view, QPoint(add->width(), 0)).x() <= view.width());
 }
 
 void TestPeople::makeupRowsSurviveReloads()

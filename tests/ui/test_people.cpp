@@ -480,6 +480,18 @@ void TestPeople::memberEditorSendsAreas()
     QTEST(sent.at(3), "areas");
     QVERIFY(sheet.isVisible());
     QCOMPARE(sheet.areas().size(), 4); // the selection survives a role switch and a refusal
+
+    // Many long areas wrap onto further rows: no button is squeezed below its label.
+    member.passAreas = QStringLiteral("Loading-Dock-1、Loading-Dock-2、Loading-Dock-3、Loading-Dock-4");
+    MacMemberEditorSheet crowded(member, {});
+    crowded.show();
+    crowded.layout()->activate();
+    const auto buttons =
+        crowded.findChildren<QPushButton *>(QRegularExpression(QStringLiteral("^areaButton_")));
+    QCOMPARE(buttons.size(), 6);
+    for (auto *b : buttons) {
+        QVERIFY2(b->isVisible() && b->width() >= b->sizeHint().width(), qPrintable(b->objectName()));
+    }
 }
 
 void TestPeople::invitationRequestsAndCallbacks_data()

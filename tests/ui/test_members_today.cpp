@@ -11,8 +11,10 @@
 #include "workspace/PageStateStack.h"
 #include "workspace/TodayRules.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QtTest>
 
 #include <memory>
@@ -437,6 +439,29 @@ void TestMembersToday::managerChecksMemberIn()
     QVERIFY(button(&view, QStringLiteral("checkInButton_") + m_liId));
     QCOMPARE(view.findChild<MacMetricCard *>(QStringLiteral("membersTotalCard"))->value(),
              QStringLiteral("3"));
+
+    // Long user text ends in an ellipsis: the row's buttons stay inside a narrow page.
+    const QString longName = QString(60, QChar(u'李'));
+    m_service->withPlatform([&](FakePlatform &p) {
+        for (ProjectMember &m : p.project(m_projectId)->members) {
+            if (m.id == m_liId) {
+                m.name = longName;
+                m.detail = QString(200, QLatin1Char('x'));
+            }
+        }
+    });
+    view.findChild<QLineEdit *>(QStringLiteral("memberSearchField"))->clear();
+    view.resize(700, 700);
+    m_store->load(true);
+    const auto nameOfLi = [&] {
+        QWidget *block = view.findChild<QWidget *>(QStringLiteral("memberNameBlock_") + m_liId);
+        return block ? block->findChild<QLabel *>(QStringLiteral("memberName"))->text() : QString();
+    };
+    QTRY_COMPARE(nameOfLi(), longName);
+    auto *scroll = view.findChild<QScrollArea *>(QStringLiteral("membersScroll"));
+    QPushButton *checkIn = button(&view, QStringLiteral("checkInButton_") + m_liId);
+    QTRY_VERIFY(checkIn->mapTo(scroll->viewport(), QPoint(checkIn->width(), 0)).x() <=
+                scroll->viewport()->width());
 }
 
 void TestMembersToday::nonManagerRows()

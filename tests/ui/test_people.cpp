@@ -11,10 +11,12 @@
 #include "people/MacMakeupBoard.h"
 #include "people/MacMakeupEditors.h"
 #include "people/MacMemberEditorSheet.h"
+#include "people/MacWorkPassSheet.h"
 #include "people/PeopleRules.h"
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacOperationsView.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -251,6 +253,16 @@ void TestPeople::shareTextAndPass()
     QCOMPARE(PeopleRules::passColour(QStringLiteral("总导演")), PeopleRules::PassColour::green);
     QCOMPARE(PeopleRules::passColour(QStringLiteral("演员")), PeopleRules::PassColour::orange);
     QCOMPARE(PeopleRules::passColour(QStringLiteral("总导演 ")), PeopleRules::PassColour::blue);
+
+    // The pass clock's date stays numeric whatever the locale spells out.
+    const QDateTime now(QDate(2026, 12, 7), QTime(9, 1, 45));
+    for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::Chinese, QLocale::China)}) {
+        QLocale::setDefault(locale);
+        const QString text = MacWorkPassSheet::clockText(now);
+        QVERIFY2(!text.contains(QLatin1String("Dec")), qPrintable(text));
+        QVERIFY2(text.endsWith(QLatin1String(" 09:01:45")), qPrintable(text));
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 void TestPeople::candidateNames_data()
@@ -468,6 +480,18 @@ void TestPeople::memberEditorSendsAreas()
     QTEST(sent.at(3), "areas");
     QVERIFY(sheet.isVisible());
     QCOMPARE(sheet.areas().size(), 4); // the selection survives a role switch and a refusal
+
+    // Many long areas wrap onto further rows: no button is squeezed below its label.
+    member.passAreas = QStringLiteral("Loading-Dock-1、Loading-Dock-2、Loading-Dock-3、Loading-Dock-4");
+    MacMemberEditorSheet crowded(member, {});
+    crowded.show();
+    crowded.layout()->activate();
+    const auto buttons =
+        crowded.findChildren<QPushButton *>(QRegularExpression(QStringLiteral("^areaButton_")));
+    QCOMPARE(buttons.size(), 6);
+    for (auto *b : buttons) {
+        QVERIFY2(b->isVisible() && b->width() >= b->sizeHint().width(), qPrintable(b->objectName()));
+    }
 }
 
 void TestPeople::invitationRequestsAndCallbacks_data()
@@ -604,6 +628,25 @@ void TestPeople::groupsDecideAndStaff()
                       Qt::LeftButton);
     QTRY_VERIFY(!view.memberContext());
     QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("groupChip_") + wang));
+
+    // A group of the whole crew: its chips are cut off at the card's edge, the view keeps its width.
+    const QString last = m_service->withPlatform([&](FakePlatform &p) {
+        auto *project = p.project(m_demo.projectId);
+        for (PerformerGroup &g : project->performerGroups) {
+            if (g.id == marked.id) {
+                g.memberIds.clear();
+                for (const ProjectMember &m : project->members) {
+                    g.memberIds.append(m.id);
+                }
+            }
+        }
+        return project->members.last().id;
+    });
+    store->load(true);
+    QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("groupChip_") + last));
+    QVERIFY(view.minimumSizeHint().width() <= 820);
+    auto *add = view.findChild<QPushButton *>(QStringLiteral("addGroupMemberButton_") + marked.id);
+    QTRY_VERIFY(add->mapTo(&view, QPoint(add->width(), 0)).x() <= view.width());
 }
 
 void TestPeople::makeupRowsSurviveReloads()
@@ -613,6 +656,8 @@ void TestPeople::makeupRowsSurviveReloads()
     MacOperationsView page(*store);
     page.resize(1100, 800);
     page.show();
+    QApplication::setActiveWindow(&page);
+    QVERIFY(QTest::qWaitForWindowActive(&page));
     QTRY_VERIFY(page.makeupBoard() && page.makeupBoard()->isShown());
     MacMakeupBoard *board = page.makeupBoard();
     const QString zhang = memberId(QStringLiteral("张婷"));
@@ -647,6 +692,11 @@ void TestPeople::makeupRowsSurviveReloads()
     QTRY_COMPARE(store->error(), QStringLiteral("稍后再试"));
     QTRY_VERIFY(save->isEnabled());
     QCOMPARE(time->text(), QStringLiteral("18:45"));
+    // The busy button's focus went nowhere else: no next field took it with its text selected.
+    QCOMPARE(QApplication::focusWidget(), save);
+    for (auto *field : board->findChildren<QLineEdit *>()) {
+        QVERIFY2(!field->hasSelectedText(), qPrintable(field->objectName()));
+    }
     QTest::mouseClick(save, Qt::LeftButton);
     QTRY_COMPARE(assignmentOf(zhang).scheduledTime, QStringLiteral("18:45"));
     const MakeupAssignment saved = assignmentOf(zhang);

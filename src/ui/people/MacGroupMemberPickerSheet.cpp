@@ -2,6 +2,7 @@
 
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 
 #include <QGraphicsOpacityEffect>
@@ -125,6 +126,7 @@ QCoro::Task<> MacGroupMemberPickerSheet::add(QString memberId)
         co_return;
     }
     QPointer<MacGroupMemberPickerSheet> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_busyID = memberId;
     updateButtons();
     auto adding = m_onAdd(memberId);
@@ -136,5 +138,7 @@ QCoro::Task<> MacGroupMemberPickerSheet::add(QString memberId)
     updateButtons();
     if (added) {
         accept();
+    } else {
+        FocusKeeper::restore(focused);
     }
 }

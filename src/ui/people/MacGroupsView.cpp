@@ -6,6 +6,7 @@
 #include "PeopleWidgets.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/FocusKeeper.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
@@ -385,6 +386,7 @@ QCoro::Task<> MacGroupsView::decide(QString name, QString decision)
 {
     QPointer<MacGroupsView> self(this);
     QPointer<MacProjectDataStore> store(&m_store);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     setBusyKey(name);
     std::optional<QString> failure;
     try {
@@ -408,6 +410,7 @@ QCoro::Task<> MacGroupsView::decide(QString name, QString decision)
     }
     if (self) {
         setBusyKey(QString());
+        FocusKeeper::restore(focused);
     }
 }
 
@@ -415,6 +418,7 @@ QCoro::Task<bool> MacGroupsView::updateMember(QString groupID, QString memberID,
 {
     QPointer<MacGroupsView> self(this);
     QPointer<MacProjectDataStore> store(&m_store);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     setBusyKey(memberID);
     std::optional<QString> failure;
     try {
@@ -434,6 +438,7 @@ QCoro::Task<bool> MacGroupsView::updateMember(QString groupID, QString memberID,
     }
     if (self) {
         setBusyKey(QString());
+        FocusKeeper::restore(focused);
     }
     co_return !failure;
 }

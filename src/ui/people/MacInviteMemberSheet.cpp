@@ -5,6 +5,7 @@
 #include "PeopleWidgets.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -186,6 +187,7 @@ QCoro::Task<> MacInviteMemberSheet::createInvitation()
     // The callbacks run even when the sheet closes meanwhile.
     const auto onInvited = m_fields.onInvited;
     const auto onChanged = m_fields.onChanged;
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_fields.busy = true;
     updateState();
     const QString name = TextRules::trimmed(m_fields.name);
@@ -206,6 +208,7 @@ QCoro::Task<> MacInviteMemberSheet::createInvitation()
             m_fields.busy = false;
             setMessage(QStringLiteral("生成失败：") + failure);
             updateState();
+            FocusKeeper::restore(focused);
         }
         co_return;
     }
@@ -226,6 +229,7 @@ QCoro::Task<> MacInviteMemberSheet::createInvitation()
     if (self) {
         m_fields.busy = false;
         updateState();
+        FocusKeeper::restore(focused);
     }
 }
 
@@ -234,6 +238,7 @@ QCoro::Task<> MacInviteMemberSheet::sendSMS()
     QPointer<MacInviteMemberSheet> self(this);
     APIClient &client = m_fields.client ? *m_fields.client : APIClient::shared();
     const auto onChanged = m_fields.onChanged;
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_fields.busy = true;
     updateState();
     std::optional<QString> failure;
@@ -248,6 +253,7 @@ QCoro::Task<> MacInviteMemberSheet::sendSMS()
             m_fields.busy = false;
             setMessage(QStringLiteral("发送失败：") + *failure);
             updateState();
+            FocusKeeper::restore(focused);
         }
         co_return;
     }
@@ -261,6 +267,7 @@ QCoro::Task<> MacInviteMemberSheet::sendSMS()
     if (self) {
         m_fields.busy = false;
         updateState();
+        FocusKeeper::restore(focused);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "MacMakeupEditors.h"
 
 #include "PeopleWidgets.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
 
@@ -169,6 +170,7 @@ void MacMakeupShiftEditor::updateState()
 QCoro::Task<> MacMakeupShiftEditor::save()
 {
     QPointer<MacMakeupShiftEditor> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateState();
     MakeupShift shift{m_artist.id, m_start->text(), m_end->text(), m_location->text()};
@@ -177,6 +179,7 @@ QCoro::Task<> MacMakeupShiftEditor::save()
     if (self) {
         m_saving = false;
         updateState();
+        FocusKeeper::restore(focused);
     }
 }
 
@@ -286,6 +289,7 @@ void MacMakeupAssignmentCreator::updateState()
 QCoro::Task<> MacMakeupAssignmentCreator::assign()
 {
     QPointer<MacMakeupAssignmentCreator> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateState();
     const auto shift = PeopleRules::shiftOf(m_detail, m_artistID);
@@ -298,6 +302,7 @@ QCoro::Task<> MacMakeupAssignmentCreator::assign()
         selectData(m_members, m_memberID);
         m_saving = false;
         updateState();
+        FocusKeeper::restore(focused);
     }
 }
 
@@ -443,6 +448,7 @@ void MacMakeupAssignmentEditor::updateState()
 QCoro::Task<> MacMakeupAssignmentEditor::save()
 {
     QPointer<MacMakeupAssignmentEditor> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateState();
     MakeupAssignment assignment{m_assignment.memberId, m_artistID, m_time->text(), m_duration->value(),
@@ -452,5 +458,6 @@ QCoro::Task<> MacMakeupAssignmentEditor::save()
     if (self) {
         m_saving = false;
         updateState();
+        FocusKeeper::restore(focused);
     }
 }

@@ -3,6 +3,7 @@
 #include "MacProjectRoles.h"
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -26,7 +27,7 @@ MacMemberEditorSheet::MacMemberEditorSheet(ProjectMember member, SaveAction onSa
     , m_role(new QComboBox(this))
     , m_detail(new QPlainTextEdit(m_member.detail, this))
     , m_areasSection(new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::blue, 0.06), 12, this))
-    , m_areaButtons(new QHBoxLayout)
+    , m_areaButtons(new QVBoxLayout)
     , m_customArea(new QLineEdit(this))
     , m_addArea(new QPushButton(QStringLiteral("添加"), this))
     , m_save(new QPushButton(QStringLiteral("保存成员资料"), this))
@@ -127,12 +128,23 @@ bool MacMemberEditorSheet::eventFilter(QObject *watched, QEvent *event)
 
 void MacMemberEditorSheet::rebuildAreaButtons()
 {
-    while (QLayoutItem *item = m_areaButtons->takeAt(0)) {
-        if (item->widget()) {
-            item->widget()->deleteLater();
+    while (QLayoutItem *rowItem = m_areaButtons->takeAt(0)) {
+        if (QLayout *row = rowItem->layout()) {
+            while (QLayoutItem *item = row->takeAt(0)) {
+                if (item->widget()) {
+                    item->widget()->deleteLater();
+                }
+                delete item;
+            }
         }
-        delete item;
+        delete rowItem;
     }
+    // The sheet's width is fixed: a row takes the buttons that fit whole, the next row the rest.
+    const QMargins outer = layout()->contentsMargins();
+    const QMargins inner = m_areasSection->layout()->contentsMargins();
+    const int available = width() - outer.left() - outer.right() - inner.left() - inner.right();
+    QHBoxLayout *row = nullptr;
+    int used = 0;
     for (const QString &area : PeopleRules::areaButtons(m_areas)) {
         const bool selected = m_areas.contains(area);
         auto *button =
@@ -148,9 +160,23 @@ void MacMemberEditorSheet::rebuildAreaButtons()
             // Deferred: the button that was pressed is among those replaced.
             QMetaObject::invokeMethod(this, &MacMemberEditorSheet::rebuildAreaButtons, Qt::QueuedConnection);
         });
-        m_areaButtons->addWidget(button);
+        const int needed = button->sizeHint().width();
+        if (!row || used + m_areaButtons->spacing() + needed > available) {
+            if (row) {
+                row->addStretch(1);
+            }
+            row = new QHBoxLayout;
+            row->setSpacing(m_areaButtons->spacing());
+            m_areaButtons->addLayout(row);
+            used = needed;
+        } else {
+            used += m_areaButtons->spacing() + needed;
+        }
+        row->addWidget(button);
     }
-    m_areaButtons->addStretch(1);
+    if (row) {
+        row->addStretch(1);
+    }
 }
 
 void MacMemberEditorSheet::addArea()
@@ -182,6 +208,7 @@ QCoro::Task<> MacMemberEditorSheet::save()
         co_return;
     }
     QPointer<MacMemberEditorSheet> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateState();
     const QString role = m_role->currentText();
@@ -197,5 +224,7 @@ QCoro::Task<> MacMemberEditorSheet::save()
     updateState();
     if (saved) {
         accept();
+    } else {
+        FocusKeeper::restore(focused);
     }
 }

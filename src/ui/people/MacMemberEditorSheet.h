@@ -9,7 +9,7 @@
 #include <functional>
 
 class QComboBox;
-class QHBoxLayout;
+class QVBoxLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -46,7 +46,8 @@ private:
     QComboBox *m_role;
     QPlainTextEdit *m_detail;
     QWidget *m_areasSection;
-    QHBoxLayout *m_areaButtons;
+    // Rows of area buttons, wrapped to the sheet's width.
+    QVBoxLayout *m_areaButtons;
     QLineEdit *m_customArea;
     QPushButton *m_addArea;
     QPushButton *m_save;

@@ -139,7 +139,12 @@ MacWorkPassSheet::MacWorkPassSheet(ProjectSummary project, ProjectMember member,
 QString MacWorkPassSheet::clockText(const QDateTime &now)
 {
     const QLocale locale;
-    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+    QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
+    // Some locales (C among them) spell the month out even in their short form: keep the date numeric.
+    if (dateFormat.contains(QLatin1String("MMM"))) {
+        dateFormat = QStringLiteral("yyyy-MM-dd");
+    }
+    return locale.toString(now.date(), dateFormat) + QLatin1Char(' ') +
            now.time().toString(QStringLiteral("HH:mm:ss"));
 }
 

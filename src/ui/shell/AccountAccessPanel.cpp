@@ -2,6 +2,7 @@
 
 #include "VersionLine.h"
 #include "common/AsyncAction.h"
+#include "common/ElidedLabel.h"
 #include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
@@ -23,24 +24,6 @@ namespace {
 
 constexpr int panelWidth = 380;
 constexpr int panelMargin = 18;
-
-// A one-line label that ends in an ellipsis instead of growing.
-class ElidedLabel : public QLabel
-{
-public:
-    using QLabel::QLabel;
-
-    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::WindowText));
-        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
-        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, shown);
-    }
-};
 
 QFrame *divider(QWidget *parent)
 {

@@ -1,6 +1,7 @@
 #include "MacCreateWorkItemSheet.h"
 
 #include "WorkItemsRules.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -202,6 +203,7 @@ QCoro::Task<> MacCreateWorkItemSheet::save()
         co_return;
     }
     QPointer<MacCreateWorkItemSheet> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateSave();
     // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
@@ -215,5 +217,7 @@ QCoro::Task<> MacCreateWorkItemSheet::save()
     updateSave();
     if (created) {
         accept();
+    } else {
+        FocusKeeper::restore(focused);
     }
 }

@@ -1,6 +1,7 @@
 #include "MacWorkItemResolutionSheet.h"
 
 #include "WorkItemsRules.h"
+#include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -90,6 +91,7 @@ QCoro::Task<> MacWorkItemResolutionSheet::confirm()
         co_return;
     }
     QPointer<MacWorkItemResolutionSheet> self(this);
+    const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_saving = true;
     updateConfirm();
     // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
@@ -102,5 +104,7 @@ QCoro::Task<> MacWorkItemResolutionSheet::confirm()
     updateConfirm();
     if (saved) {
         accept();
+    } else {
+        FocusKeeper::restore(focused);
     }
 }

@@ -4,6 +4,7 @@
 #include "PageStateStack.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/ElidedLabel.h"
 #include "common/MacMetricCard.h"
 #include "common/Theme.h"
 #include "people/MacGroupsView.h"
@@ -70,6 +71,19 @@ QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour co
 {
     auto *label = Theme::label(text, style, colour, parent);
     label->setTextFormat(Qt::PlainText);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+// For user text that may be long: it ends in an ellipsis rather than widening the row.
+QLabel *elidedLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour, QWidget *parent)
+{
+    auto *label = new ElidedLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    Theme::setTextStyle(label, style);
+    if (colour != Theme::Colour::primary) {
+        Theme::setTextColour(label, colour);
+    }
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
@@ -281,7 +295,7 @@ QWidget *MacMembersView::buildRow(const ProjectMember &member)
     nameColumn->setSpacing(3);
     auto *firstLine = new QHBoxLayout;
     firstLine->setSpacing(6);
-    auto *name = plainLabel(member.name, Theme::TextStyle::headline, Theme::Colour::primary, nameBlock);
+    auto *name = elidedLabel(member.name, Theme::TextStyle::headline, Theme::Colour::primary, nameBlock);
     name->setObjectName(QStringLiteral("memberName"));
     firstLine->addWidget(name);
     auto *chip = plainLabel(member.role, Theme::TextStyle::caption2, Theme::Colour::indigo, nameBlock);
@@ -292,14 +306,14 @@ QWidget *MacMembersView::buildRow(const ProjectMember &member)
     firstLine->addWidget(chip);
     firstLine->addStretch(1);
     nameColumn->addLayout(firstLine);
-    auto *detailLabel = plainLabel(member.detail.isEmpty() ? QStringLiteral("资料待完善") : member.detail,
-                                   Theme::TextStyle::caption, Theme::Colour::secondary, nameBlock);
+    auto *detailLabel = elidedLabel(member.detail.isEmpty() ? QStringLiteral("资料待完善") : member.detail,
+                                    Theme::TextStyle::caption, Theme::Colour::secondary, nameBlock);
     detailLabel->setObjectName(QStringLiteral("memberDetail"));
     nameColumn->addWidget(detailLabel);
     nameBlock->installEventFilter(this);
     m_nameBlocks.insert(nameBlock, member);
-    line->addWidget(nameBlock);
-    line->addStretch(1);
+    // The block takes the row's spare width: a click beside a short name still opens the editor.
+    line->addWidget(nameBlock, 1);
 
     auto *mark = plainLabel(registered ? QStringLiteral("● 已入驻") : QStringLiteral("○ 未注册"),
                             Theme::TextStyle::caption,
@@ -316,7 +330,7 @@ QWidget *MacMembersView::buildRow(const ProjectMember &member)
                                             Theme::colour(Theme::Colour::secondary)));
         areas->addWidget(icon);
         auto *text =
-            plainLabel(*member.passAreas, Theme::TextStyle::caption, Theme::Colour::secondary, container);
+            elidedLabel(*member.passAreas, Theme::TextStyle::caption, Theme::Colour::secondary, container);
         text->setObjectName(QStringLiteral("memberPassAreas"));
         areas->addWidget(text);
         line->addLayout(areas);

@@ -69,30 +69,9 @@ QCoro::Task<> FlowStructureCommands::addBlankItem()
     if (!m_state.canManage() || m_state.flowFrozen()) {
         co_return;
     }
-    QPointer<FlowPageState> state(&m_state);
-    state->setBusyItemID(QStringLiteral("new"));
-    std::optional<QString> failure;
-    auto request = state->client().addRundownItem(state->project().id);
-    try {
-        co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
-    if (!state) {
-        co_return;
-    }
-    if (failure) {
-        state->setError(*failure);
-        state->setBusyItemID(std::nullopt);
-        co_return;
-    }
-    state->retireEarlierReloads();
-    auto reloading = state->reload(true);
-    co_await reloading;
-    if (state) {
-        state->setError(QString());
-        state->setBusyItemID(std::nullopt);
-    }
+    m_state.setBusyItemID(QStringLiteral("new"));
+    auto change = changeThenReload(m_state.client().addRundownItem(m_state.project().id), false);
+    co_await change;
 }
 
 QCoro::Task<> FlowStructureCommands::toggleFreeze()
@@ -179,28 +158,35 @@ QCoro::Task<> FlowStructureCommands::applyExcelImport()
         co_return;
     }
     state->setBusyItemID(QStringLiteral("import"));
+    auto change = changeThenReload(
+        state->client().replaceRundown(state->project().id, state->importPreview()->items), true);
+    co_await change;
+}
+
+template<typename T>
+QCoro::Task<> FlowStructureCommands::changeThenReload(QCoro::Task<T> request, bool dropPreview)
+{
+    QPointer<FlowPageState> state(&m_state);
     std::optional<QString> failure;
-    auto request = state->client().replaceRundown(state->project().id, state->importPreview()->items);
     try {
-        co_await request;
+        co_await std::move(request);
     } catch (...) {
         failure = describeCurrentException();
     }
     if (!state) {
         co_return;
     }
-    if (failure) {
-        state->setError(*failure);
-        state->setBusyItemID(std::nullopt);
-        state->setImportPreview(std::nullopt);
-        co_return;
+    if (!failure) {
+        state->retireEarlierReloads();
+        auto reloading = state->reload(true);
+        co_await reloading;
+        if (!state) {
+            co_return;
+        }
     }
-    state->retireEarlierReloads();
-    auto reloading = state->reload(true);
-    co_await reloading;
-    if (state) {
-        state->setError(QString());
-        state->setBusyItemID(std::nullopt);
+    state->setError(failure.value_or(QString()));
+    state->setBusyItemID(std::nullopt);
+    if (dropPreview) {
         state->setImportPreview(std::nullopt);
     }
 }

@@ -110,29 +110,19 @@ void TestPeople::initTestCase()
 
 void TestPeople::init()
 {
-    m_service = std::make_unique<FakeService>();
-    QVERIFY(m_service->start());
-    m_demo = m_service->seedDemoShow();
+    QVERIFY(TestHelpers::startDemoService(m_service, m_demo));
 }
 
 void TestPeople::cleanup()
 {
-    if (m_client) {
-        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-        m_client->network().clearConnectionCache();
-        m_client.reset();
-    }
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 void TestPeople::signInAs(const QString &role)
 {
     const DemoLogin *login = m_demo.loginForRole(role);
     QVERIFY(login);
-    m_client = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(login->accountId)),
-        false);
+    m_client = TestHelpers::signedInClient(*m_service, login->accountId);
 }
 
 QString TestPeople::memberId(const QString &name) const

@@ -2,10 +2,10 @@
 
 #include "lottery/LotteryRules.h"
 
-#include "Error.h"
 #include "FlowPageState.h"
 #include "FlowRules.h"
 #include "PlaybackCoordinator.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "lottery/MacQRCodeImage.h"
@@ -118,17 +118,12 @@ QCoro::Task<std::optional<LiveControlResponse>>
 FlowLiveControl::send(QCoro::Task<LiveControlResponse> request)
 {
     QPointer<FlowLiveControl> self(this);
-    std::optional<LiveControlResponse> answer;
-    QString failure;
-    try {
-        answer = co_await std::move(request);
-    } catch (...) {
-        failure = describeCurrentException();
+    auto settling = settleRequest(std::move(request));
+    RequestOutcome<LiveControlResponse> outcome = co_await settling;
+    if (self && !outcome.value) {
+        m_state.setError(outcome.failure);
     }
-    if (self && !answer) {
-        m_state.setError(failure);
-    }
-    co_return answer;
+    co_return std::move(outcome.value);
 }
 
 QCoro::Task<> FlowLiveControl::syncPlayback(bool force)

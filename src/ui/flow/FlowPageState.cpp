@@ -1,6 +1,6 @@
 #include "FlowPageState.h"
 
-#include "Error.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 
@@ -190,25 +190,18 @@ QCoro::Task<> FlowPageState::reload(bool silent)
     }
     Q_EMIT reloadStarted(silent);
 
-    std::optional<ProjectDetailResponse> answer;
-    QString failure;
-    // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
-    auto request = m_client.project(m_project.id);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.project(m_project.id));
+    RequestOutcome<ProjectDetailResponse> outcome = co_await settling;
     if (!self) {
         co_return;
     }
 
     // An answer older than what is shown (or than an accepted change) is dropped unseen.
     const bool current = number > m_appliedLoad;
-    const bool applied = current && answer;
+    const bool applied = current && outcome.value;
     if (applied) {
         m_appliedLoad = number;
-        setDetail(std::move(answer));
+        setDetail(std::move(outcome.value));
         setError(QString());
         if (m_afterReload) {
             auto hook = m_afterReload(liveItem());
@@ -218,7 +211,7 @@ QCoro::Task<> FlowPageState::reload(bool silent)
             }
         }
     } else if (current) {
-        setError(failure);
+        setError(outcome.failure);
     }
     if (number >= m_loadingLoad || m_appliedLoad >= m_loadingLoad) {
         setIsLoading(false);
@@ -229,20 +222,13 @@ QCoro::Task<> FlowPageState::reload(bool silent)
 QCoro::Task<bool> FlowPageState::updateItem(QString itemID, RundownItemPatch patch)
 {
     QPointer<FlowPageState> self(this);
-    QString failure;
-    bool failed = false;
-    auto request = m_client.updateItem(m_project.id, itemID, std::move(patch));
-    try {
-        co_await request;
-    } catch (...) {
-        failed = true;
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.updateItem(m_project.id, itemID, std::move(patch)));
+    const RequestOutcome<void> outcome = co_await settling;
     if (!self) {
-        co_return !failed;
+        co_return outcome.value.has_value();
     }
-    if (failed) {
-        setError(failure);
+    if (!outcome.value) {
+        setError(outcome.failure);
         co_return false;
     }
     retireEarlierReloads();
@@ -280,20 +266,13 @@ QCoro::Task<> FlowPageState::moveItem(RundownItem item, int offset)
 
     QPointer<FlowPageState> self(this);
     setBusyItemID(item.id);
-    QString failure;
-    bool failed = false;
-    auto request = m_client.reorderItems(m_project.id, ids);
-    try {
-        co_await request;
-    } catch (...) {
-        failed = true;
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.reorderItems(m_project.id, ids));
+    const RequestOutcome<void> outcome = co_await settling;
     if (!self) {
         co_return;
     }
-    if (failed) {
-        setError(failure);
+    if (!outcome.value) {
+        setError(outcome.failure);
         setBusyItemID(std::nullopt);
         co_return;
     }

@@ -1,8 +1,8 @@
 #include "FlowStructureCommands.h"
 
-#include "Error.h"
 #include "FlowPageState.h"
 #include "MacFlowHeaderCommands.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
 
@@ -78,25 +78,19 @@ QCoro::Task<> FlowStructureCommands::toggleFreeze()
 {
     QPointer<FlowPageState> state(&m_state);
     const bool frozen = !state->flowFrozen();
-    std::optional<ProjectMutationResponse> answer;
-    QString failure;
-    auto request = state->client().freezeFlow(state->project().id, frozen);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(state->client().freezeFlow(state->project().id, frozen));
+    RequestOutcome<ProjectMutationResponse> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (!answer) {
-        state->setError(failure);
+    if (!outcome.value) {
+        state->setError(outcome.failure);
         co_return;
     }
     if (state->detail()) {
         // A poll sent before the switch must not bring the old state back.
         state->retireEarlierReloads();
-        state->setProjectSummary(answer->project);
+        state->setProjectSummary(outcome.value->project);
     }
     state->setError(QString());
 }
@@ -124,26 +118,20 @@ QCoro::Task<> FlowStructureCommands::previewExcel(QString path, QString pickerEr
     }
     file.close();
 
-    std::optional<RundownImportPreview> preview;
-    QString failure;
-    auto request = state->client().previewRundownImport(state->project().id, content);
-    try {
-        preview = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(state->client().previewRundownImport(state->project().id, content));
+    RequestOutcome<RundownImportPreview> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (!preview) {
-        state->setError(failure);
+    if (!outcome.value) {
+        state->setError(outcome.failure);
         co_return;
     }
-    if (preview->items.isEmpty()) {
+    if (outcome.value->items.isEmpty()) {
         state->setError(APIClientError::server(QStringLiteral("Excel 中没有识别到节目")).description());
         co_return;
     }
-    state->setImportPreview(std::move(preview));
+    state->setImportPreview(std::move(outcome.value));
     state->setImportConfirmation(true);
     state->setError(QString());
 }
@@ -167,16 +155,12 @@ template<typename T>
 QCoro::Task<> FlowStructureCommands::changeThenReload(QCoro::Task<T> request, bool dropPreview)
 {
     QPointer<FlowPageState> state(&m_state);
-    std::optional<QString> failure;
-    try {
-        co_await std::move(request);
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(std::move(request));
+    const RequestOutcome<T> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (!failure) {
+    if (outcome.value) {
         state->retireEarlierReloads();
         auto reloading = state->reload(true);
         co_await reloading;
@@ -184,7 +168,7 @@ QCoro::Task<> FlowStructureCommands::changeThenReload(QCoro::Task<T> request, bo
             co_return;
         }
     }
-    state->setError(failure.value_or(QString()));
+    state->setError(outcome.failure);
     state->setBusyItemID(std::nullopt);
     if (dropPreview) {
         state->setImportPreview(std::nullopt);
@@ -196,24 +180,18 @@ QCoro::Task<> FlowStructureCommands::exportExcel()
     QPointer<FlowStructureCommands> self(this);
     QPointer<FlowPageState> state(&m_state);
     state->setBusyItemID(QStringLiteral("export"));
-    std::optional<RundownExportResponse> answer;
-    QString failure;
-    auto request = state->client().exportRundown(state->project().id);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(state->client().exportRundown(state->project().id));
+    RequestOutcome<RundownExportResponse> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (!answer) {
-        state->setError(failure);
+    if (!outcome.value) {
+        state->setError(outcome.failure);
         state->setBusyItemID(std::nullopt);
         co_return;
     }
     // An empty workbook is no workbook: it would only replace a good file with nothing.
-    const std::optional<QByteArray> bytes = decodeBase64Strict(answer->contentBase64);
+    const std::optional<QByteArray> bytes = decodeBase64Strict(outcome.value->contentBase64);
     if (!bytes || bytes->isEmpty()) {
         state->setError(APIClientError::invalidResponse().description());
         state->setBusyItemID(std::nullopt);
@@ -223,7 +201,7 @@ QCoro::Task<> FlowStructureCommands::exportExcel()
         state->setBusyItemID(std::nullopt);
         co_return;
     }
-    presentSaveDialog(proposedFileName(answer->filename), *bytes);
+    presentSaveDialog(proposedFileName(outcome.value->filename), *bytes);
 }
 
 // --- Helpers ---------------------------------------------------------------------------------

@@ -33,10 +33,17 @@ static bool assign(T &field, T value, FlowPageState *state, Signal signal)
     return true;
 }
 
+// For values without a comparison: every set counts as a change.
+template<typename T, typename Signal>
+static void replace(T &field, T value, FlowPageState *state, Signal signal)
+{
+    field = std::move(value);
+    Q_EMIT(state->*signal)();
+}
+
 void FlowPageState::setDetail(std::optional<ProjectDetailResponse> detail)
 {
-    m_detail = std::move(detail);
-    Q_EMIT detailChanged();
+    replace(m_detail, std::move(detail), this, &FlowPageState::detailChanged);
 }
 
 void FlowPageState::setItems(QList<RundownItem> items)
@@ -97,26 +104,22 @@ void FlowPageState::setReadinessFilter(const QString &filter)
 
 void FlowPageState::setPeopleEditor(std::optional<MacPeopleEditorContext> context)
 {
-    m_peopleEditor = std::move(context);
-    Q_EMIT peopleEditorChanged();
+    replace(m_peopleEditor, std::move(context), this, &FlowPageState::peopleEditorChanged);
 }
 
 void FlowPageState::setAssetItem(std::optional<RundownItem> item)
 {
-    m_assetItem = std::move(item);
-    Q_EMIT assetItemChanged();
+    replace(m_assetItem, std::move(item), this, &FlowPageState::assetItemChanged);
 }
 
 void FlowPageState::setProgramItem(std::optional<RundownItem> item)
 {
-    m_programItem = std::move(item);
-    Q_EMIT programItemChanged();
+    replace(m_programItem, std::move(item), this, &FlowPageState::programItemChanged);
 }
 
 void FlowPageState::setLotteryContext(std::optional<MacLotteryContext> context)
 {
-    m_lotteryContext = std::move(context);
-    Q_EMIT lotteryContextChanged();
+    replace(m_lotteryContext, std::move(context), this, &FlowPageState::lotteryContextChanged);
 }
 
 void FlowPageState::setLotteryScreenMode(const QString &mode)
@@ -131,8 +134,7 @@ void FlowPageState::setShowingExcelImporter(bool shown)
 
 void FlowPageState::setImportPreview(std::optional<RundownImportPreview> preview)
 {
-    m_importPreview = std::move(preview);
-    Q_EMIT importPreviewChanged();
+    replace(m_importPreview, std::move(preview), this, &FlowPageState::importPreviewChanged);
 }
 
 void FlowPageState::setImportConfirmation(bool shown)

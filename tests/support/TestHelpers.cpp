@@ -4,6 +4,7 @@
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
 #include "api/APIClient.h"
+#include "models/ProjectRecords.h"
 
 #include <QNetworkReply>
 #include <QtTest>
@@ -22,6 +23,16 @@ QByteArray fixture(const QString &relativePath)
         qFatal("missing fixture %s", qPrintable(relativePath));
     }
     return file.readAll();
+}
+
+ProjectMember member(const QString &id, const QString &name, const QString &role, const QString &detail)
+{
+    ProjectMember m;
+    m.id = id;
+    m.name = name;
+    m.role = role;
+    m.detail = detail;
+    return m;
 }
 
 bool startDemoService(std::unique_ptr<FakeService> &service, DemoShow &demo)

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+struct ProjectMember;
 class APIClient;
 class FakeService;
 struct DemoShow;
@@ -19,6 +20,10 @@ bool requestsEnded(APIClient &client);
 
 // Reads a file under tests/fixtures.
 QByteArray fixture(const QString &relativePath);
+
+// A member record with the fields a test names.
+ProjectMember member(const QString &id, const QString &name, const QString &role = {},
+                     const QString &detail = {});
 
 // A new fake service seeded with the demo show into `demo`; false when the service does not start.
 bool startDemoService(std::unique_ptr<FakeService> &service, DemoShow &demo);

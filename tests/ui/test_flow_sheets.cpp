@@ -42,15 +42,7 @@ RundownImportPreview previewOf(int items, int people, const QString &sheet, int 
     return p;
 }
 
-ProjectMember member(const QString &id, const QString &name, const QString &role, const QString &detail = {})
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    m.role = role;
-    m.detail = detail;
-    return m;
-}
+using TestHelpers::member;
 
 QByteArray patchJson(const RundownItemPatch &patch)
 {

@@ -19,15 +19,7 @@
 
 namespace {
 
-ProjectMember member(const QString &id, const QString &name, const QString &role, const QString &detail = {})
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    m.role = role;
-    m.detail = detail;
-    return m;
-}
+using TestHelpers::member;
 
 RundownItem item(const QString &id, const QString &performers, const QString &owner = {})
 {

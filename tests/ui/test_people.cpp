@@ -31,15 +31,6 @@ QSet<QString> set(const QStringList &list)
     return QSet<QString>(list.cbegin(), list.cend());
 }
 
-ProjectMember person(const QString &id, const QString &name, const QString &role)
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    m.role = role;
-    return m;
-}
-
 RundownItem act(const QString &performers)
 {
     RundownItem item;
@@ -301,10 +292,10 @@ void TestPeople::makeupBoardByRole()
     detail.membership = Membership{QStringLiteral("me"), {}, QStringLiteral("我"), role};
     const QString artistRole = artists ? QStringLiteral("化妆师") : QStringLiteral("工作人员");
     if (member) {
-        detail.members.append(person(QStringLiteral("me"), QStringLiteral("我"),
-                                     role == QStringLiteral("化妆师") ? artistRole : role));
+        detail.members.append(TestHelpers::member(QStringLiteral("me"), QStringLiteral("我"),
+                                                  role == QStringLiteral("化妆师") ? artistRole : role));
     }
-    detail.members.append(person(QStringLiteral("a2"), QStringLiteral("乙"), artistRole));
+    detail.members.append(TestHelpers::member(QStringLiteral("a2"), QStringLiteral("乙"), artistRole));
     const QString mine = QStringLiteral("me");
     detail.makeup = {
         MakeupAssignment{QStringLiteral("p1"), mine, QStringLiteral("17:00"), 30, QStringLiteral("待化妆")},
@@ -431,7 +422,7 @@ void TestPeople::memberEditorSendsAreas()
 {
     QFETCH(QString, role);
     ProjectMember member =
-        person(QStringLiteral("m1"), QStringLiteral("  王五 "), QStringLiteral("工作人员"));
+        TestHelpers::member(QStringLiteral("m1"), QStringLiteral("  王五 "), QStringLiteral("工作人员"));
     member.passAreas = QStringLiteral("外场、 内场");
     QStringList sent;
     MacMemberEditorSheet sheet(

@@ -38,13 +38,7 @@ ProjectDetailResponse detailWith(const QString &role, const QString &myId)
     return detail;
 }
 
-ProjectMember member(const QString &id, const QString &name)
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    return m;
-}
+using TestHelpers::member;
 
 } // namespace
 

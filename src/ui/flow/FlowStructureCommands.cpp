@@ -28,6 +28,50 @@ QString startDirectory()
     return QDir(documents).exists() ? documents : QDir::homePath();
 }
 
+// A window-modal question that deletes itself once closed.
+QMessageBox *questionBox(QWidget *parent, const QString &objectName, const QString &title,
+                         QMessageBox::Icon icon)
+{
+    auto *box = new QMessageBox(parent);
+    box->setObjectName(objectName);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setIcon(icon);
+    box->setStyleSheet(readableWidth);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+// The confirming button and "取消", which Return and Escape both press: a stray key cancels.
+QPushButton *addChoices(QMessageBox *box, const QString &confirmText, QMessageBox::ButtonRole role,
+                        const QString &confirmName, const QString &cancelName)
+{
+    QPushButton *confirm = box->addButton(confirmText, role);
+    confirm->setObjectName(confirmName);
+    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    cancel->setObjectName(cancelName);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    return confirm;
+}
+
+// A window-modal spreadsheet picker that starts in the documents folder and deletes itself once
+// closed: an existing file to open, or any name to save under.
+QFileDialog *spreadsheetDialog(QWidget *parent, const QString &title, const QString &objectName,
+                               QFileDialog::AcceptMode mode)
+{
+    auto *dialog = new QFileDialog(parent, title);
+    dialog->setObjectName(objectName);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog->setNameFilter(spreadsheetFilter);
+    dialog->setDirectory(startDirectory());
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    return dialog;
+}
+
 QString fileError(const QString &format, const QString &path, const QString &reason)
 {
     return format.arg(QDir::toNativeSeparators(path), reason);
@@ -285,27 +329,17 @@ void FlowStructureCommands::presentFreezeConfirmation()
     }
     const bool frozen = m_state.flowFrozen();
     const QString title = frozen ? QStringLiteral("确认解冻流程表？") : QStringLiteral("确认冻结流程表？");
-    auto *box = new QMessageBox(m_dialogParent);
-    box->setObjectName(QStringLiteral("freezeConfirmationDialog"));
-    box->setWindowTitle(title);
-    box->setText(title);
+    auto *box = questionBox(m_dialogParent, QStringLiteral("freezeConfirmationDialog"), title,
+                            frozen ? QMessageBox::Question : QMessageBox::Warning);
     box->setInformativeText(
         frozen
             ? QStringLiteral("解冻后成员可按原有权限继续修改流程。")
             : QStringLiteral(
                   "冻结后任何人不能修改节目内容、人员、素材和顺序；任务仍可继续处置，只有总导演可以解冻。"));
-    box->setIcon(frozen ? QMessageBox::Question : QMessageBox::Warning);
-    box->setStyleSheet(readableWidth);
     QPushButton *confirm =
-        box->addButton(frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表"),
-                       frozen ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("freezeConfirmButton"));
-    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("freezeCancelButton"));
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+        addChoices(box, frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表"),
+                   frozen ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole,
+                   QStringLiteral("freezeConfirmButton"), QStringLiteral("freezeCancelButton"));
     connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton *button) {
         m_state.setFreezeConfirmation(false);
         if (button == confirm) {
@@ -323,23 +357,14 @@ void FlowStructureCommands::presentImportConfirmation()
         return;
     }
     const QString title = QStringLiteral("确认用 Excel 覆盖当前流程？");
-    auto *box = new QMessageBox(m_dialogParent);
-    box->setObjectName(QStringLiteral("importConfirmationDialog"));
-    box->setWindowTitle(title);
-    box->setText(title);
+    auto *box =
+        questionBox(m_dialogParent, QStringLiteral("importConfirmationDialog"), title, QMessageBox::Warning);
     if (const auto &preview = m_state.importPreview()) {
         box->setInformativeText(importMessage(*preview));
     }
-    box->setIcon(QMessageBox::Warning);
-    box->setStyleSheet(readableWidth);
-    QPushButton *confirm = box->addButton(QStringLiteral("覆盖当前流程"), QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("importOverwriteButton"));
-    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("importCancelButton"));
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *confirm =
+        addChoices(box, QStringLiteral("覆盖当前流程"), QMessageBox::DestructiveRole,
+                   QStringLiteral("importOverwriteButton"), QStringLiteral("importCancelButton"));
     connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton *button) {
         m_state.setImportConfirmation(false);
         if (button == confirm) {
@@ -358,14 +383,8 @@ void FlowStructureCommands::presentImporter()
     if (m_importer || !m_dialogParent) {
         return;
     }
-    auto *picker = new QFileDialog(m_dialogParent, QStringLiteral("导入 Excel"));
-    picker->setObjectName(QStringLiteral("excelImportPicker"));
-    picker->setFileMode(QFileDialog::ExistingFile);
-    picker->setAcceptMode(QFileDialog::AcceptOpen);
-    picker->setNameFilter(spreadsheetFilter);
-    picker->setDirectory(startDirectory());
-    picker->setWindowModality(Qt::WindowModal);
-    picker->setAttribute(Qt::WA_DeleteOnClose);
+    auto *picker = spreadsheetDialog(m_dialogParent, QStringLiteral("导入 Excel"),
+                                     QStringLiteral("excelImportPicker"), QFileDialog::AcceptOpen);
     connect(picker, &QDialog::finished, this, [this, picker](int result) {
         m_state.setShowingExcelImporter(false);
         const QStringList files = picker->selectedFiles();
@@ -379,17 +398,11 @@ void FlowStructureCommands::presentImporter()
 
 void FlowStructureCommands::presentSaveDialog(const QString &filename, const QByteArray &bytes)
 {
-    auto *dialog = new QFileDialog(m_dialogParent, QStringLiteral("导出 Excel"));
-    dialog->setObjectName(QStringLiteral("exportSaveDialog"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilter(spreadsheetFilter);
-    dialog->setDirectory(startDirectory());
+    auto *dialog = spreadsheetDialog(m_dialogParent, QStringLiteral("导出 Excel"),
+                                     QStringLiteral("exportSaveDialog"), QFileDialog::AcceptSave);
     const QString suffix = QFileInfo(filename).suffix();
     dialog->setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("xlsx") : suffix);
     dialog->selectFile(filename);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {
         const QStringList files = dialog->selectedFiles();
         // Cancelling writes nothing and leaves the error text as it was.

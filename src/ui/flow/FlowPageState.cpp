@@ -1,4 +1,5 @@
 #include "FlowPageState.h"
+#include "NotifyingAssign.h"
 
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
@@ -21,17 +22,6 @@ FlowPageState::FlowPageState(ProjectSummary project, APIClient &client, QObject 
 FlowPageState::~FlowPageState() = default;
 
 // --- State values -----------------------------------------------------------------------------
-
-template<typename T, typename Signal>
-static bool assign(T &field, T value, FlowPageState *state, Signal signal)
-{
-    if (field == value) {
-        return false;
-    }
-    field = std::move(value);
-    Q_EMIT(state->*signal)();
-    return true;
-}
 
 // For values without a comparison: every set counts as a change.
 template<typename T, typename Signal>
@@ -64,42 +54,42 @@ void FlowPageState::setProjectSummary(ProjectSummary project)
 
 void FlowPageState::setIsLoading(bool loading)
 {
-    assign(m_isLoading, loading, this, &FlowPageState::isLoadingChanged);
+    assignAndNotify(m_isLoading, loading, this, &FlowPageState::isLoadingChanged);
 }
 
 void FlowPageState::setError(const QString &error)
 {
-    assign(m_error, error, this, &FlowPageState::errorChanged);
+    assignAndNotify(m_error, error, this, &FlowPageState::errorChanged);
 }
 
 void FlowPageState::setQuery(const QString &query)
 {
-    assign(m_query, query, this, &FlowPageState::queryChanged);
+    assignAndNotify(m_query, query, this, &FlowPageState::queryChanged);
 }
 
 void FlowPageState::setAudioLinked(bool linked)
 {
-    assign(m_audioLinked, linked, this, &FlowPageState::audioLinkedChanged);
+    assignAndNotify(m_audioLinked, linked, this, &FlowPageState::audioLinkedChanged);
 }
 
 void FlowPageState::setVideoLinked(bool linked)
 {
-    assign(m_videoLinked, linked, this, &FlowPageState::videoLinkedChanged);
+    assignAndNotify(m_videoLinked, linked, this, &FlowPageState::videoLinkedChanged);
 }
 
 void FlowPageState::setBusyItemID(std::optional<QString> id)
 {
-    assign(m_busyItemID, std::move(id), this, &FlowPageState::busyItemIDChanged);
+    assignAndNotify(m_busyItemID, std::move(id), this, &FlowPageState::busyItemIDChanged);
 }
 
 void FlowPageState::setFreezeConfirmation(bool shown)
 {
-    assign(m_freezeConfirmation, shown, this, &FlowPageState::freezeConfirmationChanged);
+    assignAndNotify(m_freezeConfirmation, shown, this, &FlowPageState::freezeConfirmationChanged);
 }
 
 void FlowPageState::setReadinessFilter(const QString &filter)
 {
-    assign(m_readinessFilter, filter, this, &FlowPageState::readinessFilterChanged);
+    assignAndNotify(m_readinessFilter, filter, this, &FlowPageState::readinessFilterChanged);
 }
 
 void FlowPageState::setPeopleEditor(std::optional<MacPeopleEditorContext> context)
@@ -124,12 +114,12 @@ void FlowPageState::setLotteryContext(std::optional<MacLotteryContext> context)
 
 void FlowPageState::setLotteryScreenMode(const QString &mode)
 {
-    assign(m_lotteryScreenMode, mode, this, &FlowPageState::lotteryScreenModeChanged);
+    assignAndNotify(m_lotteryScreenMode, mode, this, &FlowPageState::lotteryScreenModeChanged);
 }
 
 void FlowPageState::setShowingExcelImporter(bool shown)
 {
-    assign(m_showingExcelImporter, shown, this, &FlowPageState::showingExcelImporterChanged);
+    assignAndNotify(m_showingExcelImporter, shown, this, &FlowPageState::showingExcelImporterChanged);
 }
 
 void FlowPageState::setImportPreview(std::optional<RundownImportPreview> preview)
@@ -139,7 +129,7 @@ void FlowPageState::setImportPreview(std::optional<RundownImportPreview> preview
 
 void FlowPageState::setImportConfirmation(bool shown)
 {
-    assign(m_importConfirmation, shown, this, &FlowPageState::importConfirmationChanged);
+    assignAndNotify(m_importConfirmation, shown, this, &FlowPageState::importConfirmationChanged);
 }
 
 // --- Loading and polling ----------------------------------------------------------------------

@@ -214,11 +214,7 @@ void TestAppStore::init()
 
 void TestAppStore::cleanup()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-    m_client->network().clearConnectionCache();
-    m_service->stop();
-    m_client.reset();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 void TestAppStore::bootstrapDecision_data()

@@ -1,5 +1,6 @@
 #include "ClientTestSupport.h"
 #include "FakeWorkbook.h"
+#include "flow/FlowRules.h"
 
 #include <QtTest>
 
@@ -81,21 +82,11 @@ void TestSpreadsheet::exportReimportsToTheSameRundown()
     QVERIFY(first.succeeded());
     const RundownImportPreview &preview = *first.value;
     QCOMPARE(preview.items.size(), original.size());
-    static const QStringList standard = {QString(),
-                                         QStringLiteral("歌曲"),
-                                         QStringLiteral("舞蹈"),
-                                         QStringLiteral("主持"),
-                                         QStringLiteral("互动"),
-                                         QStringLiteral("抽奖"),
-                                         QStringLiteral("访谈"),
-                                         QStringLiteral("颁奖"),
-                                         QStringLiteral("VCR"),
-                                         QStringLiteral("换场"),
-                                         QStringLiteral("节目")};
     QStringList legacy;
     QStringList originalIds;
     for (qsizetype i = 0; i < original.size(); ++i) {
-        if (!standard.contains(original.at(i).type) && !legacy.contains(original.at(i).type)) {
+        if (!ProgramTypeCatalog::standard.contains(original.at(i).type) &&
+            !legacy.contains(original.at(i).type)) {
             legacy.append(original.at(i).type);
         }
         QCOMPARE(fields(preview.items.at(i)), fields(original.at(i)));

@@ -109,6 +109,26 @@ QString str(const char *text)
     return QString::fromUtf8(text);
 }
 
+// The act as a new rundown item; its order is the caller's.
+RundownItem itemOf(FakePlatform &p, const Act &act)
+{
+    RundownItem item;
+    item.id = p.nextId(QStringLiteral("item"));
+    item.section = str(act.section);
+    item.title = str(act.title);
+    item.type = str(act.type);
+    item.duration = act.duration;
+    item.durationSource = QStringLiteral("manual");
+    item.startTime = str(act.startTime);
+    item.performers = str(act.performers);
+    item.owner = str(act.owner);
+    item.stage = str(act.stage);
+    item.props = str(act.props);
+    item.notes = str(act.notes);
+    item.script = str(act.script);
+    return item;
+}
+
 QString timeToday(const QDate &day, int hour, int minute)
 {
     return QDateTime(day, QTime(hour, minute), Qt::OffsetFromUTC, 8 * 3600).toString(Qt::ISODate);
@@ -137,21 +157,11 @@ QString seedLargeShow(FakePlatform &p, const DemoShow &show, int itemCount)
     const qsizetype acts = std::size(galaActs);
     for (int i = 0; i < itemCount; ++i) {
         const Act &act = galaActs[i % acts];
-        RundownItem item;
-        item.id = p.nextId(QStringLiteral("item"));
+        RundownItem item = itemOf(p, act);
         item.order = i + 1;
         item.section = QStringLiteral("第%1篇章").arg(i / 20 + 1);
         item.title = QStringLiteral("%1 · %2").arg(str(act.title)).arg(i + 1);
-        item.type = str(act.type);
-        item.duration = act.duration;
-        item.durationSource = QStringLiteral("manual");
         item.startTime = i == 0 ? QStringLiteral("19:00") : QString();
-        item.performers = str(act.performers);
-        item.owner = str(act.owner);
-        item.stage = str(act.stage);
-        item.props = str(act.props);
-        item.notes = str(act.notes);
-        item.script = str(act.script);
         large.items.append(item);
     }
     p.projects.append(large);
@@ -213,21 +223,8 @@ DemoShow seedDemoShow(FakePlatform &p)
     // Rundown.
     QStringList itemIds;
     for (const Act &act : galaActs) {
-        RundownItem item;
-        item.id = p.nextId(QStringLiteral("item"));
+        RundownItem item = itemOf(p, act);
         item.order = static_cast<int>(itemIds.size() + 1);
-        item.section = str(act.section);
-        item.title = str(act.title);
-        item.type = str(act.type);
-        item.duration = act.duration;
-        item.durationSource = QStringLiteral("manual");
-        item.startTime = str(act.startTime);
-        item.performers = str(act.performers);
-        item.owner = str(act.owner);
-        item.stage = str(act.stage);
-        item.props = str(act.props);
-        item.notes = str(act.notes);
-        item.script = str(act.script);
         g.items.append(item);
         itemIds.append(item.id);
     }

@@ -1,6 +1,10 @@
 #include "TestHelpers.h"
 
+#include "DemoShow.h"
+#include "FakeService.h"
+#include "MemoryTokenStore.h"
 #include "api/APIClient.h"
+#include "models/ProjectRecords.h"
 
 #include <QNetworkReply>
 #include <QtTest>
@@ -19,6 +23,45 @@ QByteArray fixture(const QString &relativePath)
         qFatal("missing fixture %s", qPrintable(relativePath));
     }
     return file.readAll();
+}
+
+ProjectMember member(const QString &id, const QString &name, const QString &role, const QString &detail)
+{
+    ProjectMember m;
+    m.id = id;
+    m.name = name;
+    m.role = role;
+    m.detail = detail;
+    return m;
+}
+
+bool startDemoService(std::unique_ptr<FakeService> &service, DemoShow &demo)
+{
+    service = std::make_unique<FakeService>();
+    if (!service->start()) {
+        return false;
+    }
+    demo = service->seedDemoShow();
+    return true;
+}
+
+std::unique_ptr<APIClient> signedInClient(FakeService &service, const QString &accountId)
+{
+    return std::make_unique<APIClient>(
+        QUrl(service.baseUrl()), std::make_shared<MemoryTokenStore>(service.tokenFor(accountId)), false);
+}
+
+void shutDown(std::unique_ptr<APIClient> &client, std::unique_ptr<FakeService> &service)
+{
+    if (client) {
+        QTRY_VERIFY_WITH_TIMEOUT(requestsEnded(*client), 10000);
+        client->network().clearConnectionCache();
+        client.reset();
+    }
+    if (service) {
+        service->stop();
+        service.reset();
+    }
 }
 
 } // namespace TestHelpers

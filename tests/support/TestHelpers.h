@@ -5,7 +5,12 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <memory>
+
+struct ProjectMember;
 class APIClient;
+class FakeService;
+struct DemoShow;
 
 namespace TestHelpers {
 
@@ -15,5 +20,18 @@ bool requestsEnded(APIClient &client);
 
 // Reads a file under tests/fixtures.
 QByteArray fixture(const QString &relativePath);
+
+// A member record with the fields a test names.
+ProjectMember member(const QString &id, const QString &name, const QString &role = {},
+                     const QString &detail = {});
+
+// A new fake service seeded with the demo show into `demo`; false when the service does not start.
+bool startDemoService(std::unique_ptr<FakeService> &service, DemoShow &demo);
+
+// A client the service knows as `accountId`.
+std::unique_ptr<APIClient> signedInClient(FakeService &service, const QString &accountId);
+
+// Lets the client's requests end before it goes (a failed test otherwise), then stops the service.
+void shutDown(std::unique_ptr<APIClient> &client, std::unique_ptr<FakeService> &service);
 
 } // namespace TestHelpers

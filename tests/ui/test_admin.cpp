@@ -118,28 +118,18 @@ void TestAdmin::initTestCase()
 
 void TestAdmin::init()
 {
-    m_service = std::make_unique<FakeService>();
-    QVERIFY(m_service->start());
-    m_demo = m_service->seedDemoShow();
+    QVERIFY(TestHelpers::startDemoService(m_service, m_demo));
 }
 
 void TestAdmin::cleanup()
 {
     m_console.reset();
-    if (m_client) {
-        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-        m_client->network().clearConnectionCache();
-        m_client.reset();
-    }
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 std::unique_ptr<MacAdminView> TestAdmin::openConsole(const QString &accountId)
 {
-    m_client = std::make_unique<APIClient>(QUrl(m_service->baseUrl()),
-                                           std::make_shared<MemoryTokenStore>(m_service->tokenFor(accountId)),
-                                           false);
+    m_client = TestHelpers::signedInClient(*m_service, accountId);
     auto console = std::make_unique<MacAdminView>(
         QStringLiteral("陆清"), [] {}, *m_client);
     console->resize(1280, 800);

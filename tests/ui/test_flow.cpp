@@ -149,19 +149,13 @@ void TestFlow::init()
     for (const QString &title : {QStringLiteral("开场"), QStringLiteral("歌曲"), QStringLiteral("谢幕")}) {
         m_itemIds.append(m_service->addItem(m_projectId, title, QStringLiteral("节目")));
     }
-    m_client = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_accountId)),
-        false);
+    m_client = TestHelpers::signedInClient(*m_service, m_accountId);
 }
 
 void TestFlow::cleanup()
 {
     m_page.reset();
-    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-    m_client->network().clearConnectionCache();
-    m_client.reset();
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 MacProjectFlowView *TestFlow::openPage()

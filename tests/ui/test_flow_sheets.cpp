@@ -42,15 +42,7 @@ RundownImportPreview previewOf(int items, int people, const QString &sheet, int 
     return p;
 }
 
-ProjectMember member(const QString &id, const QString &name, const QString &role, const QString &detail = {})
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    m.role = role;
-    m.detail = detail;
-    return m;
-}
+using TestHelpers::member;
 
 QByteArray patchJson(const RundownItemPatch &patch)
 {
@@ -134,9 +126,7 @@ void TestFlowSheets::initTestCase()
 
 void TestFlowSheets::init()
 {
-    m_service = std::make_unique<FakeService>();
-    QVERIFY(m_service->start());
-    m_demo = m_service->seedDemoShow();
+    QVERIFY(TestHelpers::startDemoService(m_service, m_demo));
     m_store = std::make_shared<MemoryTokenStore>();
     m_client = std::make_unique<APIClient>(QUrl(m_service->baseUrl()), m_store, false);
     m_dir = std::make_unique<QTemporaryDir>();
@@ -151,11 +141,7 @@ void TestFlowSheets::cleanup()
         }
     }
     m_page.reset();
-    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-    m_client->network().clearConnectionCache();
-    m_client.reset();
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
     PreparedAssetCache::shared().clear();
 }
 

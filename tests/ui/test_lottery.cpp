@@ -111,21 +111,13 @@ void TestLottery::initTestCase()
 
 void TestLottery::init()
 {
-    m_service = std::make_unique<FakeService>();
-    QVERIFY(m_service->start());
-    m_demo = m_service->seedDemoShow();
+    QVERIFY(TestHelpers::startDemoService(m_service, m_demo));
     m_service->withPlatform([](FakePlatform &p) { p.lotterySeed = 11; });
 }
 
 void TestLottery::cleanup()
 {
-    if (m_client) {
-        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-        m_client->network().clearConnectionCache();
-        m_client.reset();
-    }
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 std::unique_ptr<MacLotteryConsoleSheet> TestLottery::openSheet(Presentation presentation, const QString &role)
@@ -137,9 +129,7 @@ std::unique_ptr<MacLotteryConsoleSheet> TestLottery::openSheet(Presentation pres
         m_client->network().clearConnectionCache();
     }
     const DemoLogin *login = m_demo.loginForRole(role);
-    m_client = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(login->accountId)),
-        false);
+    m_client = TestHelpers::signedInClient(*m_service, login->accountId);
     const auto [project, item] = m_service->withPlatform([&](FakePlatform &p) {
         const FakeProject &gala = *p.project(m_demo.projectId);
         return std::make_pair(gala.summary, *gala.item(m_demo.lotteryItemId));

@@ -21,15 +21,7 @@
 
 namespace {
 
-ProjectMember member(const QString &id, const QString &name, const QString &role, const QString &detail = {})
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    m.role = role;
-    m.detail = detail;
-    return m;
-}
+using TestHelpers::member;
 
 RundownItem item(const QString &id, const QString &performers, const QString &owner = {})
 {
@@ -351,15 +343,7 @@ void TestMembersToday::cleanup()
         QTRY_VERIFY(!m_store->isLoading() && !m_store->busyMemberID());
     }
     m_store.reset();
-    if (m_client) {
-        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-        m_client->network().clearConnectionCache();
-    }
-    if (m_service) {
-        m_service->stop();
-    }
-    m_client.reset();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 void TestMembersToday::seed()
@@ -376,9 +360,7 @@ void TestMembersToday::seed()
 
 void TestMembersToday::openStore(const QString &accountId)
 {
-    const QString token = m_service->tokenFor(accountId);
-    m_client = std::make_unique<APIClient>(QUrl(m_service->baseUrl()),
-                                           std::make_shared<MemoryTokenStore>(token), false);
+    m_client = TestHelpers::signedInClient(*m_service, accountId);
     const ProjectSummary summary =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(m_projectId)->summary; });
     m_store = std::make_unique<MacProjectDataStore>(summary, *m_client);

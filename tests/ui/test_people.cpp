@@ -33,15 +33,6 @@ QSet<QString> set(const QStringList &list)
     return QSet<QString>(list.cbegin(), list.cend());
 }
 
-ProjectMember person(const QString &id, const QString &name, const QString &role)
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    m.role = role;
-    return m;
-}
-
 RundownItem act(const QString &performers)
 {
     RundownItem item;
@@ -112,29 +103,19 @@ void TestPeople::initTestCase()
 
 void TestPeople::init()
 {
-    m_service = std::make_unique<FakeService>();
-    QVERIFY(m_service->start());
-    m_demo = m_service->seedDemoShow();
+    QVERIFY(TestHelpers::startDemoService(m_service, m_demo));
 }
 
 void TestPeople::cleanup()
 {
-    if (m_client) {
-        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-        m_client->network().clearConnectionCache();
-        m_client.reset();
-    }
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 void TestPeople::signInAs(const QString &role)
 {
     const DemoLogin *login = m_demo.loginForRole(role);
     QVERIFY(login);
-    m_client = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(login->accountId)),
-        false);
+    m_client = TestHelpers::signedInClient(*m_service, login->accountId);
 }
 
 QString TestPeople::memberId(const QString &name) const
@@ -323,10 +304,10 @@ void TestPeople::makeupBoardByRole()
     detail.membership = Membership{QStringLiteral("me"), {}, QStringLiteral("我"), role};
     const QString artistRole = artists ? QStringLiteral("化妆师") : QStringLiteral("工作人员");
     if (member) {
-        detail.members.append(person(QStringLiteral("me"), QStringLiteral("我"),
-                                     role == QStringLiteral("化妆师") ? artistRole : role));
+        detail.members.append(TestHelpers::member(QStringLiteral("me"), QStringLiteral("我"),
+                                                  role == QStringLiteral("化妆师") ? artistRole : role));
     }
-    detail.members.append(person(QStringLiteral("a2"), QStringLiteral("乙"), artistRole));
+    detail.members.append(TestHelpers::member(QStringLiteral("a2"), QStringLiteral("乙"), artistRole));
     const QString mine = QStringLiteral("me");
     detail.makeup = {
         MakeupAssignment{QStringLiteral("p1"), mine, QStringLiteral("17:00"), 30, QStringLiteral("待化妆")},
@@ -453,7 +434,7 @@ void TestPeople::memberEditorSendsAreas()
 {
     QFETCH(QString, role);
     ProjectMember member =
-        person(QStringLiteral("m1"), QStringLiteral("  王五 "), QStringLiteral("工作人员"));
+        TestHelpers::member(QStringLiteral("m1"), QStringLiteral("  王五 "), QStringLiteral("工作人员"));
     member.passAreas = QStringLiteral("外场、 内场");
     QStringList sent;
     MacMemberEditorSheet sheet(

@@ -127,13 +127,9 @@ void TestPlayback::initTestCase()
 void TestPlayback::init()
 {
     PreparedAssetCache::shared().clear();
-    m_service = std::make_unique<FakeService>();
-    QVERIFY(m_service->start());
-    m_demo = m_service->seedDemoShow();
-    m_client = std::make_unique<APIClient>(QUrl(m_service->baseUrl()),
-                                           std::make_shared<MemoryTokenStore>(m_service->tokenFor(
-                                               m_demo.loginForRole(QStringLiteral("总导演"))->accountId)),
-                                           false);
+    QVERIFY(TestHelpers::startDemoService(m_service, m_demo));
+    m_client =
+        TestHelpers::signedInClient(*m_service, m_demo.loginForRole(QStringLiteral("总导演"))->accountId);
     m_log.clear();
     auto audio = std::make_unique<RecordingPlayer>(QStringLiteral("audio"), m_log);
     auto video = std::make_unique<RecordingPlayer>(QStringLiteral("video"), m_log);
@@ -153,11 +149,7 @@ void TestPlayback::cleanup()
         m_roleClient->network().clearConnectionCache();
         m_roleClient.reset();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-    m_client->network().clearConnectionCache();
-    m_client.reset();
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 void TestPlayback::sync(const std::optional<RundownItem> &item, bool audio, bool video, bool force)
@@ -514,9 +506,7 @@ void TestPlayback::realPlaybackSmoke()
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)
 {
-    m_roleClient = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()),
-        std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_demo.loginForRole(role)->accountId)), false);
+    m_roleClient = TestHelpers::signedInClient(*m_service, m_demo.loginForRole(role)->accountId);
     const ProjectSummary project =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->summary; });
     m_page = std::make_unique<MacProjectFlowView>(project, *m_roleClient, [] {});

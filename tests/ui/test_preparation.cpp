@@ -173,15 +173,7 @@ void TestPreparation::cleanup()
     }
     delete m_view;
     m_store.reset();
-    if (m_client) {
-        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-        m_client->network().clearConnectionCache();
-    }
-    if (m_service) {
-        m_service->stop();
-    }
-    m_client.reset();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 void TestPreparation::seed(const QString &role)
@@ -203,9 +195,7 @@ void TestPreparation::seed(const QString &role)
 
 void TestPreparation::open()
 {
-    m_client = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_accountId)),
-        false);
+    m_client = TestHelpers::signedInClient(*m_service, m_accountId);
     const ProjectSummary summary =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(m_projectId)->summary; });
     m_store = std::make_unique<MacProjectDataStore>(summary, *m_client);

@@ -116,22 +116,14 @@ private:
 
 void TestWorkItems::init()
 {
-    m_service = std::make_unique<FakeService>();
-    QVERIFY(m_service->start());
-    m_demo = m_service->seedDemoShow();
+    QVERIFY(TestHelpers::startDemoService(m_service, m_demo));
 }
 
 void TestWorkItems::cleanup()
 {
     m_service->releaseHangs();
     m_store.reset();
-    if (m_client) {
-        QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-        m_client->network().clearConnectionCache();
-    }
-    m_client.reset();
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 MacProjectDataStore &TestWorkItems::openStore(const QString &role)
@@ -139,9 +131,7 @@ MacProjectDataStore &TestWorkItems::openStore(const QString &role)
     const DemoLogin *login = m_demo.loginForRole(role);
     Q_ASSERT(login);
     m_store.reset();
-    m_client = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(login->accountId)),
-        false);
+    m_client = TestHelpers::signedInClient(*m_service, login->accountId);
     const ProjectSummary summary =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->summary; });
     m_store = std::make_unique<MacProjectDataStore>(summary, *m_client);

@@ -38,13 +38,7 @@ ProjectDetailResponse detailWith(const QString &role, const QString &myId)
     return detail;
 }
 
-ProjectMember member(const QString &id, const QString &name)
-{
-    ProjectMember m;
-    m.id = id;
-    m.name = name;
-    return m;
-}
+using TestHelpers::member;
 
 } // namespace
 
@@ -104,19 +98,13 @@ void TestWorkspace::init()
     for (const QString &name : {QStringLiteral("李四"), QStringLiteral("张三"), QStringLiteral("周五")}) {
         m_service->addMember(m_projectId, name, QStringLiteral("演员"));
     }
-    m_client = std::make_unique<APIClient>(
-        QUrl(m_service->baseUrl()), std::make_shared<MemoryTokenStore>(m_service->tokenFor(m_accountId)),
-        false);
+    m_client = TestHelpers::signedInClient(*m_service, m_accountId);
 }
 
 void TestWorkspace::cleanup()
 {
     // Requests of a closed workspace still run; the client must see them end.
-    QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
-    m_client->network().clearConnectionCache();
-    m_client.reset();
-    m_service->stop();
-    m_service.reset();
+    TestHelpers::shutDown(m_client, m_service);
 }
 
 std::unique_ptr<MacProjectWorkspaceView> TestWorkspace::openWorkspace()

@@ -2,10 +2,10 @@
 
 #include "lottery/LotteryRules.h"
 
-#include "Error.h"
 #include "FlowPageState.h"
 #include "FlowRules.h"
 #include "PlaybackCoordinator.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "lottery/MacQRCodeImage.h"
@@ -75,20 +75,12 @@ QCoro::Task<> FlowLiveControl::liveAction(QString action, RundownItem item)
 {
     QPointer<FlowLiveControl> self(this);
     m_state.setBusyItemID(item.id);
-    const QString projectID = m_state.project().id;
-    std::optional<LiveControlResponse> answer;
-    QString failure;
-    auto request = m_state.client().liveAction(projectID, item.id, action);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto sending = send(m_state.client().liveAction(m_state.project().id, item.id, action));
+    const std::optional<LiveControlResponse> answer = co_await sending;
     if (!self) {
         co_return;
     }
     if (!answer) {
-        m_state.setError(failure);
         m_state.setBusyItemID(std::nullopt);
         co_return;
     }
@@ -110,19 +102,9 @@ QCoro::Task<> FlowLiveControl::liveAction(QString action, RundownItem item)
 QCoro::Task<> FlowLiveControl::resetLive()
 {
     QPointer<FlowLiveControl> self(this);
-    std::optional<LiveControlResponse> answer;
-    QString failure;
-    auto request = m_state.client().resetLive(m_state.project().id);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
-    if (!self) {
-        co_return;
-    }
-    if (!answer) {
-        m_state.setError(failure);
+    auto sending = send(m_state.client().resetLive(m_state.project().id));
+    const std::optional<LiveControlResponse> answer = co_await sending;
+    if (!self || !answer) {
         co_return;
     }
     m_state.retireEarlierReloads();
@@ -130,6 +112,18 @@ QCoro::Task<> FlowLiveControl::resetLive()
         m_state.setItems(answer->items);
     }
     m_playback->stop();
+}
+
+QCoro::Task<std::optional<LiveControlResponse>>
+FlowLiveControl::send(QCoro::Task<LiveControlResponse> request)
+{
+    QPointer<FlowLiveControl> self(this);
+    auto settling = settleRequest(std::move(request));
+    RequestOutcome<LiveControlResponse> outcome = co_await settling;
+    if (self && !outcome.value) {
+        m_state.setError(outcome.failure);
+    }
+    co_return std::move(outcome.value);
 }
 
 QCoro::Task<> FlowLiveControl::syncPlayback(bool force)

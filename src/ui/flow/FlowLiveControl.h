@@ -1,5 +1,6 @@
 #pragma once
 
+#include "models/Envelopes.h"
 #include "models/Rundown.h"
 
 #include <QCoro/QCoroTask>
@@ -50,6 +51,8 @@ Q_SIGNALS:
     void liveAnswerArrived();
 
 private:
+    // The request's answer; nullopt once its failure is the page's error.
+    QCoro::Task<std::optional<LiveControlResponse>> send(QCoro::Task<LiveControlResponse> request);
     QCoro::Task<> afterReload(std::optional<RundownItem> liveItem);
 
     // The page state may go first when the page is torn down.

@@ -1,6 +1,7 @@
 #include "FlowPageState.h"
+#include "NotifyingAssign.h"
 
-#include "Error.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 
@@ -22,21 +23,17 @@ FlowPageState::~FlowPageState() = default;
 
 // --- State values -----------------------------------------------------------------------------
 
+// For values without a comparison: every set counts as a change.
 template<typename T, typename Signal>
-static bool assign(T &field, T value, FlowPageState *state, Signal signal)
+static void replace(T &field, T value, FlowPageState *state, Signal signal)
 {
-    if (field == value) {
-        return false;
-    }
     field = std::move(value);
     Q_EMIT(state->*signal)();
-    return true;
 }
 
 void FlowPageState::setDetail(std::optional<ProjectDetailResponse> detail)
 {
-    m_detail = std::move(detail);
-    Q_EMIT detailChanged();
+    replace(m_detail, std::move(detail), this, &FlowPageState::detailChanged);
 }
 
 void FlowPageState::setItems(QList<RundownItem> items)
@@ -57,87 +54,82 @@ void FlowPageState::setProjectSummary(ProjectSummary project)
 
 void FlowPageState::setIsLoading(bool loading)
 {
-    assign(m_isLoading, loading, this, &FlowPageState::isLoadingChanged);
+    assignAndNotify(m_isLoading, loading, this, &FlowPageState::isLoadingChanged);
 }
 
 void FlowPageState::setError(const QString &error)
 {
-    assign(m_error, error, this, &FlowPageState::errorChanged);
+    assignAndNotify(m_error, error, this, &FlowPageState::errorChanged);
 }
 
 void FlowPageState::setQuery(const QString &query)
 {
-    assign(m_query, query, this, &FlowPageState::queryChanged);
+    assignAndNotify(m_query, query, this, &FlowPageState::queryChanged);
 }
 
 void FlowPageState::setAudioLinked(bool linked)
 {
-    assign(m_audioLinked, linked, this, &FlowPageState::audioLinkedChanged);
+    assignAndNotify(m_audioLinked, linked, this, &FlowPageState::audioLinkedChanged);
 }
 
 void FlowPageState::setVideoLinked(bool linked)
 {
-    assign(m_videoLinked, linked, this, &FlowPageState::videoLinkedChanged);
+    assignAndNotify(m_videoLinked, linked, this, &FlowPageState::videoLinkedChanged);
 }
 
 void FlowPageState::setBusyItemID(std::optional<QString> id)
 {
-    assign(m_busyItemID, std::move(id), this, &FlowPageState::busyItemIDChanged);
+    assignAndNotify(m_busyItemID, std::move(id), this, &FlowPageState::busyItemIDChanged);
 }
 
 void FlowPageState::setFreezeConfirmation(bool shown)
 {
-    assign(m_freezeConfirmation, shown, this, &FlowPageState::freezeConfirmationChanged);
+    assignAndNotify(m_freezeConfirmation, shown, this, &FlowPageState::freezeConfirmationChanged);
 }
 
 void FlowPageState::setReadinessFilter(const QString &filter)
 {
-    assign(m_readinessFilter, filter, this, &FlowPageState::readinessFilterChanged);
+    assignAndNotify(m_readinessFilter, filter, this, &FlowPageState::readinessFilterChanged);
 }
 
 void FlowPageState::setPeopleEditor(std::optional<MacPeopleEditorContext> context)
 {
-    m_peopleEditor = std::move(context);
-    Q_EMIT peopleEditorChanged();
+    replace(m_peopleEditor, std::move(context), this, &FlowPageState::peopleEditorChanged);
 }
 
 void FlowPageState::setAssetItem(std::optional<RundownItem> item)
 {
-    m_assetItem = std::move(item);
-    Q_EMIT assetItemChanged();
+    replace(m_assetItem, std::move(item), this, &FlowPageState::assetItemChanged);
 }
 
 void FlowPageState::setProgramItem(std::optional<RundownItem> item)
 {
-    m_programItem = std::move(item);
-    Q_EMIT programItemChanged();
+    replace(m_programItem, std::move(item), this, &FlowPageState::programItemChanged);
 }
 
 void FlowPageState::setLotteryContext(std::optional<MacLotteryContext> context)
 {
-    m_lotteryContext = std::move(context);
-    Q_EMIT lotteryContextChanged();
+    replace(m_lotteryContext, std::move(context), this, &FlowPageState::lotteryContextChanged);
 }
 
 void FlowPageState::setLotteryScreenMode(const QString &mode)
 {
-    assign(m_lotteryScreenMode, mode, this, &FlowPageState::lotteryScreenModeChanged);
+    assignAndNotify(m_lotteryScreenMode, mode, this, &FlowPageState::lotteryScreenModeChanged);
 }
 
 void FlowPageState::setShowingExcelImporter(bool shown)
 {
-    assign(m_showingExcelImporter, shown, this, &FlowPageState::showingExcelImporterChanged);
+    assignAndNotify(m_showingExcelImporter, shown, this, &FlowPageState::showingExcelImporterChanged);
 }
 
 void FlowPageState::setImportPreview(std::optional<RundownImportPreview> preview)
 {
-    m_importPreview = std::move(preview);
-    Q_EMIT importPreviewChanged();
+    replace(m_importPreview, std::move(preview), this, &FlowPageState::importPreviewChanged);
 }
 
 void FlowPageState::setImportConfirmation(bool shown)
 {
-    assign(m_importConfirmation, shown, this, &FlowPageState::importConfirmationChanged);
+    assignAndNotify(m_importConfirmation, shown, this, &FlowPageState::importConfirmationChanged);
 }
 
 // --- Loading and polling ----------------------------------------------------------------------
@@ -190,25 +182,18 @@ QCoro::Task<> FlowPageState::reload(bool silent)
     }
     Q_EMIT reloadStarted(silent);
 
-    std::optional<ProjectDetailResponse> answer;
-    QString failure;
-    // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
-    auto request = m_client.project(m_project.id);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.project(m_project.id));
+    RequestOutcome<ProjectDetailResponse> outcome = co_await settling;
     if (!self) {
         co_return;
     }
 
     // An answer older than what is shown (or than an accepted change) is dropped unseen.
     const bool current = number > m_appliedLoad;
-    const bool applied = current && answer;
+    const bool applied = current && outcome.value;
     if (applied) {
         m_appliedLoad = number;
-        setDetail(std::move(answer));
+        setDetail(std::move(outcome.value));
         setError(QString());
         if (m_afterReload) {
             auto hook = m_afterReload(liveItem());
@@ -218,7 +203,7 @@ QCoro::Task<> FlowPageState::reload(bool silent)
             }
         }
     } else if (current) {
-        setError(failure);
+        setError(outcome.failure);
     }
     if (number >= m_loadingLoad || m_appliedLoad >= m_loadingLoad) {
         setIsLoading(false);
@@ -229,20 +214,13 @@ QCoro::Task<> FlowPageState::reload(bool silent)
 QCoro::Task<bool> FlowPageState::updateItem(QString itemID, RundownItemPatch patch)
 {
     QPointer<FlowPageState> self(this);
-    QString failure;
-    bool failed = false;
-    auto request = m_client.updateItem(m_project.id, itemID, std::move(patch));
-    try {
-        co_await request;
-    } catch (...) {
-        failed = true;
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.updateItem(m_project.id, itemID, std::move(patch)));
+    const RequestOutcome<void> outcome = co_await settling;
     if (!self) {
-        co_return !failed;
+        co_return outcome.value.has_value();
     }
-    if (failed) {
-        setError(failure);
+    if (!outcome.value) {
+        setError(outcome.failure);
         co_return false;
     }
     retireEarlierReloads();
@@ -280,20 +258,13 @@ QCoro::Task<> FlowPageState::moveItem(RundownItem item, int offset)
 
     QPointer<FlowPageState> self(this);
     setBusyItemID(item.id);
-    QString failure;
-    bool failed = false;
-    auto request = m_client.reorderItems(m_project.id, ids);
-    try {
-        co_await request;
-    } catch (...) {
-        failed = true;
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.reorderItems(m_project.id, ids));
+    const RequestOutcome<void> outcome = co_await settling;
     if (!self) {
         co_return;
     }
-    if (failed) {
-        setError(failure);
+    if (!outcome.value) {
+        setError(outcome.failure);
         setBusyItemID(std::nullopt);
         co_return;
     }

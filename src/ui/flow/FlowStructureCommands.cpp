@@ -1,8 +1,8 @@
 #include "FlowStructureCommands.h"
 
-#include "Error.h"
 #include "FlowPageState.h"
 #include "MacFlowHeaderCommands.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
 
@@ -26,6 +26,50 @@ QString startDirectory()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return QDir(documents).exists() ? documents : QDir::homePath();
+}
+
+// A window-modal question that deletes itself once closed.
+QMessageBox *questionBox(QWidget *parent, const QString &objectName, const QString &title,
+                         QMessageBox::Icon icon)
+{
+    auto *box = new QMessageBox(parent);
+    box->setObjectName(objectName);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setIcon(icon);
+    box->setStyleSheet(readableWidth);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+// The confirming button and "取消", which Return and Escape both press: a stray key cancels.
+QPushButton *addChoices(QMessageBox *box, const QString &confirmText, QMessageBox::ButtonRole role,
+                        const QString &confirmName, const QString &cancelName)
+{
+    QPushButton *confirm = box->addButton(confirmText, role);
+    confirm->setObjectName(confirmName);
+    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    cancel->setObjectName(cancelName);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    return confirm;
+}
+
+// A window-modal spreadsheet picker that starts in the documents folder and deletes itself once
+// closed: an existing file to open, or any name to save under.
+QFileDialog *spreadsheetDialog(QWidget *parent, const QString &title, const QString &objectName,
+                               QFileDialog::AcceptMode mode)
+{
+    auto *dialog = new QFileDialog(parent, title);
+    dialog->setObjectName(objectName);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog->setNameFilter(spreadsheetFilter);
+    dialog->setDirectory(startDirectory());
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    return dialog;
 }
 
 QString fileError(const QString &format, const QString &path, const QString &reason)
@@ -69,55 +113,28 @@ QCoro::Task<> FlowStructureCommands::addBlankItem()
     if (!m_state.canManage() || m_state.flowFrozen()) {
         co_return;
     }
-    QPointer<FlowPageState> state(&m_state);
-    state->setBusyItemID(QStringLiteral("new"));
-    std::optional<QString> failure;
-    auto request = state->client().addRundownItem(state->project().id);
-    try {
-        co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
-    if (!state) {
-        co_return;
-    }
-    if (failure) {
-        state->setError(*failure);
-        state->setBusyItemID(std::nullopt);
-        co_return;
-    }
-    state->retireEarlierReloads();
-    auto reloading = state->reload(true);
-    co_await reloading;
-    if (state) {
-        state->setError(QString());
-        state->setBusyItemID(std::nullopt);
-    }
+    m_state.setBusyItemID(QStringLiteral("new"));
+    auto change = changeThenReload(m_state.client().addRundownItem(m_state.project().id), false);
+    co_await change;
 }
 
 QCoro::Task<> FlowStructureCommands::toggleFreeze()
 {
     QPointer<FlowPageState> state(&m_state);
     const bool frozen = !state->flowFrozen();
-    std::optional<ProjectMutationResponse> answer;
-    QString failure;
-    auto request = state->client().freezeFlow(state->project().id, frozen);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(state->client().freezeFlow(state->project().id, frozen));
+    RequestOutcome<ProjectMutationResponse> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (!answer) {
-        state->setError(failure);
+    if (!outcome.value) {
+        state->setError(outcome.failure);
         co_return;
     }
     if (state->detail()) {
         // A poll sent before the switch must not bring the old state back.
         state->retireEarlierReloads();
-        state->setProjectSummary(answer->project);
+        state->setProjectSummary(outcome.value->project);
     }
     state->setError(QString());
 }
@@ -145,26 +162,20 @@ QCoro::Task<> FlowStructureCommands::previewExcel(QString path, QString pickerEr
     }
     file.close();
 
-    std::optional<RundownImportPreview> preview;
-    QString failure;
-    auto request = state->client().previewRundownImport(state->project().id, content);
-    try {
-        preview = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(state->client().previewRundownImport(state->project().id, content));
+    RequestOutcome<RundownImportPreview> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (!preview) {
-        state->setError(failure);
+    if (!outcome.value) {
+        state->setError(outcome.failure);
         co_return;
     }
-    if (preview->items.isEmpty()) {
+    if (outcome.value->items.isEmpty()) {
         state->setError(APIClientError::server(QStringLiteral("Excel 中没有识别到节目")).description());
         co_return;
     }
-    state->setImportPreview(std::move(preview));
+    state->setImportPreview(std::move(outcome.value));
     state->setImportConfirmation(true);
     state->setError(QString());
 }
@@ -179,28 +190,31 @@ QCoro::Task<> FlowStructureCommands::applyExcelImport()
         co_return;
     }
     state->setBusyItemID(QStringLiteral("import"));
-    std::optional<QString> failure;
-    auto request = state->client().replaceRundown(state->project().id, state->importPreview()->items);
-    try {
-        co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto change = changeThenReload(
+        state->client().replaceRundown(state->project().id, state->importPreview()->items), true);
+    co_await change;
+}
+
+template<typename T>
+QCoro::Task<> FlowStructureCommands::changeThenReload(QCoro::Task<T> request, bool dropPreview)
+{
+    QPointer<FlowPageState> state(&m_state);
+    auto settling = settleRequest(std::move(request));
+    const RequestOutcome<T> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (failure) {
-        state->setError(*failure);
-        state->setBusyItemID(std::nullopt);
-        state->setImportPreview(std::nullopt);
-        co_return;
+    if (outcome.value) {
+        state->retireEarlierReloads();
+        auto reloading = state->reload(true);
+        co_await reloading;
+        if (!state) {
+            co_return;
+        }
     }
-    state->retireEarlierReloads();
-    auto reloading = state->reload(true);
-    co_await reloading;
-    if (state) {
-        state->setError(QString());
-        state->setBusyItemID(std::nullopt);
+    state->setError(outcome.failure);
+    state->setBusyItemID(std::nullopt);
+    if (dropPreview) {
         state->setImportPreview(std::nullopt);
     }
 }
@@ -210,24 +224,18 @@ QCoro::Task<> FlowStructureCommands::exportExcel()
     QPointer<FlowStructureCommands> self(this);
     QPointer<FlowPageState> state(&m_state);
     state->setBusyItemID(QStringLiteral("export"));
-    std::optional<RundownExportResponse> answer;
-    QString failure;
-    auto request = state->client().exportRundown(state->project().id);
-    try {
-        answer = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(state->client().exportRundown(state->project().id));
+    RequestOutcome<RundownExportResponse> outcome = co_await settling;
     if (!state) {
         co_return;
     }
-    if (!answer) {
-        state->setError(failure);
+    if (!outcome.value) {
+        state->setError(outcome.failure);
         state->setBusyItemID(std::nullopt);
         co_return;
     }
     // An empty workbook is no workbook: it would only replace a good file with nothing.
-    const std::optional<QByteArray> bytes = decodeBase64Strict(answer->contentBase64);
+    const std::optional<QByteArray> bytes = decodeBase64Strict(outcome.value->contentBase64);
     if (!bytes || bytes->isEmpty()) {
         state->setError(APIClientError::invalidResponse().description());
         state->setBusyItemID(std::nullopt);
@@ -237,7 +245,7 @@ QCoro::Task<> FlowStructureCommands::exportExcel()
         state->setBusyItemID(std::nullopt);
         co_return;
     }
-    presentSaveDialog(proposedFileName(answer->filename), *bytes);
+    presentSaveDialog(proposedFileName(outcome.value->filename), *bytes);
 }
 
 // --- Helpers ---------------------------------------------------------------------------------
@@ -321,27 +329,17 @@ void FlowStructureCommands::presentFreezeConfirmation()
     }
     const bool frozen = m_state.flowFrozen();
     const QString title = frozen ? QStringLiteral("确认解冻流程表？") : QStringLiteral("确认冻结流程表？");
-    auto *box = new QMessageBox(m_dialogParent);
-    box->setObjectName(QStringLiteral("freezeConfirmationDialog"));
-    box->setWindowTitle(title);
-    box->setText(title);
+    auto *box = questionBox(m_dialogParent, QStringLiteral("freezeConfirmationDialog"), title,
+                            frozen ? QMessageBox::Question : QMessageBox::Warning);
     box->setInformativeText(
         frozen
             ? QStringLiteral("解冻后成员可按原有权限继续修改流程。")
             : QStringLiteral(
                   "冻结后任何人不能修改节目内容、人员、素材和顺序；任务仍可继续处置，只有总导演可以解冻。"));
-    box->setIcon(frozen ? QMessageBox::Question : QMessageBox::Warning);
-    box->setStyleSheet(readableWidth);
     QPushButton *confirm =
-        box->addButton(frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表"),
-                       frozen ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("freezeConfirmButton"));
-    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("freezeCancelButton"));
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+        addChoices(box, frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表"),
+                   frozen ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole,
+                   QStringLiteral("freezeConfirmButton"), QStringLiteral("freezeCancelButton"));
     connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton *button) {
         m_state.setFreezeConfirmation(false);
         if (button == confirm) {
@@ -359,23 +357,14 @@ void FlowStructureCommands::presentImportConfirmation()
         return;
     }
     const QString title = QStringLiteral("确认用 Excel 覆盖当前流程？");
-    auto *box = new QMessageBox(m_dialogParent);
-    box->setObjectName(QStringLiteral("importConfirmationDialog"));
-    box->setWindowTitle(title);
-    box->setText(title);
+    auto *box =
+        questionBox(m_dialogParent, QStringLiteral("importConfirmationDialog"), title, QMessageBox::Warning);
     if (const auto &preview = m_state.importPreview()) {
         box->setInformativeText(importMessage(*preview));
     }
-    box->setIcon(QMessageBox::Warning);
-    box->setStyleSheet(readableWidth);
-    QPushButton *confirm = box->addButton(QStringLiteral("覆盖当前流程"), QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("importOverwriteButton"));
-    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("importCancelButton"));
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *confirm =
+        addChoices(box, QStringLiteral("覆盖当前流程"), QMessageBox::DestructiveRole,
+                   QStringLiteral("importOverwriteButton"), QStringLiteral("importCancelButton"));
     connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton *button) {
         m_state.setImportConfirmation(false);
         if (button == confirm) {
@@ -394,14 +383,8 @@ void FlowStructureCommands::presentImporter()
     if (m_importer || !m_dialogParent) {
         return;
     }
-    auto *picker = new QFileDialog(m_dialogParent, QStringLiteral("导入 Excel"));
-    picker->setObjectName(QStringLiteral("excelImportPicker"));
-    picker->setFileMode(QFileDialog::ExistingFile);
-    picker->setAcceptMode(QFileDialog::AcceptOpen);
-    picker->setNameFilter(spreadsheetFilter);
-    picker->setDirectory(startDirectory());
-    picker->setWindowModality(Qt::WindowModal);
-    picker->setAttribute(Qt::WA_DeleteOnClose);
+    auto *picker = spreadsheetDialog(m_dialogParent, QStringLiteral("导入 Excel"),
+                                     QStringLiteral("excelImportPicker"), QFileDialog::AcceptOpen);
     connect(picker, &QDialog::finished, this, [this, picker](int result) {
         m_state.setShowingExcelImporter(false);
         const QStringList files = picker->selectedFiles();
@@ -415,17 +398,11 @@ void FlowStructureCommands::presentImporter()
 
 void FlowStructureCommands::presentSaveDialog(const QString &filename, const QByteArray &bytes)
 {
-    auto *dialog = new QFileDialog(m_dialogParent, QStringLiteral("导出 Excel"));
-    dialog->setObjectName(QStringLiteral("exportSaveDialog"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilter(spreadsheetFilter);
-    dialog->setDirectory(startDirectory());
+    auto *dialog = spreadsheetDialog(m_dialogParent, QStringLiteral("导出 Excel"),
+                                     QStringLiteral("exportSaveDialog"), QFileDialog::AcceptSave);
     const QString suffix = QFileInfo(filename).suffix();
     dialog->setDefaultSuffix(suffix.isEmpty() ? QStringLiteral("xlsx") : suffix);
     dialog->selectFile(filename);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {
         const QStringList files = dialog->selectedFiles();
         // Cancelling writes nothing and leaves the error text as it was.

@@ -54,6 +54,11 @@ public:
     QFileDialog *saveDialog() const { return m_saveDialog; }
 
 private:
+    // Sends a change, reloads the rundown once it is accepted, then clears the busy marker (and
+    // the import preview when `dropPreview`); a refused change ends in the page's error.
+    template<typename T>
+    QCoro::Task<> changeThenReload(QCoro::Task<T> request, bool dropPreview);
+
     void presentFreezeConfirmation();
     void presentImportConfirmation();
     void presentImporter();

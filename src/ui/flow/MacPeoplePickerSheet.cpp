@@ -1,6 +1,6 @@
 #include "MacPeoplePickerSheet.h"
 
-#include "common/AsyncAction.h"
+#include "FlowSheetSave.h"
 #include "common/Theme.h"
 #include "people/MacInviteMemberSheet.h"
 #include "rules/PermissionPolicy.h"
@@ -349,19 +349,10 @@ void MacPeoplePickerSheet::save()
     m_saving = true;
     updateControls();
     auto saving = m_inputs.onSave(joinedNames(m_selection));
-    AsyncAction::run(
-        this, std::move(saving),
-        [this](bool stored) {
-            if (stored) {
-                accept();
-            }
-            m_saving = false;
-            updateControls();
-        },
-        [this](const QString &) {
-            m_saving = false;
-            updateControls();
-        });
+    saveThenClose(this, std::move(saving), [this] {
+        m_saving = false;
+        updateControls();
+    });
 }
 
 void MacPeoplePickerSheet::invite()

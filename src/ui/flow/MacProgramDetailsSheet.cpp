@@ -2,7 +2,7 @@
 
 #include "FlowRules.h"
 
-#include "common/AsyncAction.h"
+#include "FlowSheetSave.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -159,18 +159,8 @@ void MacProgramDetailsSheet::save()
     updateControls();
     auto saving = m_onSave(patch(m_title->text(), m_type->currentData().toString(), m_script->toPlainText(),
                                  m_canEditDetails, m_canEditScript));
-    AsyncAction::run(
-        this, std::move(saving),
-        [this](bool stored) {
-            if (stored) {
-                accept();
-            }
-            m_saving = false;
-            updateControls();
-        },
-        [this](const QString &) {
-            // The handler reports its own failures; a throw counts as not stored.
-            m_saving = false;
-            updateControls();
-        });
+    saveThenClose(this, std::move(saving), [this] {
+        m_saving = false;
+        updateControls();
+    });
 }

@@ -1,4 +1,5 @@
 #include "PlaybackCoordinator.h"
+#include "NotifyingAssign.h"
 
 #include "Error.h"
 #include "api/APIClient.h"
@@ -218,49 +219,31 @@ QCoro::Task<QString> PlaybackCoordinator::fetch(RundownItem item, QString catego
 
 void PlaybackCoordinator::setActiveItemID(std::optional<QString> id)
 {
-    if (m_activeItemID != id) {
-        m_activeItemID = std::move(id);
-        Q_EMIT activeItemIDChanged();
-    }
+    assignAndNotify(m_activeItemID, std::move(id), this, &PlaybackCoordinator::activeItemIDChanged);
 }
 
 void PlaybackCoordinator::setTitle(const QString &title)
 {
-    if (m_title != title) {
-        m_title = title;
-        Q_EMIT titleChanged();
-    }
+    assignAndNotify(m_title, title, this, &PlaybackCoordinator::titleChanged);
 }
 
 void PlaybackCoordinator::setAudioName(const QString &name)
 {
-    if (m_audioName != name) {
-        m_audioName = name;
-        Q_EMIT audioNameChanged();
-    }
+    assignAndNotify(m_audioName, name, this, &PlaybackCoordinator::audioNameChanged);
 }
 
 void PlaybackCoordinator::setVideoName(const QString &name)
 {
-    if (m_videoName != name) {
-        m_videoName = name;
-        Q_EMIT videoNameChanged();
-    }
+    assignAndNotify(m_videoName, name, this, &PlaybackCoordinator::videoNameChanged);
 }
 
 void PlaybackCoordinator::setError(const QString &error)
 {
-    if (m_error != error) {
-        m_error = error;
-        Q_EMIT errorChanged();
-    }
+    assignAndNotify(m_error, error, this, &PlaybackCoordinator::errorChanged);
 }
 
 void PlaybackCoordinator::updatePreparing()
 {
     const bool preparing = m_startPreparing || m_videoPreparing;
-    if (m_isPreparing != preparing) {
-        m_isPreparing = preparing;
-        Q_EMIT isPreparingChanged();
-    }
+    assignAndNotify(m_isPreparing, preparing, this, &PlaybackCoordinator::isPreparingChanged);
 }

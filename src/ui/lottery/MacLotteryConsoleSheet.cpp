@@ -1,8 +1,8 @@
 #include "MacLotteryConsoleSheet.h"
 
-#include "Error.h"
 #include "LotteryRules.h"
 #include "MacQRCodeImage.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/Theme.h"
 
@@ -667,28 +667,22 @@ QCoro::Task<> MacLotteryConsoleSheet::load()
     QPointer<MacLotteryConsoleSheet> self(this);
     m_isLoading = !m_lottery.has_value();
     changed();
-    std::optional<LotteryState> state;
-    QString failure;
-    try {
-        auto request = m_client.lottery(m_project.id, m_context.item.id);
-        state = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.lottery(m_project.id, m_context.item.id));
+    RequestOutcome<LotteryState> outcome = co_await settling;
     if (!self) {
         co_return;
     }
-    if (state) {
-        m_lottery = *state;
+    if (outcome.value) {
+        m_lottery = *outcome.value;
         if (m_draftPrizes.isEmpty()) {
-            m_draftPrizes = state->prizes;
+            m_draftPrizes = outcome.value->prizes;
         }
         if (m_selectedPrizeID.isEmpty()) {
-            m_selectedPrizeID = LotteryRules::initialPrizeID(*state);
+            m_selectedPrizeID = LotteryRules::initialPrizeID(*outcome.value);
         }
         m_message.clear();
     } else {
-        m_message = failure;
+        m_message = outcome.failure;
     }
     m_isLoading = false;
     changed();
@@ -699,25 +693,19 @@ QCoro::Task<> MacLotteryConsoleSheet::runCommand(Request request)
     QPointer<MacLotteryConsoleSheet> self(this);
     m_isBusy = true;
     changed();
-    std::optional<LotteryMutationResponse> response;
-    QString failure;
-    try {
-        auto task = request();
-        response = co_await task;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(request());
+    RequestOutcome<LotteryMutationResponse> outcome = co_await settling;
     if (!self) {
         co_return;
     }
-    if (response) {
-        if (response->lottery) {
-            m_lottery = *response->lottery;
-            m_draftPrizes = response->lottery->prizes;
+    if (outcome.value) {
+        if (outcome.value->lottery) {
+            m_lottery = *outcome.value->lottery;
+            m_draftPrizes = outcome.value->lottery->prizes;
         }
-        m_message = response->message.value_or(synced);
+        m_message = outcome.value->message.value_or(synced);
     } else {
-        m_message = failure;
+        m_message = outcome.failure;
     }
     m_isBusy = false;
     changed();
@@ -780,25 +768,19 @@ QCoro::Task<> MacLotteryConsoleSheet::claim()
     QPointer<MacLotteryConsoleSheet> self(this);
     m_isBusy = true;
     changed();
-    std::optional<LotteryMutationResponse> response;
-    QString failure;
-    try {
-        auto request = m_client.claimLottery(m_project.id, m_context.item.id, m_claimPhone);
-        response = co_await request;
-    } catch (...) {
-        failure = describeCurrentException();
-    }
+    auto settling = settleRequest(m_client.claimLottery(m_project.id, m_context.item.id, m_claimPhone));
+    RequestOutcome<LotteryMutationResponse> outcome = co_await settling;
     if (!self) {
         co_return;
     }
-    if (!response) {
+    if (!outcome.value) {
         // The typed phone stays for another try.
-        m_message = failure;
+        m_message = outcome.failure;
         m_isBusy = false;
         changed();
         co_return;
     }
-    const QString result = response->message.value_or(QStringLiteral("核销完成"));
+    const QString result = outcome.value->message.value_or(QStringLiteral("核销完成"));
     m_message = result;
     m_claimPhone.clear();
     changed();

@@ -61,11 +61,7 @@ MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, API
     header->addWidget(close, 0, Qt::AlignTop);
     layout->addLayout(header);
 
-    auto *line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::css(Theme::Colour::separator)));
-    layout->addWidget(line);
+    layout->addWidget(Theme::divider());
 
     auto *body = new QWidget;
     m_stack = new QStackedLayout(body);

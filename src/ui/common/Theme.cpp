@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFrame>
 #include <QHash>
 #include <QLabel>
 #include <QPainter>
@@ -460,6 +461,16 @@ void setTextColour(QWidget *widget, const QColor &c)
 void setTextColour(QWidget *widget, Colour c)
 {
     setTextColour(widget, colour(c));
+}
+
+QFrame *divider(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    line->setStyleSheet(QStringLiteral("color: %1; background: %1;").arg(css(Colour::separator)));
+    return line;
 }
 
 QLabel *label(const QString &text, TextStyle style, Colour c, QWidget *parent)

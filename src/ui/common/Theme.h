@@ -7,6 +7,7 @@
 #include <QString>
 
 class QAbstractButton;
+class QFrame;
 class QLabel;
 class QWidget;
 
@@ -91,6 +92,9 @@ QLabel *label(const QString &text, TextStyle style, QFont::Weight weight, Colour
 // tint's dark shade on a pale wash so the label stays readable.
 QString filledButtonStyle(Colour tint, int radius, int verticalPadding, int horizontalPadding);
 QString filledButtonStyle(const QColor &tint, int radius, int verticalPadding, int horizontalPadding);
+
+// A one-pixel horizontal line in the separator colour.
+QFrame *divider(QWidget *parent = nullptr);
 
 // A filled accent-coloured button for a screen's main action; `large` for the bigger size.
 void makeProminent(QAbstractButton *button, bool large = false);

@@ -86,13 +86,7 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     }
     column->addWidget(m_playerBarHost);
 
-    auto *divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setFixedHeight(1);
-    divider->setStyleSheet(
-        QStringLiteral("color: %1; background: %1;").arg(Theme::css(Theme::Colour::separator)));
-    column->addWidget(divider);
+    column->addWidget(Theme::divider(this));
 
     m_table = new FlowTableView(*m_state, *m_model);
     m_pages = new PageStateStack(QStringLiteral("正在读取节目流程…"), QStringLiteral("流程读取失败"),

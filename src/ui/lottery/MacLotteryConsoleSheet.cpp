@@ -150,17 +150,6 @@ QProgressBar *spinner(QWidget *parent, int width)
     return bar;
 }
 
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    line->setStyleSheet(
-        QStringLiteral("color: %1; background: %1;").arg(Theme::css(Theme::Colour::separator)));
-    return line;
-}
-
 // A titled frame with a symbol, in the manner of a group box.
 QWidget *section(const QString &title, const QString &symbol, const QString &objectName, QWidget *content)
 {
@@ -239,7 +228,7 @@ MacLotteryConsoleSheet::MacLotteryConsoleSheet(ProjectSummary project, MacLotter
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildHeader());
-    layout->addWidget(divider(this));
+    layout->addWidget(Theme::divider(this));
 
     m_faces = new QStackedWidget(this);
     m_faces->setObjectName(QStringLiteral("lotteryFaces"));
@@ -1150,7 +1139,7 @@ void MacLotteryConsoleSheet::refreshWinners(const LotteryState &state)
             row->addWidget(noShow);
         }
         outer->addLayout(row);
-        outer->addWidget(divider(holder));
+        outer->addWidget(Theme::divider(holder));
         m_winnerRows->addWidget(holder);
         m_winnerRowWidgets.append(holder);
     }

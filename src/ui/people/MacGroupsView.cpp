@@ -47,14 +47,6 @@ QWidget *centredState(QWidget *parent, QLabel *title, const QString &symbol, QLa
     return page;
 }
 
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: %1;").arg(Theme::css(Theme::Colour::separator)));
-    return line;
-}
-
 } // namespace
 
 MacGroupsView::MacGroupsView(MacProjectDataStore &store, QWidget *parent)
@@ -242,7 +234,7 @@ QWidget *MacGroupsView::buildBoxes()
             connect(yes, &QPushButton::clicked, this,
                     [this, name = group.name] { decide(name, QStringLiteral("group")); });
             rows->addWidget(row);
-            rows->addWidget(divider(list));
+            rows->addWidget(Theme::divider(list));
         }
         auto *caption = Theme::label(QStringLiteral("待导演确认"), Theme::TextStyle::headline);
         auto *box = PeopleWidgets::titledBox(QStringLiteral("person.2.badge.questionmark"), caption, list);
@@ -281,7 +273,7 @@ QWidget *MacGroupsView::groupCard(const PerformerGroup &group, const QList<Proje
 {
     const QList<ProjectMember> resolved = PeopleRules::resolvedMembers(group, members);
     const bool allRegistered = PeopleRules::allRegistered(resolved);
-    auto *card = new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::indigo, 0.045), 13);
+    auto *card = new TintedPanel(Theme::colour(Theme::Colour::indigo, 0.045), 13);
     card->setObjectName(QStringLiteral("groupCard_") + group.id);
     auto *column = new QVBoxLayout(card);
     column->setContentsMargins(14, 14, 14, 14);
@@ -322,7 +314,7 @@ QWidget *MacGroupsView::groupCard(const PerformerGroup &group, const QList<Proje
     auto *chips = new FlowLayout(8, card);
     for (const ProjectMember &member : resolved) {
         const bool registered = member.isRegistered();
-        auto *chip = new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::secondary, 0.08), 14, chips);
+        auto *chip = new TintedPanel(Theme::colour(Theme::Colour::secondary, 0.08), 14, chips);
         chip->setObjectName(QStringLiteral("groupChip_") + member.id);
         auto *line = new QHBoxLayout(chip);
         line->setContentsMargins(10, 6, 10, 6);

@@ -25,15 +25,6 @@ namespace {
 constexpr int panelWidth = 380;
 constexpr int panelMargin = 18;
 
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::css(Theme::Colour::separator)));
-    return line;
-}
-
 const ProjectSummary *findProject(const QString &id, const QList<ProjectSummary> &projects)
 {
     const auto found =
@@ -141,9 +132,9 @@ void AccountAccessPanel::rebuild()
     m_accountType = buildAccountType(*account);
     m_layout->addWidget(m_identity);
     m_layout->addWidget(m_roles);
-    m_layout->addWidget(divider(this));
+    m_layout->addWidget(Theme::divider(this));
     m_layout->addWidget(m_nicknameBlock);
-    m_layout->addWidget(divider(this));
+    m_layout->addWidget(Theme::divider(this));
     m_layout->addWidget(m_accountType);
     m_layout->addWidget(Shell::versionLineLabel(this));
     adjustSize();

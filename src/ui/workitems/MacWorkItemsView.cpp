@@ -173,12 +173,7 @@ QWidget *MacWorkItemsView::buildContent()
                                       Theme::Colour::indigo, content));
     layout->addLayout(filterBar);
 
-    auto *line = new QFrame(content);
-    line->setFrameShape(QFrame::HLine);
-    line->setFixedHeight(1);
-    line->setStyleSheet(
-        QStringLiteral("background: %1; border: none;").arg(Theme::css(Theme::Colour::separator)));
-    layout->addWidget(line);
+    layout->addWidget(Theme::divider(content));
 
     m_listStack = new QStackedWidget(content);
     auto *empty = new QWidget(m_listStack);

@@ -88,17 +88,6 @@ QLabel *elidedLabel(const QString &text, Theme::TextStyle style, Theme::Colour c
     return label;
 }
 
-QFrame *divider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    line->setStyleSheet(
-        QStringLiteral("color: %1; background: %1;").arg(Theme::css(Theme::Colour::separator)));
-    return line;
-}
-
 QCoro::Task<> reloadSilently(QPointer<MacProjectDataStore> store)
 {
     if (store) {
@@ -195,7 +184,7 @@ QWidget *MacMembersView::buildContent()
     titleRow->addWidget(m_addButton);
     layout->addLayout(titleRow);
 
-    layout->addWidget(divider(content));
+    layout->addWidget(Theme::divider(content));
 
     auto *scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("membersScroll"));
@@ -362,7 +351,7 @@ QWidget *MacMembersView::buildRow(const ProjectMember &member)
     outer->addLayout(line);
     auto *dividerRow = new QHBoxLayout;
     dividerRow->setContentsMargins(70, 0, 0, 0);
-    dividerRow->addWidget(divider(container));
+    dividerRow->addWidget(Theme::divider(container));
     outer->addLayout(dividerRow);
 
     if (!registered) {

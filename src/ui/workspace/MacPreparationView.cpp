@@ -21,17 +21,6 @@
 
 namespace {
 
-QFrame *divider()
-{
-    auto *line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    line->setStyleSheet(
-        QStringLiteral("color: %1; background: %1;").arg(Theme::css(Theme::Colour::separator)));
-    return line;
-}
-
 QWidget *itemRow(const RundownItem &item)
 {
     auto *container = new QWidget;
@@ -72,7 +61,7 @@ QWidget *itemRow(const RundownItem &item)
 
     auto *dividerRow = new QHBoxLayout;
     dividerRow->setContentsMargins(62, 0, 0, 0);
-    dividerRow->addWidget(divider());
+    dividerRow->addWidget(Theme::divider());
     outer->addLayout(dividerRow);
     return container;
 }
@@ -154,7 +143,7 @@ MacPreparationView::MacPreparationView(MacProjectDataStore &store, QWidget *pare
     progressLayout->addWidget(m_progress);
     layout->addWidget(m_progressRow);
 
-    layout->addWidget(divider());
+    layout->addWidget(Theme::divider());
 
     m_scroll = new QScrollArea;
     m_scroll->setObjectName(QStringLiteral("preparationScroll"));

@@ -108,12 +108,6 @@ MacProjectWorkspaceView::MacProjectWorkspaceView(ProjectSummary project, APIClie
 {
     setObjectName(QStringLiteral("projectWorkspace"));
 
-    auto *divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setFixedHeight(1);
-    divider->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::css(Theme::Colour::separator)));
-
     m_pageHost = new QWidget(this);
     m_pageLayout = new QVBoxLayout(m_pageHost);
     m_pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -123,7 +117,7 @@ MacProjectWorkspaceView::MacProjectWorkspaceView(ProjectSummary project, APIClie
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildPageBar());
-    layout->addWidget(divider);
+    layout->addWidget(Theme::divider(this));
     layout->addWidget(m_pageHost, 1);
 
     connect(m_store.get(), &MacProjectDataStore::detailChanged, this,

@@ -1,11 +1,10 @@
 #include "MacInfoCard.h"
 
 #include "Theme.h"
+#include "TintedPanel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 MacInfoCard::MacInfoCard(QString title, QString icon, QColor accent, QStringList lines, QWidget *parent)
@@ -58,11 +57,7 @@ void MacInfoCard::setLines(const QStringList &lines)
 
 void MacInfoCard::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 13, 13);
     QColor fill = m_accent;
     fill.setAlphaF(fill.alphaF() * 0.07);
-    painter.fillPath(path, fill);
+    paintRoundedFill(this, fill, 13);
 }

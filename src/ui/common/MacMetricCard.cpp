@@ -1,10 +1,9 @@
 #include "MacMetricCard.h"
 
 #include "Theme.h"
+#include "TintedPanel.h"
 
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 MacMetricCard::MacMetricCard(QString title, QString value, QString note, QWidget *parent)
@@ -58,9 +57,5 @@ void MacMetricCard::setNote(const QString &note)
 
 void MacMetricCard::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 12, 12);
-    painter.fillPath(path, Theme::colour(Theme::Colour::secondary, 0.06));
+    paintRoundedFill(this, Theme::colour(Theme::Colour::secondary, 0.06), 12);
 }

@@ -5,6 +5,7 @@
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -68,14 +69,7 @@ public:
     QString detail() const { return m_detail->text(); }
 
 protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 12, 12);
-        painter.fillPath(path, Theme::colour(m_colour, 0.08));
-    }
+    void paintEvent(QPaintEvent *) override { paintRoundedFill(this, Theme::colour(m_colour, 0.08), 12); }
 
 private:
     QLabel *m_title;

@@ -79,8 +79,7 @@ void MacGroupMemberPickerSheet::rebuildRows()
     m_rowButtons.clear();
     for (const ProjectMember &member : PeopleRules::pickerMembers(m_group, m_members, m_query)) {
         const bool registered = member.isRegistered();
-        auto *row =
-            new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::secondary, 0.05), 10, m_rowsHost);
+        auto *row = new TintedPanel(Theme::colour(Theme::Colour::secondary, 0.05), 10, m_rowsHost);
         row->setObjectName(QStringLiteral("pickerRow_") + member.id);
         auto *line = new QHBoxLayout(row);
         line->setContentsMargins(11, 11, 11, 11);

@@ -83,8 +83,7 @@ MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
     auto *share = new QVBoxLayout(m_sharePage);
     share->setContentsMargins(0, 0, 0, 0);
     share->setSpacing(10);
-    auto *textPanel =
-        new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::indigo, 0.06), 10, m_sharePage);
+    auto *textPanel = new TintedPanel(Theme::colour(Theme::Colour::indigo, 0.06), 10, m_sharePage);
     auto *textLayout = new QVBoxLayout(textPanel);
     textLayout->setContentsMargins(7, 7, 7, 7);
     m_text->setObjectName(QStringLiteral("inviteShareText"));

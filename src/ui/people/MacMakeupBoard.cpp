@@ -6,8 +6,6 @@
 #include "common/Theme.h"
 
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
 
 using PeopleWidgets::plainLabel;
@@ -125,11 +123,7 @@ void MacMakeupBoard::setSnapshot(ProjectDetailResponse detail, bool canManage)
 
 void MacMakeupBoard::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 14, 14);
-    painter.fillPath(path, Theme::colour(Theme::Colour::pink, 0.05));
+    paintRoundedFill(this, Theme::colour(Theme::Colour::pink, 0.05), 14);
 }
 
 void MacMakeupBoard::reconcile()

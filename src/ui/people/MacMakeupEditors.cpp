@@ -82,7 +82,7 @@ void MakeupDurationStepper::updateState()
 MacMakeupShiftEditor::MacMakeupShiftEditor(MacProjectDataStore &store, ProjectMember artist, bool canEdit,
                                            QString startTime, QString endTime, QString location,
                                            QWidget *parent)
-    : PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::controlBackground), 11, parent)
+    : TintedPanel(Theme::colour(Theme::Colour::controlBackground), 11, parent)
     , m_store(store)
     , m_artist(std::move(artist))
     , m_canEdit(canEdit)
@@ -188,7 +188,7 @@ QCoro::Task<> MacMakeupShiftEditor::save()
 MacMakeupAssignmentCreator::MacMakeupAssignmentCreator(MacProjectDataStore &store,
                                                        ProjectDetailResponse detail,
                                                        QList<ProjectMember> artists, QWidget *parent)
-    : PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::controlBackground), 11, parent)
+    : TintedPanel(Theme::colour(Theme::Colour::controlBackground), 11, parent)
     , m_store(store)
     , m_members(new QComboBox(this))
     , m_artistPicker(new QComboBox(this))
@@ -312,7 +312,7 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
                                                      QList<ProjectMember> members,
                                                      QList<ProjectMember> artists, bool canReassign,
                                                      QWidget *parent)
-    : PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::controlBackground), 11, parent)
+    : TintedPanel(Theme::colour(Theme::Colour::controlBackground), 11, parent)
     , m_store(store)
     , m_assignment(assignment)
     , m_canReassign(canReassign)

@@ -41,7 +41,7 @@ private:
 };
 
 // One makeup artist with that artist's working shift.
-class MacMakeupShiftEditor : public PeopleWidgets::TintedPanel
+class MacMakeupShiftEditor : public TintedPanel
 {
     Q_OBJECT
 
@@ -75,7 +75,7 @@ private:
 };
 
 // Assigns a member without an assignment to a makeup artist; directors only.
-class MacMakeupAssignmentCreator : public PeopleWidgets::TintedPanel
+class MacMakeupAssignmentCreator : public TintedPanel
 {
     Q_OBJECT
 
@@ -106,7 +106,7 @@ private:
 };
 
 // Edits one existing assignment: artist, time, duration and status.
-class MacMakeupAssignmentEditor : public PeopleWidgets::TintedPanel
+class MacMakeupAssignmentEditor : public TintedPanel
 {
     Q_OBJECT
 

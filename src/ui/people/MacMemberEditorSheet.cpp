@@ -26,7 +26,7 @@ MacMemberEditorSheet::MacMemberEditorSheet(ProjectMember member, SaveAction onSa
     , m_name(new QLineEdit(m_member.name, this))
     , m_role(new QComboBox(this))
     , m_detail(new QPlainTextEdit(m_member.detail, this))
-    , m_areasSection(new PeopleWidgets::TintedPanel(Theme::colour(Theme::Colour::blue, 0.06), 12, this))
+    , m_areasSection(new TintedPanel(Theme::colour(Theme::Colour::blue, 0.06), 12, this))
     , m_areaButtons(new QVBoxLayout)
     , m_customArea(new QLineEdit(this))
     , m_addArea(new QPushButton(QStringLiteral("添加"), this))

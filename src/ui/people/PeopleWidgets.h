@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -13,37 +14,6 @@
 
 // Small drawing helpers shared by the people screens.
 namespace PeopleWidgets {
-
-// A rounded tinted background.
-class TintedPanel : public QWidget
-{
-public:
-    TintedPanel(QColor fill, qreal radius, QWidget *parent = nullptr)
-        : QWidget(parent)
-        , m_fill(std::move(fill))
-        , m_radius(radius)
-    {}
-
-    void setFill(const QColor &fill)
-    {
-        m_fill = fill;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
-        painter.fillPath(path, m_fill);
-    }
-
-private:
-    QColor m_fill;
-    qreal m_radius;
-};
 
 // A filled circle with centred text.
 class Disc : public QWidget

@@ -2,32 +2,11 @@
 
 #include "WorkItemsRules.h"
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QVBoxLayout>
-
-namespace {
-
-class RiskTile : public QWidget
-{
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 11, 11);
-        painter.fillPath(path, Theme::colour(Theme::Colour::windowBackground));
-    }
-};
-
-} // namespace
 
 MacOperationsRiskBoard::MacOperationsRiskBoard(WorkItemsSnapshot workItems, QWidget *parent)
     : QWidget(parent)
@@ -69,7 +48,7 @@ MacOperationsRiskBoard::MacOperationsRiskBoard(WorkItemsSnapshot workItems, QWid
 QWidget *MacOperationsRiskBoard::risk(const QString &label, qsizetype count, const QColor &color,
                                       const QString &name)
 {
-    auto *tile = new RiskTile(this);
+    auto *tile = new TintedPanel(Theme::colour(Theme::Colour::windowBackground), 11, this);
     tile->setObjectName(QStringLiteral("riskTile_") + name);
     auto *row = new QHBoxLayout(tile);
     row->setContentsMargins(12, 12, 12, 12);
@@ -89,9 +68,5 @@ QWidget *MacOperationsRiskBoard::risk(const QString &label, qsizetype count, con
 
 void MacOperationsRiskBoard::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), 14, 14);
-    painter.fillPath(path, Theme::colour(Theme::Colour::orange, 0.06));
+    paintRoundedFill(this, Theme::colour(Theme::Colour::orange, 0.06), 14);
 }

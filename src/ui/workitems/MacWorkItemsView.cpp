@@ -5,6 +5,7 @@
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 #include "stores/MacProjectDataStore.h"
 #include "workspace/PageStateStack.h"
 
@@ -12,27 +13,12 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace WorkItemsViewDetail {
-
-namespace {
-
-void fillRounded(QWidget *widget, const QColor &fill, qreal radius)
-{
-    QPainter painter(widget);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(widget->rect()), radius, radius);
-    painter.fillPath(path, fill);
-}
-
-} // namespace
 
 // One count of the service's summary.
 class CountCard : public QWidget
@@ -58,7 +44,7 @@ public:
     void setValue(qint64 value) { m_value->setText(QString::number(value)); }
 
 protected:
-    void paintEvent(QPaintEvent *) override { fillRounded(this, Theme::colour(m_colour, 0.07), 12); }
+    void paintEvent(QPaintEvent *) override { paintRoundedFill(this, Theme::colour(m_colour, 0.07), 12); }
 
 private:
     Theme::Colour m_colour;

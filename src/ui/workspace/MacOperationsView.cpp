@@ -5,6 +5,7 @@
 #include "PageStateStack.h"
 #include "common/MacInfoCard.h"
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 #include "people/MacMakeupBoard.h"
 #include "stores/MacProjectDataStore.h"
 #include "workitems/MacOperationsRiskBoard.h"
@@ -13,8 +14,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -22,31 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// A plain panel on a rounded tint.
-class TintedPanel : public QWidget
-{
-public:
-    TintedPanel(QColor fill, qreal radius, QWidget *parent = nullptr)
-        : QWidget(parent)
-        , m_fill(std::move(fill))
-        , m_radius(radius)
-    {}
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
-        painter.fillPath(path, m_fill);
-    }
-
-private:
-    QColor m_fill;
-    qreal m_radius;
-};
 
 QString prominentStyle(Theme::Colour tint)
 {

@@ -4,36 +4,18 @@
 #include "TodayRules.h"
 #include "common/MacInfoCard.h"
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 #include "stores/MacProjectDataStore.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
-
-// A row on a faint rounded background.
-class ItemPanel : public QWidget
-{
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 12, 12);
-        painter.fillPath(path, Theme::colour(Theme::Colour::secondary, 0.06));
-    }
-};
 
 QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour)
 {
@@ -44,7 +26,7 @@ QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour co
 
 QWidget *itemRow(const RundownItem &item)
 {
-    auto *row = new ItemPanel;
+    auto *row = new TintedPanel(Theme::colour(Theme::Colour::secondary, 0.06), 12);
     row->setObjectName(QStringLiteral("todayItem_") + item.id);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(12, 12, 12, 12);

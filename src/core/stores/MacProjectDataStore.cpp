@@ -148,31 +148,6 @@ QCoro::Task<> MacProjectDataStore::load(bool silent)
     setIsLoading(false);
 }
 
-// Callers keep the returned task in a variable before awaiting it: g++ 12 destroys temporaries
-// made inside a co_await expression twice.
-template<typename T>
-QCoro::Task<bool> MacProjectDataStore::mutate(QCoro::Task<T> request)
-{
-    QPointer<MacProjectDataStore> self(this);
-    std::exception_ptr failure;
-    try {
-        co_await request;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (failure) {
-        if (self) {
-            self->setError(describe(failure));
-        }
-        co_return false;
-    }
-    if (self) {
-        auto reload = self->load(true);
-        co_await reload;
-    }
-    co_return true;
-}
-
 QCoro::Task<> MacProjectDataStore::saveMakeupShift(MakeupShift shift)
 {
     auto done = mutate(m_client.saveMakeupShift(m_project.id, std::move(shift)));

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "RequestOutcome.h"
 #include "models/ProjectRecords.h"
 #include "models/Rundown.h"
 #include "models/WorkItems.h"
 
 #include <QCoro/QCoroTask>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <optional>
@@ -57,6 +59,10 @@ public:
     // True when the service accepted them (also when the following reload failed).
     QCoro::Task<bool> saveOperations(ProjectOperations operations);
     QCoro::Task<bool> updateWorkItem(WorkItem item, WorkItemPatch patch);
+    // Awaits one mutation's request; on success reloads silently and returns true, on failure
+    // shows the error and returns false.
+    template<typename T>
+    QCoro::Task<bool> mutate(QCoro::Task<T> request);
 
 Q_SIGNALS:
     void detailChanged();
@@ -70,10 +76,6 @@ private:
     void setWorkItems(WorkItemsSnapshot workItems);
     void setIsLoading(bool loading);
     void setBusyMemberID(std::optional<QString> id);
-    // Awaits one mutation's request; on success reloads silently and returns true.
-    template<typename T>
-    QCoro::Task<bool> mutate(QCoro::Task<T> request);
-
     const ProjectSummary m_project;
     APIClient &m_client;
     std::optional<ProjectDetailResponse> m_detail;
@@ -86,3 +88,25 @@ private:
     // Number of the latest-started load whose result is shown; 0 before any.
     quint64 m_appliedLoad = 0;
 };
+
+// The store may go while the request runs: then nothing is shown or reloaded. Callers keep the
+// returned task in a variable before awaiting it (g++ 12 destroys temporaries made inside a
+// co_await expression twice).
+template<typename T>
+QCoro::Task<bool> MacProjectDataStore::mutate(QCoro::Task<T> request)
+{
+    QPointer<MacProjectDataStore> self(this);
+    auto settling = settleRequest(std::move(request));
+    const RequestOutcome<T> outcome = co_await settling;
+    if (!outcome.value) {
+        if (self) {
+            self->setError(outcome.failure);
+        }
+        co_return false;
+    }
+    if (self) {
+        auto reload = self->load(true);
+        co_await reload;
+    }
+    co_return true;
+}

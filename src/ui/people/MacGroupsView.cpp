@@ -4,8 +4,8 @@
 #include "MacGroupMemberPickerSheet.h"
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
-#include "common/AsyncAction.h"
 #include "common/FocusKeeper.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
@@ -380,16 +380,12 @@ QCoro::Task<> MacGroupsView::decide(QString name, QString decision)
     QPointer<MacProjectDataStore> store(&m_store);
     const QPointer<QWidget> focused = FocusKeeper::park(this);
     setBusyKey(name);
-    std::optional<QString> failure;
-    try {
-        auto request = m_store.client().decidePerformerGroup(m_store.project().id, name, decision);
-        co_await request;
-    } catch (...) {
-        failure = AsyncAction::describeCurrentException();
-    }
-    if (failure) {
+    auto settling =
+        settleRequest(m_store.client().decidePerformerGroup(m_store.project().id, name, decision));
+    const auto outcome = co_await settling;
+    if (!outcome.value) {
         if (store) {
-            store->setError(*failure);
+            store->setError(outcome.failure);
         }
     } else {
         if (self) {
@@ -409,28 +405,14 @@ QCoro::Task<> MacGroupsView::decide(QString name, QString decision)
 QCoro::Task<bool> MacGroupsView::updateMember(QString groupID, QString memberID, bool add)
 {
     QPointer<MacGroupsView> self(this);
-    QPointer<MacProjectDataStore> store(&m_store);
     const QPointer<QWidget> focused = FocusKeeper::park(this);
     setBusyKey(memberID);
-    std::optional<QString> failure;
-    try {
-        auto request =
-            m_store.client().updatePerformerGroupMember(m_store.project().id, groupID, memberID, add);
-        co_await request;
-    } catch (...) {
-        failure = AsyncAction::describeCurrentException();
-    }
-    if (failure) {
-        if (store) {
-            store->setError(*failure);
-        }
-    } else if (store) {
-        auto reload = store->load(true);
-        co_await reload;
-    }
+    auto mutation = m_store.mutate(
+        m_store.client().updatePerformerGroupMember(m_store.project().id, groupID, memberID, add));
+    const bool stored = co_await mutation;
     if (self) {
         setBusyKey(QString());
         FocusKeeper::restore(focused);
     }
-    co_return !failure;
+    co_return stored;
 }

@@ -3,7 +3,6 @@
 #include "MacCreateWorkItemSheet.h"
 #include "WorkItemsListView.h"
 #include "api/APIClient.h"
-#include "common/AsyncAction.h"
 #include "common/Theme.h"
 #include "common/TintedPanel.h"
 #include "stores/MacProjectDataStore.h"
@@ -307,25 +306,9 @@ QCoro::Task<bool> MacWorkItemsView::create(QPointer<MacProjectDataStore> store, 
     if (!store) {
         co_return false;
     }
-    std::optional<QString> failure;
-    try {
-        auto request = store->client().createWorkItem(store->project().id, kind, itemID, assigneeID, title,
-                                                      description, priority);
-        co_await request;
-    } catch (...) {
-        failure = AsyncAction::describeCurrentException();
-    }
-    if (failure) {
-        if (store) {
-            store->setError(*failure);
-        }
-        co_return false;
-    }
-    if (store) {
-        auto reload = store->load(true);
-        co_await reload;
-    }
-    co_return true;
+    auto mutation = store->mutate(store->client().createWorkItem(store->project().id, kind, itemID,
+                                                                 assigneeID, title, description, priority));
+    co_return co_await mutation;
 }
 
 void MacWorkItemsView::openCreate()

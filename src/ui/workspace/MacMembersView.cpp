@@ -3,7 +3,6 @@
 #include "MembersRules.h"
 #include "PageStateStack.h"
 #include "api/APIClient.h"
-#include "common/AsyncAction.h"
 #include "common/ElidedLabel.h"
 #include "common/MacMetricCard.h"
 #include "common/Theme.h"
@@ -460,24 +459,7 @@ QCoro::Task<bool> MacMembersView::saveMember(QPointer<MacProjectDataStore> store
     if (!store) {
         co_return false;
     }
-    APIClient &client = store->client();
-    const QString projectID = store->project().id;
-    std::optional<QString> failure;
-    try {
-        auto request = client.updateMember(projectID, member, name, role, detail, passAreas);
-        co_await request;
-    } catch (...) {
-        failure = AsyncAction::describeCurrentException();
-    }
-    if (failure) {
-        if (store) {
-            store->setError(*failure);
-        }
-        co_return false;
-    }
-    if (store) {
-        auto reload = store->load(true);
-        co_await reload;
-    }
-    co_return true;
+    auto mutation = store->mutate(
+        store->client().updateMember(store->project().id, member, name, role, detail, passAreas));
+    co_return co_await mutation;
 }

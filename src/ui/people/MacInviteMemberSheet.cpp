@@ -3,8 +3,8 @@
 #include "MacProjectRoles.h"
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
-#include "common/AsyncAction.h"
 #include "common/FocusKeeper.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
@@ -193,21 +193,14 @@ QCoro::Task<> MacInviteMemberSheet::createInvitation()
     // A number that can't be one is not sent: the SMS stage asks for it again.
     const std::optional<QString> phone =
         PeopleRules::phoneSendable(m_fields.phone) ? std::optional(m_fields.phone) : std::nullopt;
-    std::optional<InvitationResponse> response;
-    QString failure;
-    try {
-        auto request = client.createInvitation(m_fields.project.id, name, m_fields.role, phone,
-                                               m_fields.itemID, m_fields.field, std::nullopt);
-        response = co_await request;
-    } catch (...) {
-        failure = AsyncAction::describeCurrentException();
-    }
+    auto settling = settleRequest(client.createInvitation(m_fields.project.id, name, m_fields.role, phone,
+                                                          m_fields.itemID, m_fields.field, std::nullopt));
+    const auto outcome = co_await settling;
+    const std::optional<InvitationResponse> &response = outcome.value;
     if (!response) {
         if (self) {
-            m_fields.busy = false;
-            setMessage(QStringLiteral("生成失败：") + failure);
-            updateState();
-            FocusKeeper::restore(focused);
+            setMessage(QStringLiteral("生成失败：") + outcome.failure);
+            endBusy(focused);
         }
         co_return;
     }
@@ -226,9 +219,7 @@ QCoro::Task<> MacInviteMemberSheet::createInvitation()
         co_await changed;
     }
     if (self) {
-        m_fields.busy = false;
-        updateState();
-        FocusKeeper::restore(focused);
+        endBusy(focused);
     }
 }
 
@@ -240,19 +231,12 @@ QCoro::Task<> MacInviteMemberSheet::sendSMS()
     const QPointer<QWidget> focused = FocusKeeper::park(this);
     m_fields.busy = true;
     updateState();
-    std::optional<QString> failure;
-    try {
-        auto request = client.sendInvitationSMS(m_fields.token, m_fields.phone);
-        co_await request;
-    } catch (...) {
-        failure = AsyncAction::describeCurrentException();
-    }
-    if (failure) {
+    auto settling = settleRequest(client.sendInvitationSMS(m_fields.token, m_fields.phone));
+    const auto outcome = co_await settling;
+    if (!outcome.value) {
         if (self) {
-            m_fields.busy = false;
-            setMessage(QStringLiteral("发送失败：") + *failure);
-            updateState();
-            FocusKeeper::restore(focused);
+            setMessage(QStringLiteral("发送失败：") + outcome.failure);
+            endBusy(focused);
         }
         co_return;
     }
@@ -264,10 +248,15 @@ QCoro::Task<> MacInviteMemberSheet::sendSMS()
         co_await changed;
     }
     if (self) {
-        m_fields.busy = false;
-        updateState();
-        FocusKeeper::restore(focused);
+        endBusy(focused);
     }
+}
+
+void MacInviteMemberSheet::endBusy(const QPointer<QWidget> &focused)
+{
+    m_fields.busy = false;
+    updateState();
+    FocusKeeper::restore(focused);
 }
 
 void MacInviteMemberSheet::copyInvitation()

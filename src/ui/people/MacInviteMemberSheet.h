@@ -4,6 +4,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -53,6 +54,8 @@ private:
     void copyInvitation();
     void setMessage(const QString &message);
     void updateState();
+    // Ends a request: the controls come back and focus returns to where it was.
+    void endBusy(const QPointer<QWidget> &focused);
 
     Fields m_fields;
     QLineEdit *m_name;

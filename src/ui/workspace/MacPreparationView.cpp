@@ -1,10 +1,10 @@
 #include "MacPreparationView.h"
 
 #include "PageStateStack.h"
+#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "api/PreparedAssetCache.h"
 #include "common/AssetReadyBadge.h"
-#include "common/AsyncAction.h"
 #include "common/MacMetricCard.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
@@ -252,27 +252,24 @@ QCoro::Task<> MacPreparationView::run(QList<PreparationRules::Job> jobs)
     APIClient &client = m_store.client();
     const QString projectID = m_store.project().id;
     for (const PreparationRules::Job &job : jobs) {
-        std::optional<QString> failure;
-        try {
-            auto download = client.downloadAsset(projectID, job.item.id, job.category,
-                                                 PreparationRules::fileName(job.item, job.category));
-            const QString path = co_await download;
+        auto download = settleRequest(client.downloadAsset(
+            projectID, job.item.id, job.category, PreparationRules::fileName(job.item, job.category)));
+        const auto outcome = co_await download;
+        if (outcome.value) {
             // Live playback reuses the file instead of downloading it again.
             const auto &assetID =
                 job.category == QStringLiteral("audio") ? job.item.audioAssetId : job.item.videoAssetId;
             PreparedAssetCache::shared().remember(projectID, job.item.id, job.category,
-                                                  assetID.value_or(QString()), path);
-        } catch (...) {
-            failure = AsyncAction::describeCurrentException();
+                                                  assetID.value_or(QString()), *outcome.value);
         }
         // The page was left: the run ends here and nothing is written into it.
         if (!self) {
             co_return;
         }
-        if (!failure) {
+        if (outcome.value) {
             ++m_completed;
         } else if (m_preparationError.isEmpty()) {
-            m_preparationError = PreparationRules::failureMessage(job.item, *failure);
+            m_preparationError = PreparationRules::failureMessage(job.item, outcome.failure);
         }
         updateRunState();
     }

@@ -10,6 +10,7 @@
 #include "people/MacInviteMemberSheet.h"
 #include "people/MacMemberEditorSheet.h"
 #include "people/MacWorkPassSheet.h"
+#include "people/PeopleWidgets.h"
 #include "rules/PermissionPolicy.h"
 #include "stores/MacProjectDataStore.h"
 
@@ -21,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -29,37 +29,6 @@
 namespace {
 
 constexpr qreal unregisteredOpacity = 0.62;
-
-// A filled circle in the member's colour with the first character of the name.
-class MemberAvatar : public QWidget
-{
-public:
-    MemberAvatar(const QString &name, const QColor &fill, QWidget *parent)
-        : QWidget(parent)
-        , m_text(MembersRules::avatarText(name))
-        , m_fill(fill)
-    {
-        setObjectName(QStringLiteral("memberAvatar"));
-        setFixedSize(38, 38);
-        setFont(Theme::font(Theme::TextStyle::headline));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(m_fill);
-        painter.drawEllipse(rect());
-        painter.setPen(Qt::white);
-        painter.drawText(rect(), Qt::AlignCenter, m_text);
-    }
-
-private:
-    QString m_text;
-    QColor m_fill;
-};
 
 QString prominentStyle(const QColor &tint)
 {
@@ -271,7 +240,11 @@ QWidget *MacMembersView::buildRow(const ProjectMember &member)
     auto *line = new QHBoxLayout;
     line->setContentsMargins(20, 11, 20, 11);
     line->setSpacing(10);
-    line->addWidget(new MemberAvatar(member.name, MembersRules::color(member.color), container));
+    auto *avatar =
+        new PeopleWidgets::Disc(MembersRules::avatarText(member.name), MembersRules::color(member.color),
+                                Qt::white, 38, Theme::font(Theme::TextStyle::headline), container);
+    avatar->setObjectName(QStringLiteral("memberAvatar"));
+    line->addWidget(avatar);
 
     auto *nameBlock = new QWidget(container);
     nameBlock->setObjectName(QStringLiteral("memberNameBlock_") + member.id);

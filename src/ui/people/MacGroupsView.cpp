@@ -126,17 +126,7 @@ MacGroupMemberPickerSheet *MacGroupsView::picker() const
 void MacGroupsView::scheduleRefresh()
 {
     // Refreshes replace buttons; never from inside one of their own handlers.
-    if (m_refreshPending) {
-        return;
-    }
-    m_refreshPending = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_refreshPending = false;
-            refresh();
-        },
-        Qt::QueuedConnection);
+    m_refreshLater.schedule();
 }
 
 void MacGroupsView::setBusyKey(const QString &key)

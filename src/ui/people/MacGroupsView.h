@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DeferredRefresh.h"
 #include "models/ProjectRecords.h"
 
 #include <QCoro/QCoroTask>
@@ -64,5 +65,5 @@ private:
     QVBoxLayout *m_contentLayout = nullptr;
     QWidget *m_boxes = nullptr;
     MacErrorBanner *m_banner = nullptr;
-    bool m_refreshPending = false;
+    DeferredRefresh m_refreshLater{this, [this] { refresh(); }};
 };

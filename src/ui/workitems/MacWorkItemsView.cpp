@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace WorkItemsViewDetail {
@@ -198,14 +197,7 @@ void MacWorkItemsView::scheduleRefresh()
 {
     // Store signals may arrive from inside a row's own click; rows change only once control is
     // back in the event loop.
-    if (m_refreshPending) {
-        return;
-    }
-    m_refreshPending = true;
-    QTimer::singleShot(0, this, [this] {
-        m_refreshPending = false;
-        refresh();
-    });
+    m_refreshLater.schedule();
 }
 
 void MacWorkItemsView::refresh()

@@ -4,6 +4,7 @@
 #include "MacWorkItemResolutionSheet.h"
 #include "WorkItemsListView.h"
 #include "WorkItemsRules.h"
+#include "common/DeferredRefresh.h"
 #include "models/WorkItems.h"
 
 #include <QCoro/QCoroTask>
@@ -86,6 +87,6 @@ private:
     QLabel *m_emptyTitle = nullptr;
     WorkItemsListModel *m_model = nullptr;
     WorkItemsListView *m_list = nullptr;
-    bool m_refreshPending = false;
+    DeferredRefresh m_refreshLater{this, [this] { refresh(); }};
     bool m_sheetInputsChanged = false;
 };

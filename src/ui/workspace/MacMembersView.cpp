@@ -183,16 +183,11 @@ void MacMembersView::scheduleRefresh()
 {
     // Store signals may arrive from inside a row's own click; rows are replaced only once control
     // is back in the event loop.
-    if (m_refreshPending) {
-        return;
-    }
-    m_refreshPending = true;
-    QMetaObject::invokeMethod(this, &MacMembersView::refresh, Qt::QueuedConnection);
+    m_refreshLater.schedule();
 }
 
 void MacMembersView::refresh()
 {
-    m_refreshPending = false;
     const auto &detail = m_store.detail();
     m_states->showState(m_store.isLoading(), detail.has_value(), m_store.error());
     m_states->setBannerMessage(m_store.error());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DeferredRefresh.h"
 #include "models/ProjectRecords.h"
 
 #include <QCoro/QCoroTask>
@@ -83,5 +84,5 @@ private:
     QVBoxLayout *m_rowsLayout = nullptr;
     QList<RowWidgets> m_rows;
     QHash<QObject *, ProjectMember> m_nameBlocks;
-    bool m_refreshPending = false;
+    DeferredRefresh m_refreshLater{this, [this] { refresh(); }};
 };

@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -133,14 +132,7 @@ MacOperationsEditor *MacOperationsView::editor() const
 // A load changes several values in a row; the page is rebuilt once for all of them.
 void MacOperationsView::scheduleRefresh()
 {
-    if (m_refreshPending) {
-        return;
-    }
-    m_refreshPending = true;
-    QTimer::singleShot(0, this, [this] {
-        m_refreshPending = false;
-        refresh();
-    });
+    m_refreshLater.schedule();
 }
 
 void MacOperationsView::refresh()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/DeferredRefresh.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -40,7 +42,7 @@ private:
 
     PageStateStack *m_states = nullptr;
     QScrollArea *m_scroll = nullptr;
-    bool m_refreshPending = false;
+    DeferredRefresh m_refreshLater{this, [this] { refresh(); }};
     QVBoxLayout *m_contentLayout = nullptr;
     QWidget *m_arrangements = nullptr;
     MacMakeupBoard *m_makeupBoard = nullptr;

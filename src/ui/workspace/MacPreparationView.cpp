@@ -167,16 +167,11 @@ MacPreparationView::~MacPreparationView() = default;
 
 void MacPreparationView::scheduleRefresh()
 {
-    if (m_refreshPending) {
-        return;
-    }
-    m_refreshPending = true;
-    QMetaObject::invokeMethod(this, &MacPreparationView::refresh, Qt::QueuedConnection);
+    m_refreshLater.schedule();
 }
 
 void MacPreparationView::refresh()
 {
-    m_refreshPending = false;
     const auto &detail = m_store.detail();
     m_states->showState(m_store.isLoading(), detail.has_value(), m_store.error());
     rebuildItems();

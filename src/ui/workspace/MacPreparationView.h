@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PreparationRules.h"
+#include "common/DeferredRefresh.h"
 
 #include <QCoro/QCoroTask>
 #include <QWidget>
@@ -59,5 +60,5 @@ private:
     QProgressBar *m_progress = nullptr;
     QWidget *m_progressRow = nullptr;
     QScrollArea *m_scroll = nullptr;
-    bool m_refreshPending = false;
+    DeferredRefresh m_refreshLater{this, [this] { refresh(); }};
 };

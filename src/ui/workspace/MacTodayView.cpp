@@ -113,16 +113,11 @@ void MacTodayView::scheduleRefresh()
 {
     // The store may signal from inside the check-in button's own click; the page is rebuilt only
     // once control is back in the event loop.
-    if (m_refreshPending) {
-        return;
-    }
-    m_refreshPending = true;
-    QMetaObject::invokeMethod(this, &MacTodayView::refresh, Qt::QueuedConnection);
+    m_refreshLater.schedule();
 }
 
 void MacTodayView::refresh()
 {
-    m_refreshPending = false;
     const auto &detail = m_store.detail();
     const bool found = detail && TodayRules::me(*detail).has_value();
     // A loaded detail without me is a failure to show, not something to wait for.

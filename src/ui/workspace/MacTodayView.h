@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/DeferredRefresh.h"
+
 #include <QWidget>
 
 class MacProjectDataStore;
@@ -28,5 +30,5 @@ private:
     PageStateStack *m_states = nullptr;
     QScrollArea *m_scroll = nullptr;
     QPushButton *m_checkInButton = nullptr;
-    bool m_refreshPending = false;
+    DeferredRefresh m_refreshLater{this, [this] { refresh(); }};
 };

@@ -3,13 +3,13 @@
 #include "MacAdminTable.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/LoadingFace.h"
 #include "common/Theme.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QTableView>
@@ -69,17 +69,8 @@ MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, API
 
     m_loadingFace = new QWidget;
     m_loadingFace->setObjectName(QStringLiteral("adminDetailLoading"));
-    auto *loading = new QVBoxLayout(m_loadingFace);
-    loading->addStretch(1);
-    auto *spinner = new QProgressBar;
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedWidth(160);
-    loading->addWidget(spinner, 0, Qt::AlignHCenter);
-    loading->addWidget(
-        Theme::label(QStringLiteral("正在读取项目详情…"), Theme::TextStyle::body, Theme::Colour::secondary),
-        0, Qt::AlignHCenter);
-    loading->addStretch(1);
+    fillLoadingFace(m_loadingFace, Theme::label(QStringLiteral("正在读取项目详情…"), Theme::TextStyle::body,
+                                                Theme::Colour::secondary));
     m_stack->addWidget(m_loadingFace);
 
     m_listsFace = new QWidget;

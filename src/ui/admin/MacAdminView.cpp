@@ -5,6 +5,7 @@
 #include "MacAdminTransferPicker.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
 #include "shell/VersionLine.h"
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -274,17 +274,8 @@ QWidget *MacAdminView::buildContent()
     m_pageArea->setObjectName(QStringLiteral("adminPageArea"));
     m_loadingFace = new QWidget;
     m_loadingFace->setObjectName(QStringLiteral("adminLoading"));
-    auto *loading = new QVBoxLayout(m_loadingFace);
-    loading->addStretch(1);
-    auto *spinner = new QProgressBar;
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedWidth(160);
-    loading->addWidget(spinner, 0, Qt::AlignHCenter);
-    loading->addWidget(
-        plain(QStringLiteral("正在读取平台数据…"), Theme::TextStyle::body, Theme::Colour::secondary), 0,
-        Qt::AlignHCenter);
-    loading->addStretch(1);
+    fillLoadingFace(m_loadingFace, plain(QStringLiteral("正在读取平台数据…"), Theme::TextStyle::body,
+                                         Theme::Colour::secondary));
     m_pageArea->addWidget(m_loadingFace);
     m_overviewPage = buildOverviewPage();
     m_usersPage = buildUsersPage();

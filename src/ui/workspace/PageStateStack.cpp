@@ -1,10 +1,10 @@
 #include "PageStateStack.h"
 
+#include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
 
 #include <QLabel>
-#include <QProgressBar>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -19,17 +19,9 @@ PageStateStack::PageStateStack(QString loadingLabel, QString emptyTitle, QString
     , m_banner(new MacErrorBanner(QString()))
 {
     m_loading->setObjectName(QStringLiteral("pageLoading"));
-    auto *loadingLayout = new QVBoxLayout(m_loading);
-    loadingLayout->addStretch();
-    auto *spinner = new QProgressBar(m_loading);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedWidth(160);
-    loadingLayout->addWidget(spinner, 0, Qt::AlignHCenter);
     auto *label = Theme::label(loadingLabel, Theme::TextStyle::body, Theme::Colour::secondary, m_loading);
     label->setObjectName(QStringLiteral("pageLoadingLabel"));
-    loadingLayout->addWidget(label, 0, Qt::AlignHCenter);
-    loadingLayout->addStretch();
+    fillLoadingFace(m_loading, label);
 
     m_empty->setObjectName(QStringLiteral("pageEmpty"));
     auto *emptyLayout = new QVBoxLayout(m_empty);

@@ -7,6 +7,7 @@
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/FocusKeeper.h"
+#include "common/LayoutSwap.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
@@ -167,14 +168,7 @@ void MacGroupsView::refresh()
     m_markButton->setEnabled(!m_markingName.isEmpty() && m_busyKey.isEmpty());
 
     const int scrolled = m_scroll->verticalScrollBar()->value();
-    QWidget *boxes = buildBoxes();
-    if (m_boxes) {
-        delete m_contentLayout->replaceWidget(m_boxes, boxes); // the old item is ours
-        delete m_boxes;
-    } else {
-        m_contentLayout->insertWidget(1, boxes);
-    }
-    m_boxes = boxes;
+    swapLayoutWidget(m_contentLayout, m_boxes, buildBoxes(), 1);
     m_scroll->verticalScrollBar()->setValue(scrolled);
 }
 

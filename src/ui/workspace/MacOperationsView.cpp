@@ -3,6 +3,7 @@
 #include "MacOperationsEditor.h"
 #include "OperationsRules.h"
 #include "PageStateStack.h"
+#include "common/LayoutSwap.h"
 #include "common/MacInfoCard.h"
 #include "common/Theme.h"
 #include "common/TintedPanel.h"
@@ -290,13 +291,7 @@ QWidget *MacOperationsView::buildArrangements()
 
 void MacOperationsView::showArrangements(QWidget *arrangements)
 {
-    if (m_arrangements) {
-        delete m_contentLayout->replaceWidget(m_arrangements, arrangements); // the old item is ours
-        delete m_arrangements;
-    } else {
-        m_contentLayout->insertWidget(0, arrangements);
-    }
-    m_arrangements = arrangements;
+    swapLayoutWidget(m_contentLayout, m_arrangements, arrangements, 0);
 
     // 6. The makeup board, always last, reconciled in place.
     const ProjectDetailResponse &detail = *m_store.detail();

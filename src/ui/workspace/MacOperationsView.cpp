@@ -27,13 +27,6 @@ QString prominentStyle(Theme::Colour tint)
     return Theme::filledButtonStyle(tint, 6, 5, 14);
 }
 
-QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour, QWidget *parent)
-{
-    auto *label = Theme::label(text, style, colour, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 QWidget *symbolLabel(const QString &symbol, Theme::TextStyle style, const QColor &tint, QWidget *parent)
 {
     auto *label = new QLabel(parent);
@@ -64,12 +57,12 @@ QWidget *makeupRow(const OperationsRules::MakeupSummaryRow &summary, QWidget *pa
     artist->setSpacing(5);
     artist->addWidget(symbolLabel(QStringLiteral("paintbrush.fill"), Theme::TextStyle::headline,
                                   Theme::colour(Theme::Colour::primary), row));
-    auto *name = plainLabel(summary.artistName, Theme::TextStyle::headline, Theme::Colour::primary, row);
+    auto *name = Theme::label(summary.artistName, Theme::TextStyle::headline, Theme::Colour::primary, row);
     name->setObjectName(QStringLiteral("makeupSummaryArtist"));
     artist->addWidget(name);
     layout->addLayout(artist);
 
-    auto *span = plainLabel(summary.timeSpan, Theme::TextStyle::body, Theme::Colour::primary, row);
+    auto *span = Theme::label(summary.timeSpan, Theme::TextStyle::body, Theme::Colour::primary, row);
     span->setObjectName(QStringLiteral("makeupSummaryTime"));
     // Digits of equal width, so the spans of several rows line up.
     QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -77,12 +70,12 @@ QWidget *makeupRow(const OperationsRules::MakeupSummaryRow &summary, QWidget *pa
     span->setFont(digits);
     layout->addWidget(span);
 
-    auto *place = plainLabel(summary.place, Theme::TextStyle::body, Theme::Colour::secondary, row);
+    auto *place = Theme::label(summary.place, Theme::TextStyle::body, Theme::Colour::secondary, row);
     place->setObjectName(QStringLiteral("makeupSummaryPlace"));
     layout->addWidget(place);
     layout->addStretch(1);
-    auto *count = plainLabel(QStringLiteral("负责 %1 人").arg(summary.count), Theme::TextStyle::caption,
-                             Theme::Colour::secondary, row);
+    auto *count = Theme::label(QStringLiteral("负责 %1 人").arg(summary.count), Theme::TextStyle::caption,
+                               Theme::Colour::secondary, row);
     count->setObjectName(QStringLiteral("makeupSummaryCount"));
     layout->addWidget(count);
     return row;
@@ -222,13 +215,13 @@ QWidget *MacOperationsView::buildArrangements()
     noticeColumn->setContentsMargins(10, 10, 10, 10);
     noticeColumn->setSpacing(12);
     auto *noticeHeader = new QHBoxLayout;
-    auto *heading = plainLabel(OperationsRules::noticeHeading(operations), Theme::TextStyle::title2,
-                               Theme::Colour::primary, notice);
+    auto *heading = Theme::label(OperationsRules::noticeHeading(operations), Theme::TextStyle::title2,
+                                 Theme::Colour::primary, notice);
     heading->setObjectName(QStringLiteral("noticeHeading"));
     heading->setFont(Theme::font(Theme::TextStyle::title2, QFont::Bold));
     noticeHeader->addWidget(heading, 1);
-    auto *count = plainLabel(OperationsRules::confirmationCount(detail), Theme::TextStyle::caption,
-                             Theme::Colour::secondary, notice);
+    auto *count = Theme::label(OperationsRules::confirmationCount(detail), Theme::TextStyle::caption,
+                               Theme::Colour::secondary, notice);
     count->setObjectName(QStringLiteral("confirmationCount"));
     noticeHeader->addWidget(count, 0, Qt::AlignVCenter);
     noticeColumn->addLayout(noticeHeader);
@@ -263,7 +256,7 @@ QWidget *MacOperationsView::buildArrangements()
         row->addWidget(
             symbolLabel(QStringLiteral("checkmark.circle.fill"), Theme::TextStyle::body, green, label));
         row->addWidget(
-            plainLabel(QStringLiteral("已确认收到"), Theme::TextStyle::body, Theme::Colour::green, label));
+            Theme::label(QStringLiteral("已确认收到"), Theme::TextStyle::body, Theme::Colour::green, label));
         row->addStretch(1);
         noticeColumn->addWidget(label);
         break;

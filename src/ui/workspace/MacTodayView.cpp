@@ -17,13 +17,6 @@
 
 namespace {
 
-QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour)
-{
-    auto *label = Theme::label(text, style, colour);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 QWidget *itemRow(const RundownItem &item)
 {
     auto *row = new TintedPanel(Theme::colour(Theme::Colour::secondary, 0.06), 12);
@@ -38,11 +31,12 @@ QWidget *itemRow(const RundownItem &item)
 
     auto *column = new QVBoxLayout;
     column->setSpacing(3);
-    auto *title = plainLabel(TodayRules::itemTitle(item), Theme::TextStyle::headline, Theme::Colour::primary);
+    auto *title =
+        Theme::label(TodayRules::itemTitle(item), Theme::TextStyle::headline, Theme::Colour::primary);
     title->setObjectName(QStringLiteral("todayItemTitle"));
     column->addWidget(title);
     auto *subtitle =
-        plainLabel(TodayRules::itemSubtitle(item), Theme::TextStyle::caption, Theme::Colour::secondary);
+        Theme::label(TodayRules::itemSubtitle(item), Theme::TextStyle::caption, Theme::Colour::secondary);
     subtitle->setObjectName(QStringLiteral("todayItemSubtitle"));
     column->addWidget(subtitle);
     layout->addLayout(column);
@@ -56,8 +50,8 @@ QWidget *itemRow(const RundownItem &item)
     layout->addWidget(duration);
 
     const bool ready = item.status == RundownValues::ready;
-    auto *status = plainLabel(item.status, Theme::TextStyle::caption,
-                              ready ? Theme::Colour::green : Theme::Colour::orange);
+    auto *status = Theme::label(item.status, Theme::TextStyle::caption,
+                                ready ? Theme::Colour::green : Theme::Colour::orange);
     status->setFont(Theme::font(Theme::TextStyle::caption, QFont::Bold));
     status->setObjectName(QStringLiteral("todayItemStatus"));
     layout->addWidget(status);
@@ -145,11 +139,10 @@ QWidget *MacTodayView::buildDay()
     auto *heading = new QVBoxLayout;
     heading->setSpacing(4);
     auto *title = Theme::label(me.name + QStringLiteral("的当天安排"), Theme::TextStyle::title, QFont::Bold);
-    title->setTextFormat(Qt::PlainText);
     title->setObjectName(QStringLiteral("todayTitle"));
     heading->addWidget(title);
-    auto *subtitle = plainLabel(me.role + QStringLiteral(" · ") + detail.project.name, Theme::TextStyle::body,
-                                Theme::Colour::secondary);
+    auto *subtitle = Theme::label(me.role + QStringLiteral(" · ") + detail.project.name,
+                                  Theme::TextStyle::body, Theme::Colour::secondary);
     subtitle->setObjectName(QStringLiteral("todaySubtitle"));
     heading->addWidget(subtitle);
     header->addLayout(heading);

@@ -2,14 +2,13 @@
 
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
-#include "common/FocusKeeper.h"
+#include "common/SheetSave.h"
 #include "common/Theme.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -124,20 +123,12 @@ QCoro::Task<> MacGroupMemberPickerSheet::add(QString memberId)
     if (!m_onAdd) {
         co_return;
     }
-    QPointer<MacGroupMemberPickerSheet> self(this);
-    const QPointer<QWidget> focused = FocusKeeper::park(this);
-    m_busyID = memberId;
-    updateButtons();
-    auto adding = m_onAdd(memberId);
-    const bool added = co_await adding;
-    if (!self) {
-        co_return;
-    }
-    m_busyID.clear();
-    updateButtons();
-    if (added) {
-        accept();
-    } else {
-        FocusKeeper::restore(focused);
-    }
+    auto adding = saveSheet(
+        this,
+        [this, memberId](bool busy) {
+            m_busyID = busy ? memberId : QString();
+            updateButtons();
+        },
+        [this, memberId] { return m_onAdd(memberId); });
+    co_await adding;
 }

@@ -3,7 +3,7 @@
 #include "MacProjectRoles.h"
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
-#include "common/FocusKeeper.h"
+#include "common/SheetSave.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -207,24 +206,17 @@ QCoro::Task<> MacMemberEditorSheet::save()
     if (!m_onSave) {
         co_return;
     }
-    QPointer<MacMemberEditorSheet> self(this);
-    const QPointer<QWidget> focused = FocusKeeper::park(this);
-    m_saving = true;
-    updateState();
-    const QString role = m_role->currentText();
-    // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
-    auto saving =
-        m_onSave(TextRules::trimmed(m_name->text()), role, TextRules::trimmed(m_detail->toPlainText()),
-                 PeopleRules::areasText(role, m_areas));
-    const bool saved = co_await saving;
-    if (!self) {
-        co_return;
-    }
-    m_saving = false;
-    updateState();
-    if (saved) {
-        accept();
-    } else {
-        FocusKeeper::restore(focused);
-    }
+    auto saving = saveSheet(
+        this,
+        [this](bool busy) {
+            m_saving = busy;
+            updateState();
+        },
+        [this] {
+            const QString role = m_role->currentText();
+            return m_onSave(TextRules::trimmed(m_name->text()), role,
+                            TextRules::trimmed(m_detail->toPlainText()),
+                            PeopleRules::areasText(role, m_areas));
+        });
+    co_await saving;
 }

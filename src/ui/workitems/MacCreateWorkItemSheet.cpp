@@ -1,7 +1,7 @@
 #include "MacCreateWorkItemSheet.h"
 
 #include "WorkItemsRules.h"
-#include "common/FocusKeeper.h"
+#include "common/SheetSave.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -202,22 +201,15 @@ QCoro::Task<> MacCreateWorkItemSheet::save()
         !WorkItemRules::canSubmit(m_kind, m_itemID, m_title->text(), m_permissions)) {
         co_return;
     }
-    QPointer<MacCreateWorkItemSheet> self(this);
-    const QPointer<QWidget> focused = FocusKeeper::park(this);
-    m_saving = true;
-    updateSave();
-    // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
-    auto creating = m_onCreate(m_kind, m_itemID, m_assigneeID, TextRules::trimmed(m_title->text()),
-                               TextRules::trimmed(m_description->toPlainText()), m_priority);
-    const bool created = co_await creating;
-    if (!self) {
-        co_return;
-    }
-    m_saving = false;
-    updateSave();
-    if (created) {
-        accept();
-    } else {
-        FocusKeeper::restore(focused);
-    }
+    auto creating = saveSheet(
+        this,
+        [this](bool busy) {
+            m_saving = busy;
+            updateSave();
+        },
+        [this] {
+            return m_onCreate(m_kind, m_itemID, m_assigneeID, TextRules::trimmed(m_title->text()),
+                              TextRules::trimmed(m_description->toPlainText()), m_priority);
+        });
+    co_await creating;
 }

@@ -1,14 +1,13 @@
 #include "MacWorkItemResolutionSheet.h"
 
 #include "WorkItemsRules.h"
-#include "common/FocusKeeper.h"
+#include "common/SheetSave.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -90,21 +89,12 @@ QCoro::Task<> MacWorkItemResolutionSheet::confirm()
         !WorkItemRules::canConfirmResolution(m_context.nextStatus, m_resolution->toPlainText())) {
         co_return;
     }
-    QPointer<MacWorkItemResolutionSheet> self(this);
-    const QPointer<QWidget> focused = FocusKeeper::park(this);
-    m_saving = true;
-    updateConfirm();
-    // Named first: g++ 12 destroys temporaries made inside a co_await expression twice.
-    auto saving = m_onSave(TextRules::trimmed(m_resolution->toPlainText()));
-    const bool saved = co_await saving;
-    if (!self) {
-        co_return;
-    }
-    m_saving = false;
-    updateConfirm();
-    if (saved) {
-        accept();
-    } else {
-        FocusKeeper::restore(focused);
-    }
+    auto saving = saveSheet(
+        this,
+        [this](bool busy) {
+            m_saving = busy;
+            updateConfirm();
+        },
+        [this] { return m_onSave(TextRules::trimmed(m_resolution->toPlainText())); });
+    co_await saving;
 }

@@ -22,6 +22,7 @@ private Q_SLOTS:
 
     void answers_data();
     void answers();
+    void unreadTokenSurvivesA401();
     void redirectIsNotFollowed();
     void slowAnswerWithinTheTimeOut();
     void headers_data();
@@ -150,6 +151,28 @@ void TestAPIClient::answers()
     }
     QCOMPARE(rig.store->token().has_value(), tokenKept);
     QCOMPARE(m_fake.requestCount(), 1);
+}
+
+// A keychain that fails one read sends the request without a token; the service's 401 must not
+// wipe the token it never saw, or a passing keychain fault signs the crew member out.
+void TestAPIClient::unreadTokenSurvivesA401()
+{
+    Script refused;
+    refused.status = 401;
+    refused.body = R"({"error":"登录已失效"})";
+    m_fake.script("GET", probePath, refused);
+    m_fake.script("GET", "/api/assets", refused);
+    Rig rig(QUrl(m_fake.baseUrl()));
+    rig.store->setToken(QStringLiteral("tok"));
+    rig.store->failReads();
+    SETTLE(request,
+           rig.client->send<EmptyResponse>(QString::fromLatin1(probePath), "GET", std::nullopt, true));
+    QCOMPARE(request.kind(), QStringLiteral("server:登录已失效"));
+    SETTLE(download, rig.client->downloadAsset(QStringLiteral("p"), QStringLiteral("i"),
+                                               QStringLiteral("audio"), QStringLiteral("a.wav")));
+    QVERIFY(!download.succeeded());
+    QCOMPARE(rig.store->token(), std::optional<QString>(QStringLiteral("tok")));
+    QCOMPARE(rig.store->clearCount(), 0);
 }
 
 // Ordinary requests wait 30 s; a service that takes 5 s is slow, not gone.

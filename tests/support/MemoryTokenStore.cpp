@@ -9,6 +9,9 @@ MemoryTokenStore::MemoryTokenStore(std::optional<QString> token)
 QCoro::Task<std::optional<QString>> MemoryTokenStore::read()
 {
     ++m_readCount;
+    if (m_readFailure) {
+        co_return std::nullopt;
+    }
     // A copy: QCoro 0.8 moves from an lvalue handed to co_return, which would empty the store.
     co_return std::optional<QString>(m_token);
 }
@@ -35,6 +38,7 @@ void MemoryTokenStore::stopFailing()
 {
     m_saveFailure.reset();
     m_clearFailure.reset();
+    m_readFailure = false;
 }
 
 void MemoryTokenStore::removeToken()

@@ -22,6 +22,8 @@ public:
     void failSaveWith(int status) { m_saveFailure = status; }
     void failClearWith(int status) { m_clearFailure = status; }
     void stopFailing();
+    // Until stopFailing(), reads find no token though one is stored: a keychain that fails to read.
+    void failReads() { m_readFailure = true; }
 
     // Calls made through the interface; the clear inside a save is not counted as a clear call.
     int readCount() const { return m_readCount; }
@@ -34,6 +36,7 @@ private:
     std::optional<QString> m_token;
     std::optional<int> m_saveFailure;
     std::optional<int> m_clearFailure;
+    bool m_readFailure = false;
     int m_readCount = 0;
     int m_saveCount = 0;
     int m_clearCount = 0;

@@ -131,12 +131,16 @@ bool isHeaderSafeToken(const QString &token)
                         [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
 }
 
-void setBearer(QNetworkRequest &request, const std::optional<QString> &token)
+// Whether a token was read, so a 401 has one to clear. A keychain that fails a read reads as no
+// token; the 401 that follows must not wipe the token it could not read, or a passing keychain
+// hiccup would sign the user out mid-show.
+bool setBearer(QNetworkRequest &request, const std::optional<QString> &token)
 {
     // An unsafe stored token is left out: the service then answers as to no token at all.
     if (token && isHeaderSafeToken(*token)) {
         request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
     }
+    return token.has_value();
 }
 
 QNetworkAccessManager &usableNetwork(const QPointer<QNetworkAccessManager> &network)
@@ -368,8 +372,9 @@ QCoro::Task<QByteArray> APIClient::sendForBody(QString path, QByteArray method,
     request.setTransferTimeout(requestTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setRawHeader("Accept", "application/json");
+    bool tokenRead = false;
     if (authenticated) {
-        setBearer(request, co_await ctx.tokenStore->read());
+        tokenRead = setBearer(request, co_await ctx.tokenStore->read());
     }
     if (body) {
         request.setRawHeader("Content-Type", "application/json");
@@ -386,7 +391,7 @@ QCoro::Task<QByteArray> APIClient::sendForBody(QString path, QByteArray method,
     if (answer.succeeded()) {
         co_return answer.body;
     }
-    if (answer.status == 401) {
+    if (answer.status == 401 && tokenRead) {
         co_await clearIgnoringFailure(ctx.tokenStore);
     }
     throw APIClientError::server(
@@ -823,13 +828,13 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
     QNetworkRequest request(*url);
     request.setTransferTimeout(downloadTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    setBearer(request, co_await ctx.tokenStore->read());
+    const bool tokenRead = setBearer(request, co_await ctx.tokenStore->read());
     assertAllowed(ctx.blocksProduction, *url);
 
     ReplyHandle reply(usableNetwork(ctx.network).get(request));
     const Answer answer = co_await finish(std::move(reply));
     if (!answer.succeeded()) {
-        if (answer.status == 401) {
+        if (answer.status == 401 && tokenRead) {
             co_await clearIgnoringFailure(ctx.tokenStore);
         }
         throw APIClientError::server(QStringLiteral("素材读取失败（%1）").arg(answer.status));
@@ -914,7 +919,7 @@ QCoro::Task<AssetUploadResponse> APIClient::uploadAsset(QString projectID, QStri
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("Content-Type", "multipart/form-data; boundary=" + boundary);
-    setBearer(request, co_await ctx.tokenStore->read());
+    (void)setBearer(request, co_await ctx.tokenStore->read());
     assertAllowed(ctx.blocksProduction, *url);
 
     ReplyHandle reply(usableNetwork(ctx.network).post(request, body));

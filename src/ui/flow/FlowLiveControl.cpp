@@ -19,16 +19,6 @@ const QString qrMode = QStringLiteral("qr");
 const QEvent::Type syncEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QString programMode = QStringLiteral("program");
 
-std::optional<RundownItem> firstLive(const QList<RundownItem> &items)
-{
-    for (const RundownItem &item : items) {
-        if (item.liveStatus == RundownValues::live) {
-            return item;
-        }
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 FlowLiveControl::FlowLiveControl(FlowPageState &state, PlaybackCoordinator *playback, QObject *parent)
@@ -90,7 +80,7 @@ QCoro::Task<> FlowLiveControl::liveAction(QString action, RundownItem item)
     if (m_state.detail()) {
         m_state.setItems(answer->items);
     }
-    auto refresh = refreshLotteryScreen(firstLive(answer->items));
+    auto refresh = refreshLotteryScreen(FlowRules::liveItem(answer->items));
     co_await refresh;
     if (!self) {
         co_return;

@@ -183,7 +183,6 @@ private:
 
     QTimer *m_pollTimer;
     bool m_polling = false;
-    bool m_pollInFlight = false;
     quint64 m_startedLoads = 0;
     // Number of the latest-started reload that is shown or was retired; 0 before any.
     quint64 m_appliedLoad = 0;

@@ -211,11 +211,14 @@ QList<RundownItem> visibleItems(const Detail &detail, const QString &query, cons
 
 std::optional<RundownItem> liveItem(const Detail &detail)
 {
-    if (detail) {
-        for (const RundownItem &item : detail->items) {
-            if (item.liveStatus == RundownValues::live) {
-                return item;
-            }
+    return detail ? liveItem(detail->items) : std::nullopt;
+}
+
+std::optional<RundownItem> liveItem(const QList<RundownItem> &items)
+{
+    for (const RundownItem &item : items) {
+        if (item.liveStatus == RundownValues::live) {
+            return item;
         }
     }
     return std::nullopt;

@@ -38,6 +38,7 @@ bool canOperateLottery(const Detail &detail, const RundownItem &item);
 // The items the table shows: search over title + performers + owner, then the readiness filter.
 QList<RundownItem> visibleItems(const Detail &detail, const QString &query, const QString &readinessFilter);
 std::optional<RundownItem> liveItem(const Detail &detail);
+std::optional<RundownItem> liveItem(const QList<RundownItem> &items);
 std::optional<RundownItem> nextItem(const Detail &detail);
 // Start time text per item id, counting on from the project start over empty start times.
 QHash<QString, QString> timeMap(const Detail &detail);

@@ -269,30 +269,33 @@ void MacFlowPlayerBar::refresh()
     const std::optional<RundownItem> live = m_state.liveItem();
 
     // Picture: the code while the venue screen shows it, else the video while one plays here.
-    QImage code;
-    if (live && m_state.lotteryScreenMode() == QStringLiteral("qr")) {
-        code = m_live.lotteryQRCode(*live);
-    }
-    m_qrBlock->setVisible(!code.isNull());
-    if (!code.isNull() && m_qrItemID != live->id) {
-        m_qrItemID = live->id;
-        // Whole device pixels per module, no smoothing: crisp at any scale. The white block's
-        // margins are the quiet zone.
-        const qreal ratio = devicePixelRatioF();
-        const int side = qRound(qrSide * ratio);
-        const int modules = code.width();
-        const int scale = std::max(1, side / modules);
-        QPixmap pixmap(side, side);
-        pixmap.fill(Qt::white);
-        {
-            QPainter painter(&pixmap);
-            const int offset = (side - modules * scale) / 2;
-            painter.drawImage(QRect(offset, offset, modules * scale, modules * scale), code);
+    // The code depends on the item alone: encoded once per item, not on every poll.
+    const bool qrMode = live && m_state.lotteryScreenMode() == QStringLiteral("qr");
+    if (qrMode && m_qrItemID != live->id) {
+        m_qrItemID.clear();
+        const QImage code = m_live.lotteryQRCode(*live);
+        if (!code.isNull()) {
+            m_qrItemID = live->id;
+            // Whole device pixels per module, no smoothing: crisp at any scale. The white block's
+            // margins are the quiet zone.
+            const qreal ratio = devicePixelRatioF();
+            const int side = qRound(qrSide * ratio);
+            const int modules = code.width();
+            const int scale = std::max(1, side / modules);
+            QPixmap pixmap(side, side);
+            pixmap.fill(Qt::white);
+            {
+                QPainter painter(&pixmap);
+                const int offset = (side - modules * scale) / 2;
+                painter.drawImage(QRect(offset, offset, modules * scale, modules * scale), code);
+            }
+            pixmap.setDevicePixelRatio(ratio);
+            m_qrImage->setPixmap(pixmap);
         }
-        pixmap.setDevicePixelRatio(ratio);
-        m_qrImage->setPixmap(pixmap);
     }
-    m_video->setVisible(code.isNull() && !playback.videoName().isEmpty() && m_state.canOutputVideo());
+    const bool showsCode = qrMode && m_qrItemID == live->id;
+    m_qrBlock->setVisible(showsCode);
+    m_video->setVisible(!showsCode && !playback.videoName().isEmpty() && m_state.canOutputVideo());
 
     setFullText(m_title, playback.title());
     setFullText(m_audioName, playback.audioName());

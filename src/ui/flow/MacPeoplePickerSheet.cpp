@@ -1,6 +1,7 @@
 #include "MacPeoplePickerSheet.h"
 
-#include "FlowSheetSave.h"
+#include "common/AsyncAction.h"
+#include "common/SheetSave.h"
 #include "common/Theme.h"
 #include "people/MacInviteMemberSheet.h"
 #include "rules/PermissionPolicy.h"
@@ -346,13 +347,14 @@ void MacPeoplePickerSheet::save()
     if (m_saving) {
         return;
     }
-    m_saving = true;
-    updateControls();
-    auto saving = m_inputs.onSave(joinedNames(m_selection));
-    saveThenClose(this, std::move(saving), [this] {
-        m_saving = false;
+    const auto setBusy = [this](bool busy) {
+        m_saving = busy;
         updateControls();
-    });
+    };
+    // The handler reports its own failures; a throw counts as not stored.
+    AsyncAction::run(
+        this, saveSheet(this, setBusy, [this] { return m_inputs.onSave(joinedNames(m_selection)); }), [] {},
+        [setBusy](const QString &) { setBusy(false); });
 }
 
 void MacPeoplePickerSheet::invite()

@@ -2,7 +2,8 @@
 
 #include "FlowRules.h"
 
-#include "FlowSheetSave.h"
+#include "common/AsyncAction.h"
+#include "common/SheetSave.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -155,12 +156,14 @@ void MacProgramDetailsSheet::save()
     if (m_saving || !(m_canEditDetails || m_canEditScript)) {
         return;
     }
-    m_saving = true;
-    updateControls();
-    auto saving = m_onSave(patch(m_title->text(), m_type->currentData().toString(), m_script->toPlainText(),
-                                 m_canEditDetails, m_canEditScript));
-    saveThenClose(this, std::move(saving), [this] {
-        m_saving = false;
+    const RundownItemPatch change = patch(m_title->text(), m_type->currentData().toString(),
+                                          m_script->toPlainText(), m_canEditDetails, m_canEditScript);
+    const auto setBusy = [this](bool busy) {
+        m_saving = busy;
         updateControls();
-    });
+    };
+    // The handler reports its own failures; a throw counts as not stored.
+    AsyncAction::run(
+        this, saveSheet(this, setBusy, [this, change] { return m_onSave(change); }), [] {},
+        [setBusy](const QString &) { setBusy(false); });
 }

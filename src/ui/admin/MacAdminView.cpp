@@ -975,10 +975,10 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
             if (!current()) {
                 co_return;
             }
+            // The cards do not show users; the transfer picker reads them when it opens. The
+            // users list is rebuilt from them when its page is chosen.
             m_usersData = std::move(users);
             updateUsers();
-            updateUserRows(true);
-            updateProjects();
             break;
         }
         case MacAdminPage::assets: {

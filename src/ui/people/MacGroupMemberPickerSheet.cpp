@@ -31,8 +31,8 @@ MacGroupMemberPickerSheet::MacGroupMemberPickerSheet(PerformerGroup group, QList
     layout->setContentsMargins(24, 24, 24, 24);
     layout->setSpacing(14);
     auto *header = new QHBoxLayout;
-    auto *title = PeopleWidgets::plainLabel(QStringLiteral("添加“") + m_group.name + QStringLiteral("”成员"),
-                                            Theme::TextStyle::title2, Theme::Colour::primary, this);
+    auto *title = Theme::label(QStringLiteral("添加“") + m_group.name + QStringLiteral("”成员"),
+                               Theme::TextStyle::title2, Theme::Colour::primary, this);
     title->setFont(Theme::font(Theme::TextStyle::title2, QFont::Bold));
     title->setObjectName(QStringLiteral("pickerTitle"));
     header->addWidget(title, 1);
@@ -84,10 +84,8 @@ void MacGroupMemberPickerSheet::rebuildRows()
         line->setContentsMargins(11, 11, 11, 11);
         auto *texts = new QVBoxLayout;
         texts->setSpacing(2);
-        texts->addWidget(
-            PeopleWidgets::plainLabel(member.name, Theme::TextStyle::headline, Theme::Colour::primary, row));
-        auto *subtitle =
-            PeopleWidgets::plainLabel(member.role + QStringLiteral(" · ") +
+        texts->addWidget(Theme::label(member.name, Theme::TextStyle::headline, Theme::Colour::primary, row));
+        auto *subtitle = Theme::label(member.role + QStringLiteral(" · ") +
                                           (registered ? QStringLiteral("已入驻") : QStringLiteral("未注册")),
                                       Theme::TextStyle::caption, Theme::Colour::secondary, row);
         subtitle->setObjectName(QStringLiteral("pickerRowSubtitle"));

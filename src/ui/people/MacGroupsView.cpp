@@ -23,8 +23,6 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
-using PeopleWidgets::plainLabel;
-
 namespace {
 
 QWidget *centredState(QWidget *parent, QLabel *title, const QString &symbol, QLabel *description)
@@ -60,7 +58,7 @@ MacGroupsView::MacGroupsView(MacProjectDataStore &store, QWidget *parent)
     auto *loadingTitle =
         Theme::label(QStringLiteral("正在读取组合…"), Theme::TextStyle::body, Theme::Colour::secondary);
     m_stack->addWidget(centredState(this, loadingTitle, {}, nullptr));
-    m_emptyDescription = plainLabel({}, Theme::TextStyle::body, Theme::Colour::secondary);
+    m_emptyDescription = Theme::label({}, Theme::TextStyle::body, Theme::Colour::secondary);
     m_emptyDescription->setObjectName(QStringLiteral("groupsEmptyDescription"));
     m_stack->addWidget(centredState(
         this, Theme::label(QStringLiteral("组合读取失败"), Theme::TextStyle::title2, QFont::Bold),
@@ -200,9 +198,10 @@ QWidget *MacGroupsView::buildBoxes()
                                                        Theme::colour(Theme::Colour::orange), row));
             auto *texts = new QVBoxLayout;
             texts->setSpacing(2);
-            texts->addWidget(plainLabel(group.name, Theme::TextStyle::headline, Theme::Colour::primary, row));
-            texts->addWidget(plainLabel(QStringLiteral("系统识别到可能是组合，请由导演确认"),
-                                        Theme::TextStyle::caption, Theme::Colour::secondary, row));
+            texts->addWidget(
+                Theme::label(group.name, Theme::TextStyle::headline, Theme::Colour::primary, row));
+            texts->addWidget(Theme::label(QStringLiteral("系统识别到可能是组合，请由导演确认"),
+                                          Theme::TextStyle::caption, Theme::Colour::secondary, row));
             line->addLayout(texts, 1);
             auto *no = new QPushButton(QStringLiteral("不是组合"), row);
             no->setObjectName(QStringLiteral("notGroupButton_") + group.id);
@@ -265,19 +264,19 @@ QWidget *MacGroupsView::groupCard(const PerformerGroup &group, const QList<Proje
 
     auto *header = new QHBoxLayout;
     header->setSpacing(8);
-    auto *name = plainLabel(group.name, Theme::TextStyle::title3,
-                            allRegistered ? Theme::Colour::primary : Theme::Colour::secondary, card);
+    auto *name = Theme::label(group.name, Theme::TextStyle::title3,
+                              allRegistered ? Theme::Colour::primary : Theme::Colour::secondary, card);
     name->setFont(Theme::font(Theme::TextStyle::title3, QFont::Bold));
     header->addWidget(name);
-    auto *state = plainLabel(
+    auto *state = Theme::label(
         allRegistered ? QStringLiteral("全部成员已入驻") : QStringLiteral("仍有成员未入驻"),
         Theme::TextStyle::caption, allRegistered ? Theme::Colour::green : Theme::Colour::orange, card);
     state->setObjectName(QStringLiteral("groupState"));
     state->setFont(Theme::font(Theme::TextStyle::caption, QFont::Bold));
     header->addWidget(state);
     header->addStretch(1);
-    auto *count = plainLabel(QStringLiteral("%1 名成员").arg(resolved.size()), Theme::TextStyle::body,
-                             Theme::Colour::secondary, card);
+    auto *count = Theme::label(QStringLiteral("%1 名成员").arg(resolved.size()), Theme::TextStyle::body,
+                               Theme::Colour::secondary, card);
     count->setObjectName(QStringLiteral("groupMemberCount"));
     header->addWidget(count);
     if (canManage) {
@@ -289,8 +288,8 @@ QWidget *MacGroupsView::groupCard(const PerformerGroup &group, const QList<Proje
     column->addLayout(header);
 
     if (resolved.isEmpty()) {
-        auto *none = plainLabel(QStringLiteral("尚未添加成员"), Theme::TextStyle::body,
-                                Theme::Colour::secondary, card);
+        auto *none = Theme::label(QStringLiteral("尚未添加成员"), Theme::TextStyle::body,
+                                  Theme::Colour::secondary, card);
         none->setObjectName(QStringLiteral("groupNoMembers"));
         column->addWidget(none);
         return card;
@@ -306,9 +305,9 @@ QWidget *MacGroupsView::groupCard(const PerformerGroup &group, const QList<Proje
         line->addWidget(new PeopleWidgets::Disc(
             {}, Theme::colour(registered ? Theme::Colour::green : Theme::Colour::secondary), Qt::white, 7,
             font(), chip));
-        line->addWidget(plainLabel(member.name, Theme::TextStyle::body, Theme::Colour::primary, chip));
-        auto *mark = plainLabel(registered ? QStringLiteral("已入驻") : QStringLiteral("未注册"),
-                                Theme::TextStyle::caption, Theme::Colour::secondary, chip);
+        line->addWidget(Theme::label(member.name, Theme::TextStyle::body, Theme::Colour::primary, chip));
+        auto *mark = Theme::label(registered ? QStringLiteral("已入驻") : QStringLiteral("未注册"),
+                                  Theme::TextStyle::caption, Theme::Colour::secondary, chip);
         mark->setObjectName(QStringLiteral("chipRegistration"));
         line->addWidget(mark);
         if (canManage) {

@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-using PeopleWidgets::plainLabel;
-
 namespace {
 
 // Puts the widgets into the layout in the given order; others stay where the caller put them.

@@ -14,8 +14,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using PeopleWidgets::plainLabel;
-
 namespace {
 
 // Selects the entry whose data is `value`, or nothing when there is none.
@@ -91,8 +89,8 @@ MacMakeupShiftEditor::MacMakeupShiftEditor(MacProjectDataStore &store, ProjectMe
     , m_locationSeed{location}
     , m_avatar(new PeopleWidgets::Disc({}, Theme::colour(Theme::Colour::pink), Qt::white, 34,
                                        Theme::font(Theme::TextStyle::headline), this))
-    , m_name(plainLabel({}, Theme::TextStyle::headline, Theme::Colour::primary, this))
-    , m_registration(plainLabel({}, Theme::TextStyle::caption, Theme::Colour::secondary, this))
+    , m_name(Theme::label({}, Theme::TextStyle::headline, Theme::Colour::primary, this))
+    , m_registration(Theme::label({}, Theme::TextStyle::caption, Theme::Colour::secondary, this))
     , m_start(new QLineEdit(startTime, this))
     , m_end(new QLineEdit(endTime, this))
     , m_location(new QLineEdit(location, this))
@@ -117,7 +115,8 @@ MacMakeupShiftEditor::MacMakeupShiftEditor(MacProjectDataStore &store, ProjectMe
     m_start->setPlaceholderText(QStringLiteral("08:00"));
     m_start->setFixedWidth(74);
     row->addWidget(m_start);
-    row->addWidget(plainLabel(QStringLiteral("至"), Theme::TextStyle::body, Theme::Colour::secondary, this));
+    row->addWidget(
+        Theme::label(QStringLiteral("至"), Theme::TextStyle::body, Theme::Colour::secondary, this));
     m_end->setObjectName(QStringLiteral("shiftEndField"));
     m_end->setPlaceholderText(QStringLiteral("12:00"));
     m_end->setFixedWidth(74);
@@ -199,7 +198,7 @@ MacMakeupAssignmentCreator::MacMakeupAssignmentCreator(MacProjectDataStore &stor
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(10);
     row->addWidget(
-        plainLabel(QStringLiteral("分配演员"), Theme::TextStyle::headline, Theme::Colour::primary, this));
+        Theme::label(QStringLiteral("分配演员"), Theme::TextStyle::headline, Theme::Colour::primary, this));
     PeopleWidgets::WheelGuard::install(m_members);
     PeopleWidgets::WheelGuard::install(m_artistPicker);
     m_members->setObjectName(QStringLiteral("assignMemberPicker"));
@@ -322,8 +321,8 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
     , m_timeSeed{assignment.scheduledTime}
     , m_durationSeed{int(assignment.durationMinutes)}
     , m_statusSeed{assignment.status}
-    , m_name(plainLabel({}, Theme::TextStyle::headline, Theme::Colour::primary, this))
-    , m_arrival(plainLabel({}, Theme::TextStyle::caption, Theme::Colour::secondary, this))
+    , m_name(Theme::label({}, Theme::TextStyle::headline, Theme::Colour::primary, this))
+    , m_arrival(Theme::label({}, Theme::TextStyle::caption, Theme::Colour::secondary, this))
     , m_time(new QLineEdit(assignment.scheduledTime, this))
     , m_duration(new MakeupDurationStepper(int(assignment.durationMinutes), this))
     , m_artistPicker(new QComboBox(this))

@@ -86,14 +86,6 @@ inline QString firstCharacter(const QString &name)
     return name.left(name.at(0).isHighSurrogate() ? 2 : 1);
 }
 
-inline QLabel *plainLabel(const QString &text, Theme::TextStyle style, Theme::Colour colour,
-                          QWidget *parent = nullptr)
-{
-    auto *label = Theme::label(text, style, colour, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 inline QLabel *symbolLabel(const QString &symbol, int size, const QColor &tint, QWidget *parent = nullptr)
 {
     auto *label = new QLabel(parent);

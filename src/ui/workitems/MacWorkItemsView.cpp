@@ -227,7 +227,9 @@ void MacWorkItemsView::refresh()
 void MacWorkItemsView::reconcileRows()
 {
     const auto &detail = m_store.detail();
-    const ProjectDetailResponse shownDetail = detail.value_or(ProjectDetailResponse{});
+    // Borrowed, not copied: the detail carries the whole rundown and crew.
+    static const ProjectDetailResponse noDetail;
+    const ProjectDetailResponse &shownDetail = detail ? *detail : noDetail;
     const WorkItemPermissions &rights = m_store.workItems().permissions;
     QList<WorkItemsListModel::Row> rows;
     for (const WorkItem &item : WorkItemRules::visibleItems(m_store.workItems().items, m_filter)) {

@@ -74,23 +74,6 @@ QString mimeTypeFor(const QString &filename)
     return QStringLiteral("application/octet-stream");
 }
 
-// "3:30" or "210" to seconds; anything else to 0.
-int parseDuration(const QString &text)
-{
-    const QString t = text.trimmed();
-    bool ok = false;
-    if (t.contains(QLatin1Char(':'))) {
-        const int minutes = t.section(QLatin1Char(':'), 0, 0).toInt(&ok);
-        if (!ok) {
-            return 0;
-        }
-        const int seconds = t.section(QLatin1Char(':'), 1, 1).toInt(&ok);
-        return ok ? minutes * 60 + seconds : 0;
-    }
-    const int seconds = t.toInt(&ok);
-    return ok ? std::max(0, seconds) : 0;
-}
-
 std::optional<QList<MultipartPart>> parseMultipart(const QByteArray &contentType, const QByteArray &body)
 {
     static const QRegularExpression boundaryPattern(QStringLiteral("boundary=\"?([^\";]+)\"?"));

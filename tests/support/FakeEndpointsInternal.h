@@ -74,8 +74,6 @@ bool named(const QString &names, const QString &name);
 QString addName(const QString &names, const QString &name);
 QByteArray percentDecode(const QByteArray &raw);
 QString mimeTypeFor(const QString &filename);
-// "3:30" or "210" to seconds; anything else to 0.
-int parseDuration(const QString &text);
 std::optional<QList<MultipartPart>> parseMultipart(const QByteArray &contentType, const QByteArray &body);
 
 // The caller in one project.

@@ -45,6 +45,8 @@ FakeReply Endpoints::liveAction(Access &a, const LiveActionPayload &payload)
         refuse(400, errUnknownAction);
     }
     releaseScreens(*a.project);
+    // The answer's items replace the client's rundown: they must show who stands by now.
+    m_p.refreshReadiness(*a.project);
     return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
 }
 
@@ -56,6 +58,7 @@ FakeReply Endpoints::resetLive(Access &a, const ResetLivePayload &payload)
             i.liveStatus.clear();
         }
         releaseScreens(*a.project);
+        m_p.refreshReadiness(*a.project);
     }
     return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
 }

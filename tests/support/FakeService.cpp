@@ -359,12 +359,7 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
     }
     res.status = reply.status;
     res.body.assign(reply.body.constData(), static_cast<size_t>(reply.body.size()));
-    // With the charset named, cpp-httplib leaves JSON uncompressed: it would otherwise brotli-encode
-    // every answer at its slowest setting (about 0.3 s for a 500-item rundown).
-    const QByteArray contentType = reply.contentType == "application/json"
-                                       ? QByteArray("application/json; charset=utf-8")
-                                       : reply.contentType;
-    res.set_header("Content-Type", contentType.toStdString());
+    res.set_header("Content-Type", reply.contentType.toStdString());
     for (const auto &[name, value] : reply.headers) {
         res.set_header(name.toStdString(), value.toStdString());
     }

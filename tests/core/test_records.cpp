@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <random>
 
 using L = QLatin1StringView;
 
@@ -298,6 +299,7 @@ private Q_SLOTS:
     void fixturesRoundTrip();
     void everyKeyNotListedOptionalIsRequired();
     void bothReadersAgree();
+    void textsAndRepeatedTexts();
     void mutations_data();
     void mutations();
     void projectDetailContents();
@@ -428,6 +430,49 @@ void TestRecords::bothReadersAgree()
         }
     }
     QVERIFY2(differ.isEmpty(), qPrintable(differ.mid(0, 5).join(QLatin1Char('\n'))));
+}
+
+void TestRecords::textsAndRepeatedTexts()
+{
+    // The wide conversion steps against Qt's, across their boundaries: ASCII and three-byte runs
+    // of every length, broken by two- and four-byte characters.
+    const QStringList pieces = {QStringLiteral("a"), QStringLiteral("0123456789abcdef"), QStringLiteral("第"),
+                                QStringLiteral("节目单灯光音响"), QStringLiteral("é"), QStringLiteral("😀"),
+                                QStringLiteral("\n"), QStringLiteral("、")};
+    std::mt19937 random(7);
+    QStringList wrong;
+    for (int n = 0; n < 400; ++n) {
+        QString source;
+        for (int k = 0, parts = int(random() % 12); k < parts; ++k) {
+            source += pieces.at(int(random() % pieces.size()));
+        }
+        const QByteArray utf8 = source.toUtf8();
+        if (json::simd::text({utf8.constData(), std::size_t(utf8.size())}) != source) {
+            wrong << source;
+        }
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.mid(0, 3).join(QLatin1Char('|'))));
+
+    // Repeated texts are shared between elements; a repeated key (the last one wins) must not
+    // leave its first value behind for a later element.
+    const QByteArray body = R"({"projects": [
+        {"id": "1", "name": "甲", "eventDate": "", "startTime": "", "status": "筹备中"},
+        {"id": "2", "name": "乙", "name": "甲乙丙", "eventDate": "", "startTime": "", "status": "筹备中"},
+        {"id": "3", "name": "乙", "eventDate": "", "startTime": "", "status": "草稿"},
+        {"id": "4", "name": "甲乙丙", "eventDate": "", "startTime": "", "status": "筹备中"},
+        {"id": "5", "name": "甲", "eventDate": "", "startTime": "", "status": "草稿", "venue": "甲"},
+        {"id": "6", "name": "乙", "eventDate": "", "startTime": "", "status": "草稿"},
+        {"id": "7", "name": "甲乙丙", "eventDate": "", "startTime": "", "status": "草稿"},
+        {"id": "8", "name": "甲", "eventDate": "", "startTime": "", "status": "筹备中"}]})";
+    const ProjectsResponse decoded = json::decode<ProjectsResponse>(body);
+    QStringList names;
+    for (const ProjectSummary &p : decoded.projects) {
+        names << p.name + QLatin1Char('/') + p.status;
+    }
+    QCOMPARE(names, QStringList({"甲/筹备中", "甲乙丙/筹备中", "乙/草稿", "甲乙丙/筹备中", "甲/草稿", "乙/草稿",
+                                 "甲乙丙/草稿", "甲/筹备中"}));
+    QCOMPARE(decoded.projects.at(4).venue, std::optional<QString>(QStringLiteral("甲")));
+    QCOMPARE(decoded.toJson(), ProjectsResponse::fromJson(json::parseObject(body)).toJson());
 }
 
 void TestRecords::mutations_data()

@@ -109,8 +109,11 @@ struct Value<T>
     }
 };
 
+template<typename T>
+struct Repeats;
+
 template<Described T>
-void readRecordInto(T &t, simdjson::dom::object object);
+void readRecordInto(T &t, simdjson::dom::object object, Repeats<T> *repeats = nullptr);
 
 template<typename E>
 struct Value<QList<E>>
@@ -124,6 +127,11 @@ struct Value<QList<E>>
         QList<E> out;
         out.reserve(qsizetype(array.size()));
         qsizetype index = 0;
+        // Too short a list repeats too little to pay for clearing the table.
+        [[maybe_unused]] std::optional<std::conditional_t<Described<E>, Repeats<E>, int>> repeats;
+        if (out.capacity() >= 8) {
+            repeats.emplace();
+        }
         for (element child : array) {
             try {
                 if constexpr (Described<E>) {
@@ -132,7 +140,7 @@ struct Value<QList<E>>
                         throw DecodingError(QStringLiteral("expected an object"));
                     }
                     const simdjson::dom::object object = child.get_object().value_unsafe();
-                    readRecordInto(out.emplaceBack(), object);
+                    readRecordInto(out.emplaceBack(), object, repeats ? &*repeats : nullptr);
                 } else {
                     out.append(Value<E>::read(child));
                 }
@@ -190,6 +198,70 @@ constexpr bool isOptionalField()
     return !std::is_void_v<typename OptionalOf<M>::type>;
 }
 
+template<typename T, std::size_t I>
+constexpr bool isTextField()
+{
+    using F = std::tuple_element_t<I, decltype(T::jsonFields())>;
+    using M = std::remove_cvref_t<decltype(std::declval<T &>().*std::declval<F>().member)>;
+    return std::is_same_v<M, QString> || std::is_same_v<M, std::optional<QString>>;
+}
+
+template<typename T, std::size_t I>
+void copyField(T &t, const T &from)
+{
+    static constexpr auto fields = T::jsonFields();
+    const auto &f = std::get<I>(fields);
+    t.*f.member = from.*f.member;
+}
+
+// The elements of a list often repeat a text (the stage, the section, a status, a type): a repeat
+// shares the string of the element that had it first instead of converting and allocating its own.
+// Each text field remembers a few texts it has seen in this list; a field whose texts rarely
+// repeat (ids, titles, scripts) stops looking.
+template<typename T>
+struct Repeats
+{
+    static constexpr std::size_t count = std::tuple_size_v<decltype(T::jsonFields())>;
+    static constexpr int wayBits = 3;
+    static constexpr std::size_t ways = std::size_t(1) << wayBits;
+    struct Seen
+    {
+        std::uint64_t print = 0;
+        const char *bytes = nullptr;
+        const T *element = nullptr;
+    };
+    std::array<std::array<Seen, ways>, count> seen{};
+    std::array<std::uint32_t, count> looks{};
+    std::array<std::uint32_t, count> hits{};
+
+    static std::uint64_t fingerprint(std::string_view bytes)
+    {
+        const auto *b = reinterpret_cast<const unsigned char *>(bytes.data());
+        const std::size_t n = bytes.size();
+        return std::uint64_t(n) | std::uint64_t(b[0]) << 32 | std::uint64_t(b[n / 2]) << 40 |
+               std::uint64_t(b[n - 1]) << 48;
+    }
+    static std::size_t slotOf(std::uint64_t print) { return (print * 0x9E3779B97F4A7C15ull) >> (64 - wayBits); }
+
+    bool worthLooking(std::size_t field) const { return looks[field] < 64 || hits[field] * 8 >= looks[field]; }
+
+    // The element whose text in this field has these bytes, if one was seen.
+    const T *find(std::size_t field, std::string_view bytes, std::uint64_t print)
+    {
+        ++looks[field];
+        const Seen &s = seen[field][slotOf(print)];
+        if (s.print == print && std::memcmp(s.bytes, bytes.data(), bytes.size()) == 0) {
+            ++hits[field];
+            return s.element;
+        }
+        return nullptr;
+    }
+    void remember(std::size_t field, std::string_view bytes, std::uint64_t print, const T *element)
+    {
+        seen[field][slotOf(print)] = {print, bytes.data(), element};
+    }
+};
+
 // The exact rules, in table order: all fields gathered first (the last of repeated keys winning,
 // as in Qt's parser), then read one by one so the first failure is the one the Qt reader reports.
 template<Described T>
@@ -232,7 +304,7 @@ void readRecordStrictly(T &t, simdjson::dom::object object)
 // One pass in key order, into a default-constructed record. Anything unusual (a failure, a missing required
 // field, a required null) is handed to the strict reader, so results and errors are exactly the strict ones.
 template<Described T>
-void readRecordInto(T &t, simdjson::dom::object object)
+void readRecordInto(T &t, simdjson::dom::object object, Repeats<T> *repeats)
 {
     static constexpr auto keys = keysOf<T>();
     constexpr std::size_t count = keys.size();
@@ -253,6 +325,17 @@ void readRecordInto(T &t, simdjson::dom::object object)
     {
         return ((isOptionalField<T, I>() ? std::uint64_t(0) : std::uint64_t(1) << I) | ... |
                 std::uint64_t(0));
+    }
+    (std::make_index_sequence<count>{});
+    static constexpr std::uint64_t textFields = []<std::size_t... I>(std::index_sequence<I...>)
+    {
+        return ((isTextField<T, I>() ? std::uint64_t(1) << I : std::uint64_t(0)) | ... | std::uint64_t(0));
+    }
+    (std::make_index_sequence<count>{});
+    using Copy = void (*)(T &, const T &);
+    static constexpr auto copiers = []<std::size_t... I>(std::index_sequence<I...>)
+    {
+        return std::array<Copy, count>{&copyField<T, I>...};
     }
     (std::make_index_sequence<count>{});
 
@@ -280,21 +363,41 @@ void readRecordInto(T &t, simdjson::dom::object object)
             }
             previous = found;
             const std::uint64_t bit = std::uint64_t(1) << found;
+            // A repeated key is rare enough for the strict reader (and a text remembered from its
+            // first value would no longer be the field's); a null required field fails.
+            if ((seen & bit) || ((required & bit) && member.value.type() == element_type::NULL_VALUE)) {
+                throw DecodingError(QString());
+            }
             if (member.value.type() == element_type::NULL_VALUE) {
-                // A null required field fails; a null after a value of a repeated key is rare
-                // enough for the strict reader.
-                if ((required & bit) || (seen & bit)) {
-                    throw DecodingError(QString());
-                }
                 continue;
             }
-            readers[found](t, member.value);
+            if ((textFields & bit) && repeats && repeats->worthLooking(found) &&
+                member.value.type() == element_type::STRING) {
+                const std::string_view bytes = member.value.get_string().value_unsafe();
+                if (bytes.empty()) {
+                    readers[found](t, member.value);
+                } else {
+                    const std::uint64_t print = Repeats<T>::fingerprint(bytes);
+                    if (const T *earlier = repeats->find(found, bytes, print)) {
+                        copiers[found](t, *earlier);
+                    } else {
+                        readers[found](t, member.value);
+                        repeats->remember(found, bytes, print, &t);
+                    }
+                }
+            } else {
+                readers[found](t, member.value);
+            }
             seen |= bit;
         }
         if ((seen & required) == required) {
             return;
         }
     } catch (const DecodingError &) {
+    }
+    if (repeats) {
+        // The strict reader rebuilds this element: forget what pointed into it.
+        *repeats = Repeats<T>{};
     }
     t = T{};
     readRecordStrictly(t, object);

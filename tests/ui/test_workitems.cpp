@@ -461,7 +461,17 @@ void TestWorkItems::createStartAndComplete()
     QTRY_VERIFY(!view.busyID());
     QTRY_COMPARE(view.list()->actionText(id, Action::toggle), QStringLiteral("退回待处理"));
 
-    QVERIFY(click(view, id, Action::complete));
+    // Completing by keyboard: down to the card, right to its last button, Return.
+    view.list()->setFocus();
+    QTRY_VERIFY(view.list()->keyboardTarget());
+    for (int i = 0; i < 50 && view.list()->keyboardTarget()->first != id; ++i) {
+        QTest::keyClick(view.list(), Qt::Key_Down);
+    }
+    QTest::keyClick(view.list(), Qt::Key_Right);
+    QTest::keyClick(view.list(), Qt::Key_Right);
+    QTest::keyClick(view.list(), Qt::Key_Right);
+    QCOMPARE(view.list()->keyboardTarget(), std::pair(id, Action::complete));
+    QTest::keyClick(view.list(), Qt::Key_Return);
     QTRY_VERIFY(view.resolutionSheet());
     view.resolutionSheet()
         ->findChild<QPlainTextEdit *>(QStringLiteral("resolutionField"))

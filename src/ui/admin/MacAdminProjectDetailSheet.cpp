@@ -108,7 +108,7 @@ MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, API
 
     auto request = client.adminProject(m_project.id);
     AsyncAction::run(
-        this, std::move(request), [this](AdminProjectDetailResponse detail) { show(std::move(detail)); },
+        this, std::move(request), [this](AdminProjectDetailResponse detail) { showDetail(std::move(detail)); },
         [this](const QString &error) { fail(error); });
 }
 
@@ -131,7 +131,7 @@ QString MacAdminProjectDetailSheet::itemDetailLine(const RundownItem &item)
            (item.performers.isEmpty() ? QStringLiteral("表演者待定") : item.performers);
 }
 
-void MacAdminProjectDetailSheet::show(AdminProjectDetailResponse detail)
+void MacAdminProjectDetailSheet::showDetail(AdminProjectDetailResponse detail)
 {
     m_detail = std::move(detail);
     QList<AdminRow> members;

@@ -32,7 +32,7 @@ Q_SIGNALS:
     void loaded();
 
 private:
-    void show(AdminProjectDetailResponse detail);
+    void showDetail(AdminProjectDetailResponse detail);
     void fail(const QString &error);
 
     AdminProject m_project;

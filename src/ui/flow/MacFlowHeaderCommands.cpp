@@ -30,12 +30,12 @@ MacFlowHeaderCommands::MacFlowHeaderCommands(FlowPageState &state, FlowStructure
     connect(m_add, &QPushButton::clicked, &commands, [c = &commands] { c->addBlankItem(); });
     connect(m_freeze, &QPushButton::clicked, &m_state, [this] { m_state.setFreezeConfirmation(true); });
 
-    connect(&m_state, &FlowPageState::detailChanged, this, &MacFlowHeaderCommands::update);
-    connect(&m_state, &FlowPageState::busyItemIDChanged, this, &MacFlowHeaderCommands::update);
-    update();
+    connect(&m_state, &FlowPageState::detailChanged, this, &MacFlowHeaderCommands::refresh);
+    connect(&m_state, &FlowPageState::busyItemIDChanged, this, &MacFlowHeaderCommands::refresh);
+    refresh();
 }
 
-void MacFlowHeaderCommands::update()
+void MacFlowHeaderCommands::refresh()
 {
     const bool manage = m_state.canManage();
     const bool frozen = m_state.flowFrozen();

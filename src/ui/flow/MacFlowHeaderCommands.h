@@ -18,7 +18,7 @@ public:
     MacFlowHeaderCommands(FlowPageState &state, FlowStructureCommands &commands, QHBoxLayout *area,
                           QObject *parent);
 
-    void update();
+    void refresh();
 
 private:
     FlowPageState &m_state;

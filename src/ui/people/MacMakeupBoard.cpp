@@ -163,7 +163,7 @@ void MacMakeupBoard::reconcile()
         const QString location = shift ? shift->location : QString();
         MacMakeupShiftEditor *editor = m_shiftEditors.value(artist.id);
         if (editor) {
-            editor->update(artist, m_canManage, start, end, location);
+            editor->refresh(artist, m_canManage, start, end, location);
         } else {
             editor = new MacMakeupShiftEditor(m_store, artist, m_canManage, start, end, location, m_blocks);
             m_shiftEditors.insert(artist.id, editor);
@@ -176,7 +176,7 @@ void MacMakeupBoard::reconcile()
 
     if (m_canManage) {
         if (m_creator) {
-            m_creator->update(m_detail, model.artists);
+            m_creator->refresh(m_detail, model.artists);
         } else {
             m_creator = new MacMakeupAssignmentCreator(m_store, m_detail, model.artists, m_blocks);
             m_creatorSlot->addWidget(m_creator);
@@ -196,7 +196,7 @@ void MacMakeupBoard::reconcile()
         }
         MacMakeupAssignmentEditor *editor = m_assignmentEditors.value(assignment.memberId);
         if (editor) {
-            editor->update(assignment, m_detail.members, model.artists, m_canManage);
+            editor->refresh(assignment, m_detail.members, model.artists, m_canManage);
         } else {
             editor = new MacMakeupAssignmentEditor(m_store, assignment, m_detail.members, model.artists,
                                                    m_canManage, m_blocks);

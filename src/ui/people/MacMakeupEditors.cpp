@@ -131,10 +131,10 @@ MacMakeupShiftEditor::MacMakeupShiftEditor(MacProjectDataStore &store, ProjectMe
         connect(field, &QLineEdit::textChanged, this, &MacMakeupShiftEditor::updateState);
     }
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
-    update(m_artist, canEdit, startTime, endTime, location);
+    refresh(m_artist, canEdit, startTime, endTime, location);
 }
 
-void MacMakeupShiftEditor::update(const ProjectMember &artist, bool canEdit, const QString &startTime,
+void MacMakeupShiftEditor::refresh(const ProjectMember &artist, bool canEdit, const QString &startTime,
                                   const QString &endTime, const QString &location)
 {
     m_artist = artist;
@@ -227,10 +227,10 @@ MacMakeupAssignmentCreator::MacMakeupAssignmentCreator(MacProjectDataStore &stor
         updateState();
     });
     connect(m_assign, &QPushButton::clicked, this, [this] { assign(); });
-    update(std::move(detail), std::move(artists));
+    refresh(std::move(detail), std::move(artists));
 }
 
-void MacMakeupAssignmentCreator::update(ProjectDetailResponse detail, QList<ProjectMember> artists)
+void MacMakeupAssignmentCreator::refresh(ProjectDetailResponse detail, QList<ProjectMember> artists)
 {
     m_detail = std::move(detail);
     m_artists = std::move(artists);
@@ -387,7 +387,7 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
     updateState();
 }
 
-void MacMakeupAssignmentEditor::update(const MakeupAssignment &assignment, QList<ProjectMember> members,
+void MacMakeupAssignmentEditor::refresh(const MakeupAssignment &assignment, QList<ProjectMember> members,
                                        QList<ProjectMember> artists, bool canReassign)
 {
     m_assignment = assignment;

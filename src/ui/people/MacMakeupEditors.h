@@ -50,7 +50,7 @@ public:
                          QString endTime, QString location, QWidget *parent = nullptr);
 
     // A reload: the fields the user has not changed follow the new values.
-    void update(const ProjectMember &artist, bool canEdit, const QString &startTime, const QString &endTime,
+    void refresh(const ProjectMember &artist, bool canEdit, const QString &startTime, const QString &endTime,
                 const QString &location);
 
 private:
@@ -83,7 +83,7 @@ public:
     MacMakeupAssignmentCreator(MacProjectDataStore &store, ProjectDetailResponse detail,
                                QList<ProjectMember> artists, QWidget *parent = nullptr);
 
-    void update(ProjectDetailResponse detail, QList<ProjectMember> artists);
+    void refresh(ProjectDetailResponse detail, QList<ProjectMember> artists);
     const QString &memberID() const { return m_memberID; }
     const QString &artistID() const { return m_artistID; }
 
@@ -116,7 +116,7 @@ public:
                               QWidget *parent = nullptr);
 
     // A reload: the fields the user has not changed follow the new record.
-    void update(const MakeupAssignment &assignment, QList<ProjectMember> members,
+    void refresh(const MakeupAssignment &assignment, QList<ProjectMember> members,
                 QList<ProjectMember> artists, bool canReassign);
 
     const QString &artistID() const { return m_artistID; }

@@ -49,7 +49,14 @@ void WorkItemsListModel::reconcile(const QList<Row> &rows)
     }
     for (int i = 0; i < rows.size(); ++i) {
         const Row &target = rows.at(i);
-        const int at = indexOf(target.item.id);
+        // Rows before i are in place, so the search starts at i: a poll that moves nothing is linear.
+        int at = -1;
+        for (int k = i; k < m_rows.size(); ++k) {
+            if (m_rows.at(k).item.id == target.item.id) {
+                at = k;
+                break;
+            }
+        }
         if (at < 0) {
             beginInsertRows({}, i, i);
             m_rows.insert(i, target);

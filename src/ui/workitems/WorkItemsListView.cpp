@@ -4,6 +4,7 @@
 #include "common/Theme.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -261,6 +262,13 @@ private:
         const bool enabled = m_view->m_actionsEnabled;
         const bool hovered = enabled && m_view->m_hovered == WorkItemsListView::Hit{id, button.action};
         const bool pressed = hovered && m_view->m_pressed == m_view->m_hovered;
+        const bool focused = m_view->hasFocus() && m_view->m_focused == WorkItemsListView::Hit{id, button.action};
+        if (focused) {
+            QPainterPath ring;
+            ring.addRoundedRect(QRectF(button.rect).adjusted(-2.5, -2.5, 2.5, 2.5), 8, 8);
+            p.setPen(QPen(m_view->palette().color(QPalette::Highlight), 2));
+            p.drawPath(ring);
+        }
         if (button.action == Action::complete) {
             const QColor green = Theme::colour(Theme::Colour::green, enabled ? 1.0 : 0.45);
             QPainterPath path;
@@ -302,7 +310,7 @@ WorkItemsListView::WorkItemsListView(WorkItemsListModel *model, QWidget *parent)
     setModel(model);
     setItemDelegate(new WorkItemCardDelegate(this));
     setSelectionMode(QAbstractItemView::NoSelection);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setResizeMode(QListView::Adjust);
@@ -405,6 +413,9 @@ void WorkItemsListView::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && m_actionsEnabled) {
         m_pressed = hitAt(event->position().toPoint());
+        if (m_pressed) {
+            m_focused = m_pressed;
+        }
         setHovered(m_pressed);
         viewport()->update();
     }
@@ -419,12 +430,106 @@ void WorkItemsListView::mouseReleaseEvent(QMouseEvent *event)
         hitAt(event->position().toPoint()) != pressed) {
         return;
     }
-    const int row = m_model->indexOf(pressed->id);
+    trigger(*pressed);
+}
+
+void WorkItemsListView::trigger(const Hit &hit)
+{
+    const int row = m_model->indexOf(hit.id);
     if (row >= 0) {
         // A copy: the handler may reload the model.
         const WorkItem item = m_model->row(row).item;
-        Q_EMIT actionTriggered(item, pressed->action);
+        Q_EMIT actionTriggered(item, hit.action);
     }
+}
+
+QList<WorkItemsListView::Hit> WorkItemsListView::targets() const
+{
+    QList<Hit> out;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const Row &r = m_model->row(row);
+        for (const Button &b : buttonsOf(r)) {
+            out.append({r.item.id, b.action});
+        }
+    }
+    return out;
+}
+
+std::optional<std::pair<QString, Action>> WorkItemsListView::keyboardTarget() const
+{
+    if (!m_focused || !targets().contains(*m_focused)) {
+        return std::nullopt;
+    }
+    return std::pair{m_focused->id, m_focused->action};
+}
+
+void WorkItemsListView::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    const QList<Hit> all = targets();
+    if (!all.isEmpty() && (!m_focused || !all.contains(*m_focused))) {
+        m_focused = all.first();
+    }
+    viewport()->update();
+}
+
+void WorkItemsListView::focusOutEvent(QFocusEvent *event)
+{
+    QListView::focusOutEvent(event);
+    viewport()->update();
+}
+
+void WorkItemsListView::keyPressEvent(QKeyEvent *event)
+{
+    const QList<Hit> all = targets();
+    // Polls may have taken the card away since; start again from the first button.
+    qsizetype at = m_focused ? all.indexOf(*m_focused) : -1;
+    const auto firstOfCard = [&](qsizetype i) {
+        while (i > 0 && all.at(i - 1).id == all.at(i).id) {
+            --i;
+        }
+        return i;
+    };
+    qsizetype next = at;
+    switch (event->key()) {
+    case Qt::Key_Right:
+        if (at >= 0 && at + 1 < all.size() && all.at(at + 1).id == all.at(at).id) {
+            next = at + 1;
+        }
+        break;
+    case Qt::Key_Left:
+        if (at > 0 && all.at(at - 1).id == all.at(at).id) {
+            next = at - 1;
+        }
+        break;
+    case Qt::Key_Down:
+        next = at < 0 ? 0 : at;
+        while (at >= 0 && next < all.size() && all.at(next).id == all.at(at).id) {
+            ++next;
+        }
+        if (next >= all.size()) {
+            next = at;
+        }
+        break;
+    case Qt::Key_Up:
+        next = at <= 0 ? 0 : firstOfCard(at) > 0 ? firstOfCard(firstOfCard(at) - 1) : at;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (at >= 0 && m_actionsEnabled) {
+            trigger(all.at(at));
+        }
+        return;
+    default:
+        QListView::keyPressEvent(event);
+        return;
+    }
+    if (next >= 0 && next < all.size()) {
+        m_focused = all.at(next);
+        scrollToItem(m_focused->id);
+    }
+    viewport()->update();
 }
 
 void WorkItemsListView::mouseMoveEvent(QMouseEvent *event)

@@ -32,6 +32,8 @@ public:
     QString actionText(const QString &id, Action action) const;
     // Where that button lies in viewport coordinates; empty when the card does not offer it.
     QRect actionRect(const QString &id, Action action) const;
+    // The button the keyboard is on (arrows move it, Return or Space presses it); empty when none.
+    std::optional<std::pair<QString, Action>> keyboardTarget() const;
 
 Q_SIGNALS:
     void actionTriggered(const WorkItem &item, WorkItemsListView::Action action);
@@ -42,6 +44,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     struct Hit
@@ -52,10 +57,14 @@ private:
     };
     std::optional<Hit> hitAt(const QPoint &pos) const;
     void setHovered(std::optional<Hit> hit);
+    // Every button of every card, in reading order.
+    QList<Hit> targets() const;
+    void trigger(const Hit &hit);
 
     friend class WorkItemCardDelegate;
     WorkItemsListModel *m_model;
     bool m_actionsEnabled = true;
     std::optional<Hit> m_hovered;
     std::optional<Hit> m_pressed;
+    std::optional<Hit> m_focused;
 };

@@ -164,7 +164,14 @@ __attribute__((target("ssse3"))) void convertSsse3(const unsigned char *in, std:
     convertScalar(in, i, size, o);
 }
 
-const bool hasSsse3 = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+bool detectSsse3()
+{
+    // Static initialisers may run before libgcc has read the CPU's features.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+}
+
+const bool hasSsse3 = detectSsse3();
 #endif
 
 } // namespace

@@ -56,6 +56,7 @@ MacReadinessSummary::MacReadinessSummary(QWidget *parent)
     m_percentage->setObjectName(QStringLiteral("readinessPercentage"));
     layout->addWidget(m_percentage);
     setItems({});
+    restyle();
 }
 
 void MacReadinessSummary::setItems(const QList<RundownItem> &items)
@@ -70,7 +71,6 @@ void MacReadinessSummary::setItems(const QList<RundownItem> &items)
     m_progress->setValue(counts.ready);
     m_percentage->setText(
         QStringLiteral("准备度 %1%").arg(FlowRules::readinessPercentage(counts.ready, counts.total)));
-    restyle();
 }
 
 QString MacReadinessSummary::percentageText() const

@@ -119,7 +119,10 @@ FlowLiveControl::send(QCoro::Task<LiveControlResponse> request)
 QCoro::Task<> FlowLiveControl::syncPlayback(bool force)
 {
     if (!m_state.canControlPlayback()) {
-        m_playback->stop();
+        // Most roles never start a player: their polls leave the stopped players alone.
+        if (m_playback->activeItemID()) {
+            m_playback->stop();
+        }
         co_return;
     }
     const bool audio = m_state.canOutputAudio() && m_state.audioLinked();

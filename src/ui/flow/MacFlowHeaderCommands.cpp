@@ -49,7 +49,10 @@ void MacFlowHeaderCommands::refresh()
 
     m_freeze->setVisible(m_state.canFreeze());
     const QString freezeText = frozen ? QStringLiteral("解冻流程表") : QStringLiteral("冻结流程表");
-    m_freeze->setText(freezeText);
-    m_freeze->setToolTip(freezeText);
-    m_freeze->setIcon(Theme::icon(frozen ? QStringLiteral("lock.open") : QStringLiteral("lock")));
+    // A new icon asks the header for a fresh layout; most polls change nothing here.
+    if (m_freeze->text() != freezeText) {
+        m_freeze->setText(freezeText);
+        m_freeze->setToolTip(freezeText);
+        m_freeze->setIcon(Theme::icon(frozen ? QStringLiteral("lock.open") : QStringLiteral("lock")));
+    }
 }

@@ -36,6 +36,10 @@ public:
 
     void setFullText(const QString &text)
     {
+        // Every poll refreshes the bar; an unchanged text needs no repaint.
+        if (text == m_full) {
+            return;
+        }
         m_full = text;
         setToolTip(text);
         setText(text);

@@ -314,12 +314,11 @@ void FlowItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
             painter->drawText(r, flags, QFontMetrics(f).elidedText(text, Qt::ElideRight, r.width()));
         }
     };
-    const auto drawInline = [&](int column, const QString &placeholder, Theme::TextStyle style, bool tabular,
+    const auto drawInline = [&](int column, const QString &placeholder, Theme::TextStyle style,
                                 Qt::Alignment align) {
         const QRect r = partRect(row, column, Part::editor, cell).adjusted(4, 0, -4, 0);
         const QString value = FlowTableModel::editValue(row, column);
         QFont f = styleFont(style, style == Theme::TextStyle::headline ? QFont::DemiBold : QFont::Normal);
-        Q_UNUSED(tabular); // the theme's digits are already of one width
         drawText(r, value.isEmpty() ? placeholder : value, f, value.isEmpty() ? secondary : primary, align);
     };
 
@@ -361,19 +360,19 @@ void FlowItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         break;
     }
     case Col::time:
-        drawInline(Col::time, QStringLiteral("--:--"), Theme::TextStyle::body, true, Qt::AlignCenter);
+        drawInline(Col::time, QStringLiteral("--:--"), Theme::TextStyle::body, Qt::AlignCenter);
         break;
     case Col::duration:
-        drawInline(Col::duration, QStringLiteral("00:00"), Theme::TextStyle::body, true, Qt::AlignCenter);
+        drawInline(Col::duration, QStringLiteral("00:00"), Theme::TextStyle::body, Qt::AlignCenter);
         break;
     case Col::props:
-        drawInline(Col::props, QStringLiteral("＋"), Theme::TextStyle::callout, false, Qt::AlignCenter);
+        drawInline(Col::props, QStringLiteral("＋"), Theme::TextStyle::callout, Qt::AlignCenter);
         break;
     case Col::notes:
-        drawInline(Col::notes, QStringLiteral("＋"), Theme::TextStyle::callout, false, Qt::AlignCenter);
+        drawInline(Col::notes, QStringLiteral("＋"), Theme::TextStyle::callout, Qt::AlignCenter);
         break;
     case Col::title: {
-        drawInline(Col::title, QStringLiteral("点击填写节目"), Theme::TextStyle::headline, false,
+        drawInline(Col::title, QStringLiteral("点击填写节目"), Theme::TextStyle::headline,
                    Qt::AlignLeft | Qt::AlignVCenter);
         const bool programEnabled = enabled && (row.canEdit || row.canEditScript);
         drawIcon(painter, partRect(row, Col::title, Part::programButton, cell).adjusted(3, 3, -3, -3),
@@ -538,12 +537,10 @@ QWidget *FlowItemDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
     const int column = index.column();
     QString placeholder;
     Theme::TextStyle style = Theme::TextStyle::body;
-    bool tabular = false;
     MacInlineEditor::Validation validation = &MacInlineEditor::acceptAll;
     switch (column) {
     case Col::time:
         placeholder = QStringLiteral("--:--");
-        tabular = true;
         validation = &FlowRules::isValidStartTime;
         break;
     case Col::title:
@@ -552,7 +549,6 @@ QWidget *FlowItemDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
         break;
     case Col::duration:
         placeholder = QStringLiteral("00:00");
-        tabular = true;
         validation = &FlowRules::isValidDuration;
         break;
     default:
@@ -564,7 +560,7 @@ QWidget *FlowItemDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
     const QString itemID = row.item.id;
     auto *editor = new MacInlineEditor(
         FlowTableModel::editValue(row, column), placeholder, row.canEdit, Theme::font(style),
-        Theme::colour(Theme::Colour::primary), tabular, validation,
+        Theme::colour(Theme::Colour::primary), validation,
         [state, itemID, column](QString text) { return saveCell(state, itemID, column, std::move(text)); },
         parent);
     editor->setObjectName(QStringLiteral("flowInlineEditor"));

@@ -9,24 +9,13 @@
 #include <QPushButton>
 #include <QStackedLayout>
 
-namespace {
-
-QFont withDigits(QFont font, bool monospaced)
-{
-    // The theme's faces draw every digit at one width already; Qt 6.4 has no font-feature switch.
-    Q_UNUSED(monospaced);
-    return font;
-}
-
-} // namespace
-
 MacInlineEditor::MacInlineEditor(QString value, QString placeholder, bool canEdit, QFont font, QColor color,
-                                 bool monospaced, Validation validation, Save onSave, QWidget *parent)
+                                 Validation validation, Save onSave, QWidget *parent)
     : QWidget(parent)
     , m_value(std::move(value))
     , m_placeholder(std::move(placeholder))
     , m_canEdit(canEdit)
-    , m_font(withDigits(std::move(font), monospaced))
+    , m_font(std::move(font))
     , m_color(std::move(color))
     , m_validation(validation ? std::move(validation) : Validation(&MacInlineEditor::acceptAll))
     , m_onSave(std::move(onSave))

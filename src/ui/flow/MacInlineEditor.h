@@ -27,8 +27,9 @@ public:
 
     static bool acceptAll(const QString &) { return true; }
 
+    // The theme's faces draw every digit at one width, so times and durations need no other font.
     MacInlineEditor(QString value, QString placeholder, bool canEdit, QFont font, QColor color,
-                    bool monospaced, Validation validation, Save onSave, QWidget *parent = nullptr);
+                    Validation validation, Save onSave, QWidget *parent = nullptr);
     ~MacInlineEditor() override;
 
     const QString &value() const { return m_value; }

@@ -1,6 +1,7 @@
 #include "APIClient.h"
 
 #include "api/KeychainTokenStore.h"
+#include "json/JsonSimd.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroNetworkReply>
@@ -19,6 +20,35 @@
 #include <unistd.h>
 
 using L = QLatin1StringView;
+
+// The decoder of every answer lives here, so the pages that include APIClient.h never parse simdjson's
+// header; send<T> reaches these from any file.
+template EmptyResponse json::decode<EmptyResponse>(const QByteArray &);
+template LoginResponse json::decode<LoginResponse>(const QByteArray &);
+template SessionResponse json::decode<SessionResponse>(const QByteArray &);
+template NicknameMutationResponse json::decode<NicknameMutationResponse>(const QByteArray &);
+template ProjectsResponse json::decode<ProjectsResponse>(const QByteArray &);
+template CreateProjectResponse json::decode<CreateProjectResponse>(const QByteArray &);
+template RundownItemMutationResponse json::decode<RundownItemMutationResponse>(const QByteArray &);
+template RundownImportPreview json::decode<RundownImportPreview>(const QByteArray &);
+template RundownExportResponse json::decode<RundownExportResponse>(const QByteArray &);
+template ProjectDetailResponse json::decode<ProjectDetailResponse>(const QByteArray &);
+template WorkItemsSnapshot json::decode<WorkItemsSnapshot>(const QByteArray &);
+template WorkItemMutationResponse json::decode<WorkItemMutationResponse>(const QByteArray &);
+template LiveControlResponse json::decode<LiveControlResponse>(const QByteArray &);
+template ProjectMutationResponse json::decode<ProjectMutationResponse>(const QByteArray &);
+template PerformerGroupMutationResponse json::decode<PerformerGroupMutationResponse>(const QByteArray &);
+template CheckInResponse json::decode<CheckInResponse>(const QByteArray &);
+template InvitationResponse json::decode<InvitationResponse>(const QByteArray &);
+template LotteryState json::decode<LotteryState>(const QByteArray &);
+template LotteryMutationResponse json::decode<LotteryMutationResponse>(const QByteArray &);
+template AdminOverviewResponse json::decode<AdminOverviewResponse>(const QByteArray &);
+template AdminUsersResponse json::decode<AdminUsersResponse>(const QByteArray &);
+template AdminProjectsResponse json::decode<AdminProjectsResponse>(const QByteArray &);
+template AdminProjectDetailResponse json::decode<AdminProjectDetailResponse>(const QByteArray &);
+template AdminAssetsResponse json::decode<AdminAssetsResponse>(const QByteArray &);
+template AdminLogsResponse json::decode<AdminLogsResponse>(const QByteArray &);
+template OperationsMutationResponse json::decode<OperationsMutationResponse>(const QByteArray &);
 
 namespace {
 

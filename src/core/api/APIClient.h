@@ -11,7 +11,7 @@
 #include "models/ProjectRecords.h"
 #include "models/Rundown.h"
 #include "models/WorkItems.h"
-#include "json/JsonSimd.h"
+#include "json/Json.h"
 
 #include <QCoro/QCoroTask>
 #include <QNetworkAccessManager>

@@ -4,7 +4,6 @@
 #include "MacGroupMemberPickerSheet.h"
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
-#include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/FocusKeeper.h"
 #include "common/LayoutSwap.h"
@@ -360,26 +359,15 @@ void MacGroupsView::openPicker(const PerformerGroup &group)
 QCoro::Task<> MacGroupsView::decide(QString name, QString decision)
 {
     QPointer<MacGroupsView> self(this);
-    QPointer<MacProjectDataStore> store(&m_store);
     const QPointer<QWidget> focused = FocusKeeper::park(this);
     setBusyKey(name);
-    auto settling =
-        settleRequest(m_store.client().decidePerformerGroup(m_store.project().id, name, decision));
-    const auto outcome = co_await settling;
-    if (!outcome.value) {
-        if (store) {
-            store->setError(outcome.failure);
-        }
-    } else {
-        if (self) {
+    auto mutation =
+        m_store.mutate(m_store.client().decidePerformerGroup(m_store.project().id, name, decision));
+    const bool stored = co_await mutation;
+    if (self) {
+        if (stored) {
             m_markingName.clear();
         }
-        if (store) {
-            auto reload = store->load(true);
-            co_await reload;
-        }
-    }
-    if (self) {
         setBusyKey(QString());
         FocusKeeper::restore(focused);
     }

@@ -3,6 +3,7 @@
 #include "PeopleWidgets.h"
 #include "common/FocusKeeper.h"
 #include "common/Theme.h"
+#include "rules/TextRules.h"
 #include "stores/MacProjectDataStore.h"
 
 #include <QComboBox>
@@ -135,11 +136,11 @@ MacMakeupShiftEditor::MacMakeupShiftEditor(MacProjectDataStore &store, ProjectMe
 }
 
 void MacMakeupShiftEditor::refresh(const ProjectMember &artist, bool canEdit, const QString &startTime,
-                                  const QString &endTime, const QString &location)
+                                   const QString &endTime, const QString &location)
 {
     m_artist = artist;
     m_canEdit = canEdit;
-    m_avatar->setText(PeopleWidgets::firstCharacter(artist.name));
+    m_avatar->setText(TextRules::prefixCharacters(artist.name, 1));
     m_name->setText(artist.name);
     const bool registered = artist.isRegistered();
     m_registration->setText(registered ? QStringLiteral("● 已入驻") : QStringLiteral("○ 未入驻"));
@@ -388,7 +389,7 @@ MacMakeupAssignmentEditor::MacMakeupAssignmentEditor(MacProjectDataStore &store,
 }
 
 void MacMakeupAssignmentEditor::refresh(const MakeupAssignment &assignment, QList<ProjectMember> members,
-                                       QList<ProjectMember> artists, bool canReassign)
+                                        QList<ProjectMember> artists, bool canReassign)
 {
     m_assignment = assignment;
     m_members = std::move(members);

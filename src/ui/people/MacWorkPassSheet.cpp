@@ -3,6 +3,7 @@
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
 #include "common/Theme.h"
+#include "rules/TextRules.h"
 
 #include <QDateTime>
 #include <QFontDatabase>
@@ -79,7 +80,7 @@ MacWorkPassSheet::MacWorkPassSheet(ProjectSummary project, ProjectMember member,
     avatarFont.setPixelSize(42);
     avatarFont.setBold(true);
     auto *avatar =
-        new PeopleWidgets::Disc(PeopleWidgets::firstCharacter(member.name), QColor::fromRgbF(1, 1, 1, 0.92),
+        new PeopleWidgets::Disc(TextRules::prefixCharacters(member.name, 1), QColor::fromRgbF(1, 1, 1, 0.92),
                                 Theme::colour(tint), 92, avatarFont, card);
     avatar->setObjectName(QStringLiteral("workPassAvatar"));
     column->addWidget(avatar, 0, Qt::AlignHCenter);

@@ -1,6 +1,7 @@
 #include "PeopleRules.h"
 
 #include "rules/PermissionPolicy.h"
+#include "rules/ProjectPermissions.h"
 #include "rules/TextRules.h"
 
 #include <algorithm>
@@ -126,7 +127,7 @@ QString passAccess(const QString &role, const std::optional<QString> &passAreas)
 
 bool canManageGroups(const std::optional<ProjectDetailResponse> &detail)
 {
-    return detail && isDirector(detail->membership.role);
+    return PermissionPolicy::isManager(detail);
 }
 
 QList<PerformerGroup> groupsWithDecision(const std::optional<ProjectDetailResponse> &detail,

@@ -78,14 +78,6 @@ protected:
     }
 };
 
-inline QString firstCharacter(const QString &name)
-{
-    if (name.isEmpty()) {
-        return {};
-    }
-    return name.left(name.at(0).isHighSurrogate() ? 2 : 1);
-}
-
 inline QLabel *symbolLabel(const QString &symbol, int size, const QColor &tint, QWidget *parent = nullptr)
 {
     auto *label = new QLabel(parent);

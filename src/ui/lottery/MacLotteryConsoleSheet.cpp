@@ -4,6 +4,7 @@
 #include "MacQRCodeImage.h"
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
+#include "common/LoadingFace.h"
 #include "common/Theme.h"
 #include "common/TintedPanel.h"
 
@@ -228,15 +229,8 @@ MacLotteryConsoleSheet::MacLotteryConsoleSheet(ProjectSummary project, MacLotter
     m_faces->setObjectName(QStringLiteral("lotteryFaces"));
     m_loadingFace = new QWidget;
     m_loadingFace->setObjectName(QStringLiteral("lotteryLoading"));
-    {
-        auto *l = new QVBoxLayout(m_loadingFace);
-        l->addStretch(1);
-        l->addWidget(spinner(m_loadingFace, 160), 0, Qt::AlignHCenter);
-        l->addWidget(Theme::label(QStringLiteral("正在读取抽奖设置…"), Theme::TextStyle::body,
-                                  Theme::Colour::secondary, m_loadingFace),
-                     0, Qt::AlignHCenter);
-        l->addStretch(1);
-    }
+    fillLoadingFace(m_loadingFace, Theme::label(QStringLiteral("正在读取抽奖设置…"), Theme::TextStyle::body,
+                                                Theme::Colour::secondary));
     m_failureFace = new QWidget;
     m_failureFace->setObjectName(QStringLiteral("lotteryFailure"));
     {

@@ -8,6 +8,7 @@
 #include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 #include "shell/VersionLine.h"
 
 #include <QEvent>
@@ -52,13 +53,12 @@ QFrame *rule(Qt::Orientation orientation)
     return line;
 }
 
-// A rounded, tinted panel; the style applies to the panel alone, not to its children.
-QFrame *panel(const QString &objectName, const QColor &fill, int radius)
+// Painted rather than styled: a style sheet on each card is parsed again for it and all its children,
+// and the project cards are rebuilt as the administrator types.
+TintedPanel *panel(const QString &objectName, const QColor &fill, int radius)
 {
-    auto *frame = new QFrame;
+    auto *frame = new TintedPanel(fill, radius);
     frame->setObjectName(objectName);
-    frame->setStyleSheet(QStringLiteral("QFrame#%1 { background: %2; border-radius: %3px; }")
-                             .arg(objectName, Theme::css(fill), QString::number(radius)));
     return frame;
 }
 
@@ -463,7 +463,7 @@ QWidget *MacAdminView::buildLogsPage()
 QWidget *MacAdminView::adminMetric(const QString &title, const QString &value, const QString &detail,
                                    Theme::Colour colour, QWidget *parent)
 {
-    QFrame *card = panel(QStringLiteral("adminMetric"), Theme::colour(colour, 0.08), 12);
+    TintedPanel *card = panel(QStringLiteral("adminMetric"), Theme::colour(colour, 0.08), 12);
     card->setParent(parent);
     card->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     card->setMinimumWidth(90);
@@ -538,7 +538,7 @@ void MacAdminView::updateOverview()
                                    smsFine ? Theme::Colour::green : Theme::Colour::red));
     column->addLayout(metrics);
 
-    QFrame *intro = panel(QStringLiteral("adminIntro"), Theme::colour(Theme::Colour::indigo, 0.06), 14);
+    TintedPanel *intro = panel(QStringLiteral("adminIntro"), Theme::colour(Theme::Colour::indigo, 0.06), 14);
     auto *introRow = new QHBoxLayout(intro);
     introRow->setContentsMargins(20, 20, 20, 20);
     auto *texts = new QVBoxLayout;
@@ -639,7 +639,7 @@ void MacAdminView::updateProjects()
     const QList<AdminProject> shown = MacAdminRules::shownProjects(m_projects, m_query);
     for (int i = 0; i < shown.size(); ++i) {
         const AdminProject &project = shown.at(i);
-        QFrame *card =
+        TintedPanel *card =
             panel(QStringLiteral("adminProjectCard"), Theme::colour(Theme::Colour::secondary, 0.045), 14);
         card->setProperty("projectId", project.id);
         card->setMinimumWidth(projectCardMinimumWidth - 40);

@@ -44,10 +44,11 @@ constexpr int assetButtonColumn = 2;
 constexpr int projectCardMinimumWidth = 360;
 constexpr int projectGridSpacing = 14;
 
-QFrame *rule(Qt::Orientation orientation)
+// Theme::divider draws the horizontal lines.
+QFrame *verticalRule()
 {
     auto *line = new QFrame;
-    line->setFrameShape(orientation == Qt::Horizontal ? QFrame::HLine : QFrame::VLine);
+    line->setFrameShape(QFrame::VLine);
     line->setFrameShadow(QFrame::Plain);
     line->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::css(Theme::Colour::separator)));
     return line;
@@ -140,7 +141,7 @@ MacAdminView::MacAdminView(QString accountName, std::function<void()> onExit, AP
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildSidebar(accountName));
-    layout->addWidget(rule(Qt::Vertical));
+    layout->addWidget(verticalRule());
     layout->addWidget(buildContent(), 1);
 
     m_banner = new MacErrorBanner(QString());
@@ -259,7 +260,7 @@ QWidget *MacAdminView::buildContent()
     connect(refreshButton, &QPushButton::clicked, this, &MacAdminView::refresh);
     header->addWidget(refreshButton);
     column->addLayout(header);
-    column->addWidget(rule(Qt::Horizontal));
+    column->addWidget(Theme::divider());
 
     m_pageArea = new QStackedWidget;
     m_pageArea->setObjectName(QStringLiteral("adminPageArea"));

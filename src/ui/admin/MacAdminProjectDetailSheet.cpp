@@ -48,7 +48,6 @@ MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, API
     titles->setSpacing(4);
     auto *name = Theme::label(m_project.name, Theme::TextStyle::title2, QFont::Bold);
     name->setObjectName(QStringLiteral("adminDetailName"));
-    name->setTextFormat(Qt::PlainText);
     titles->addWidget(name);
     auto *subtitle = Theme::label(QStringLiteral("平台协助查看模式 · 只读"), Theme::TextStyle::body,
                                   Theme::Colour::secondary);
@@ -98,7 +97,6 @@ MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, API
                       Qt::AlignHCenter);
     m_failedDescription = Theme::label(QString(), Theme::TextStyle::body, Theme::Colour::secondary);
     m_failedDescription->setObjectName(QStringLiteral("adminDetailError"));
-    m_failedDescription->setTextFormat(Qt::PlainText);
     m_failedDescription->setWordWrap(true);
     m_failedDescription->setAlignment(Qt::AlignHCenter);
     failed->addWidget(m_failedDescription);
@@ -108,7 +106,8 @@ MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, API
 
     auto request = client.adminProject(m_project.id);
     AsyncAction::run(
-        this, std::move(request), [this](AdminProjectDetailResponse detail) { showDetail(std::move(detail)); },
+        this, std::move(request),
+        [this](AdminProjectDetailResponse detail) { showDetail(std::move(detail)); },
         [this](const QString &error) { fail(error); });
 }
 

@@ -8,6 +8,7 @@
 #include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
+#include "common/TintedPanel.h"
 #include "shell/VersionLine.h"
 
 #include <QEvent>
@@ -43,31 +44,22 @@ constexpr int assetButtonColumn = 2;
 constexpr int projectCardMinimumWidth = 360;
 constexpr int projectGridSpacing = 14;
 
-QLabel *plain(const QString &text, Theme::TextStyle style, Theme::Colour colour = Theme::Colour::primary,
-              QFont::Weight weight = QFont::Normal)
-{
-    auto *label = weight == QFont::Normal ? Theme::label(text, style, colour)
-                                          : Theme::label(text, style, weight, colour);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-QFrame *rule(Qt::Orientation orientation)
+// Theme::divider draws the horizontal lines.
+QFrame *verticalRule()
 {
     auto *line = new QFrame;
-    line->setFrameShape(orientation == Qt::Horizontal ? QFrame::HLine : QFrame::VLine);
+    line->setFrameShape(QFrame::VLine);
     line->setFrameShadow(QFrame::Plain);
     line->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::css(Theme::Colour::separator)));
     return line;
 }
 
-// A rounded, tinted panel; the style applies to the panel alone, not to its children.
-QFrame *panel(const QString &objectName, const QColor &fill, int radius)
+// Painted rather than styled: a style sheet on each card is parsed again for it and all its children,
+// and the project cards are rebuilt as the administrator types.
+TintedPanel *panel(const QString &objectName, const QColor &fill, int radius)
 {
-    auto *frame = new QFrame;
+    auto *frame = new TintedPanel(fill, radius);
     frame->setObjectName(objectName);
-    frame->setStyleSheet(QStringLiteral("QFrame#%1 { background: %2; border-radius: %3px; }")
-                             .arg(objectName, Theme::css(fill), QString::number(radius)));
     return frame;
 }
 
@@ -95,7 +87,7 @@ QWidget *unavailable(const QString &title, const QString &symbol, const QString 
     auto *icon = new QLabel;
     icon->setPixmap(Theme::symbolPixmap(symbol, 40, Theme::colour(Theme::Colour::secondary)));
     layout->addWidget(icon, 0, Qt::AlignHCenter);
-    auto *text = plain(title, Theme::TextStyle::title3, Theme::Colour::secondary, QFont::Bold);
+    auto *text = Theme::label(title, Theme::TextStyle::title3, QFont::Bold, Theme::Colour::secondary);
     text->setObjectName(objectName + QStringLiteral("Title"));
     layout->addWidget(text, 0, Qt::AlignHCenter);
     layout->addStretch(1);
@@ -149,7 +141,7 @@ MacAdminView::MacAdminView(QString accountName, std::function<void()> onExit, AP
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildSidebar(accountName));
-    layout->addWidget(rule(Qt::Vertical));
+    layout->addWidget(verticalRule());
     layout->addWidget(buildContent(), 1);
 
     m_banner = new MacErrorBanner(QString());
@@ -192,9 +184,9 @@ QWidget *MacAdminView::buildSidebar(const QString &accountName)
     brand->addWidget(badge);
     auto *brandText = new QVBoxLayout;
     brandText->setSpacing(2);
-    brandText->addWidget(plain(QStringLiteral("Quillory"), Theme::TextStyle::headline));
+    brandText->addWidget(Theme::label(QStringLiteral("Quillory"), Theme::TextStyle::headline));
     brandText->addWidget(
-        plain(QStringLiteral("超级管理员后台"), Theme::TextStyle::caption, Theme::Colour::secondary));
+        Theme::label(QStringLiteral("超级管理员后台"), Theme::TextStyle::caption, Theme::Colour::secondary));
     brand->addLayout(brandText, 1);
     column->addLayout(brand);
     column->addSpacing(14);
@@ -213,11 +205,11 @@ QWidget *MacAdminView::buildSidebar(const QString &accountName)
 
     auto *account = new QVBoxLayout;
     account->setSpacing(3);
-    auto *name = plain(accountName, Theme::TextStyle::headline);
+    auto *name = Theme::label(accountName, Theme::TextStyle::headline);
     name->setObjectName(QStringLiteral("adminAccountName"));
     account->addWidget(name);
     account->addWidget(
-        plain(QStringLiteral("平台超级管理员"), Theme::TextStyle::caption, Theme::Colour::secondary));
+        Theme::label(QStringLiteral("平台超级管理员"), Theme::TextStyle::caption, Theme::Colour::secondary));
     column->addLayout(account);
 
     auto *exit = new QPushButton(QStringLiteral("返回演出协作台"));
@@ -228,7 +220,7 @@ QWidget *MacAdminView::buildSidebar(const QString &accountName)
         }
     });
     column->addWidget(exit);
-    auto *version = plain(Shell::versionText, Theme::TextStyle::caption2, Theme::Colour::tertiary);
+    auto *version = Theme::label(Shell::versionText, Theme::TextStyle::caption2, Theme::Colour::tertiary);
     version->setAlignment(Qt::AlignHCenter);
     column->addWidget(version);
     return sidebar;
@@ -247,8 +239,8 @@ QWidget *MacAdminView::buildContent()
     auto *titles = new QVBoxLayout;
     titles->setSpacing(2);
     titles->addWidget(
-        plain(QStringLiteral("平台级管理"), Theme::TextStyle::caption, Theme::Colour::secondary));
-    m_pageTitle = plain(QString(), Theme::TextStyle::title, Theme::Colour::primary, QFont::Bold);
+        Theme::label(QStringLiteral("平台级管理"), Theme::TextStyle::caption, Theme::Colour::secondary));
+    m_pageTitle = Theme::label(QString(), Theme::TextStyle::title, QFont::Bold, Theme::Colour::primary);
     m_pageTitle->setObjectName(QStringLiteral("adminPageTitle"));
     titles->addWidget(m_pageTitle);
     header->addLayout(titles);
@@ -268,14 +260,14 @@ QWidget *MacAdminView::buildContent()
     connect(refreshButton, &QPushButton::clicked, this, &MacAdminView::refresh);
     header->addWidget(refreshButton);
     column->addLayout(header);
-    column->addWidget(rule(Qt::Horizontal));
+    column->addWidget(Theme::divider());
 
     m_pageArea = new QStackedWidget;
     m_pageArea->setObjectName(QStringLiteral("adminPageArea"));
     m_loadingFace = new QWidget;
     m_loadingFace->setObjectName(QStringLiteral("adminLoading"));
-    fillLoadingFace(m_loadingFace, plain(QStringLiteral("正在读取平台数据…"), Theme::TextStyle::body,
-                                         Theme::Colour::secondary));
+    fillLoadingFace(m_loadingFace, Theme::label(QStringLiteral("正在读取平台数据…"), Theme::TextStyle::body,
+                                                Theme::Colour::secondary));
     m_pageArea->addWidget(m_loadingFace);
     m_overviewPage = buildOverviewPage();
     m_usersPage = buildUsersPage();
@@ -341,10 +333,10 @@ QWidget *MacAdminView::buildUsersPage()
     auto *boardColumn = new QVBoxLayout(board);
     boardColumn->setContentsMargins(14, 14, 14, 14);
     boardColumn->setSpacing(10);
-    boardColumn->addWidget(plain(QStringLiteral("邀请人数排行榜"), Theme::TextStyle::title3,
-                                 Theme::Colour::primary, QFont::Bold));
-    auto *note = plain(QStringLiteral("只统计通过邀请首次注册的真实账号"), Theme::TextStyle::caption,
-                       Theme::Colour::secondary);
+    boardColumn->addWidget(Theme::label(QStringLiteral("邀请人数排行榜"), Theme::TextStyle::title3,
+                                        QFont::Bold, Theme::Colour::primary));
+    auto *note = Theme::label(QStringLiteral("只统计通过邀请首次注册的真实账号"), Theme::TextStyle::caption,
+                              Theme::Colour::secondary);
     note->setWordWrap(true);
     boardColumn->addWidget(note);
     m_leaderboardContent = new QWidget;
@@ -388,10 +380,11 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
     auto *header = new QHBoxLayout;
     auto *titles = new QVBoxLayout;
     titles->setSpacing(2);
-    titles->addWidget(plain(title, Theme::TextStyle::title3, Theme::Colour::primary, QFont::Bold));
-    titles->addWidget(plain(note, Theme::TextStyle::caption, Theme::Colour::secondary));
+    titles->addWidget(Theme::label(title, Theme::TextStyle::title3, QFont::Bold, Theme::Colour::primary));
+    titles->addWidget(Theme::label(note, Theme::TextStyle::caption, Theme::Colour::secondary));
     header->addLayout(titles, 1);
-    auto *count = plain(QStringLiteral("0 个"), Theme::TextStyle::body, Theme::Colour::primary, QFont::Bold);
+    auto *count =
+        Theme::label(QStringLiteral("0 个"), Theme::TextStyle::body, QFont::Bold, Theme::Colour::primary);
     count->setObjectName(QStringLiteral("admin%1Count").arg(key));
     header->addWidget(count);
     column->addLayout(header);
@@ -471,18 +464,18 @@ QWidget *MacAdminView::buildLogsPage()
 QWidget *MacAdminView::adminMetric(const QString &title, const QString &value, const QString &detail,
                                    Theme::Colour colour, QWidget *parent)
 {
-    QFrame *card = panel(QStringLiteral("adminMetric"), Theme::colour(colour, 0.08), 12);
+    TintedPanel *card = panel(QStringLiteral("adminMetric"), Theme::colour(colour, 0.08), 12);
     card->setParent(parent);
     card->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     card->setMinimumWidth(90);
     auto *column = new QVBoxLayout(card);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(5);
-    auto *titleLabel = plain(title, Theme::TextStyle::caption, Theme::Colour::secondary);
+    auto *titleLabel = Theme::label(title, Theme::TextStyle::caption, Theme::Colour::secondary);
     titleLabel->setObjectName(QStringLiteral("adminMetricTitle"));
-    auto *valueLabel = plain(value, Theme::TextStyle::title, colour, QFont::Bold);
+    auto *valueLabel = Theme::label(value, Theme::TextStyle::title, QFont::Bold, colour);
     valueLabel->setObjectName(QStringLiteral("adminMetricValue"));
-    auto *detailLabel = plain(detail, Theme::TextStyle::caption, Theme::Colour::secondary);
+    auto *detailLabel = Theme::label(detail, Theme::TextStyle::caption, Theme::Colour::secondary);
     detailLabel->setObjectName(QStringLiteral("adminMetricDetail"));
     for (QLabel *label : {titleLabel, valueLabel, detailLabel}) {
         label->setWordWrap(true);
@@ -499,8 +492,8 @@ QWidget *MacAdminView::projectMetric(const QString &title, const QString &value,
     auto *column = new QVBoxLayout(cell);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(3);
-    column->addWidget(plain(title, Theme::TextStyle::caption, Theme::Colour::secondary));
-    auto *valueLabel = plain(value, Theme::TextStyle::callout, Theme::Colour::primary, QFont::Bold);
+    column->addWidget(Theme::label(title, Theme::TextStyle::caption, Theme::Colour::secondary));
+    auto *valueLabel = Theme::label(value, Theme::TextStyle::callout, QFont::Bold, Theme::Colour::primary);
     valueLabel->setObjectName(QStringLiteral("adminProjectMetricValue"));
     valueLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     valueLabel->setMinimumWidth(1);
@@ -546,17 +539,18 @@ void MacAdminView::updateOverview()
                                    smsFine ? Theme::Colour::green : Theme::Colour::red));
     column->addLayout(metrics);
 
-    QFrame *intro = panel(QStringLiteral("adminIntro"), Theme::colour(Theme::Colour::indigo, 0.06), 14);
+    TintedPanel *intro = panel(QStringLiteral("adminIntro"), Theme::colour(Theme::Colour::indigo, 0.06), 14);
     auto *introRow = new QHBoxLayout(intro);
     introRow->setContentsMargins(20, 20, 20, 20);
     auto *texts = new QVBoxLayout;
     texts->setSpacing(6);
-    texts->addWidget(
-        plain(QStringLiteral("平台运行入口"), Theme::TextStyle::caption, Theme::Colour::indigo, QFont::Bold));
-    texts->addWidget(plain(QStringLiteral("先看全局，再处理异常"), Theme::TextStyle::title2,
-                           Theme::Colour::primary, QFont::Bold));
-    auto *body = plain(QStringLiteral("用户、项目、素材和短信情况统一汇总。所有后台修改均写入审计记录。 "),
-                       Theme::TextStyle::body, Theme::Colour::secondary);
+    texts->addWidget(Theme::label(QStringLiteral("平台运行入口"), Theme::TextStyle::caption, QFont::Bold,
+                                  Theme::Colour::indigo));
+    texts->addWidget(Theme::label(QStringLiteral("先看全局，再处理异常"), Theme::TextStyle::title2,
+                                  QFont::Bold, Theme::Colour::primary));
+    auto *body =
+        Theme::label(QStringLiteral("用户、项目、素材和短信情况统一汇总。所有后台修改均写入审计记录。 "),
+                     Theme::TextStyle::body, Theme::Colour::secondary);
     body->setWordWrap(true);
     texts->addWidget(body);
     introRow->addLayout(texts, 1);
@@ -568,9 +562,9 @@ void MacAdminView::updateOverview()
                                                 : QStringLiteral("exclamationmark.triangle.fill"),
                                         18, Theme::colour(tint)));
     status->addWidget(icon);
-    auto *statusText = plain(smsFine ? QStringLiteral("当前无短信异常")
-                                     : number(o.smsFailures) + QStringLiteral(" 条短信异常待处理"),
-                             Theme::TextStyle::headline, tint);
+    auto *statusText = Theme::label(smsFine ? QStringLiteral("当前无短信异常")
+                                            : number(o.smsFailures) + QStringLiteral(" 条短信异常待处理"),
+                                    Theme::TextStyle::headline, tint);
     statusText->setObjectName(QStringLiteral("adminSmsStatus"));
     status->addWidget(statusText);
     introRow->addLayout(status);
@@ -617,18 +611,18 @@ void MacAdminView::updateUsers()
         entry->setObjectName(QStringLiteral("adminLeader_") + leader.id);
         auto *line = new QHBoxLayout(entry);
         line->setContentsMargins(8, 8, 8, 8);
-        auto *place = plain(QString::number(p + 1), Theme::TextStyle::headline, Theme::Colour::indigo);
+        auto *place = Theme::label(QString::number(p + 1), Theme::TextStyle::headline, Theme::Colour::indigo);
         place->setFixedWidth(25);
         line->addWidget(place);
         auto *who = new QVBoxLayout;
         who->setSpacing(2);
-        auto *name = plain(leader.name, Theme::TextStyle::headline);
+        auto *name = Theme::label(leader.name, Theme::TextStyle::headline);
         name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         who->addWidget(name);
-        who->addWidget(plain(leader.phone, Theme::TextStyle::caption, Theme::Colour::secondary));
+        who->addWidget(Theme::label(leader.phone, Theme::TextStyle::caption, Theme::Colour::secondary));
         line->addLayout(who, 1);
-        line->addWidget(plain(MacAdminRules::number(leader.invitedCount) + QStringLiteral(" 人"),
-                              Theme::TextStyle::body, Theme::Colour::primary, QFont::Bold));
+        line->addWidget(Theme::label(MacAdminRules::number(leader.invitedCount) + QStringLiteral(" 人"),
+                                     Theme::TextStyle::body, QFont::Bold, Theme::Colour::primary));
         m_leaderboardRows->addWidget(entry);
     }
     m_leaderboardRows->addStretch(1);
@@ -646,7 +640,7 @@ void MacAdminView::updateProjects()
     const QList<AdminProject> shown = MacAdminRules::shownProjects(m_projects, m_query);
     for (int i = 0; i < shown.size(); ++i) {
         const AdminProject &project = shown.at(i);
-        QFrame *card =
+        TintedPanel *card =
             panel(QStringLiteral("adminProjectCard"), Theme::colour(Theme::Colour::secondary, 0.045), 14);
         card->setProperty("projectId", project.id);
         card->setMinimumWidth(projectCardMinimumWidth - 40);
@@ -655,7 +649,8 @@ void MacAdminView::updateProjects()
         column->setSpacing(12);
 
         auto *header = new QHBoxLayout;
-        auto *status = plain(project.status, Theme::TextStyle::caption, Theme::Colour::indigo, QFont::Bold);
+        auto *status =
+            Theme::label(project.status, Theme::TextStyle::caption, QFont::Bold, Theme::Colour::indigo);
         status->setObjectName(QStringLiteral("adminProjectStatus"));
         header->addWidget(status);
         header->addStretch(1);
@@ -665,12 +660,13 @@ void MacAdminView::updateProjects()
         header->addWidget(details);
         column->addLayout(header);
 
-        auto *name = plain(project.name, Theme::TextStyle::title3, Theme::Colour::primary, QFont::Bold);
+        auto *name =
+            Theme::label(project.name, Theme::TextStyle::title3, QFont::Bold, Theme::Colour::primary);
         name->setObjectName(QStringLiteral("adminProjectName"));
         name->setWordWrap(true);
         column->addWidget(name);
-        auto *date =
-            plain(MacAdminRules::projectDateLine(project), Theme::TextStyle::body, Theme::Colour::secondary);
+        auto *date = Theme::label(MacAdminRules::projectDateLine(project), Theme::TextStyle::body,
+                                  Theme::Colour::secondary);
         date->setObjectName(QStringLiteral("adminProjectDate"));
         column->addWidget(date);
 

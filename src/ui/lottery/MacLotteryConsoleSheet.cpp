@@ -4,6 +4,7 @@
 #include "MacQRCodeImage.h"
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
+#include "common/LoadingFace.h"
 #include "common/Theme.h"
 #include "common/TintedPanel.h"
 
@@ -228,15 +229,8 @@ MacLotteryConsoleSheet::MacLotteryConsoleSheet(ProjectSummary project, MacLotter
     m_faces->setObjectName(QStringLiteral("lotteryFaces"));
     m_loadingFace = new QWidget;
     m_loadingFace->setObjectName(QStringLiteral("lotteryLoading"));
-    {
-        auto *l = new QVBoxLayout(m_loadingFace);
-        l->addStretch(1);
-        l->addWidget(spinner(m_loadingFace, 160), 0, Qt::AlignHCenter);
-        l->addWidget(Theme::label(QStringLiteral("正在读取抽奖设置…"), Theme::TextStyle::body,
-                                  Theme::Colour::secondary, m_loadingFace),
-                     0, Qt::AlignHCenter);
-        l->addStretch(1);
-    }
+    fillLoadingFace(m_loadingFace, Theme::label(QStringLiteral("正在读取抽奖设置…"), Theme::TextStyle::body,
+                                                Theme::Colour::secondary));
     m_failureFace = new QWidget;
     m_failureFace->setObjectName(QStringLiteral("lotteryFailure"));
     {
@@ -253,7 +247,6 @@ MacLotteryConsoleSheet::MacLotteryConsoleSheet(ProjectSummary project, MacLotter
         m_failureText =
             Theme::label(QString(), Theme::TextStyle::body, Theme::Colour::secondary, m_failureFace);
         m_failureText->setObjectName(QStringLiteral("lotteryFailureText"));
-        m_failureText->setTextFormat(Qt::PlainText);
         m_failureText->setWordWrap(true);
         m_failureText->setAlignment(Qt::AlignHCenter);
         l->addWidget(m_failureText);
@@ -272,7 +265,6 @@ MacLotteryConsoleSheet::MacLotteryConsoleSheet(ProjectSummary project, MacLotter
 
     m_messageLine = Theme::label(QString(), Theme::TextStyle::callout, Theme::Colour::secondary, this);
     m_messageLine->setObjectName(QStringLiteral("lotteryMessage"));
-    m_messageLine->setTextFormat(Qt::PlainText);
     m_messageLine->setWordWrap(true);
     m_messageLine->setContentsMargins(20, 8, 20, 12);
     layout->addWidget(m_messageLine);
@@ -313,7 +305,6 @@ QWidget *MacLotteryConsoleSheet::buildHeader()
     auto *subtitle = Theme::label(LotteryRules::subtitle(m_context.item.title, m_project.name),
                                   Theme::TextStyle::body, Theme::Colour::secondary, header);
     subtitle->setObjectName(QStringLiteral("lotterySubtitle"));
-    subtitle->setTextFormat(Qt::PlainText);
     subtitle->setWordWrap(true);
     texts->addWidget(title);
     texts->addWidget(subtitle);
@@ -517,7 +508,6 @@ QWidget *MacLotteryConsoleSheet::buildDrawControls()
         m_rollingText =
             Theme::label(QString(), Theme::TextStyle::headline, Theme::Colour::primary, m_rollingRow);
         m_rollingText->setObjectName(QStringLiteral("rollingText"));
-        m_rollingText->setTextFormat(Qt::PlainText);
         row->addWidget(m_rollingText, 1);
         m_stopButton =
             button(QStringLiteral("停止并产生结果"), QStringLiteral("stopDrawButton"), m_rollingRow);
@@ -1111,17 +1101,14 @@ void MacLotteryConsoleSheet::refreshWinners(const LotteryState &state)
         who->setSpacing(2);
         auto *name =
             Theme::label(winner.displayName, Theme::TextStyle::headline, Theme::Colour::primary, holder);
-        name->setTextFormat(Qt::PlainText);
         auto *phone =
             Theme::label(winner.maskedPhone, Theme::TextStyle::caption, Theme::Colour::secondary, holder);
-        phone->setTextFormat(Qt::PlainText);
         who->addWidget(name);
         who->addWidget(phone);
         row->addLayout(who);
         row->addStretch(1);
         auto *prize = Theme::label(LotteryRules::winnerPrizeName(state, winner), Theme::TextStyle::body,
                                    Theme::Colour::secondary, holder);
-        prize->setTextFormat(Qt::PlainText);
         row->addWidget(prize);
         auto *status = Theme::label(LotteryRules::statusLabel(winner.status), Theme::TextStyle::caption,
                                     QFont::Bold, LotteryRules::statusColour(winner.status), holder);

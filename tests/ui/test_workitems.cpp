@@ -11,6 +11,7 @@
 #include "workitems/MacOperationsRiskBoard.h"
 #include "workitems/MacWorkItemResolutionSheet.h"
 #include "workitems/MacWorkItemsView.h"
+#include "workitems/WorkItemsListModel.h"
 #include "workitems/WorkItemsRules.h"
 
 #include <QComboBox>
@@ -172,6 +173,25 @@ void TestWorkItems::filtersByStatus()
     QCOMPARE(WorkItemRules::emptyTitle(F::done), QStringLiteral("暂无任务记录"));
     QCOMPARE(WorkItemRules::filterFromRaw(QStringLiteral("全部")), F::all);
     QVERIFY(!WorkItemRules::filterFromRaw(QStringLiteral("全部 ")));
+
+    // The list follows the rows it is given, even through a repeated id.
+    WorkItemsListModel model;
+    const auto row = [&](const QString &id) {
+        return WorkItemsListModel::Row{work(id, WorkItemStatus::todo), {}, false};
+    };
+    for (const QStringList &step :
+         {QStringList{"a", "b", "a"}, QStringList{"b", "a"}, QStringList{"c", "b"}}) {
+        QList<WorkItemsListModel::Row> rows;
+        QStringList shown;
+        for (const QString &id : step) {
+            rows.append(row(id));
+        }
+        model.reconcile(rows);
+        for (int i = 0; i < model.rowCount(); ++i) {
+            shown.append(model.row(i).item.id);
+        }
+        QCOMPARE(shown, step);
+    }
 }
 
 void TestWorkItems::canAct_data()

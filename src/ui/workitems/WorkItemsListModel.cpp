@@ -74,4 +74,10 @@ void WorkItemsListModel::reconcile(const QList<Row> &rows)
             Q_EMIT dataChanged(index(i), index(i));
         }
     }
+    // Only a repeated id leaves rows behind: the removal above keeps every row whose id is wanted.
+    if (m_rows.size() > rows.size()) {
+        beginRemoveRows({}, int(rows.size()), int(m_rows.size()) - 1);
+        m_rows.resize(rows.size());
+        endRemoveRows();
+    }
 }

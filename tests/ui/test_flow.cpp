@@ -85,6 +85,29 @@ FlowRow row(const QString &id, const QString &title)
     return r;
 }
 
+// Changes a poll may bring, and whether the page must hear of them.
+struct DetailChange
+{
+    const char *name;
+    bool signalled;
+    void (*apply)(ProjectDetailResponse &);
+};
+
+const DetailChange detailChanges[] = {
+    {"same answer", false, [](ProjectDetailResponse &) {}},
+    {"one item's notes", true, [](ProjectDetailResponse &d) { d.items[1].notes = QStringLiteral("换话筒"); }},
+    {"asset absent to empty", true, [](ProjectDetailResponse &d) { d.items[0].audioAssetId = QString(); }},
+    {"items swapped", true, [](ProjectDetailResponse &d) { d.items.swapItemsAt(0, 1); }},
+    {"item removed", true, [](ProjectDetailResponse &d) { d.items.removeLast(); }},
+    {"member checked in", true,
+     [](ProjectDetailResponse &d) { d.members[0].checkedInAt = QStringLiteral("18:00"); }},
+    {"group member added", true,
+     [](ProjectDetailResponse &d) { d.performerGroups[0].memberIds.append(QStringLiteral("m2")); }},
+    {"flow frozen", true, [](ProjectDetailResponse &d) { d.project.flowFrozen = true; }},
+    {"role changed", true,
+     [](ProjectDetailResponse &d) { d.membership.role = QStringLiteral("节目负责人"); }},
+};
+
 } // namespace
 
 class TestFlow : public QObject
@@ -111,6 +134,8 @@ private Q_SLOTS:
     void cellChecks_data();
     void cellChecks();
     void modelReconcilesByID();
+    void detailSignalsOnlyRealChanges_data();
+    void detailSignalsOnlyRealChanges();
 
     void serviceStandsByAndAddsBlankItems();
     void pollsOneAtATimeAndStopsWithPage();
@@ -506,6 +531,41 @@ void TestFlow::modelReconcilesByID()
         ids.append(r.item.id);
     }
     QCOMPARE(ids, (QStringList{"a", "d"}));
+}
+
+void TestFlow::detailSignalsOnlyRealChanges_data()
+{
+    QTest::addColumn<int>("change");
+    for (int i = 0; i < int(std::size(detailChanges)); ++i) {
+        QTest::newRow(detailChanges[i].name) << i;
+    }
+}
+
+// Polls mostly answer the same rundown; only a real difference may refresh the views.
+void TestFlow::detailSignalsOnlyRealChanges()
+{
+    QFETCH(int, change);
+    ProjectDetailResponse base = *detailAs(QStringLiteral("总导演"));
+    base.items = {item("a", "开场", "乐队", "王导"), item("b", "歌曲")};
+    ProjectMember member;
+    member.id = QStringLiteral("m1");
+    base.members = {member};
+    PerformerGroup group;
+    group.memberIds = {QStringLiteral("m1")};
+    base.performerGroups = {group};
+    ProjectDetailResponse next = base;
+    detailChanges[change].apply(next);
+
+    FlowPageState state(base.project, *m_client);
+    QSignalSpy changed(&state, &FlowPageState::detailChanged);
+    state.setDetail(base);
+    QCOMPARE(changed.size(), 1);
+    state.setDetail(next);
+    QCOMPARE(changed.size(), detailChanges[change].signalled ? 2 : 1);
+    QCOMPARE(state.detail()->toJson(), next.toJson());
+    state.setDetail(std::nullopt);
+    state.setDetail(std::nullopt);
+    QCOMPARE(changed.size(), detailChanges[change].signalled ? 3 : 2);
 }
 
 // --- Against the fake service -----------------------------------------------------------------

@@ -18,6 +18,7 @@
 
 #include <QHBoxLayout>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -143,6 +144,7 @@ private Q_SLOTS:
     void movesSendWholeOrderAndRefuseFirstUp();
     void editsTitleAndDurationThroughTable();
     void headerMakesRoomForCommands();
+    void playerBarShortensLongTitles();
     void pageFacesFollowTheState();
 
 private:
@@ -740,6 +742,33 @@ void TestFlow::headerMakesRoomForCommands()
     m_page->resize(720, 800);
     QTRY_VERIFY(header->commandsOnSecondRow());
     QTRY_VERIFY(header->searchField()->geometry().right() <= header->width());
+}
+
+// Long titles shorten in the bar instead of pushing it past a narrow window; the tooltip keeps
+// the whole text.
+void TestFlow::playerBarShortensLongTitles()
+{
+    const QString live = QStringLiteral("开场").repeated(40);
+    const QString next = QStringLiteral("歌曲").repeated(40);
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeProject &project = *p.project(m_projectId);
+        project.items[0].liveStatus = RundownValues::live;
+        project.items[0].title = live;
+        project.items[1].title = next;
+    });
+    openPage();
+    m_page->resize(980, 680);
+    QTRY_VERIFY(m_page->playerBar()->isVisible());
+    auto *title = m_page->findChild<QLabel *>(QStringLiteral("flowPlayingTitle"));
+    auto *nextTitle = m_page->findChild<QLabel *>(QStringLiteral("flowNextItemTitle"));
+    QTRY_COMPARE(title->toolTip(), live);
+    QVERIFY(nextTitle->toolTip().endsWith(next));
+    QTRY_VERIFY(m_page->playerBar()->geometry().right() <= m_page->width());
+    for (QLabel *label : {title, nextTitle}) {
+        QVERIFY(label->isVisible());
+        QVERIFY(label->width() >= 60);
+        QVERIFY(label->width() < label->fontMetrics().horizontalAdvance(label->text()));
+    }
 }
 
 void TestFlow::pageFacesFollowTheState()

@@ -7,6 +7,7 @@
 #include "PlaybackCoordinator.h"
 #include "common/AsyncAction.h"
 #include "common/ElidedLabel.h"
+#include "common/LoadingFace.h"
 #include "common/Theme.h"
 
 #include <QCheckBox>
@@ -152,10 +153,8 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         auto *layout = new QHBoxLayout(m_preparingRow);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(6);
-        auto *spinner = new QProgressBar(m_preparingRow);
-        spinner->setRange(0, 0);
-        spinner->setTextVisible(false);
-        spinner->setFixedSize(48, 6);
+        QProgressBar *spinner = busyBar(m_preparingRow, 48);
+        spinner->setFixedHeight(6);
         layout->addWidget(spinner);
         layout->addWidget(Theme::label(QStringLiteral("正在准备素材…"), Theme::TextStyle::caption,
                                        Theme::Colour::secondary, m_preparingRow),

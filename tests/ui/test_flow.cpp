@@ -18,6 +18,7 @@
 
 #include <QHBoxLayout>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -85,6 +86,29 @@ FlowRow row(const QString &id, const QString &title)
     return r;
 }
 
+// Changes a poll may bring, and whether the page must hear of them.
+struct DetailChange
+{
+    const char *name;
+    bool signalled;
+    void (*apply)(ProjectDetailResponse &);
+};
+
+const DetailChange detailChanges[] = {
+    {"same answer", false, [](ProjectDetailResponse &) {}},
+    {"one item's notes", true, [](ProjectDetailResponse &d) { d.items[1].notes = QStringLiteral("换话筒"); }},
+    {"asset absent to empty", true, [](ProjectDetailResponse &d) { d.items[0].audioAssetId = QString(); }},
+    {"items swapped", true, [](ProjectDetailResponse &d) { d.items.swapItemsAt(0, 1); }},
+    {"item removed", true, [](ProjectDetailResponse &d) { d.items.removeLast(); }},
+    {"member checked in", true,
+     [](ProjectDetailResponse &d) { d.members[0].checkedInAt = QStringLiteral("18:00"); }},
+    {"group member added", true,
+     [](ProjectDetailResponse &d) { d.performerGroups[0].memberIds.append(QStringLiteral("m2")); }},
+    {"flow frozen", true, [](ProjectDetailResponse &d) { d.project.flowFrozen = true; }},
+    {"role changed", true,
+     [](ProjectDetailResponse &d) { d.membership.role = QStringLiteral("节目负责人"); }},
+};
+
 } // namespace
 
 class TestFlow : public QObject
@@ -111,6 +135,8 @@ private Q_SLOTS:
     void cellChecks_data();
     void cellChecks();
     void modelReconcilesByID();
+    void detailSignalsOnlyRealChanges_data();
+    void detailSignalsOnlyRealChanges();
 
     void serviceStandsByAndAddsBlankItems();
     void pollsOneAtATimeAndStopsWithPage();
@@ -118,6 +144,7 @@ private Q_SLOTS:
     void movesSendWholeOrderAndRefuseFirstUp();
     void editsTitleAndDurationThroughTable();
     void headerMakesRoomForCommands();
+    void playerBarShortensLongTitles();
     void pageFacesFollowTheState();
 
 private:
@@ -508,6 +535,41 @@ void TestFlow::modelReconcilesByID()
     QCOMPARE(ids, (QStringList{"a", "d"}));
 }
 
+void TestFlow::detailSignalsOnlyRealChanges_data()
+{
+    QTest::addColumn<int>("change");
+    for (int i = 0; i < int(std::size(detailChanges)); ++i) {
+        QTest::newRow(detailChanges[i].name) << i;
+    }
+}
+
+// Polls mostly answer the same rundown; only a real difference may refresh the views.
+void TestFlow::detailSignalsOnlyRealChanges()
+{
+    QFETCH(int, change);
+    ProjectDetailResponse base = *detailAs(QStringLiteral("总导演"));
+    base.items = {item("a", "开场", "乐队", "王导"), item("b", "歌曲")};
+    ProjectMember member;
+    member.id = QStringLiteral("m1");
+    base.members = {member};
+    PerformerGroup group;
+    group.memberIds = {QStringLiteral("m1")};
+    base.performerGroups = {group};
+    ProjectDetailResponse next = base;
+    detailChanges[change].apply(next);
+
+    FlowPageState state(base.project, *m_client);
+    QSignalSpy changed(&state, &FlowPageState::detailChanged);
+    state.setDetail(base);
+    QCOMPARE(changed.size(), 1);
+    state.setDetail(next);
+    QCOMPARE(changed.size(), detailChanges[change].signalled ? 2 : 1);
+    QCOMPARE(state.detail()->toJson(), next.toJson());
+    state.setDetail(std::nullopt);
+    state.setDetail(std::nullopt);
+    QCOMPARE(changed.size(), detailChanges[change].signalled ? 3 : 2);
+}
+
 // --- Against the fake service -----------------------------------------------------------------
 
 void TestFlow::serviceStandsByAndAddsBlankItems()
@@ -680,6 +742,33 @@ void TestFlow::headerMakesRoomForCommands()
     m_page->resize(720, 800);
     QTRY_VERIFY(header->commandsOnSecondRow());
     QTRY_VERIFY(header->searchField()->geometry().right() <= header->width());
+}
+
+// Long titles shorten in the bar instead of pushing it past a narrow window; the tooltip keeps
+// the whole text.
+void TestFlow::playerBarShortensLongTitles()
+{
+    const QString live = QStringLiteral("开场").repeated(40);
+    const QString next = QStringLiteral("歌曲").repeated(40);
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeProject &project = *p.project(m_projectId);
+        project.items[0].liveStatus = RundownValues::live;
+        project.items[0].title = live;
+        project.items[1].title = next;
+    });
+    openPage();
+    m_page->resize(980, 680);
+    QTRY_VERIFY(m_page->playerBar()->isVisible());
+    auto *title = m_page->findChild<QLabel *>(QStringLiteral("flowPlayingTitle"));
+    auto *nextTitle = m_page->findChild<QLabel *>(QStringLiteral("flowNextItemTitle"));
+    QTRY_COMPARE(title->toolTip(), live);
+    QVERIFY(nextTitle->toolTip().endsWith(next));
+    QTRY_VERIFY(m_page->playerBar()->geometry().right() <= m_page->width());
+    for (QLabel *label : {title, nextTitle}) {
+        QVERIFY(label->isVisible());
+        QVERIFY(label->width() >= 60);
+        QVERIFY(label->width() < label->fontMetrics().horizontalAdvance(label->text()));
+    }
 }
 
 void TestFlow::pageFacesFollowTheState()

@@ -8,7 +8,15 @@
 class ElidedLabel : public QLabel
 {
 public:
-    using QLabel::QLabel;
+    explicit ElidedLabel(QWidget *parent = nullptr, Qt::TextElideMode mode = Qt::ElideRight)
+        : QLabel(parent)
+        , m_mode(mode)
+    {}
+    explicit ElidedLabel(const QString &text, QWidget *parent = nullptr,
+                         Qt::TextElideMode mode = Qt::ElideRight)
+        : QLabel(text, parent)
+        , m_mode(mode)
+    {}
 
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
@@ -17,7 +25,10 @@ protected:
     {
         QPainter painter(this);
         painter.setPen(palette().color(QPalette::WindowText));
-        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
-        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, shown);
+        const QString shown = fontMetrics().elidedText(text(), m_mode, contentsRect().width());
+        painter.drawText(contentsRect(), int(alignment()) | Qt::TextSingleLine, shown);
     }
+
+private:
+    Qt::TextElideMode m_mode;
 };

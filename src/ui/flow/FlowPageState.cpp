@@ -1,5 +1,6 @@
 #include "FlowPageState.h"
 #include "NotifyingAssign.h"
+#include "SameRecord.h"
 
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
@@ -33,7 +34,12 @@ static void replace(T &field, T value, FlowPageState *state, Signal signal)
 
 void FlowPageState::setDetail(std::optional<ProjectDetailResponse> detail)
 {
-    replace(m_detail, std::move(detail), this, &FlowPageState::detailChanged);
+    // Most polls bring back the same rundown; the views rebuild only for a real change.
+    if (sameRecord(m_detail, detail)) {
+        return;
+    }
+    m_detail = std::move(detail);
+    Q_EMIT detailChanged();
 }
 
 void FlowPageState::setItems(QList<RundownItem> items)

@@ -6,6 +6,8 @@
 #include "MacVideoPlayerView.h"
 #include "PlaybackCoordinator.h"
 #include "common/AsyncAction.h"
+#include "common/ElidedLabel.h"
+#include "common/LoadingFace.h"
 #include "common/Theme.h"
 
 #include <QCheckBox>
@@ -24,55 +26,25 @@ constexpr int pictureWidth = 220;
 constexpr int pictureHeight = 124;
 constexpr int qrSide = 116;
 
-// A one-line label that shortens its text to the width it gets instead of claiming it, so a
-// narrow window keeps the whole bar on screen.
-class ElidedLabel : public QLabel
+// Shortens its text to the width it gets instead of claiming it, so a narrow window keeps the
+// whole bar on screen; a few characters always stay.
+ElidedLabel *elidedLabel(QWidget *parent, Qt::TextElideMode mode = Qt::ElideMiddle)
 {
-public:
-    explicit ElidedLabel(QWidget *parent, Qt::TextElideMode mode = Qt::ElideMiddle)
-        : QLabel(parent)
-        , m_mode(mode)
-    {}
+    auto *label = new ElidedLabel(parent, mode);
+    label->setTextFormat(Qt::PlainText);
+    label->setMinimumWidth(60);
+    return label;
+}
 
-    void setFullText(const QString &text)
-    {
-        // Every poll refreshes the bar; an unchanged text needs no repaint.
-        if (text == m_full) {
-            return;
-        }
-        m_full = text;
-        setToolTip(text);
-        setText(text);
-        update();
-    }
-    QSize sizeHint() const override
-    {
-        return {fontMetrics().horizontalAdvance(m_full) + 2, QLabel::sizeHint().height()};
-    }
-    QSize minimumSizeHint() const override { return {60, QLabel::minimumSizeHint().height()}; }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setPen(palette().color(foregroundRole()));
-        painter.setFont(font());
-        const QString shown = fontMetrics().elidedText(m_full, m_mode, width());
-        painter.drawText(rect(), int(alignment()) | Qt::TextSingleLine, shown);
-    }
-
-private:
-    Qt::TextElideMode m_mode;
-    QString m_full;
-};
-
+// Every poll refreshes the bar: an unchanged text needs no repaint. The tooltip shows what the
+// ellipsis hides.
 void setFullText(QLabel *label, const QString &text)
 {
-    if (auto *elided = dynamic_cast<ElidedLabel *>(label)) {
-        elided->setFullText(text);
-    } else {
-        label->setText(text);
+    if (text == label->text()) {
+        return;
     }
+    label->setText(text);
+    label->setToolTip(text);
 }
 
 void tintProminent(QPushButton *button, Theme::Colour tint)
@@ -93,7 +65,7 @@ QWidget *symbolRow(QLabel *&iconLabel, QLabel *&textLabel, QWidget *parent, bool
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(5);
     iconLabel = new QLabel(row);
-    textLabel = elided ? new ElidedLabel(row) : new QLabel(row);
+    textLabel = elided ? elidedLabel(row) : new QLabel(row);
     textLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(iconLabel);
     layout->addWidget(textLabel, 1);
@@ -159,7 +131,7 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
     Theme::setTextStyle(playingText, Theme::TextStyle::caption, QFont::Bold);
     Theme::setTextColour(playingText, Theme::Colour::green);
     status->addWidget(playing);
-    m_title = new ElidedLabel(this);
+    m_title = elidedLabel(this);
     Theme::setTextStyle(m_title, Theme::TextStyle::headline);
     m_title->setObjectName(QStringLiteral("flowPlayingTitle"));
     status->addWidget(m_title);
@@ -181,10 +153,8 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         auto *layout = new QHBoxLayout(m_preparingRow);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(6);
-        auto *spinner = new QProgressBar(m_preparingRow);
-        spinner->setRange(0, 0);
-        spinner->setTextVisible(false);
-        spinner->setFixedSize(48, 6);
+        QProgressBar *spinner = busyBar(m_preparingRow, 48);
+        spinner->setFixedHeight(6);
         layout->addWidget(spinner);
         layout->addWidget(Theme::label(QStringLiteral("正在准备素材…"), Theme::TextStyle::caption,
                                        Theme::Colour::secondary, m_preparingRow),
@@ -207,7 +177,7 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         column->addWidget(Theme::label(QStringLiteral("下一节目"), Theme::TextStyle::caption,
                                        Theme::Colour::secondary, m_nextColumn),
                           0, Qt::AlignRight);
-        m_nextTitle = new ElidedLabel(m_nextColumn, Qt::ElideRight);
+        m_nextTitle = elidedLabel(m_nextColumn, Qt::ElideRight);
         Theme::setTextStyle(m_nextTitle, Theme::TextStyle::headline);
         m_nextTitle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_nextTitle->setObjectName(QStringLiteral("flowNextItemTitle"));

@@ -1,6 +1,7 @@
 #include "LoadingView.h"
 
 #include "VersionLine.h"
+#include "common/LoadingFace.h"
 #include "common/Theme.h"
 
 #include <QLabel>
@@ -10,11 +11,8 @@
 LoadingView::LoadingView(QWidget *parent)
     : QWidget(parent)
 {
-    auto *progress = new QProgressBar(this);
+    QProgressBar *progress = busyBar(this, 180);
     progress->setObjectName(QStringLiteral("loadingProgress"));
-    progress->setRange(0, 0);
-    progress->setTextVisible(false);
-    progress->setFixedWidth(180);
 
     QLabel *caption = Theme::label(QStringLiteral("正在进入Quillory…"), Theme::TextStyle::body);
     caption->setObjectName(QStringLiteral("loadingLabel"));

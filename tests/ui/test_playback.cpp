@@ -266,6 +266,13 @@ void TestPlayback::unforcedSyncOfTheSameItemDoesNothing()
     QCOMPARE(m_log, QStringList());
     QCOMPARE(m_service->requestCount(), 0);
 
+    // A rename while it plays only retitles the bar.
+    RundownItem renamed = live;
+    renamed.title = QStringLiteral("改名后的节目");
+    sync(renamed, true, true, false);
+    QCOMPARE(m_coordinator->title(), renamed.title);
+    QCOMPARE(m_log, QStringList());
+
     // Forced: both players restart from the files already on this machine.
     sync(live, false, true, true);
     QCOMPARE(m_service->requestCount(), 0);

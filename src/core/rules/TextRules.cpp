@@ -128,4 +128,9 @@ int compareScalars(const QString &a, const QString &b)
     return ib < nb.size() ? -1 : 0;
 }
 
+QString programTitle(const QString &title)
+{
+    return title.isEmpty() ? QStringLiteral("未命名节目") : title;
+}
+
 } // namespace TextRules

@@ -20,6 +20,9 @@ QString prefixCharacters(QStringView text, qsizetype count);
 // The last `count` user-perceived characters of text (all of it when shorter).
 QString suffixCharacters(QStringView text, qsizetype count);
 
+// A program's title as shown: "未命名节目" when it has none.
+QString programTitle(const QString &title);
+
 // Orders texts by the Unicode scalar values of their NFC forms; no locale collation.
 // Returns <0, 0 or >0.
 int compareScalars(const QString &a, const QString &b);

@@ -6,6 +6,7 @@
 #include "common/AsyncAction.h"
 #include "common/Theme.h"
 
+#include "rules/TextRules.h"
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -49,8 +50,8 @@ MacAssetManagerSheet::MacAssetManagerSheet(APIClient &client, QString projectID,
     headings->setSpacing(4);
     headings->addWidget(Theme::label(QStringLiteral("节目素材"), Theme::TextStyle::title, QFont::Bold,
                                      Theme::Colour::primary, this));
-    auto *subtitle = Theme::label(m_item.title.isEmpty() ? QStringLiteral("未命名节目") : m_item.title,
-                                  Theme::TextStyle::body, Theme::Colour::secondary, this);
+    auto *subtitle = Theme::label(TextRules::programTitle(m_item.title), Theme::TextStyle::body,
+                                  Theme::Colour::secondary, this);
     subtitle->setObjectName(QStringLiteral("assetItemTitle"));
     subtitle->setTextFormat(Qt::PlainText);
     subtitle->setWordWrap(true);

@@ -10,6 +10,7 @@
 #include "common/LoadingFace.h"
 #include "common/Theme.h"
 
+#include "rules/TextRules.h"
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -283,8 +284,8 @@ void MacFlowPlayerBar::refresh()
     m_next = m_state.canManage() ? m_state.nextItem() : std::nullopt;
     m_nextColumn->setVisible(m_next.has_value());
     if (m_next) {
-        const QString text = QString::number(m_next->order) + QStringLiteral(". ") +
-                             (m_next->title.isEmpty() ? QStringLiteral("未命名节目") : m_next->title);
+        const QString text =
+            QString::number(m_next->order) + QStringLiteral(". ") + TextRules::programTitle(m_next->title);
         setFullText(m_nextTitle, text);
     }
 

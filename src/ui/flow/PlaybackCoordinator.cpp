@@ -5,6 +5,7 @@
 #include "api/APIClient.h"
 #include "api/PreparedAssetCache.h"
 
+#include "rules/TextRules.h"
 #include <QPointer>
 
 namespace {
@@ -65,6 +66,10 @@ QCoro::Task<> PlaybackCoordinator::sync(std::optional<RundownItem> item, bool au
         co_return;
     }
     const bool sameItem = m_activeItemID == item->id;
+    if (sameItem) {
+        // The live item can be renamed while it plays.
+        setTitle(TextRules::programTitle(item->title));
+    }
     if (sameItem && audioEnabled == m_lastAudioEnabled && videoEnabled != m_lastVideoEnabled) {
         // Recorded before the wait, so a poll arriving meanwhile sees nothing to do.
         m_lastVideoEnabled = videoEnabled;
@@ -87,7 +92,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     setActiveItemID(item.id);
     m_lastAudioEnabled = audioEnabled;
     m_lastVideoEnabled = videoEnabled;
-    setTitle(item.title.isEmpty() ? QStringLiteral("未命名节目") : item.title);
+    setTitle(TextRules::programTitle(item.title));
     setAudioName(audioEnabled ? item.audioName : QString());
     setVideoName(videoEnabled ? item.videoName : QString());
     m_startPreparing = true;

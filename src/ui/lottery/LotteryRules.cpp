@@ -2,6 +2,7 @@
 
 #include "api/APIClient.h"
 
+#include "rules/TextRules.h"
 #include <limits>
 
 namespace LotteryRules {
@@ -24,8 +25,7 @@ std::optional<QUrl> registrationURL(const QString &projectID, const QString &ite
 
 QString subtitle(const QString &itemTitle, const QString &projectName)
 {
-    return QStringLiteral("《") + (itemTitle.isEmpty() ? QStringLiteral("未命名节目") : itemTitle) +
-           QStringLiteral("》 · ") + projectName;
+    return QStringLiteral("《") + TextRules::programTitle(itemTitle) + QStringLiteral("》 · ") + projectName;
 }
 
 QString initialPrizeID(const LotteryState &state)

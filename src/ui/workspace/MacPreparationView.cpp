@@ -9,6 +9,7 @@
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
 
+#include "rules/TextRules.h"
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,8 +39,7 @@ QWidget *itemRow(const RundownItem &item)
 
     auto *column = new QVBoxLayout;
     column->setSpacing(3);
-    auto *title = Theme::label(item.title.isEmpty() ? QStringLiteral("未命名节目") : item.title,
-                               Theme::TextStyle::headline);
+    auto *title = Theme::label(TextRules::programTitle(item.title), Theme::TextStyle::headline);
     title->setTextFormat(Qt::PlainText);
     title->setObjectName(QStringLiteral("preparationItemTitle"));
     column->addWidget(title);

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void groupDecisionCreatesARecord();
     void importPreviewReadsLines();
     void archivedAssetLeavesTheItem();
+    void incompleteItemAndItsTaskAgree_data();
+    void incompleteItemAndItsTaskAgree();
 
 private:
     QNetworkReply *start(const QByteArray &method, const QByteArray &target, const QByteArray &body = {},
@@ -714,6 +716,38 @@ void TestFakeService::archivedAssetLeavesTheItem()
     QCOMPARE(video(), assetId);
     const auto logs = json::decode<AdminLogsResponse>(as("admin", "GET", "/api/admin?view=logs").body).logs;
     QCOMPARE(logs.first().action, QStringLiteral("restoreAsset"));
+}
+
+void TestFakeService::incompleteItemAndItsTaskAgree_data()
+{
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<bool>("incomplete");
+    QTest::newRow("named owner") << "周敏" << false;
+    QTest::newRow("separators name nobody") << "、，" << true;
+    QTest::newRow("blank") << "　" << true;
+}
+
+// The item's readiness and the work item that mirrors its missing facts read one rule: an item
+// is "待完善" exactly while its rundown work item is open.
+void TestFakeService::incompleteItemAndItsTaskAgree()
+{
+    QFETCH(QString, owner);
+    QFETCH(bool, incomplete);
+    // The first call seeds the demo, which names the item.
+    QCOMPARE(as("总导演", "GET", "/api/session").status, 200);
+    const QByteArray patch =
+        QJsonDocument(QJsonObject{{"id", m_demo.audioItemId}, {"item", QJsonObject{{"owner", owner}}}})
+            .toJson(QJsonDocument::Compact);
+    const Answer patched = as("总导演", "PATCH", "/api/project?projectId={p}", patch);
+    QVERIFY2(patched.status == 200, patched.body.constData());
+    const Answer answer = as("总导演", "GET", "/api/work-items?projectId={p}");
+    QCOMPARE(answer.status, 200);
+    const auto items = json::decode<WorkItemsSnapshot>(answer.body).items;
+    const bool taskOpen = std::any_of(items.cbegin(), items.cend(), [&](const WorkItem &w) {
+        return w.sourceKey == QStringLiteral("rundown:") + m_demo.audioItemId && isOpen(w.status);
+    });
+    QCOMPARE(taskOpen, incomplete);
+    QCOMPARE(gala().item(m_demo.audioItemId)->status == QStringLiteral("待完善"), incomplete);
 }
 
 QTEST_GUILESS_MAIN(TestFakeService)

@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 
 #include "rules/PermissionPolicy.h"
+#include "rules/TextRules.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -263,13 +264,25 @@ ProjectDetailResponse FakePlatform::detail(const FakeProject &project, const Mem
     };
 }
 
+QStringList FakePlatform::missingInformation(const RundownItem &item)
+{
+    QStringList missing;
+    if (TextRules::trimmed(item.title).isEmpty()) {
+        missing.append(QStringLiteral("节目名称"));
+    }
+    if (PermissionPolicy::people(item.owner).isEmpty()) {
+        missing.append(QStringLiteral("节目负责人"));
+    }
+    if (needsPerformers(item.type) && PermissionPolicy::people(item.performers).isEmpty()) {
+        missing.append(QStringLiteral("表演者"));
+    }
+    return missing;
+}
+
 void FakePlatform::refreshReadiness(FakeProject &project) const
 {
     for (RundownItem &item : project.items) {
-        const bool described =
-            !item.title.trimmed().isEmpty() && !item.owner.trimmed().isEmpty() &&
-            (!needsPerformers(item.type) || !PermissionPolicy::people(item.performers).isEmpty());
-        if (!described) {
+        if (!missingInformation(item).isEmpty()) {
             item.status = QStringLiteral("待完善");
             continue;
         }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -168,6 +169,9 @@ struct FakePlatform
     QList<Membership> membershipsOf(const QString &accountId) const;
     ProjectDetailResponse detail(const FakeProject &project, const Membership &membership) const;
 
+    // What an item lacks before the show can rely on it ("节目名称", "节目负责人", "表演者"); empty
+    // when complete. Both an item's readiness and its system work item read this one rule.
+    static QStringList missingInformation(const RundownItem &item);
     // Recomputes every item's readiness from its facts and the open blocking work items.
     void refreshReadiness(FakeProject &project) const;
     // Marks the ready item that goes on next as standing by ("候场").

@@ -32,23 +32,6 @@ QString firstManagerId(const FakeProject &p)
     return {};
 }
 
-// What a rundown item lacks before the show can rely on it.
-QStringList missingInformation(const RundownItem &item)
-{
-    QStringList missing;
-    if (TextRules::trimmed(item.title).isEmpty()) {
-        missing.append(QStringLiteral("节目名称"));
-    }
-    if (PermissionPolicy::people(item.owner).isEmpty()) {
-        missing.append(QStringLiteral("节目负责人"));
-    }
-    const bool needsPerformers = item.type != QStringLiteral("VCR") && item.type != QStringLiteral("换场");
-    if (needsPerformers && PermissionPolicy::people(item.performers).isEmpty()) {
-        missing.append(QStringLiteral("表演者"));
-    }
-    return missing;
-}
-
 QList<SystemFact> systemFacts(const FakeProject &p)
 {
     QList<SystemFact> facts;
@@ -103,7 +86,7 @@ QList<SystemFact> systemFacts(const FakeProject &p)
 
     const QString manager = firstManagerId(p);
     for (const RundownItem &item : p.items) {
-        const QStringList missing = missingInformation(item);
+        const QStringList missing = FakePlatform::missingInformation(item);
         SystemFact f;
         f.sourceKey = QStringLiteral("rundown:") + item.id;
         f.met = missing.isEmpty();

@@ -89,6 +89,7 @@ private Q_SLOTS:
 
     void opensOnOverviewAndSwitchesPages();
     void pageChangeAbandonsTheOlderLoad();
+    void pageChangeBuildsTheListOnce();
     void confirmedActionSendsAndReloads_data();
     void confirmedActionSendsAndReloads();
     void archiveFallsBackToAssetId();
@@ -409,6 +410,44 @@ void TestAdmin::pageChangeAbandonsTheOlderLoad()
     QVERIFY(!m_console->overview());
     QCOMPARE(finished.size(), 1);
     QVERIFY(m_console->assetsData().has_value());
+}
+
+void TestAdmin::pageChangeBuildsTheListOnce()
+{
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    auto *search = m_console->findChild<QLineEdit *>(QStringLiteral("adminSearchField"));
+    QTableView *users = table("adminUsersTable");
+    const auto leaveSearched = [&] {
+        choose(MacAdminPage::users);
+        QTRY_VERIFY(!m_console->isLoading());
+        QTest::keyClicks(search, QStringLiteral("13800138001"));
+        QTRY_COMPARE(column(users, 0).size(), 3);
+        choose(MacAdminPage::logs);
+        QTRY_VERIFY(!m_console->isLoading());
+    };
+    leaveSearched();
+
+    QSignalSpy resets(users->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(users->model(), &QAbstractItemModel::dataChanged);
+    choose(MacAdminPage::users);
+    QTRY_VERIFY(!m_console->isLoading());
+    QCOMPARE(resets.size() + changes.size(), 1);
+    const qsizetype all = m_console->usersData()->users.size();
+    QVERIFY(all > 3);
+    QCOMPARE(column(users, 0).size(), all);
+
+    // A failed load still shows the earlier list, under the emptied search.
+    leaveSearched();
+    Script failed;
+    failed.status = 500;
+    failed.body = R"({"error":"读取失败"})";
+    failed.times = 1;
+    m_service->script("GET", "/api/admin", failed);
+    choose(MacAdminPage::users);
+    QTRY_VERIFY(!m_console->isLoading());
+    QCOMPARE(m_console->error(), QStringLiteral("读取失败"));
+    QCOMPARE(column(users, 0).size(), all);
 }
 
 void TestAdmin::confirmedActionSendsAndReloads_data()

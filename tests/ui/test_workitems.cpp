@@ -88,6 +88,8 @@ private Q_SLOTS:
     void filtersByStatus();
     void canAct_data();
     void canAct();
+    void programAndAssignee_data();
+    void programAndAssignee();
     void destination_data();
     void destination();
     void riskCounts_data();
@@ -254,6 +256,56 @@ void TestWorkItems::canAct()
     WorkItemPermissions rights;
     rights.canManageAll = manageAll;
     QCOMPARE(WorkItemRules::canAct(item, detailFor(role, ownerField), rights), expected);
+}
+
+void TestWorkItems::programAndAssignee_data()
+{
+    QTest::addColumn<QString>("itemId");
+    QTest::addColumn<QString>("assignee");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("program and member") << "i1"
+                                        << "m1"
+                                        << "节目：开场 · 负责人：周敏";
+    QTest::newRow("untitled program") << "i2"
+                                      << "m2"
+                                      << "节目：未命名节目 · 负责人：赵磊";
+    QTest::newRow("whole show, unassigned") << ""
+                                            << ""
+                                            << "整场演出 · 未指派";
+    QTest::newRow("unknown ids") << "i9"
+                                 << "m9"
+                                 << "整场演出 · 未指派";
+    QTest::newRow("repeated ids name the first") << "dup"
+                                                 << "dup"
+                                                 << "节目：前 · 负责人：甲";
+}
+
+void TestWorkItems::programAndAssignee()
+{
+    QFETCH(QString, itemId);
+    QFETCH(QString, assignee);
+    QFETCH(QString, expected);
+    ProjectDetailResponse detail = detailFor(owner, QString());
+    const auto program = [](const char *id, const char *title) {
+        RundownItem item;
+        item.id = QString::fromUtf8(id);
+        item.title = QString::fromUtf8(title);
+        return item;
+    };
+    detail.items = {program("i1", "开场"), program("i2", ""), program("dup", "前"), program("dup", "后")};
+    const auto member = [](const char *id, const char *name) {
+        ProjectMember m;
+        m.id = QString::fromUtf8(id);
+        m.name = QString::fromUtf8(name);
+        return m;
+    };
+    detail.members = {member("m1", "周敏"), member("m2", "赵磊"), member("dup", "甲"), member("dup", "乙")};
+    WorkItem item = work(QStringLiteral("w"), WorkItemStatus::todo);
+    item.itemId = itemId;
+    item.assigneeMemberId = assignee;
+    const WorkItemRules::DetailIndex index(detail);
+    QCOMPARE(WorkItemRules::programAndAssignee(item, index), expected);
+    QCOMPARE(WorkItemRules::programAndAssignee(item, detail), expected);
 }
 
 void TestWorkItems::destination_data()

@@ -910,9 +910,12 @@ void MacAdminView::choosePage(MacAdminPage page)
     m_page = page;
     m_query.clear();
     updateChrome();
-    updateCurrentPage();
     if (changed) {
+        // The load builds the list when its answer arrives; the loading face covers it until then.
+        m_listAwaitsLoad = true;
         load();
+    } else {
+        updateCurrentPage();
     }
 }
 
@@ -998,12 +1001,18 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
             break;
         }
         }
+        m_listAwaitsLoad = false;
         setError(QString());
         setIsLoading(false);
         Q_EMIT loadFinished();
     } catch (...) {
         const QString text = describeCurrentException();
         if (current()) {
+            if (m_listAwaitsLoad) {
+                // What was loaded before, under the emptied search.
+                m_listAwaitsLoad = false;
+                updateCurrentPage();
+            }
             setError(text);
             setIsLoading(false);
             Q_EMIT loadFinished();

@@ -117,6 +117,8 @@ private:
     bool m_isLoading = false;
     QString m_error;
     quint64 m_startedLoads = 0;
+    // Set by a page change: the page's list still shows an earlier visit until a load builds it.
+    bool m_listAwaitsLoad = false;
 
     // What the lists show, in row order, for the row buttons.
     QList<AdminUser> m_shownUsers;

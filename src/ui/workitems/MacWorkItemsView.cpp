@@ -230,11 +230,12 @@ void MacWorkItemsView::reconcileRows()
     // Borrowed, not copied: the detail carries the whole rundown and crew.
     static const ProjectDetailResponse noDetail;
     const ProjectDetailResponse &shownDetail = detail ? *detail : noDetail;
+    const WorkItemRules::DetailIndex index(shownDetail);
     const WorkItemPermissions &rights = m_store.workItems().permissions;
     QList<WorkItemsListModel::Row> rows;
     for (const WorkItem &item : WorkItemRules::visibleItems(m_store.workItems().items, m_filter)) {
-        rows.append({item, WorkItemRules::programAndAssignee(item, shownDetail),
-                     WorkItemRules::canAct(item, shownDetail, rights)});
+        rows.append({item, WorkItemRules::programAndAssignee(item, index),
+                     WorkItemRules::canAct(item, index, rights)});
     }
     m_model->reconcile(rows);
     m_list->relayout();

@@ -11,13 +11,6 @@ namespace {
 const QString systemSource = QStringLiteral("system");
 const QString ownerRole = QStringLiteral("节目负责人");
 
-const RundownItem *programOf(const QString &itemId, const ProjectDetailResponse &detail)
-{
-    const auto found = std::find_if(detail.items.cbegin(), detail.items.cend(),
-                                    [&](const RundownItem &item) { return item.id == itemId; });
-    return found == detail.items.cend() ? nullptr : &*found;
-}
-
 bool namesMember(const RundownItem &item, const Membership &membership)
 {
     return people(item.owner).contains(membership.name);
@@ -25,8 +18,32 @@ bool namesMember(const RundownItem &item, const Membership &membership)
 
 } // namespace
 
+DetailIndex::DetailIndex(const ProjectDetailResponse &detail)
+    : m_detail(detail)
+{
+    m_programs.reserve(detail.items.size());
+    for (const RundownItem &item : detail.items) {
+        // A repeated id keeps its first entry, as a search from the front would find.
+        if (!m_programs.contains(item.id)) {
+            m_programs.insert(item.id, &item);
+        }
+    }
+    m_members.reserve(detail.members.size());
+    for (const ProjectMember &member : detail.members) {
+        if (!m_members.contains(member.id)) {
+            m_members.insert(member.id, &member);
+        }
+    }
+}
+
 bool canAct(const WorkItem &item, const ProjectDetailResponse &detail, const WorkItemPermissions &permissions)
 {
+    return canAct(item, DetailIndex(detail), permissions);
+}
+
+bool canAct(const WorkItem &item, const DetailIndex &index, const WorkItemPermissions &permissions)
+{
+    const ProjectDetailResponse &detail = index.detail();
     if (item.sourceType == systemSource) {
         return false;
     }
@@ -40,7 +57,7 @@ bool canAct(const WorkItem &item, const ProjectDetailResponse &detail, const Wor
     if (me.role != ownerRole) {
         return false;
     }
-    const RundownItem *program = programOf(item.itemId, detail);
+    const RundownItem *program = index.program(item.itemId);
     return program && namesMember(*program, me);
 }
 
@@ -142,17 +159,19 @@ QString statusText(WorkItemStatus status)
 
 QString programAndAssignee(const WorkItem &item, const ProjectDetailResponse &detail)
 {
+    return programAndAssignee(item, DetailIndex(detail));
+}
+
+QString programAndAssignee(const WorkItem &item, const DetailIndex &index)
+{
     QString text;
-    if (const RundownItem *program = programOf(item.itemId, detail)) {
+    if (const RundownItem *program = index.program(item.itemId)) {
         text = QStringLiteral("节目：") +
                (program->title.isEmpty() ? QStringLiteral("未命名节目") : program->title);
     } else {
         text = QStringLiteral("整场演出");
     }
-    const auto assignee =
-        std::find_if(detail.members.cbegin(), detail.members.cend(),
-                     [&](const ProjectMember &member) { return member.id == item.assigneeMemberId; });
-    if (assignee != detail.members.cend()) {
+    if (const ProjectMember *assignee = index.member(item.assigneeMemberId)) {
         text += QStringLiteral(" · 负责人：") + assignee->name;
     } else {
         text += QStringLiteral(" · 未指派");

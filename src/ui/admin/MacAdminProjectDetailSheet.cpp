@@ -5,6 +5,7 @@
 #include "common/AsyncAction.h"
 #include "common/LoadingFace.h"
 #include "common/Theme.h"
+#include "rules/TextRules.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -120,8 +121,7 @@ QString MacAdminProjectDetailSheet::memberLine(const ProjectMember &member)
 
 QString MacAdminProjectDetailSheet::itemTitleLine(const RundownItem &item)
 {
-    return QString::number(item.order) + QStringLiteral(". ") +
-           (item.title.isEmpty() ? QStringLiteral("未命名节目") : item.title);
+    return QString::number(item.order) + QStringLiteral(". ") + TextRules::programTitle(item.title);
 }
 
 QString MacAdminProjectDetailSheet::itemDetailLine(const RundownItem &item)

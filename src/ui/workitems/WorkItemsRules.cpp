@@ -166,8 +166,7 @@ QString programAndAssignee(const WorkItem &item, const DetailIndex &index)
 {
     QString text;
     if (const RundownItem *program = index.program(item.itemId)) {
-        text = QStringLiteral("节目：") +
-               (program->title.isEmpty() ? QStringLiteral("未命名节目") : program->title);
+        text = QStringLiteral("节目：") + TextRules::programTitle(program->title);
     } else {
         text = QStringLiteral("整场演出");
     }
@@ -218,8 +217,7 @@ QList<RundownItem> programs(WorkItemKind kind, const ProjectDetailResponse &deta
 
 QString programLabel(const RundownItem &item)
 {
-    return QString::number(item.order) + QStringLiteral(". ") +
-           (item.title.isEmpty() ? QStringLiteral("未命名节目") : item.title);
+    return QString::number(item.order) + QStringLiteral(". ") + TextRules::programTitle(item.title);
 }
 
 bool canSubmit(WorkItemKind kind, const QString &itemID, const QString &title,

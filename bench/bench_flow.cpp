@@ -1,5 +1,6 @@
-// The rundown page on a 500-item rundown, offscreen: one silent poll (decode, reconcile, model
-// signals), the same with one changed item, and opening the page until the table's first paint.
+// The rundown page on a 5,000-item rundown, offscreen: silent polls (the answer read, the page
+// state, the table model), with and without the request, memory over many polls that each change
+// an item, and opening the page until the table's first paint.
 //   bench_flow [benchmark flags]
 //   bench_flow --rss bare|label|flow   prints the peak resident set size of that scenario and exits
 
@@ -8,6 +9,7 @@
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
 #include "api/APIClient.h"
+#include "api/ProjectDetailReader.h"
 #include "common/Theme.h"
 #include "flow/FlowPageState.h"
 #include "flow/FlowTableModel.h"
@@ -25,18 +27,36 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <malloc.h>
 #include <memory>
 
 namespace {
 
-constexpr int itemCount = 500;
+constexpr int itemCount = 5000;
+constexpr int changedItem = 2500;
 
-// The answer of the project endpoint for a 500-item project, as the service sends it.
+// A fresh copy, as each answer off the network is.
+QByteArray copyOf(const QByteArray &bytes)
+{
+    return QByteArray(bytes.constData(), bytes.size());
+}
+
+// The answer of the project endpoint for a 5,000-item project, as the service sends it.
 struct Fixture
 {
     QByteArray unchanged;
     QByteArray oneChanged;
     ProjectSummary summary;
+    // Where each item's notes begin in `unchanged`.
+    QList<qsizetype> notes;
+
+    // `unchanged` with the notes of `item` prefixed by a text of poll `n`'s own.
+    QByteArray withNotesOf(int item, int n) const
+    {
+        QByteArray bytes = copyOf(unchanged);
+        bytes.insert(notes.at(item), QStringLiteral("第%1次改动：").arg(n).toUtf8());
+        return bytes;
+    }
 
     static const Fixture &get()
     {
@@ -50,9 +70,18 @@ struct Fixture
             Fixture f;
             f.summary = project.summary;
             f.unchanged = QJsonDocument(platform.detail(project, me).toJson()).toJson(QJsonDocument::Compact);
-            project.items[250].notes = QStringLiteral("改过的备注");
+            project.items[changedItem].notes = QStringLiteral("改过的备注");
             f.oneChanged =
                 QJsonDocument(platform.detail(project, me).toJson()).toJson(QJsonDocument::Compact);
+            const QByteArray key = QByteArrayLiteral("\"notes\":\"");
+            for (qsizetype at = f.unchanged.indexOf(key); at >= 0 && f.notes.size() < itemCount;
+                 at = f.unchanged.indexOf(key, at + 1)) {
+                f.notes.append(at + key.size());
+            }
+            const auto changed = json::decode<ProjectDetailResponse>(f.withNotesOf(itemCount - 1, 7));
+            if (!changed.items.last().notes.startsWith(QStringLiteral("第7次改动"))) {
+                qFatal("the fixture did not find the items' notes");
+            }
             return f;
         }();
         return fixture;
@@ -87,57 +116,59 @@ APIClient &idleClient()
     return client;
 }
 
-// The page state, its model and a shown table, loaded once with the rundown.
+// The page state, its model and a shown table, loaded once with the rundown; each poll's answer
+// is read as the page reads it.
 struct Page
 {
-    FlowPageState state{Fixture::get().summary, idleClient()};
+    FlowPageState state;
     FlowTableModel model;
     FlowTableView view{state, model};
     PaintCounter painted;
+    int changedRows = 0;
 
-    Page()
+    explicit Page(APIClient &client = idleClient())
+        : state(Fixture::get().summary, client)
     {
         QObject::connect(&state, &FlowPageState::detailChanged, &model, [this] { model.refresh(state); });
-        state.setDetail(json::decode<ProjectDetailResponse>(Fixture::get().unchanged));
+        QObject::connect(
+            &model, &QAbstractItemModel::dataChanged, &model,
+            [this](const QModelIndex &a, const QModelIndex &b) { changedRows += b.row() - a.row() + 1; });
+        poll(copyOf(Fixture::get().unchanged));
         view.resize(1400, 800);
         view.show();
         view.viewport()->installEventFilter(&painted);
         QApplication::processEvents();
+        changedRows = 0;
     }
+
+    void poll(const QByteArray &answer) { state.applyAnswer(answer); }
 };
 
 void BM_PollUnchanged(benchmark::State &bench)
 {
     Page page;
-    const QByteArray &bytes = Fixture::get().unchanged;
-    int changedRows = 0;
-    QObject::connect(
-        &page.model, &QAbstractItemModel::dataChanged, &page.model,
-        [&](const QModelIndex &a, const QModelIndex &b) { changedRows += b.row() - a.row() + 1; });
+    const QByteArray answers[] = {copyOf(Fixture::get().unchanged), copyOf(Fixture::get().unchanged)};
+    int n = 0;
     for (auto _ : bench) {
-        page.state.setDetail(json::decode<ProjectDetailResponse>(bytes));
+        page.poll(answers[++n % 2]);
     }
-    bench.counters["changedRows"] = changedRows;
+    bench.counters["changedRows"] = page.changedRows;
 }
 BENCHMARK(BM_PollUnchanged)->Unit(benchmark::kMillisecond);
 
 void BM_PollOneChanged(benchmark::State &bench)
 {
     Page page;
-    const QByteArray &before = Fixture::get().unchanged;
-    const QByteArray &after = Fixture::get().oneChanged;
-    int changedRows = 0;
-    QObject::connect(
-        &page.model, &QAbstractItemModel::dataChanged, &page.model,
-        [&](const QModelIndex &a, const QModelIndex &b) { changedRows += b.row() - a.row() + 1; });
+    const QByteArray before = copyOf(Fixture::get().unchanged);
+    const QByteArray after = copyOf(Fixture::get().oneChanged);
     // The changed row is on screen, so its repaint is real.
-    page.view.scrollTo(page.model.index(250, 0), QAbstractItemView::PositionAtCenter);
+    page.view.scrollTo(page.model.index(changedItem, 0), QAbstractItemView::PositionAtCenter);
     QApplication::processEvents();
     bool flip = false;
     int repaintedRows = 0;
     for (auto _ : bench) {
         flip = !flip;
-        page.state.setDetail(json::decode<ProjectDetailResponse>(flip ? after : before));
+        page.poll(flip ? after : before);
         bench.PauseTiming();
         // Only what the model asked for gets painted.
         page.painted.rows = 0;
@@ -146,10 +177,110 @@ void BM_PollOneChanged(benchmark::State &bench)
         bench.ResumeTiming();
     }
     bench.counters["changedRowsPerPoll"] =
-        benchmark::Counter(changedRows, benchmark::Counter::kAvgIterations);
+        benchmark::Counter(page.changedRows, benchmark::Counter::kAvgIterations);
     bench.counters["repaintedRowsMax"] = repaintedRows;
 }
 BENCHMARK(BM_PollOneChanged)->Unit(benchmark::kMillisecond);
+
+// The whole poll as the page runs it: the request to the fake service on loopback (answering the
+// prepared bytes), reading the answer, the page state and the model. Process CPU, so the network
+// thread counts; the service's sending of the answer counts too.
+void BM_PollOverNetwork(benchmark::State &bench)
+{
+    const bool change = bench.range(0) != 0;
+    FakeService service;
+    service.start();
+    APIClient client(QUrl(service.baseUrl()), std::make_shared<MemoryTokenStore>(QStringLiteral("token")),
+                     false);
+    const QByteArray path = QByteArrayLiteral("/api/project");
+    service.script("GET", path, Script{.body = Fixture::get().unchanged});
+    {
+        Page page(client);
+        bool finished = false;
+        QObject::connect(&page.state, &FlowPageState::reloadFinished, &page.state, [&] { finished = true; });
+        const auto reload = [&] {
+            finished = false;
+            page.state.reload(true);
+            while (!finished) {
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            }
+        };
+        reload();
+        bool flip = false;
+        for (auto _ : bench) {
+            if (change) {
+                bench.PauseTiming();
+                flip = !flip;
+                service.clearScripts();
+                service.script("GET", path,
+                               Script{.body = flip ? Fixture::get().oneChanged : Fixture::get().unchanged});
+                bench.ResumeTiming();
+            }
+            reload();
+        }
+        bench.counters["changedRowsPerPoll"] =
+            benchmark::Counter(page.changedRows, benchmark::Counter::kAvgIterations);
+    }
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK(BM_PollOverNetwork)
+    ->ArgName("changed")
+    ->Arg(0)
+    ->Arg(1)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+double statusMiB(const QByteArray &field);
+
+double heapMiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024 * 1024);
+}
+
+// Memory over many polls that each change another item (the previous poll's change stays), as in a
+// running show: the resident set and the heap in use after a warm-up of 100 polls and at the end.
+// With whole=1 each answer is decoded whole, as before the reader.
+void BM_PollsMemory(benchmark::State &bench)
+{
+    const int polls = int(bench.range(0));
+    const bool whole = bench.range(1) != 0;
+    const Fixture &f = Fixture::get();
+    Page page;
+    int n = 0;
+    const auto pollOnce = [&] {
+        ++n;
+        const QByteArray answer = f.withNotesOf((n * 7919) % itemCount, n);
+        if (whole) {
+            page.state.setDetail(json::decode<ProjectDetailResponse>(answer));
+        } else {
+            page.poll(answer);
+        }
+        QApplication::processEvents();
+    };
+    for (auto _ : bench) {
+        for (int i = 0; i < 100; ++i) {
+            pollOnce();
+        }
+        const double rss = statusMiB("VmRSS:");
+        const double heap = heapMiB();
+        for (int i = 0; i < polls; ++i) {
+            pollOnce();
+        }
+        bench.counters["rss_MiB"] = statusMiB("VmRSS:");
+        bench.counters["rssGrowth_MiB"] = statusMiB("VmRSS:") - rss;
+        bench.counters["peakRss_MiB"] = statusMiB("VmHWM:");
+        bench.counters["heap_MiB"] = heapMiB();
+        bench.counters["heapGrowth_MiB"] = heapMiB() - heap;
+    }
+}
+BENCHMARK(BM_PollsMemory)
+    ->ArgNames({"polls", "whole"})
+    ->Args({900, 0})
+    ->Args({900, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_OpenUntilFirstPaint(benchmark::State &bench)
 {
@@ -204,6 +335,11 @@ long statusKiB(const QByteArray &field)
         }
     }
     return -1;
+}
+
+double statusMiB(const QByteArray &field)
+{
+    return double(statusKiB(field)) / 1024;
 }
 
 int measureRss(const char *scenario)

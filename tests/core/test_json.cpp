@@ -1,7 +1,11 @@
+#include "api/ProjectDetailReader.h"
 #include "models/EmptyResponse.h"
 #include "json/JsonSimd.h"
+#include "json/SameRecord.h"
 
 #include <QtTest>
+
+#include <cstring>
 
 using L = QLatin1StringView;
 
@@ -54,6 +58,9 @@ private Q_SLOTS:
     void largeIntegers();
     void encodingLeavesAbsentOut();
     void emptyAndErrorPayloads();
+    void answersReadAgainstTheLastOne_data();
+    void answersReadAgainstTheLastOne();
+    void answerReadAgainstAnEarlierOne();
 };
 
 void TestJson::strictDecoding_data()
@@ -132,6 +139,118 @@ void TestJson::emptyAndErrorPayloads()
     QCOMPARE(json::decode<APIErrorPayload>(R"({"error":"无权限"})").error, QStringLiteral("无权限"));
     QVERIFY_THROWS_EXCEPTION(DecodingError, json::decode<APIErrorPayload>(R"({"error":404})"));
     QVERIFY_THROWS_EXCEPTION(DecodingError, json::decode<APIErrorPayload>(R"({"message":"x"})"));
+}
+
+namespace {
+
+using Kind = ProjectDetailReader::Reading::Kind;
+
+// A project answer of five items with notes n0 … n4, edited as given.
+QByteArray projectAnswer(void (*edit)(ProjectDetailResponse &) = nullptr)
+{
+    ProjectDetailResponse d;
+    d.membership.role = QStringLiteral("总导演");
+    for (int i = 0; i < 5; ++i) {
+        RundownItem item;
+        item.id = QStringLiteral("i%1").arg(i);
+        item.order = i + 1;
+        item.notes = QStringLiteral("n%1").arg(i);
+        d.items.append(item);
+    }
+    if (edit) {
+        edit(d);
+    }
+    return json::encode(d);
+}
+
+QByteArray edited(QByteArray bytes, const char *from, const char *to)
+{
+    const qsizetype at = bytes.indexOf(from);
+    if (at < 0) {
+        qFatal("no %s in the answer", from);
+    }
+    return bytes.replace(at, qsizetype(std::strlen(from)), to);
+}
+
+} // namespace
+
+void TestJson::answersReadAgainstTheLastOne_data()
+{
+    QTest::addColumn<QByteArray>("next");
+    QTest::addColumn<int>("kind"); // -1: fails as json::decode fails
+
+    const QByteArray base = projectAnswer();
+    const auto row = [&](const char *name, const QByteArray &next, int kind) {
+        QTest::newRow(name) << next << kind;
+    };
+    row("same bytes", base, int(Kind::unchanged));
+    row("one item", edited(base, R"("notes":"n2")", R"("notes":"换话筒，加长")"), int(Kind::items));
+    row("first and last items", edited(edited(base, "\"n0\"", "\"x\""), "\"n4\"", "\"y\""), int(Kind::items));
+    row("item added", projectAnswer([](ProjectDetailResponse &d) { d.items.insert(2, d.items.at(4)); }),
+        int(Kind::items));
+    row("last item removed",
+        base.left(base.lastIndexOf(R"(,{"audioDuration")")) + base.mid(base.indexOf("]")), int(Kind::whole));
+    row("role", edited(base, "总导演", "副导演"), int(Kind::rest));
+    row("role and an item", edited(edited(base, "总导演", "副导演"), "\"n3\"", "\"z\""), int(Kind::whole));
+    row("spacing between items", edited(base, "},{", "} , {"), int(Kind::whole));
+    row("items repeated, the last kept", base.left(base.size() - 1) + R"(,"items":[]})", int(Kind::whole));
+    row("an item's field of another type", edited(base, R"("order":3)", R"("order":"3")"), -1);
+    row("an item cut short", edited(base, R"("notes":"n2")", R"("notes":"n2)"), -1);
+    const char *second = R"({"audioDuration":0,"audioName":"","duration":0,"durationSource":"","id":"i1")";
+    row("an item that is no object", edited(base, second, (QByteArray("7,") + second).constData()), -1);
+}
+
+// Whatever changed, the page's copy patched from a reading equals the answer decoded whole, and
+// an answer that does not decode fails as it does there.
+void TestJson::answersReadAgainstTheLastOne()
+{
+    QFETCH(QByteArray, next);
+    QFETCH(int, kind);
+    ProjectDetailReader reader;
+    std::optional<ProjectDetailResponse> detail;
+    reader.accept(reader.read(projectAnswer()), detail);
+    QVERIFY(sameRecord(detail, std::optional(json::decode<ProjectDetailResponse>(projectAnswer()))));
+
+    if (kind < 0) {
+        QString expected;
+        try {
+            json::decode<ProjectDetailResponse>(next);
+        } catch (const DecodingError &e) {
+            expected = e.path();
+        }
+        try {
+            reader.read(next);
+            QFAIL("read");
+        } catch (const DecodingError &e) {
+            QCOMPARE(e.path(), expected);
+        }
+        return;
+    }
+    ProjectDetailReader::Reading reading = reader.read(next);
+    QCOMPARE(int(reading.kind), kind);
+    const bool differs = !sameRecord(json::decode<ProjectDetailResponse>(next),
+                                     json::decode<ProjectDetailResponse>(projectAnswer()));
+    QCOMPARE(reader.accept(std::move(reading), detail).changed, differs);
+    QVERIFY(sameRecord(*detail, json::decode<ProjectDetailResponse>(next)));
+    // And the answer after it reads against it.
+    QCOMPARE(reader.accept(reader.read(projectAnswer()), detail).changed, differs);
+    QVERIFY(sameRecord(*detail, json::decode<ProjectDetailResponse>(projectAnswer())));
+}
+
+// Two polls read against the same answer; the one accepted second no longer patches the copy.
+void TestJson::answerReadAgainstAnEarlierOne()
+{
+    const QByteArray base = projectAnswer();
+    const QByteArray first = edited(base, "\"n1\"", "\"a\"");
+    const QByteArray second = edited(base, "\"n3\"", "\"b\"");
+    ProjectDetailReader reader;
+    std::optional<ProjectDetailResponse> detail;
+    reader.accept(reader.read(base), detail);
+    ProjectDetailReader::Reading one = reader.read(first);
+    ProjectDetailReader::Reading two = reader.read(second);
+    reader.accept(std::move(one), detail);
+    reader.accept(std::move(two), detail);
+    QVERIFY(sameRecord(*detail, json::decode<ProjectDetailResponse>(second)));
 }
 
 QTEST_GUILESS_MAIN(TestJson)

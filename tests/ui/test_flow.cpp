@@ -99,6 +99,8 @@ const DetailChange detailChanges[] = {
     {"one item's notes", true, [](ProjectDetailResponse &d) { d.items[1].notes = QStringLiteral("换话筒"); }},
     {"asset absent to empty", true, [](ProjectDetailResponse &d) { d.items[0].audioAssetId = QString(); }},
     {"items swapped", true, [](ProjectDetailResponse &d) { d.items.swapItemsAt(0, 1); }},
+    {"earlier item's duration", true, [](ProjectDetailResponse &d) { d.items[0].duration = 600; }},
+    {"item inserted", true, [](ProjectDetailResponse &d) { d.items.insert(1, item("c", "小品")); }},
     {"item removed", true, [](ProjectDetailResponse &d) { d.items.removeLast(); }},
     {"member checked in", true,
      [](ProjectDetailResponse &d) { d.members[0].checkedInAt = QStringLiteral("18:00"); }},
@@ -137,6 +139,8 @@ private Q_SLOTS:
     void modelReconcilesByID();
     void detailSignalsOnlyRealChanges_data();
     void detailSignalsOnlyRealChanges();
+    void modelFollowsPolledChanges_data();
+    void modelFollowsPolledChanges();
 
     void serviceStandsByAndAddsBlankItems();
     void pollsOneAtATimeAndStopsWithPage();
@@ -543,18 +547,34 @@ void TestFlow::detailSignalsOnlyRealChanges_data()
     }
 }
 
-// Polls mostly answer the same rundown; only a real difference may refresh the views.
-void TestFlow::detailSignalsOnlyRealChanges()
+namespace {
+
+// The detail the change cases start from: two items counted on from the project start.
+ProjectDetailResponse changeBase()
 {
-    QFETCH(int, change);
     ProjectDetailResponse base = *detailAs(QStringLiteral("总导演"));
+    base.project.startTime = QStringLiteral("19:00");
     base.items = {item("a", "开场", "乐队", "王导"), item("b", "歌曲")};
+    for (RundownItem &i : base.items) {
+        i.duration = 300;
+    }
     ProjectMember member;
     member.id = QStringLiteral("m1");
     base.members = {member};
     PerformerGroup group;
     group.memberIds = {QStringLiteral("m1")};
     base.performerGroups = {group};
+    return base;
+}
+
+} // namespace
+
+// Polls mostly answer the same rundown; only a real difference may refresh the views, whether
+// the detail is set or arrives as an answer.
+void TestFlow::detailSignalsOnlyRealChanges()
+{
+    QFETCH(int, change);
+    const ProjectDetailResponse base = changeBase();
     ProjectDetailResponse next = base;
     detailChanges[change].apply(next);
 
@@ -568,6 +588,59 @@ void TestFlow::detailSignalsOnlyRealChanges()
     state.setDetail(std::nullopt);
     state.setDetail(std::nullopt);
     QCOMPARE(changed.size(), detailChanges[change].signalled ? 3 : 2);
+
+    FlowPageState polled(base.project, *m_client);
+    QSignalSpy polledChanged(&polled, &FlowPageState::detailChanged);
+    polled.applyAnswer(json::encode(base));
+    polled.applyAnswer(json::encode(next));
+    QCOMPARE(polledChanged.size(), detailChanges[change].signalled ? 2 : 1);
+    QCOMPARE(polled.detail()->toJson(), next.toJson());
+    // Set otherwise, the detail is no longer the last answer's: the next answer must still apply.
+    polled.setItems({});
+    polled.applyAnswer(json::encode(next));
+    QCOMPARE(polled.detail()->toJson(), next.toJson());
+}
+
+void TestFlow::modelFollowsPolledChanges_data()
+{
+    detailSignalsOnlyRealChanges_data();
+}
+
+// A poll rebuilds only the rows it touched; the rows must still equal rows built afresh, and
+// every row shown differently must have been signalled (a later start time included).
+void TestFlow::modelFollowsPolledChanges()
+{
+    QFETCH(int, change);
+    const ProjectDetailResponse base = changeBase();
+    ProjectDetailResponse next = base;
+    detailChanges[change].apply(next);
+
+    FlowPageState state(base.project, *m_client);
+    FlowTableModel model;
+    connect(&state, &FlowPageState::detailChanged, &model, [&] { model.refresh(state); });
+    state.applyAnswer(json::encode(base));
+    const QList<FlowRow> before = model.rows();
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    state.applyAnswer(json::encode(next));
+
+    FlowTableModel fresh;
+    fresh.refresh(state);
+    QCOMPARE(model.rowCount(), fresh.rowCount());
+    QSet<int> signalled;
+    for (const QList<QVariant> &signal : changed) {
+        for (int r = signal.at(0).toModelIndex().row(); r <= signal.at(1).toModelIndex().row(); ++r) {
+            signalled.insert(r);
+        }
+    }
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QVERIFY2(model.row(r).sameAs(fresh.row(r)), qPrintable(model.row(r).item.id));
+        const bool kept = r < before.size() && before.at(r).item.id == model.row(r).item.id;
+        if (kept && !before.at(r).sameAs(model.row(r))) {
+            QVERIFY2(signalled.contains(r), qPrintable(model.row(r).item.id));
+        }
+    }
+    QCOMPARE(reset.size(), 0);
 }
 
 // --- Against the fake service -----------------------------------------------------------------

@@ -525,6 +525,14 @@ QCoro::Task<ProjectDetailResponse> APIClient::project(QString id)
                                        std::nullopt, true);
 }
 
+QCoro::Task<ProjectDetailReader::Reading>
+APIClient::project(QString id, std::shared_ptr<const ProjectDetailReader> reader)
+{
+    const QByteArray answer =
+        co_await sendForBody(projectQuery(QStringLiteral("/api/project"), id), methodGet, std::nullopt, true);
+    co_return reader->read(answer);
+}
+
 QCoro::Task<WorkItemsSnapshot> APIClient::workItems(QString projectID)
 {
     return send<WorkItemsSnapshot>(projectQuery(QStringLiteral("/api/work-items"), projectID), methodGet,

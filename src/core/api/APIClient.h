@@ -2,6 +2,7 @@
 
 #include "api/APIClientError.h"
 #include "api/AccessTokenStoring.h"
+#include "api/ProjectDetailReader.h"
 #include "api/SessionBootstrapClient.h"
 #include "models/Admin.h"
 #include "models/EmptyResponse.h"
@@ -75,6 +76,9 @@ public:
     QCoro::Task<> replaceRundown(QString projectID, QList<RundownItem> items);
     QCoro::Task<RundownExportResponse> exportRundown(QString projectID);
     QCoro::Task<ProjectDetailResponse> project(QString id);
+    // The same, read by `reader` against the answer its page last accepted.
+    QCoro::Task<ProjectDetailReader::Reading> project(QString id,
+                                                      std::shared_ptr<const ProjectDetailReader> reader);
     QCoro::Task<WorkItemsSnapshot> workItems(QString projectID);
     QCoro::Task<WorkItemMutationResponse> createWorkItem(QString projectID, WorkItemKind kind, QString itemID,
                                                          QString assigneeMemberID, QString title,

@@ -1,9 +1,10 @@
 #include "FlowPageState.h"
 #include "NotifyingAssign.h"
-#include "SameRecord.h"
+#include "json/SameRecord.h"
 
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
+#include "api/ProjectDetailReader.h"
 #include "common/AsyncAction.h"
 
 #include <QPointer>
@@ -13,6 +14,7 @@ FlowPageState::FlowPageState(ProjectSummary project, APIClient &client, QObject 
     : QObject(parent)
     , m_project(std::move(project))
     , m_client(client)
+    , m_reader(std::make_shared<ProjectDetailReader>())
     , m_pollTimer(new QTimer(this))
 {
     m_pollTimer->setSingleShot(true);
@@ -34,19 +36,20 @@ static void replace(T &field, T value, FlowPageState *state, Signal signal)
 
 void FlowPageState::setDetail(std::optional<ProjectDetailResponse> detail)
 {
-    // Most polls bring back the same rundown; the views rebuild only for a real change.
     if (sameRecord(m_detail, detail)) {
         return;
     }
     m_detail = std::move(detail);
-    Q_EMIT detailChanged();
+    m_reader->forget();
+    detailDidChange({});
 }
 
 void FlowPageState::setItems(QList<RundownItem> items)
 {
     if (m_detail) {
         m_detail->items = std::move(items);
-        Q_EMIT detailChanged();
+        m_reader->forget();
+        detailDidChange({});
     }
 }
 
@@ -54,8 +57,33 @@ void FlowPageState::setProjectSummary(ProjectSummary project)
 {
     if (m_detail) {
         m_detail->project = std::move(project);
-        Q_EMIT detailChanged();
+        m_reader->forget();
+        detailDidChange({});
     }
+}
+
+void FlowPageState::applyAnswer(const QByteArray &answer)
+{
+    accept(m_reader->read(answer));
+}
+
+void FlowPageState::accept(ProjectDetailReader::Reading reading)
+{
+    // Patched in place: an unchanged item stays the same object, and an equal answer changes nothing.
+    const ProjectDetailReader::Change change = m_reader->accept(std::move(reading), m_detail);
+    if (change.changed) {
+        detailDidChange(change.itemsOnly
+                            ? FlowDetailChange{0, 0, true, change.first, change.removed, change.inserted}
+                            : FlowDetailChange{});
+    }
+}
+
+void FlowPageState::detailDidChange(FlowDetailChange change)
+{
+    change.base = m_lastDetailChange.version;
+    change.version = change.base + 1;
+    m_lastDetailChange = change;
+    Q_EMIT detailChanged();
 }
 
 void FlowPageState::setIsLoading(bool loading)
@@ -188,8 +216,8 @@ QCoro::Task<> FlowPageState::reload(bool silent)
     }
     Q_EMIT reloadStarted(silent);
 
-    auto settling = settleRequest(m_client.project(m_project.id));
-    RequestOutcome<ProjectDetailResponse> outcome = co_await settling;
+    auto settling = settleRequest(m_client.project(m_project.id, m_reader));
+    RequestOutcome<ProjectDetailReader::Reading> outcome = co_await settling;
     if (!self) {
         co_return;
     }
@@ -199,7 +227,7 @@ QCoro::Task<> FlowPageState::reload(bool silent)
     const bool applied = current && outcome.value;
     if (applied) {
         m_appliedLoad = number;
-        setDetail(std::move(outcome.value));
+        accept(std::move(*outcome.value));
         setError(QString());
         if (m_afterReload) {
             auto hook = m_afterReload(liveItem());

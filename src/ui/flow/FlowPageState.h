@@ -2,6 +2,7 @@
 
 #include "FlowContexts.h"
 #include "FlowRules.h"
+#include "api/ProjectDetailReader.h"
 #include "models/Envelopes.h"
 #include "models/ProjectRecords.h"
 #include "models/Rundown.h"
@@ -12,10 +13,25 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class APIClient;
 class QTimer;
+
+// What the last change of the detail touched, for views that rebuild per item.
+struct FlowDetailChange
+{
+    // The detail's version after the change, and before it.
+    quint64 version = 0;
+    quint64 base = 0;
+    // Only the items [first, first + removed) changed, into `inserted` items; otherwise anything
+    // may have changed.
+    bool itemsOnly = false;
+    qsizetype first = 0;
+    qsizetype removed = 0;
+    qsizetype inserted = 0;
+};
 
 // The rundown page's state and actions. The page's widgets observe it; nothing here touches a
 // widget. Every value has a getter, a setter and a change signal; setters emit only on change.
@@ -44,11 +60,19 @@ public:
 
     // --- State values -------------------------------------------------------------------------
     const std::optional<ProjectDetailResponse> &detail() const { return m_detail; }
+    // Counts the detail's changes; lastDetailChange() tells what the latest one touched.
+    quint64 detailVersion() const { return m_lastDetailChange.version; }
+    const FlowDetailChange &lastDetailChange() const { return m_lastDetailChange; }
+    // These three change the detail by other means than a reload, so the next reload reads the
+    // answer whole. An equal detail changes nothing.
     void setDetail(std::optional<ProjectDetailResponse> detail);
     // Replaces only detail.items (live actions answer with the whole rundown).
     void setItems(QList<RundownItem> items);
     // Replaces only detail.project (freezing answers with the project).
     void setProjectSummary(ProjectSummary project);
+    // Takes an answer of the project endpoint as a reload takes it (for the benchmark); throws
+    // DecodingError for an answer that does not decode.
+    void applyAnswer(const QByteArray &answer);
     bool isLoading() const { return m_isLoading; }
     void setIsLoading(bool loading);
     const QString &error() const { return m_error; }
@@ -156,14 +180,20 @@ Q_SIGNALS:
 private:
     void schedulePoll();
     void poll();
+    void accept(ProjectDetailReader::Reading reading);
+    // Records a change of the detail and tells the views.
+    void detailDidChange(FlowDetailChange change);
 
     const ProjectSummary m_project;
     APIClient &m_client;
+    // Shared with the requests in flight, which may end after the page.
+    const std::shared_ptr<ProjectDetailReader> m_reader;
     std::function<void()> m_onOpenTasks;
     LiveActionHandler m_liveActionHandler;
     AfterReloadHook m_afterReload;
 
     std::optional<ProjectDetailResponse> m_detail;
+    FlowDetailChange m_lastDetailChange;
     bool m_isLoading = true;
     QString m_error;
     QString m_query;

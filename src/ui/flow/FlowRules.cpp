@@ -1,4 +1,5 @@
 #include "FlowRules.h"
+#include "json/SameRecord.h"
 
 #include "common/Theme.h"
 #include "rules/PermissionPolicy.h"
@@ -192,21 +193,24 @@ QList<RundownItem> visibleItems(const Detail &detail, const QString &query, cons
     if (!detail) {
         return out;
     }
-    const bool allStatus = readinessFilter == allStatuses;
-    if (query.isEmpty() && allStatus) {
+    if (query.isEmpty() && readinessFilter == allStatuses) {
         return detail->items;
     }
     for (const RundownItem &item : detail->items) {
-        if (!query.isEmpty() &&
-            !(item.title + item.performers + item.owner).contains(query, Qt::CaseInsensitive)) {
-            continue;
+        if (isVisible(item, query, readinessFilter)) {
+            out.append(item);
         }
-        if (!allStatus && item.status != readinessFilter) {
-            continue;
-        }
-        out.append(item);
     }
     return out;
+}
+
+bool isVisible(const RundownItem &item, const QString &query, const QString &readinessFilter)
+{
+    if (!query.isEmpty() &&
+        !(item.title + item.performers + item.owner).contains(query, Qt::CaseInsensitive)) {
+        return false;
+    }
+    return readinessFilter == allStatuses || item.status == readinessFilter;
 }
 
 std::optional<RundownItem> liveItem(const Detail &detail)
@@ -248,22 +252,48 @@ QHash<QString, QString> timeMap(const Detail &detail)
         return map;
     }
     map.reserve(detail->items.size());
-    qint64 clock = clockSeconds(detail->project.startTime).value_or(0);
+    StartClock clock(detail);
     for (const RundownItem &item : detail->items) {
-        const auto own = clockSeconds(item.startTime);
-        const qint64 t = own ? *own : clock;
-        if (!item.startTime.isEmpty()) {
-            map.insert(item.id, item.startTime);
-        } else {
-            map.insert(item.id, QString::asprintf("%02lld:%02lld", (t / 3600) % 24, (t / 60) % 60));
-        }
-        clock = t + item.duration;
+        map.insert(item.id, clock.next(item));
     }
     return map;
 }
 
+StartClock::StartClock(const Detail &detail)
+    : m_clock(detail ? clockSeconds(detail->project.startTime).value_or(0) : 0)
+{}
+
+const QString &StartClock::next(const RundownItem &item)
+{
+    const auto own = clockSeconds(item.startTime);
+    const qint64 t = own ? *own : m_clock;
+    m_clock = t + item.duration;
+    if (!item.startTime.isEmpty()) {
+        return item.startTime;
+    }
+    static const QList<QString> minutesOfDay = [] {
+        QList<QString> texts;
+        texts.reserve(24 * 60);
+        for (int h = 0; h < 24; ++h) {
+            for (int m = 0; m < 60; ++m) {
+                texts.append(QString::asprintf("%02d:%02d", h, m));
+            }
+        }
+        return texts;
+    }();
+    if (t >= 0) {
+        return minutesOfDay.at(((t / 3600) % 24) * 60 + (t / 60) % 60);
+    }
+    // A negative duration before it: the remainders are negative too.
+    m_text = QString::asprintf("%02lld:%02lld", (t / 3600) % 24, (t / 60) % 60);
+    return m_text;
+}
+
 std::optional<int> clockSeconds(const QString &text)
 {
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
     const QList<qint64> n = numbers(text);
     if (n.size() != 2 || n[0] < 0 || n[0] > 23 || n[1] < 0 || n[1] > 59) {
         return std::nullopt;
@@ -368,13 +398,7 @@ QString durationText(qint64 seconds)
 
 bool sameItem(const RundownItem &a, const RundownItem &b)
 {
-    return a.id == b.id && a.order == b.order && a.section == b.section && a.title == b.title &&
-           a.type == b.type && a.duration == b.duration && a.durationSource == b.durationSource &&
-           a.audioDuration == b.audioDuration && a.videoDuration == b.videoDuration &&
-           a.startTime == b.startTime && a.performers == b.performers && a.owner == b.owner &&
-           a.script == b.script && a.stage == b.stage && a.props == b.props && a.notes == b.notes &&
-           a.status == b.status && a.liveStatus == b.liveStatus && a.audioName == b.audioName &&
-           a.videoName == b.videoName && a.audioAssetId == b.audioAssetId && a.videoAssetId == b.videoAssetId;
+    return sameRecord(a, b);
 }
 
 ReadinessCounts readinessCounts(const QList<RundownItem> &items)

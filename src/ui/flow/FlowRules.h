@@ -37,11 +37,27 @@ bool canOperateLottery(const Detail &detail, const RundownItem &item);
 
 // The items the table shows: search over title + performers + owner, then the readiness filter.
 QList<RundownItem> visibleItems(const Detail &detail, const QString &query, const QString &readinessFilter);
+// Whether visibleItems keeps `item`.
+bool isVisible(const RundownItem &item, const QString &query, const QString &readinessFilter);
 std::optional<RundownItem> liveItem(const Detail &detail);
 std::optional<RundownItem> liveItem(const QList<RundownItem> &items);
 std::optional<RundownItem> nextItem(const Detail &detail);
 // Start time text per item id, counting on from the project start over empty start times.
 QHash<QString, QString> timeMap(const Detail &detail);
+
+// The running clock of timeMap, one item at a time: next() takes the items of detail.items in
+// list order and gives each one's start time text. Without a text per item to format: a start
+// counted on is one of the shared texts of the minutes of a day.
+class StartClock
+{
+public:
+    explicit StartClock(const Detail &detail);
+    const QString &next(const RundownItem &item);
+
+private:
+    qint64 m_clock = 0;
+    QString m_text; // a count outside the day's minutes
+};
 
 // "HH:mm" with 0..23 and 0..59 to seconds since midnight; pieces that are not numbers are dropped.
 std::optional<int> clockSeconds(const QString &text);

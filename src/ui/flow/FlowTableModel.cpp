@@ -2,6 +2,7 @@
 
 #include "FlowPageState.h"
 #include "FlowRules.h"
+#include "json/SameRecord.h"
 
 #include <QSet>
 
@@ -152,40 +153,185 @@ int FlowTableModel::rowOf(const QString &itemID) const
     return -1;
 }
 
-void FlowTableModel::refresh(const FlowPageState &state)
+// Reports changed rows to the views in runs of neighbours, one signal per run.
+class FlowTableModel::ChangedRuns
 {
-    const auto &detail = state.detail();
-    const QList<RundownItem> visible = state.visibleItems();
-    const QHash<QString, QString> times = state.timeMap();
-    const bool manage = state.canManage();
-    const bool frozen = state.flowFrozen();
-    const bool busy = state.busyItemID().has_value();
-    // The arrows compare orders in the whole rundown, not positions in the filtered table.
-    std::optional<qint64> firstOrder;
-    std::optional<qint64> lastOrder;
-    if (detail && !detail->items.isEmpty()) {
-        firstOrder = detail->items.first().order;
-        lastOrder = detail->items.last().order;
+public:
+    explicit ChangedRuns(FlowTableModel &model)
+        : m_model(model)
+    {}
+    ~ChangedRuns() { flush(); }
+
+    void add(int row)
+    {
+        if (m_start >= 0 && row == m_end + 1) {
+            m_end = row;
+            return;
+        }
+        flush();
+        m_start = m_end = row;
+    }
+    void flush()
+    {
+        if (m_start >= 0) {
+            Q_EMIT m_model.dataChanged(m_model.index(m_start, 0),
+                                       m_model.index(m_end, FlowTableModel::columns - 1));
+            m_start = m_end = -1;
+        }
     }
 
-    QList<FlowRow> next;
-    next.reserve(visible.size());
-    for (const RundownItem &item : visible) {
-        FlowRow r;
-        r.item = item;
-        r.time = times.value(item.id);
-        r.canManage = manage;
-        r.canEdit = FlowRules::canEdit(detail, item);
-        r.canEditScript = FlowRules::canEditScript(detail, item);
-        r.canConfigureLottery = FlowRules::canConfigureLottery(detail, item);
-        r.canOperateLottery = FlowRules::canOperateLottery(detail, item);
-        r.showsMoveButtons = manage && !frozen;
-        r.upDisabled = firstOrder && item.order == *firstOrder;
-        r.downDisabled = lastOrder && item.order == *lastOrder;
-        r.busy = busy;
-        next.append(std::move(r));
+private:
+    FlowTableModel &m_model;
+    int m_start = -1;
+    int m_end = -1;
+};
+
+void FlowTableModel::takeRow(int r, FlowRow wanted, ChangedRuns &changed)
+{
+    const bool same = m_rows.at(r).sameAs(wanted);
+    m_rows[r] = std::move(wanted);
+    if (!same) {
+        changed.add(r);
     }
-    setRows(std::move(next));
+}
+
+FlowTableModel::RowContext FlowTableModel::contextOf(const FlowPageState &state)
+{
+    RowContext context;
+    const auto &detail = state.detail();
+    if (detail) {
+        context.role = detail->membership.role;
+        context.name = detail->membership.name;
+        // The arrows compare orders in the whole rundown, not positions in the filtered table.
+        if (!detail->items.isEmpty()) {
+            context.firstOrder = detail->items.first().order;
+            context.lastOrder = detail->items.last().order;
+        }
+    }
+    context.manage = state.canManage();
+    context.frozen = state.flowFrozen();
+    context.busy = state.busyItemID().has_value();
+    return context;
+}
+
+FlowRow FlowTableModel::makeRow(const FlowPageState &state, const RowContext &context,
+                                const RundownItem &item, const QString &time)
+{
+    const auto &detail = state.detail();
+    FlowRow r;
+    r.item = item;
+    r.time = time;
+    r.canManage = context.manage;
+    r.canEdit = FlowRules::canEdit(detail, item);
+    r.canEditScript = FlowRules::canEditScript(detail, item);
+    r.canConfigureLottery = FlowRules::canConfigureLottery(detail, item);
+    r.canOperateLottery = FlowRules::canOperateLottery(detail, item);
+    r.showsMoveButtons = context.manage && !context.frozen;
+    r.upDisabled = context.firstOrder && item.order == *context.firstOrder;
+    r.downDisabled = context.lastOrder && item.order == *context.lastOrder;
+    r.busy = context.busy;
+    return r;
+}
+
+void FlowTableModel::refresh(const FlowPageState &state)
+{
+    const RowContext context = contextOf(state);
+    if (!refreshChangedItems(state, context) && !refreshInPlace(state, context)) {
+        const QList<RundownItem> visible = state.visibleItems();
+        const QHash<QString, QString> times = state.timeMap();
+        QList<FlowRow> next;
+        next.reserve(visible.size());
+        for (const RundownItem &item : visible) {
+            next.append(makeRow(state, context, item, times.value(item.id)));
+        }
+        setRows(std::move(next));
+    }
+    m_context = context;
+    m_detailVersion = state.detailVersion();
+}
+
+void FlowTableModel::updateRow(int r, const FlowPageState &state, const RowContext &context, bool sameContext,
+                               const RundownItem &item, const QString &time, bool itemMayDiffer,
+                               ChangedRuns &changed)
+{
+    FlowRow &row = m_rows[r];
+    if (sameContext && (!itemMayDiffer || sameRecord(row.item, item))) {
+        // An equal item decoded afresh: keep the page's copy, so the row's goes.
+        if (itemMayDiffer && row.item.id.constData() != item.id.constData()) {
+            row.item = item;
+        }
+        if (!sameRecord(row.time, time)) {
+            row.time = time;
+            changed.add(r);
+        }
+        return;
+    }
+    takeRow(r, makeRow(state, context, item, time), changed);
+}
+
+bool FlowTableModel::refreshChangedItems(const FlowPageState &state, const RowContext &context)
+{
+    const FlowDetailChange &change = state.lastDetailChange();
+    const auto &detail = state.detail();
+    // The rows must show the whole rundown as it was just before this change, one row per item.
+    if (!detail || !change.itemsOnly || change.base != m_detailVersion ||
+        change.version != state.detailVersion() || change.removed != change.inserted ||
+        m_context != context || !m_uniqueIDs || !state.query().isEmpty() ||
+        state.readinessFilter() != FlowRules::allStatuses || m_rows.size() != detail->items.size()) {
+        return false;
+    }
+    const QList<RundownItem> &items = detail->items;
+    const qsizetype end = change.first + change.inserted;
+    for (qsizetype i = change.first; i < end; ++i) {
+        if (!sameRecord(m_rows.at(i).item.id, items.at(i).id)) {
+            return false;
+        }
+    }
+    // A changed duration or start time moves the start of every later item.
+    ChangedRuns changed(*this);
+    FlowRules::StartClock clock(detail);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString &time = clock.next(items.at(i));
+        updateRow(static_cast<int>(i), state, context, true, items.at(i), time, i >= change.first && i < end,
+                  changed);
+    }
+    return true;
+}
+
+bool FlowTableModel::refreshInPlace(const FlowPageState &state, const RowContext &context)
+{
+    const auto &detail = state.detail();
+    // With a repeated id the start time is the last such item's (timeMap), not the row's own.
+    if (!detail || !m_uniqueIDs) {
+        return false;
+    }
+    const QString &query = state.query();
+    const QString &filter = state.readinessFilter();
+    qsizetype r = 0;
+    for (const RundownItem &item : detail->items) {
+        if (!FlowRules::isVisible(item, query, filter)) {
+            continue;
+        }
+        if (r >= m_rows.size() || !sameRecord(m_rows.at(r).item.id, item.id)) {
+            return false;
+        }
+        ++r;
+    }
+    if (r != m_rows.size()) {
+        return false;
+    }
+
+    const bool sameContext = m_context == context;
+    ChangedRuns changed(*this);
+    FlowRules::StartClock clock(detail);
+    r = 0;
+    for (const RundownItem &item : detail->items) {
+        const QString &time = clock.next(item);
+        if (FlowRules::isVisible(item, query, filter)) {
+            updateRow(static_cast<int>(r++), state, context, sameContext, item, time, true, changed);
+        }
+    }
+    return true;
 }
 
 void FlowTableModel::setRows(QList<FlowRow> next)
@@ -196,6 +342,7 @@ void FlowTableModel::setRows(QList<FlowRow> next)
     for (const FlowRow &r : next) {
         nextIDs.insert(r.item.id);
     }
+    m_uniqueIDs = nextIDs.size() == next.size();
     for (int i = static_cast<int>(m_rows.size()) - 1; i >= 0; --i) {
         if (nextIDs.contains(m_rows.at(i).item.id)) {
             continue;
@@ -211,32 +358,14 @@ void FlowTableModel::setRows(QList<FlowRow> next)
     }
 
     // 2. Walk the new order: keep, move up, or insert; changed rows are reported in runs.
-    int runStart = -1;
-    int runEnd = -1;
-    const auto flush = [&] {
-        if (runStart >= 0) {
-            Q_EMIT dataChanged(index(runStart, 0), index(runEnd, columns - 1));
-            runStart = runEnd = -1;
-        }
-    };
-    const auto changed = [&](int r) {
-        if (runStart >= 0 && r == runEnd + 1) {
-            runEnd = r;
-            return;
-        }
-        flush();
-        runStart = runEnd = r;
-    };
+    ChangedRuns changed(*this);
     for (int i = 0; i < next.size(); ++i) {
         FlowRow &wanted = next[i];
         if (i < m_rows.size() && m_rows.at(i).item.id == wanted.item.id) {
-            if (!m_rows.at(i).sameAs(wanted)) {
-                m_rows[i] = std::move(wanted);
-                changed(i);
-            }
+            takeRow(i, std::move(wanted), changed);
             continue;
         }
-        flush();
+        changed.flush();
         int from = -1;
         for (int k = i + 1; k < m_rows.size(); ++k) {
             if (m_rows.at(k).item.id == wanted.item.id) {
@@ -248,17 +377,14 @@ void FlowTableModel::setRows(QList<FlowRow> next)
             beginMoveRows({}, from, from, {}, i);
             m_rows.move(from, i);
             endMoveRows();
-            if (!m_rows.at(i).sameAs(wanted)) {
-                m_rows[i] = std::move(wanted);
-                changed(i);
-            }
+            takeRow(i, std::move(wanted), changed);
         } else {
             beginInsertRows({}, i, i);
             m_rows.insert(i, std::move(wanted));
             endInsertRows();
         }
     }
-    flush();
+    changed.flush();
 
     // 3. Leftovers (a repeated id in the old rows).
     if (m_rows.size() > next.size()) {

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 class FlowPageState;
 
 // One table row: the item and what the rules say about it, so a row repaints exactly when
@@ -72,10 +74,45 @@ public:
     // The text an inline editor of that cell shows and starts from.
     static QString editValue(const FlowRow &row, int column);
 
-    // Builds the rows from the page state and reconciles.
+    // Builds the rows from the page state and reconciles. While the shown items keep their
+    // places, only the rows whose item or derived values changed are rebuilt.
     void refresh(const FlowPageState &state);
     void setRows(QList<FlowRow> next);
 
 private:
+    class ChangedRuns;
+
+    // Everything outside its item that a row's rules read.
+    struct RowContext
+    {
+        QString role;
+        QString name;
+        bool manage = false;
+        bool frozen = false;
+        bool busy = false;
+        std::optional<qint64> firstOrder;
+        std::optional<qint64> lastOrder;
+
+        bool operator==(const RowContext &) const = default;
+    };
+    static RowContext contextOf(const FlowPageState &state);
+    static FlowRow makeRow(const FlowPageState &state, const RowContext &context, const RundownItem &item,
+                           const QString &time);
+    // The wanted row replaces row r even when equal, so the rows share the page's texts.
+    void takeRow(int r, FlowRow wanted, ChangedRuns &changed);
+    // Brings row r to `item` starting at `time`. An item that cannot differ from the row's is
+    // not compared.
+    void updateRow(int r, const FlowPageState &state, const RowContext &context, bool sameContext,
+                   const RundownItem &item, const QString &time, bool itemMayDiffer, ChangedRuns &changed);
+    // After a change of some items only: compares those, and the start times of all. False,
+    // having changed nothing, when the rows do not show the whole rundown as it was before.
+    bool refreshChangedItems(const FlowPageState &state, const RowContext &context);
+    // False, having changed nothing, unless the shown items are the rows' items in the same places.
+    bool refreshInPlace(const FlowPageState &state, const RowContext &context);
+
     QList<FlowRow> m_rows;
+    std::optional<RowContext> m_context;
+    // The page's detail version the rows were built from.
+    quint64 m_detailVersion = 0;
+    bool m_uniqueIDs = true;
 };

@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace ProgramTypeCatalog {
 const QStringList standard = {
     QString(),
@@ -106,6 +108,14 @@ QList<qint64> numbers(const QString &text)
         }
     }
     return out;
+}
+
+// For the statuses the loops over every item compare: equal texts, without the general
+// comparison's call per item.
+bool isText(const QString &text, const QString &value)
+{
+    return text.size() == value.size() &&
+           std::memcmp(text.constData(), value.constData(), std::size_t(text.size()) * sizeof(QChar)) == 0;
 }
 
 QColor withOpacity(QColor c, qreal opacity)
@@ -221,7 +231,7 @@ std::optional<RundownItem> liveItem(const Detail &detail)
 std::optional<RundownItem> liveItem(const QList<RundownItem> &items)
 {
     for (const RundownItem &item : items) {
-        if (item.liveStatus == RundownValues::live) {
+        if (isText(item.liveStatus, RundownValues::live)) {
             return item;
         }
     }
@@ -235,7 +245,7 @@ std::optional<RundownItem> nextItem(const Detail &detail)
     }
     const auto live = liveItem(detail);
     for (const RundownItem &item : detail->items) {
-        if (item.liveStatus == RundownValues::finished) {
+        if (isText(item.liveStatus, RundownValues::finished)) {
             continue;
         }
         if (!live || item.order > live->order) {
@@ -406,11 +416,11 @@ ReadinessCounts readinessCounts(const QList<RundownItem> &items)
     ReadinessCounts counts;
     counts.total = static_cast<int>(items.size());
     for (const RundownItem &item : items) {
-        if (item.status == RundownValues::ready) {
+        if (isText(item.status, RundownValues::ready)) {
             ++counts.ready;
-        } else if (item.status == RundownValues::preparing) {
+        } else if (isText(item.status, RundownValues::preparing)) {
             ++counts.preparing;
-        } else if (item.status == RundownValues::incomplete) {
+        } else if (isText(item.status, RundownValues::incomplete)) {
             ++counts.incomplete;
         }
     }

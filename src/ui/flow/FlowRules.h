@@ -52,7 +52,13 @@ class StartClock
 {
 public:
     explicit StartClock(const Detail &detail);
+    // Counting on from `clock`, as after an earlier item.
+    explicit StartClock(qint64 clock)
+        : m_clock(clock)
+    {}
     const QString &next(const RundownItem &item);
+    // Where an item without a start of its own would start now, in seconds.
+    qint64 clock() const { return m_clock; }
 
 private:
     qint64 m_clock = 0;

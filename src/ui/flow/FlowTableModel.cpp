@@ -245,6 +245,7 @@ void FlowTableModel::refresh(const FlowPageState &state)
             next.append(makeRow(state, context, item, times.value(item.id)));
         }
         setRows(std::move(next));
+        recountClocks(state);
     }
     m_context = context;
     m_detailVersion = state.detailVersion();
@@ -281,19 +282,27 @@ bool FlowTableModel::refreshChangedItems(const FlowPageState &state, const RowCo
         return false;
     }
     const QList<RundownItem> &items = detail->items;
+    if (m_clocks.size() != items.size()) {
+        return false;
+    }
     const qsizetype end = change.first + change.inserted;
     for (qsizetype i = change.first; i < end; ++i) {
         if (!sameRecord(m_rows.at(i).item.id, items.at(i).id)) {
             return false;
         }
     }
-    // A changed duration or start time moves the start of every later item.
     ChangedRuns changed(*this);
-    FlowRules::StartClock clock(detail);
-    for (qsizetype i = 0; i < items.size(); ++i) {
+    qint64 before = change.first > 0 ? m_clocks.at(change.first - 1) : FlowRules::StartClock(detail).clock();
+    FlowRules::StartClock clock(before);
+    for (qsizetype i = change.first; i < items.size(); ++i) {
+        // Past the changed items, the rest start as before once the clock is the same again.
+        if (i >= end && clock.clock() == before) {
+            break;
+        }
         const QString &time = clock.next(items.at(i));
-        updateRow(static_cast<int>(i), state, context, true, items.at(i), time, i >= change.first && i < end,
-                  changed);
+        updateRow(static_cast<int>(i), state, context, true, items.at(i), time, i < end, changed);
+        before = m_clocks.at(i);
+        m_clocks[i] = clock.clock();
     }
     return true;
 }
@@ -324,14 +333,30 @@ bool FlowTableModel::refreshInPlace(const FlowPageState &state, const RowContext
     const bool sameContext = m_context == context;
     ChangedRuns changed(*this);
     FlowRules::StartClock clock(detail);
+    m_clocks.clear();
+    m_clocks.reserve(detail->items.size());
     r = 0;
     for (const RundownItem &item : detail->items) {
         const QString &time = clock.next(item);
+        m_clocks.append(clock.clock());
         if (FlowRules::isVisible(item, query, filter)) {
             updateRow(static_cast<int>(r++), state, context, sameContext, item, time, true, changed);
         }
     }
     return true;
+}
+
+void FlowTableModel::recountClocks(const FlowPageState &state)
+{
+    m_clocks.clear();
+    if (const auto &detail = state.detail()) {
+        m_clocks.reserve(detail->items.size());
+        FlowRules::StartClock clock(detail);
+        for (const RundownItem &item : detail->items) {
+            clock.next(item);
+            m_clocks.append(clock.clock());
+        }
+    }
 }
 
 void FlowTableModel::setRows(QList<FlowRow> next)
@@ -343,6 +368,8 @@ void FlowTableModel::setRows(QList<FlowRow> next)
         nextIDs.insert(r.item.id);
     }
     m_uniqueIDs = nextIDs.size() == next.size();
+    // Rows set from outside follow no detail: the next refresh walks them all.
+    m_clocks.clear();
     for (int i = static_cast<int>(m_rows.size()) - 1; i >= 0; --i) {
         if (nextIDs.contains(m_rows.at(i).item.id)) {
             continue;

@@ -104,15 +104,19 @@ private:
     // not compared.
     void updateRow(int r, const FlowPageState &state, const RowContext &context, bool sameContext,
                    const RundownItem &item, const QString &time, bool itemMayDiffer, ChangedRuns &changed);
-    // After a change of some items only: compares those, and the start times of all. False,
-    // having changed nothing, when the rows do not show the whole rundown as it was before.
+    // After a change of some items only: compares those, and the start times after them as far
+    // as they moved. False, having changed nothing, when the rows do not show the whole rundown
+    // as it was before.
     bool refreshChangedItems(const FlowPageState &state, const RowContext &context);
     // False, having changed nothing, unless the shown items are the rows' items in the same places.
     bool refreshInPlace(const FlowPageState &state, const RowContext &context);
+    void recountClocks(const FlowPageState &state);
 
     QList<FlowRow> m_rows;
     std::optional<RowContext> m_context;
     // The page's detail version the rows were built from.
     quint64 m_detailVersion = 0;
+    // The start clock after each item of the whole rundown of that version.
+    QList<qint64> m_clocks;
     bool m_uniqueIDs = true;
 };

@@ -406,20 +406,23 @@ void TestLottery::formalDrawAndItsControls()
     QTRY_VERIFY(sheet->isRolling() && !sheet->isBusy());
     QVERIFY(!picker->isEnabled());
 
-    // One stop at a time.
+    // Another command under way (the sign-up switch) does not lock the stop.
     Script hold;
     hold.hang = true;
     hold.passThrough = true;
     hold.times = 1;
     m_service->script("POST", "/api/lottery", hold);
+    find<QPushButton>(sheet.get(), QStringLiteral("entryButton"))->click();
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QVERIFY(sheet->isBusy());
     auto *stop = find<QPushButton>(sheet.get(), QStringLiteral("stopDrawButton"));
     QVERIFY(stop->isEnabled());
     stop->click();
-    QVERIFY(!stop->isEnabled());
-    stop->click();
-    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QTRY_VERIFY(!sheet->isRolling());
+    QCOMPARE(m_service->hangingCount(), 1);
     m_service->releaseHangs();
-    QTRY_VERIFY(!sheet->isRolling() && !sheet->isBusy());
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
+    QVERIFY(!sheet->isBusy());
     QCOMPARE(commands(QStringLiteral("drawStop")).size(), 1);
 
     // The drawn winners are kept by the service, not made anew on every read.
@@ -432,7 +435,7 @@ void TestLottery::formalDrawAndItsControls()
     }
     sheet.reset();
 
-    // Without the right to operate, a running draw cannot be stopped from here.
+    // Without the right to operate the stop stays offered; the service refuses it.
     m_service->withPlatform([&](FakePlatform &p) {
         FakeLottery &l = p.project(m_demo.projectId)->lotteries[m_demo.lotteryItemId];
         l.drawStatus = LotteryValues::rolling;
@@ -442,8 +445,16 @@ void TestLottery::formalDrawAndItsControls()
     auto staff = openSheet(Presentation::console, QStringLiteral("工作人员"));
     QTRY_VERIFY(staff->lottery() && !staff->isBusy());
     QVERIFY(staff->isRolling());
-    QVERIFY(!find<QPushButton>(staff.get(), QStringLiteral("stopDrawButton"))->isEnabled());
     QVERIFY(!find<QPushButton>(staff.get(), QStringLiteral("entryButton"))->isVisibleTo(staff.get()));
+    auto *staffStop = find<QPushButton>(staff.get(), QStringLiteral("stopDrawButton"));
+    QVERIFY(staffStop->isEnabled());
+    staffStop->click();
+    QVERIFY(staff->isBusy());
+    QTRY_VERIFY(!staff->isBusy());
+    QCOMPARE(commands(QStringLiteral("drawStop")).size(), 2);
+    QCOMPARE(staff->message(), QStringLiteral("没有权限执行此操作"));
+    QVERIFY(staff->isRolling());
+    QVERIFY(staffStop->isEnabled());
 }
 
 QTEST_MAIN(TestLottery)

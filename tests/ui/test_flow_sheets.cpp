@@ -101,6 +101,7 @@ private Q_SLOTS:
     void detailsSheetTypesAndRefusedSave();
     void assetUploadMeasuresAndReloads();
     void assetPrepareRemembersFileAndFailuresStayOpen();
+    void openSheetsFollowTheFreeze();
     void closingMidRequestIsSafe();
 
 private:
@@ -668,6 +669,39 @@ void TestFlowSheets::assetPrepareRemembersFileAndFailuresStayOpen()
     QVERIFY(!upload->isEnabled());
     QCOMPARE(upload->toolTip(), QStringLiteral("只有总导演、副导演、节目负责人或该节目表演者可上传"));
     QVERIFY(readOnly.findChild<QPushButton *>(QStringLiteral("audioPrepareButton"))->isEnabled());
+}
+
+void TestFlowSheets::openSheetsFollowTheFreeze()
+{
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    const RundownItem item = platformItem(m_demo.audioItemId);
+    page->state().setProgramItem(item);
+    page->state().setAssetItem(item);
+    page->state().setPeopleEditor(MacPeopleEditorContext{item, MacPeopleEditorContext::Field::owners});
+    FlowSheetPresenter &sheets = page->sheets();
+    QTRY_VERIFY(sheets.programDetails() && sheets.assetManager() && sheets.peoplePicker());
+    const QList<QWidget *> editing{
+        sheets.programDetails()->findChild<QPushButton *>(QStringLiteral("programSaveButton")),
+        sheets.programDetails()->findChild<QWidget *>(QStringLiteral("programTitleField")),
+        sheets.programDetails()->findChild<QWidget *>(QStringLiteral("programScriptEditor")),
+        sheets.assetManager()->findChild<QPushButton *>(QStringLiteral("audioUploadButton")),
+        sheets.assetManager()->findChild<QPushButton *>(QStringLiteral("videoUploadButton")),
+        sheets.peoplePicker()->findChild<QPushButton *>(QStringLiteral("peopleSaveButton")),
+    };
+    const auto enabled = [&] {
+        return std::count_if(editing.cbegin(), editing.cend(), [](QWidget *w) { return w->isEnabled(); });
+    };
+    QCOMPARE(enabled(), editing.size());
+
+    for (const bool frozen : {true, false}) {
+        auto toggling = page->commands().toggleFreeze();
+        QTRY_COMPARE(page->state().flowFrozen(), frozen);
+        QCOMPARE(enabled(), frozen ? 0 : editing.size());
+    }
+    // Preparing needs no right.
+    QVERIFY(
+        sheets.assetManager()->findChild<QPushButton *>(QStringLiteral("audioPrepareButton"))->isEnabled());
 }
 
 void TestFlowSheets::closingMidRequestIsSafe()

@@ -128,9 +128,6 @@ QWidget *MacAssetManagerSheet::buildRow(Row &row, const QString &title, const QS
     row.upload = new QPushButton(panel);
     row.upload->setObjectName(row.category + QStringLiteral("UploadButton"));
     row.upload->setAutoDefault(false);
-    row.upload->setToolTip(m_canUpload
-                               ? QStringLiteral("选择本机素材上传")
-                               : QStringLiteral("只有总导演、副导演、节目负责人或该节目表演者可上传"));
     line->addWidget(row.upload);
 
     row.prepare = new QPushButton(panel);
@@ -183,6 +180,9 @@ void MacAssetManagerSheet::updateControls()
                              : has                        ? QStringLiteral("替换")
                                                           : QStringLiteral("上传"));
         row->upload->setEnabled(m_canUpload && m_uploading.isEmpty());
+        row->upload->setToolTip(m_canUpload
+                                    ? QStringLiteral("选择本机素材上传")
+                                    : QStringLiteral("只有总导演、副导演、节目负责人或该节目表演者可上传"));
         const bool prepared = m_prepared.contains(row->category);
         row->prepare->setVisible(!prepared);
         row->preparedMark->setVisible(prepared);
@@ -193,6 +193,12 @@ void MacAssetManagerSheet::updateControls()
     }
     m_errorLabel->setText(m_error);
     m_errorLabel->setVisible(!m_error.isEmpty());
+}
+
+void MacAssetManagerSheet::setCanUpload(bool canUpload)
+{
+    m_canUpload = canUpload;
+    updateControls();
 }
 
 void MacAssetManagerSheet::openPicker(const QString &category)
@@ -223,7 +229,8 @@ void MacAssetManagerSheet::openPicker(const QString &category)
 
 void MacAssetManagerSheet::handleImport(const QString &path, const QString &category)
 {
-    if (path.isEmpty() || !m_uploading.isEmpty()) {
+    // A file picked after the right was lost (the picker stayed open) is not sent.
+    if (path.isEmpty() || !m_canUpload || !m_uploading.isEmpty()) {
         return;
     }
     m_uploading = category;

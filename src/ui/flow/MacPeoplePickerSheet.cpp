@@ -251,6 +251,12 @@ void MacPeoplePickerSheet::setMembers(QList<ProjectMember> members)
     refreshList();
 }
 
+void MacPeoplePickerSheet::setCanSave(bool canSave)
+{
+    m_canSave = canSave;
+    updateControls();
+}
+
 QStringList MacPeoplePickerSheet::people(const QString &text)
 {
     return PermissionPolicy::people(text);
@@ -339,12 +345,12 @@ void MacPeoplePickerSheet::rebuildChips()
 void MacPeoplePickerSheet::updateControls()
 {
     m_save->setText(m_saving ? QStringLiteral("正在保存…") : QStringLiteral("保存"));
-    m_save->setEnabled(!m_saving);
+    m_save->setEnabled(m_canSave && !m_saving);
 }
 
 void MacPeoplePickerSheet::save()
 {
-    if (m_saving) {
+    if (m_saving || !m_canSave) {
         return;
     }
     const auto setBusy = [this](bool busy) {

@@ -90,6 +90,8 @@ private Q_SLOTS:
     void opensOnOverviewAndSwitchesPages();
     void pageChangeAbandonsTheOlderLoad();
     void pageChangeBuildsTheListOnce();
+    void failedLoadShowsItsError_data();
+    void failedLoadShowsItsError();
     void confirmedActionSendsAndReloads_data();
     void confirmedActionSendsAndReloads();
     void archiveFallsBackToAssetId();
@@ -450,6 +452,42 @@ void TestAdmin::pageChangeBuildsTheListOnce()
     QCOMPARE(column(users, 0).size(), all);
 }
 
+void TestAdmin::failedLoadShowsItsError_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("sign-in expired") << 401 << QStringLiteral("登录已过期，请重新登录");
+    QTest::newRow("refused") << 403 << QStringLiteral("需要平台超级管理员权限");
+}
+
+void TestAdmin::failedLoadShowsItsError()
+{
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    Script failed;
+    failed.status = status;
+    failed.body = QJsonDocument(QJsonObject{{"error", message}}).toJson();
+    m_service->script("GET", "/api/admin", failed);
+
+    // Never loaded: the failure, not an empty page that looks real.
+    choose(MacAdminPage::assets);
+    QTRY_VERIFY(!m_console->isLoading());
+    auto *face = m_console->findChild<QWidget *>(QStringLiteral("adminLoadFailed"));
+    QTRY_VERIFY(face->isVisible());
+    QCOMPARE(m_console->findChild<QLabel *>(QStringLiteral("adminLoadFailedDescription"))->text(), message);
+    QVERIFY(!m_console->findChild<QWidget *>(QStringLiteral("adminAssetsPage"))->isVisible());
+    QCOMPARE(m_console->error(), message);
+
+    // A page loaded before keeps its data under the banner.
+    choose(MacAdminPage::overview);
+    QTRY_VERIFY(!m_console->isLoading());
+    QTRY_VERIFY(m_console->findChild<QWidget *>(QStringLiteral("adminOverviewPage"))->isVisible());
+    QVERIFY(!face->isVisible());
+    QVERIFY(m_console->findChild<MacErrorBanner *>(QStringLiteral("adminErrorBanner"))->isVisible());
+}
+
 void TestAdmin::confirmedActionSendsAndReloads_data()
 {
     QTest::addColumn<bool>("confirm");
@@ -560,7 +598,8 @@ void TestAdmin::failedActionKeepsThePage()
     QVERIFY(!m_console->isLoading());
 
     // A later successful load clears the banner.
-    QTest::mouseClick(m_console->findChild<QPushButton *>("adminRefreshButton"), Qt::LeftButton);
+    auto *refresh = m_console->findChild<QPushButton *>("adminRefreshButton");
+    QTest::mouseClick(refresh, Qt::LeftButton);
     QCOMPARE(m_console->error(), QStringLiteral("项目正在直播，暂不能调整"));
     QTRY_VERIFY(!m_console->isLoading());
     QVERIFY(m_console->error().isEmpty());

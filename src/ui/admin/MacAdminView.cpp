@@ -269,6 +269,12 @@ QWidget *MacAdminView::buildContent()
     fillLoadingFace(m_loadingFace, Theme::label(QStringLiteral("正在读取平台数据…"), Theme::TextStyle::body,
                                                 Theme::Colour::secondary));
     m_pageArea->addWidget(m_loadingFace);
+    m_failedFace = new QWidget;
+    m_failedFace->setObjectName(QStringLiteral("adminLoadFailed"));
+    m_failedDescription = fillFailureFace(m_failedFace, QStringLiteral("平台数据读取失败"),
+                                          QStringLiteral("exclamationmark.triangle"));
+    m_failedDescription->setObjectName(QStringLiteral("adminLoadFailedDescription"));
+    m_pageArea->addWidget(m_failedFace);
     m_overviewPage = buildOverviewPage();
     m_usersPage = buildUsersPage();
     m_projectsPage = buildProjectsPage();
@@ -873,6 +879,11 @@ void MacAdminView::updatePageArea()
         m_pageArea->setCurrentWidget(m_loadingFace);
         return;
     }
+    if (!hasLoaded(m_page) && !m_error.isEmpty()) {
+        m_failedDescription->setText(m_error);
+        m_pageArea->setCurrentWidget(m_failedFace);
+        return;
+    }
     switch (m_page) {
     case MacAdminPage::overview:
         m_pageArea->setCurrentWidget(m_overviewPage);
@@ -902,6 +913,24 @@ void MacAdminView::setError(const QString &error)
 {
     m_error = error;
     m_banner->setMessage(error);
+    updatePageArea();
+}
+
+bool MacAdminView::hasLoaded(MacAdminPage page) const
+{
+    switch (page) {
+    case MacAdminPage::overview:
+        return m_overview.has_value();
+    case MacAdminPage::users:
+        return m_usersData.has_value();
+    case MacAdminPage::projects:
+        return m_projectsLoaded;
+    case MacAdminPage::assets:
+        return m_assetsData.has_value();
+    case MacAdminPage::logs:
+        return m_logsLoaded;
+    }
+    return false;
 }
 
 void MacAdminView::choosePage(MacAdminPage page)
@@ -968,6 +997,7 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 co_return;
             }
             m_projects = std::move(response.projects);
+            m_projectsLoaded = true;
             updateProjects();
             auto usersRequest = m_client.adminUsers();
             AdminUsersResponse users = co_await usersRequest;
@@ -997,6 +1027,7 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 co_return;
             }
             m_logs = std::move(response.logs);
+            m_logsLoaded = true;
             updateLogs(true);
             break;
         }

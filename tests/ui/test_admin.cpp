@@ -603,6 +603,23 @@ void TestAdmin::failedActionKeepsThePage()
     QCOMPARE(m_console->error(), QStringLiteral("项目正在直播，暂不能调整"));
     QTRY_VERIFY(!m_console->isLoading());
     QVERIFY(m_console->error().isEmpty());
+
+    // A load already under way when an action fails does not take the action's error away.
+    Script held;
+    held.hang = true;
+    held.passThrough = true;
+    held.times = 1;
+    m_service->script("GET", "/api/admin", held);
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    m_console->propose({Action::Project{before.first(), QStringLiteral("已归档")}});
+    QTRY_VERIFY(confirmation());
+    QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
+    QTRY_COMPARE(m_console->error(), QStringLiteral("项目正在直播，暂不能调整"));
+    m_service->releaseHangs();
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
+    QVERIFY(!m_console->isLoading());
+    QCOMPARE(m_console->error(), QStringLiteral("项目正在直播，暂不能调整"));
 }
 
 void TestAdmin::projectSheetShowsMembersAndRundown()

@@ -4,6 +4,7 @@
 #include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "api/PreparedAssetCache.h"
+#include "common/MacErrorBanner.h"
 #include "common/Theme.h"
 #include "flow/FlowPageState.h"
 #include "flow/FlowSheetPresenter.h"
@@ -94,6 +95,7 @@ private Q_SLOTS:
     void exportSavesWhereChosen();
     void importPreviewThenApply();
     void emptyPreviewShowsError();
+    void commandErrorOutlivesPolls();
     void applyWhileFrozenDoesNothing();
 
     // The sheets.
@@ -511,6 +513,35 @@ void TestFlowSheets::emptyPreviewShowsError()
     QVERIFY(!page->state().importPreview());
     QVERIFY(!page->state().importConfirmation());
     QVERIFY(!visible<QMessageBox>(QStringLiteral("importConfirmationDialog")));
+}
+
+void TestFlowSheets::commandErrorOutlivesPolls()
+{
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    QSignalSpy finished(&page->state(), &FlowPageState::reloadFinished);
+    page->commands().previewExcel(writeFile(QStringLiteral("notes.xlsx"), QByteArray("not\0a workbook", 15)));
+    QTRY_COMPARE(page->state().error(), QStringLiteral("无法读取表格文件"));
+
+    // Polls never overlap, so the second to end after the failure started after it.
+    finished.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(finished.size() >= 2, 10000);
+    QVERIFY(finished.last().at(0).toBool());
+    QCOMPARE(page->state().error(), QStringLiteral("无法读取表格文件"));
+    auto *banner = page->findChild<MacErrorBanner *>();
+    QCOMPARE(banner->message(), QStringLiteral("无法读取表格文件"));
+    QVERIFY(banner->isVisible());
+
+    // The user's next command takes it away, even one that says nothing on success.
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowStartNextButton")), Qt::LeftButton);
+    QTRY_VERIFY(page->state().liveItem());
+    QTRY_VERIFY(page->state().error().isEmpty());
+
+    // So does a reload the user starts.
+    page->commands().previewExcel(writeFile(QStringLiteral("notes.xlsx"), QByteArray("not\0a workbook", 15)));
+    QTRY_VERIFY(!page->state().error().isEmpty());
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowRefreshButton")), Qt::LeftButton);
+    QTRY_VERIFY(page->state().error().isEmpty());
 }
 
 void TestFlowSheets::applyWhileFrozenDoesNothing()

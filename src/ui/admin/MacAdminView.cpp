@@ -911,9 +911,16 @@ void MacAdminView::setIsLoading(bool loading)
 
 void MacAdminView::setError(const QString &error)
 {
+    m_actionErrorAfterLoad.reset();
     m_error = error;
     m_banner->setMessage(error);
     updatePageArea();
+}
+
+void MacAdminView::setActionError(const QString &error)
+{
+    setError(error);
+    m_actionErrorAfterLoad = m_startedLoads;
 }
 
 bool MacAdminView::hasLoaded(MacAdminPage page) const
@@ -967,6 +974,8 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
     // Only the newest load writes: one that a page change, a refresh or an action's reload
     // superseded ends without a trace.
     const auto current = [&] { return self && number == m_startedLoads; };
+    // An action that failed while this load ran keeps its error on screen.
+    const auto ownsError = [&] { return !m_actionErrorAfterLoad || number > *m_actionErrorAfterLoad; };
     try {
         switch (page) {
         case MacAdminPage::overview: {
@@ -1033,7 +1042,9 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
         }
         }
         m_listAwaitsLoad = false;
-        setError(QString());
+        if (ownsError()) {
+            setError(QString());
+        }
         setIsLoading(false);
         Q_EMIT loadFinished();
     } catch (...) {
@@ -1044,7 +1055,9 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 m_listAwaitsLoad = false;
                 updateCurrentPage();
             }
-            setError(text);
+            if (ownsError()) {
+                setError(text);
+            }
             setIsLoading(false);
             Q_EMIT loadFinished();
         }
@@ -1110,11 +1123,12 @@ void MacAdminView::perform(MacAdminPendingAction action)
         }
     }
     if (!request) {
-        setError(missing);
+        setActionError(missing);
         return;
     }
     AsyncAction::run(
-        this, std::move(*request), [this] { load(); }, [this](const QString &error) { setError(error); });
+        this, std::move(*request), [this] { load(); },
+        [this](const QString &error) { setActionError(error); });
 }
 
 void MacAdminView::showProject(const AdminProject &project)

@@ -89,6 +89,8 @@ private:
     void perform(MacAdminPendingAction action);
     void setIsLoading(bool loading);
     void setError(const QString &error);
+    // An action's failure: it stays until a load started after it ends.
+    void setActionError(const QString &error);
     // Whether the page's data ever arrived; until then a failed load shows its failure, not an
     // empty page.
     bool hasLoaded(MacAdminPage page) const;
@@ -119,6 +121,8 @@ private:
     QString m_query;
     bool m_isLoading = false;
     QString m_error;
+    // While m_error is an action's failure: the number of the last load started before it.
+    std::optional<quint64> m_actionErrorAfterLoad;
     bool m_projectsLoaded = false;
     bool m_logsLoaded = false;
     quint64 m_startedLoads = 0;

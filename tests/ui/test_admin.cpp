@@ -605,11 +605,7 @@ void TestAdmin::failedActionKeepsThePage()
     QVERIFY(m_console->error().isEmpty());
 
     // A load already under way when an action fails does not take the action's error away.
-    Script held;
-    held.hang = true;
-    held.passThrough = true;
-    held.times = 1;
-    m_service->script("GET", "/api/admin", held);
+    m_service->script("GET", "/api/admin", Script{.hang = true, .times = 1, .passThrough = true});
     QTest::mouseClick(refresh, Qt::LeftButton);
     QTRY_COMPARE(m_service->hangingCount(), 1);
     m_console->propose({Action::Project{before.first(), QStringLiteral("已归档")}});

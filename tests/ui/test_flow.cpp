@@ -16,6 +16,7 @@
 #include "flow/MacReadinessSummary.h"
 #include "workspace/PageStateStack.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QLabel>
@@ -146,6 +147,7 @@ private Q_SLOTS:
     void headerMakesRoomForCommands();
     void playerBarShortensLongTitles();
     void pageFacesFollowTheState();
+    void clickLeavesFocusWhereItWas();
 
 private:
     MacProjectFlowView *openPage();
@@ -801,6 +803,39 @@ void TestFlow::pageFacesFollowTheState()
         &state, state.reload(true), [] {}, [](const QString &) {});
     QTRY_COMPARE(faces->banner()->message(), QStringLiteral("服务暂不可用"));
     QCOMPARE(faces->state(), PageStateStack::State::content);
+}
+
+// A click never gives a button the focus, so a stray Space cannot start the next item; Tab then
+// Space still does.
+void TestFlow::clickLeavesFocusWhereItWas()
+{
+    m_service->withPlatform(
+        [&](FakePlatform &p) { p.project(m_projectId)->items[0].liveStatus = RundownValues::live; });
+    openPage();
+    m_page->state().stop();
+    QApplication::setActiveWindow(m_page.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    QLineEdit *search = m_page->header()->searchField();
+    search->setFocus();
+    QTRY_VERIFY(search->hasFocus());
+    auto *barNext = m_page->findChild<QPushButton *>(QStringLiteral("flowPlayerNextButton"));
+    QTRY_VERIFY(barNext->isVisible());
+
+    QTest::mouseClick(barNext, Qt::LeftButton);
+    QTRY_COMPARE(m_page->state().liveItem()->id, m_itemIds.at(1));
+    QTRY_VERIFY(!m_page->state().busyItemID());
+    QCOMPARE(QApplication::focusWidget(), search);
+    auto *toggle = m_page->findChild<QCheckBox *>(QStringLiteral("flowAudioLinkedToggle"));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(!toggle->isChecked());
+    QCOMPARE(QApplication::focusWidget(), search);
+
+    for (int i = 0; i < 60 && QApplication::focusWidget() != barNext; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), barNext);
+    QTest::keyClick(barNext, Qt::Key_Space);
+    QTRY_COMPARE(m_page->state().liveItem()->id, m_itemIds.at(2));
 }
 
 QTEST_MAIN(TestFlow)

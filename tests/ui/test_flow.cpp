@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -147,6 +148,7 @@ private Q_SLOTS:
     void headerMakesRoomForCommands();
     void playerBarShortensLongTitles();
     void pageFacesFollowTheState();
+    void tableKeepsItsPlace();
     void clickLeavesFocusWhereItWas();
 
 private:
@@ -154,6 +156,7 @@ private:
     void clickPart(const QString &itemID, int column, Part part);
     MacInlineEditor *openEditor();
     QJsonObject lastPatchItem() const;
+    void reloadNow();
 
     std::unique_ptr<FakeService> m_service;
     std::unique_ptr<APIClient> m_client;
@@ -224,6 +227,15 @@ QJsonObject TestFlow::lastPatchItem() const
 {
     const auto patches = m_service->requests("/api/project", "PATCH");
     return patches.isEmpty() ? QJsonObject() : patches.last().json().value(QStringLiteral("item")).toObject();
+}
+
+void TestFlow::reloadNow()
+{
+    FlowPageState &state = m_page->state();
+    QSignalSpy finished(&state, &FlowPageState::reloadFinished);
+    AsyncAction::run(
+        &state, state.reload(true), [] {}, [](const QString &) {});
+    QVERIFY(finished.wait(5000));
 }
 
 // --- Rules ------------------------------------------------------------------------------------
@@ -803,6 +815,63 @@ void TestFlow::pageFacesFollowTheState()
         &state, state.reload(true), [] {}, [](const QString &) {});
     QTRY_COMPARE(faces->banner()->message(), QStringLiteral("服务暂不可用"));
     QCOMPARE(faces->state(), PageStateStack::State::content);
+}
+
+// Rows stay where they are on screen while the bars above them come and go, and Esc in a cell
+// leaves the table where it was.
+void TestFlow::tableKeepsItsPlace()
+{
+    for (int i = 0; i < 30; ++i) {
+        m_itemIds.append(m_service->addItem(m_projectId, QStringLiteral("节目%1").arg(i)));
+    }
+    openPage();
+    m_page->state().stop();
+    QApplication::setActiveWindow(m_page.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    FlowTableView *table = m_page->flowTable();
+    QScrollBar *scroll = table->verticalScrollBar();
+    QTRY_VERIFY(scroll->maximum() > 600);
+    scroll->setValue(400);
+    const QString id = m_itemIds.at(12);
+    const auto tableTop = [&] { return table->viewport()->mapTo(m_page.get(), QPoint()).y(); };
+    const auto rowTop = [&] { return tableTop() + table->cellRect(id, 0).top(); };
+    const int row = rowTop();
+
+    clickPart(id, FlowTableModel::notes, Part::editor);
+    MacInlineEditor *editor = openEditor();
+    QTRY_VERIFY(editor->field()->hasFocus());
+    // Tab passes the focus on; it moves no cursor of the table.
+    QTest::keyClick(editor->field(), Qt::Key_Tab);
+    QCOMPARE(scroll->value(), 400);
+    QTest::mouseClick(editor->field(), Qt::LeftButton);
+    QTRY_VERIFY(editor->field()->hasFocus());
+    QTest::keyClicks(editor->field(), QStringLiteral("draft"));
+    QTest::keyClick(editor->field(), Qt::Key_Escape);
+    QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
+    QCOMPARE(scroll->value(), 400);
+    // No other field takes the focus with its text selected for the next keystroke.
+    QVERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    QVERIFY(m_page->model().row(m_page->model().rowOf(id)).item.notes.isEmpty());
+    QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
+
+    struct Step
+    {
+        const char *name;
+        void (*apply)(FakeProject &);
+    };
+    const Step steps[] = {
+        {"player bar appears", [](FakeProject &p) { p.items[0].liveStatus = RundownValues::live; }},
+        {"frozen notice appears", [](FakeProject &p) { p.summary.flowFrozen = true; }},
+        {"player bar goes", [](FakeProject &p) { p.items[0].liveStatus.clear(); }},
+    };
+    for (const Step &step : steps) {
+        const int top = tableTop();
+        m_service->withPlatform([&](FakePlatform &p) { step.apply(*p.project(m_projectId)); });
+        reloadNow();
+        QTRY_VERIFY2(tableTop() != top, step.name);
+        QTRY_COMPARE(rowTop(), row);
+    }
+    QVERIFY(m_page->findChild<QWidget *>(QStringLiteral("flowFrozenNotice"))->isVisible());
 }
 
 // A click never gives a button the focus, so a stray Space cannot start the next item; Tab then

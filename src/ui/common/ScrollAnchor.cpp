@@ -2,6 +2,7 @@
 
 #include "DeferredRefresh.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QEvent>
 #include <QScrollBar>
@@ -19,6 +20,7 @@ public:
         : QObject(area)
         , m_area(area)
     {
+        area->viewport()->installEventFilter(this);
         watchAncestors();
     }
 
@@ -26,23 +28,30 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         switch (event->type()) {
+        case QEvent::Enter:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::Wheel:
+            if (watched == m_area->viewport()) {
+                m_aimedAt = true;
+            }
+            break;
         case QEvent::ParentChange:
             watchAncestors();
-            m_top.reset();
-            m_settle.schedule();
+            comeOnScreen();
             break;
         case QEvent::Show:
-            // Coming on screen is no move; layouts of the same change settle before this runs.
             if (watched == m_area) {
-                m_top.reset();
-                m_settle.schedule();
+                comeOnScreen();
             }
             break;
         case QEvent::Move:
         case QEvent::Resize:
-            // Settled from the event loop: the scroll range follows the new height only after
-            // the view has handled its resize.
-            m_settle.schedule();
+            if (watched != m_area->viewport()) {
+                // Settled from the event loop: the scroll range follows the new height only
+                // after the view has handled its resize.
+                m_settle.schedule();
+            }
             break;
         default:
             break;
@@ -62,6 +71,13 @@ private:
         }
     }
 
+    void comeOnScreen()
+    {
+        m_aimedAt = false;
+        m_top.reset();
+        m_settle.schedule();
+    }
+
     void settle()
     {
         if (!m_area->isVisible()) {
@@ -69,7 +85,7 @@ private:
             return;
         }
         const int top = m_area->viewport()->mapTo(m_area->window(), QPoint()).y();
-        if (m_top && top != *m_top) {
+        if (m_aimedAt && m_top && top != *m_top) {
             QScrollBar *bar = m_area->verticalScrollBar();
             bar->setValue(bar->value() + top - *m_top);
         }
@@ -78,6 +94,7 @@ private:
 
     QAbstractScrollArea *m_area;
     std::optional<int> m_top;
+    bool m_aimedAt = false;
     DeferredRefresh m_settle{this, [this] { settle(); }};
 };
 
@@ -85,6 +102,9 @@ private:
 
 void install(QAbstractScrollArea *area)
 {
+    if (auto *view = qobject_cast<QAbstractItemView *>(area)) {
+        view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    }
     new Anchor(area);
 }
 

@@ -7,7 +7,10 @@ class QAbstractScrollArea;
 // moved by d within its window, so its vertical scroll moves by d too, as far as the range
 // allows. Nothing moves under the pointer between aiming and clicking.
 //
-// The first placement after the view comes on screen is taken as it is. Usage, once per view:
+// Until the pointer has come over the view since it came on screen, the page around it may
+// still be settling (first load, a header that rewraps); its place is then taken as it is.
+//
+// An item view is set to scroll by pixels. Usage, once per view:
 //   ScrollAnchor::install(table);
 namespace ScrollAnchor {
 

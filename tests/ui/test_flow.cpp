@@ -16,11 +16,13 @@
 #include "flow/MacReadinessSummary.h"
 #include "workspace/PageStateStack.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -146,12 +148,15 @@ private Q_SLOTS:
     void headerMakesRoomForCommands();
     void playerBarShortensLongTitles();
     void pageFacesFollowTheState();
+    void tableKeepsItsPlace();
+    void clickLeavesFocusWhereItWas();
 
 private:
     MacProjectFlowView *openPage();
     void clickPart(const QString &itemID, int column, Part part);
     MacInlineEditor *openEditor();
     QJsonObject lastPatchItem() const;
+    void reloadNow();
 
     std::unique_ptr<FakeService> m_service;
     std::unique_ptr<APIClient> m_client;
@@ -222,6 +227,15 @@ QJsonObject TestFlow::lastPatchItem() const
 {
     const auto patches = m_service->requests("/api/project", "PATCH");
     return patches.isEmpty() ? QJsonObject() : patches.last().json().value(QStringLiteral("item")).toObject();
+}
+
+void TestFlow::reloadNow()
+{
+    FlowPageState &state = m_page->state();
+    QSignalSpy finished(&state, &FlowPageState::reloadFinished);
+    AsyncAction::run(
+        &state, state.reload(true), [] {}, [](const QString &) {});
+    QVERIFY(finished.wait(5000));
 }
 
 // --- Rules ------------------------------------------------------------------------------------
@@ -801,6 +815,98 @@ void TestFlow::pageFacesFollowTheState()
         &state, state.reload(true), [] {}, [](const QString &) {});
     QTRY_COMPARE(faces->banner()->message(), QStringLiteral("服务暂不可用"));
     QCOMPARE(faces->state(), PageStateStack::State::content);
+}
+
+// Rows stay where they are on screen while the bars above them come and go, and Esc in a cell
+// leaves the table where it was.
+void TestFlow::tableKeepsItsPlace()
+{
+    for (int i = 0; i < 30; ++i) {
+        m_itemIds.append(m_service->addItem(m_projectId, QStringLiteral("节目%1").arg(i)));
+    }
+    openPage();
+    m_page->state().stop();
+    QApplication::setActiveWindow(m_page.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    FlowTableView *table = m_page->flowTable();
+    QScrollBar *scroll = table->verticalScrollBar();
+    QTRY_VERIFY(scroll->maximum() > 600);
+    scroll->setValue(400);
+    const QString id = m_itemIds.at(12);
+    const auto tableTop = [&] { return table->viewport()->mapTo(m_page.get(), QPoint()).y(); };
+    const auto rowTop = [&] { return tableTop() + table->cellRect(id, 0).top(); };
+    const int row = rowTop();
+
+    clickPart(id, FlowTableModel::notes, Part::editor);
+    MacInlineEditor *editor = openEditor();
+    QTRY_VERIFY(editor->field()->hasFocus());
+    // Tab passes the focus on; it moves no cursor of the table.
+    QTest::keyClick(editor->field(), Qt::Key_Tab);
+    QCOMPARE(scroll->value(), 400);
+    QTest::mouseClick(editor->field(), Qt::LeftButton);
+    QTRY_VERIFY(editor->field()->hasFocus());
+    QTest::keyClicks(editor->field(), QStringLiteral("draft"));
+    QTest::keyClick(editor->field(), Qt::Key_Escape);
+    QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
+    QCOMPARE(scroll->value(), 400);
+    // No other field takes the focus with its text selected for the next keystroke.
+    QVERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    QVERIFY(m_page->model().row(m_page->model().rowOf(id)).item.notes.isEmpty());
+    QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
+
+    struct Step
+    {
+        const char *name;
+        void (*apply)(FakeProject &);
+    };
+    const Step steps[] = {
+        {"player bar appears", [](FakeProject &p) { p.items[0].liveStatus = RundownValues::live; }},
+        {"frozen notice appears", [](FakeProject &p) { p.summary.flowFrozen = true; }},
+        {"player bar goes", [](FakeProject &p) { p.items[0].liveStatus.clear(); }},
+    };
+    // The operator points at the row and keeps aiming while the page changes.
+    QTest::mouseMove(table->viewport(), table->cellRect(id, FlowTableModel::title).center());
+    for (const Step &step : steps) {
+        const int top = tableTop();
+        m_service->withPlatform([&](FakePlatform &p) { step.apply(*p.project(m_projectId)); });
+        reloadNow();
+        QTRY_VERIFY2(tableTop() != top, step.name);
+        QTRY_COMPARE(rowTop(), row);
+    }
+    QVERIFY(m_page->findChild<QWidget *>(QStringLiteral("flowFrozenNotice"))->isVisible());
+}
+
+// A click never gives a button the focus, so a stray Space cannot start the next item; Tab then
+// Space still does.
+void TestFlow::clickLeavesFocusWhereItWas()
+{
+    m_service->withPlatform(
+        [&](FakePlatform &p) { p.project(m_projectId)->items[0].liveStatus = RundownValues::live; });
+    openPage();
+    m_page->state().stop();
+    QApplication::setActiveWindow(m_page.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    QLineEdit *search = m_page->header()->searchField();
+    search->setFocus();
+    QTRY_VERIFY(search->hasFocus());
+    auto *barNext = m_page->findChild<QPushButton *>(QStringLiteral("flowPlayerNextButton"));
+    QTRY_VERIFY(barNext->isVisible());
+
+    QTest::mouseClick(barNext, Qt::LeftButton);
+    QTRY_COMPARE(m_page->state().liveItem()->id, m_itemIds.at(1));
+    QTRY_VERIFY(!m_page->state().busyItemID());
+    QCOMPARE(QApplication::focusWidget(), search);
+    auto *toggle = m_page->findChild<QCheckBox *>(QStringLiteral("flowAudioLinkedToggle"));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(!toggle->isChecked());
+    QCOMPARE(QApplication::focusWidget(), search);
+
+    for (int i = 0; i < 60 && QApplication::focusWidget() != barNext; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), barNext);
+    QTest::keyClick(barNext, Qt::Key_Space);
+    QTRY_COMPARE(m_page->state().liveItem()->id, m_itemIds.at(2));
 }
 
 QTEST_MAIN(TestFlow)

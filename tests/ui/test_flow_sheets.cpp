@@ -21,6 +21,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -100,6 +101,7 @@ private Q_SLOTS:
 
     // The sheets.
     void pickerTogglesSharedNamesAndSaves();
+    void pickerListStaysPutAsChipsComeAndGo();
     void detailsSheetTypesAndRefusedSave();
     void assetUploadMeasuresAndReloads();
     void assetPrepareRemembersFileAndFailuresStayOpen();
@@ -616,6 +618,50 @@ void TestFlowSheets::pickerTogglesSharedNamesAndSaves()
     accept = true;
     save->click();
     QTRY_VERIFY(!sheet.isVisible());
+}
+
+// The chip row that comes with the first pick must not move the list: the second click on the
+// same spot un-picks the same person.
+void TestFlowSheets::pickerListStaysPutAsChipsComeAndGo()
+{
+    QList<ProjectMember> members;
+    for (int i = 0; i < 20; ++i) {
+        members.append(member(QStringLiteral("m%1").arg(i),
+                              QStringLiteral("成员%1").arg(i, 2, 10, QLatin1Char('0')),
+                              QStringLiteral("演员")));
+    }
+    MacPeoplePickerSheet sheet({
+        .title = QStringLiteral("编辑表演者"),
+        .members = members,
+        .currentValue = {},
+        .project = {},
+        .inviterName = QStringLiteral("周敏"),
+        .inviteRole = QStringLiteral("演员"),
+        .itemID = QStringLiteral("i1"),
+        .field = QStringLiteral("performers"),
+        .onSave = [](QString) { return answer(true); },
+    });
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    auto *list = sheet.findChild<QListView *>(QStringLiteral("peopleList"));
+    auto *chips = sheet.findChild<QWidget *>(QStringLiteral("peopleChipScroll"));
+    const QModelIndex third = list->model()->index(2, 0);
+    const auto rowTop = [&] {
+        return list->viewport()->mapTo(&sheet, list->visualRect(third).topLeft()).y();
+    };
+    const auto listTop = [&] { return list->viewport()->mapTo(&sheet, QPoint()).y(); };
+    QTRY_VERIFY(list->verticalScrollBar()->maximum() > 100);
+    const int row = rowTop();
+    const QPoint spot = list->viewport()->mapTo(&sheet, list->visualRect(third).center());
+
+    for (const bool picked : {true, false}) {
+        const int top = listTop();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->viewport()->mapFrom(&sheet, spot));
+        QCOMPARE(sheet.selection().contains(QStringLiteral("成员02")), picked);
+        QTRY_COMPARE(chips->isVisible(), picked);
+        QTRY_VERIFY(listTop() != top);
+        QTRY_COMPARE(rowTop(), row);
+    }
 }
 
 void TestFlowSheets::detailsSheetTypesAndRefusedSave()

@@ -1,6 +1,7 @@
 #include "MacPeoplePickerSheet.h"
 
 #include "common/AsyncAction.h"
+#include "common/ScrollAnchor.h"
 #include "common/SheetSave.h"
 #include "common/Theme.h"
 #include "people/MacInviteMemberSheet.h"
@@ -208,6 +209,8 @@ MacPeoplePickerSheet::MacPeoplePickerSheet(Inputs inputs, QWidget *parent)
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    // The chip row above comes and goes with the selection.
+    ScrollAnchor::install(m_list);
     layout->addWidget(m_list, 1);
 
     auto *buttons = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "api/APIClient.h"
 #include "common/Theme.h"
+#include "shell/QtTranslations.h"
 #include "shell/RootView.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
+    installQtTranslations(app);
     Theme::install();
 
     // An unusable TAVIK_API_BASE_URL does not stop the program: the first bootstrap reports it.

@@ -9,15 +9,18 @@
 #include "shell/LoadingView.h"
 #include "shell/LoginView.h"
 #include "shell/ProjectHomeView.h"
+#include "shell/QtTranslations.h"
 #include "shell/RootView.h"
 #include "shell/StartupUnavailableView.h"
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacProjectWorkspaceView.h"
 
+#include <QFileDialog>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QNetworkReply>
 #include <QPushButton>
 #include <QRawFont>
@@ -76,6 +79,7 @@ private Q_SLOTS:
     void symbolsHaveThemeImages();
     void checkMarksComeFromTheSymbolsFace();
 
+    void qtOwnTextsInChinese();
     void windowStartsLoadingAndBootstrapsOnFirstShow();
     void unusableBaseURLShowsTheFailureScreen();
     void retryFromFailureShowsLoadingAtOnce();
@@ -332,6 +336,20 @@ void TestShell::checkMarksComeFromTheSymbolsFace()
         QCOMPARE(QFontMetrics(font).height(), QFontMetrics(plain).height());
         QCOMPARE(QFontMetrics(font).ascent(), QFontMetrics(plain).ascent());
     }
+}
+
+void TestShell::qtOwnTextsInChinese()
+{
+    QVERIFY(installQtTranslations(*QCoreApplication::instance()));
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QVERIFY(child<QLabel>(&dialog, "lookInLabel")->text().startsWith(QStringLiteral("查找范围")));
+    auto *translator = QCoreApplication::instance()->findChild<QTranslator *>();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()

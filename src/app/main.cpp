@@ -13,8 +13,10 @@ int main(int argc, char *argv[])
     Theme::install();
 
     // An unusable TAVIK_API_BASE_URL does not stop the program: the first bootstrap reports it.
-    RootView window(APIClient::shared());
-    window.resize(1180, 780);
-    window.show();
+    // Like every further window, the first one is deleted when closed.
+    auto *window = new RootView(APIClient::shared());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(1180, 780);
+    window->show();
     return QApplication::exec();
 }

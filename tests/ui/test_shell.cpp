@@ -81,6 +81,7 @@ private Q_SLOTS:
 
     void qtOwnTextsInChinese();
     void windowStartsLoadingAndBootstrapsOnFirstShow();
+    void newWindowHasItsOwnStore();
     void unusableBaseURLShowsTheFailureScreen();
     void retryFromFailureShowsLoadingAtOnce();
     void signInCreateSwitchAndSignOut();
@@ -373,6 +374,38 @@ void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()
     QCOMPARE(m_service->requests("/api/session", "GET").size(), 1);
 }
 
+void TestShell::newWindowHasItsOwnStore()
+{
+    const QString phone = QStringLiteral("13911114444");
+    seedAccountWithProjects(phone);
+    m_tokens->setToken(m_service->signIn(phone));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    QVERIFY(QTest::qWaitForWindowActive(m_root.get()));
+    const auto probes = m_service->requests("/api/session", "GET").size();
+
+    QTest::keyClick(m_root.get(), Qt::Key_N, Qt::ControlModifier);
+    std::unique_ptr<RootView> second;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<RootView *>(w) && w != m_root.get()) {
+            second.reset(static_cast<RootView *>(w));
+        }
+    }
+    QVERIFY(second);
+    QVERIFY(second->isVisible());
+    QVERIFY(&second->store() != &m_root->store());
+    // Its own bootstrap, with the token the windows share.
+    QTRY_VERIFY(qobject_cast<ProjectHomeView *>(second->screen()));
+    QCOMPARE(m_service->requests("/api/session", "GET").size(), probes + 1);
+
+    // Leaving in one window changes only that window's session.
+    QTest::mouseClick(child<QToolButton>(second->screen(), "signOutButton"), Qt::LeftButton);
+    QTRY_VERIFY(qobject_cast<LoginView *>(second->screen()));
+    QCOMPARE(m_service->requests("/api/session", "DELETE").size(), 1);
+    QCOMPARE(m_root->store().phase(), AppStore::Phase::signedIn);
+    QVERIFY(home());
+}
+
 void TestShell::unusableBaseURLShowsTheFailureScreen()
 {
     APIClient broken(QUrl(QString()), m_tokens, false);
@@ -540,8 +573,9 @@ void TestShell::pageBarFitsTheSmallestWindow()
     QTRY_VERIFY(home()->workspace());
     MacProjectWorkspaceView *workspace = home()->workspace();
     workspace->setPage(MacProjectWorkspaceView::Page::today);
-    m_root->resize(RootView::minimumWindowSize);
-    QTRY_COMPARE(m_root->size(), RootView::minimumWindowSize);
+    m_root->resize(m_root->minimumSize());
+    QTRY_COMPARE(m_root->size(), m_root->minimumSize());
+    QCOMPARE(m_root->screen()->size(), RootView::minimumWindowSize);
     QWidget *bar = child<QWidget>(workspace, "pageBar");
     // Every page once the director's role is known.
     QTRY_VERIFY(child<QToolButton>(bar, "pageButton_playback")->isVisible());

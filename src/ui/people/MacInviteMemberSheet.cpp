@@ -6,6 +6,7 @@
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/FocusKeeper.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -39,7 +40,7 @@ MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
         m_fields.initialMember ? QStringLiteral("邀请成员入驻") : QStringLiteral("添加并邀请成员");
     setWindowTitle(title);
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(620);
+    fixSheetWidth(this, 620);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);

@@ -2,6 +2,7 @@
 
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -52,7 +53,7 @@ MacWorkPassSheet::MacWorkPassSheet(ProjectSummary project, ProjectMember member,
     setObjectName(QStringLiteral("workPassSheet"));
     setWindowTitle(QStringLiteral("电子工作证"));
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(500);
+    fixSheetWidth(this, 500);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

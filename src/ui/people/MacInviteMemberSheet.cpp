@@ -191,9 +191,9 @@ QCoro::Task<> MacInviteMemberSheet::createInvitation()
     m_fields.busy = true;
     updateState();
     const QString name = TextRules::trimmed(m_fields.name);
-    // A number that can't be one is not sent: the SMS stage asks for it again.
+    // Whatever was typed goes along; the service judges the number.
     const std::optional<QString> phone =
-        PeopleRules::phoneSendable(m_fields.phone) ? std::optional(m_fields.phone) : std::nullopt;
+        m_fields.phone.isEmpty() ? std::nullopt : std::optional(m_fields.phone);
     auto settling = settleRequest(client.createInvitation(m_fields.project.id, name, m_fields.role, phone,
                                                           m_fields.itemID, m_fields.field, std::nullopt));
     const auto outcome = co_await settling;

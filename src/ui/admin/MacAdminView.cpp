@@ -311,14 +311,15 @@ QWidget *MacAdminView::buildUsersPage()
     auto *listLayout = new QVBoxLayout(listPanel);
     listLayout->setContentsMargins(0, 0, 0, 0);
     m_usersModel = new MacAdminTableModel(int(userColumnWidths.size()), this);
-    m_usersTable = makeAdminTable(m_usersModel, 56, listPanel);
+    MacAdminTableView *usersTable = makeAdminTable(m_usersModel, 56, listPanel);
+    m_usersTable = usersTable;
     m_usersTable->setObjectName(QStringLiteral("adminUsersTable"));
     m_usersTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     for (int i = 0; i < int(userColumnWidths.size()); ++i) {
         m_usersTable->setColumnWidth(i, userColumnWidths.at(std::size_t(i)));
     }
     m_usersTable->viewport()->installEventFilter(this);
-    connect(m_usersTable, &QTableView::clicked, this, [this](const QModelIndex &index) {
+    connect(usersTable, &MacAdminTableView::buttonClicked, this, [this](const QModelIndex &index) {
         if (index.column() == userButtonColumn && index.row() < m_shownUsers.size()) {
             const AdminUser user = m_shownUsers.at(index.row());
             propose({MacAdminPendingAction::Account{user, MacAdminRules::proposedAccountStatus(user)}});
@@ -394,7 +395,7 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
                                        QStringLiteral("admin%1Empty").arg(key));
     column->addWidget(placeholder);
     auto *model = new MacAdminTableModel(3, this);
-    QTableView *table = makeAdminTable(model, 58, section);
+    MacAdminTableView *table = makeAdminTable(model, 58, section);
     table->setObjectName(QStringLiteral("admin%1Table").arg(key));
     table->setColumnWidth(0, 46);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
@@ -402,7 +403,7 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
     table->setColumnWidth(assetButtonColumn, 112);
     column->addWidget(table, 1);
     column->addStretch(0);
-    connect(table, &QTableView::clicked, this, [this, trashed](const QModelIndex &index) {
+    connect(table, &MacAdminTableView::buttonClicked, this, [this, trashed](const QModelIndex &index) {
         if (index.column() != assetButtonColumn) {
             return;
         }

@@ -5,6 +5,7 @@
 #include "MacAdminTransferPicker.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/ElidedLabel.h"
 #include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
@@ -494,10 +495,11 @@ QWidget *MacAdminView::projectMetric(const QString &title, const QString &value,
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(3);
     column->addWidget(Theme::label(title, Theme::TextStyle::caption, Theme::Colour::secondary));
-    auto *valueLabel = Theme::label(value, Theme::TextStyle::callout, QFont::Bold, Theme::Colour::primary);
+    auto *valueLabel = new ElidedLabel(value, cell);
+    valueLabel->setTextFormat(Qt::PlainText);
+    Theme::setTextStyle(valueLabel, Theme::TextStyle::callout, QFont::Bold);
     valueLabel->setObjectName(QStringLiteral("adminProjectMetricValue"));
     valueLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    valueLabel->setMinimumWidth(1);
     valueLabel->setToolTip(value);
     column->addWidget(valueLabel);
     return cell;

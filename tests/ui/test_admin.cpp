@@ -95,6 +95,7 @@ private Q_SLOTS:
     void confirmedActionSendsAndReloads_data();
     void confirmedActionSendsAndReloads();
     void archiveFallsBackToAssetId();
+    void rowButtonTakesOnlyItsOwnClicksAndTheKeyboard();
     void failedActionKeepsThePage();
     void projectSheetShowsMembersAndRundown();
     void fakeServiceAdministration();
@@ -573,6 +574,74 @@ void TestAdmin::archiveFallsBackToAssetId()
     QVERIFY(m_console->error().isEmpty());
     const auto &trash = m_console->assetsData()->trash;
     QVERIFY(std::any_of(trash.cbegin(), trash.cend(), [&](const AdminAsset &a) { return a.id == assetId; }));
+}
+
+void TestAdmin::rowButtonTakesOnlyItsOwnClicksAndTheKeyboard()
+{
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    choose(MacAdminPage::users);
+    QTRY_VERIFY(!m_console->isLoading());
+    auto *users = qobject_cast<MacAdminTableView *>(table("adminUsersTable"));
+    QVERIFY(users);
+    const int row = int(column(users, 0).indexOf(QStringLiteral("林悦")));
+    QVERIFY(row > 0);
+    const QModelIndex cell = users->model()->index(row, 6);
+    users->scrollTo(cell);
+    QWidget *viewport = users->viewport();
+    const QRect button = MacAdminRowDelegate::buttonRect(users->visualRect(cell), cell.data().toString(),
+                                                         users->fontMetrics());
+    QVERIFY(users->visualRect(cell).contains(button) && button.width() < users->visualRect(cell).width());
+    const auto proposed = [this] {
+        const auto &action = m_console->pendingAction();
+        return action && std::holds_alternative<Action::Account>(action->value)
+                   ? std::get<Action::Account>(action->value).user.name
+                   : QString();
+    };
+
+    // Beside the button, in its own cell: nothing.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(button.left() - 3, button.center().y()));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(button.center().x(), button.bottom() + 3));
+    // Pressed, then let go elsewhere: shown pressed only while the pointer is on it; nothing.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, button.center());
+    QVERIFY(users->isButtonDown(cell));
+    QMouseEvent away(QEvent::MouseMove, QPointF(button.right() + 10, button.center().y()),
+                     viewport->mapToGlobal(QPointF(button.right() + 10, button.center().y())), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &away);
+    QVERIFY(!users->isButtonDown(cell));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(button.right() + 10, button.center().y()));
+    QVERIFY(!confirmation());
+    QVERIFY(proposed().isEmpty());
+    // On the button: proposed.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, button.topLeft() + QPoint(2, 2));
+    QTRY_VERIFY(confirmation());
+    QCOMPARE(proposed(), QStringLiteral("林悦"));
+    QTest::mouseClick(confirmation()->findChild<QPushButton *>("cancelAdminAction"), Qt::LeftButton);
+    QTRY_VERIFY(!confirmation());
+    QVERIFY(!users->hasFocus()); // a click leaves no keyboard focus behind
+
+    // Keyboard: Tab reaches the table, the arrows pick the row, Space presses its button.
+    QVERIFY(QTest::qWaitForWindowActive(m_console.get()));
+    auto *search = m_console->findChild<QLineEdit *>(QStringLiteral("adminSearchField"));
+    search->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 5 && !users->hasFocus(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QVERIFY(users->hasFocus());
+    QTest::keyClick(users, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(users->currentIndex().row(), 0);
+    for (int i = 0; i < row; ++i) {
+        QTest::keyClick(users, Qt::Key_Down);
+    }
+    QTest::keyClick(users, Qt::Key_Right);
+    QVERIFY(users->hasButtonFocus(cell));
+    QTest::keyPress(users, Qt::Key_Space);
+    QVERIFY(users->isButtonDown(cell));
+    QVERIFY(!confirmation());
+    QTest::keyRelease(users, Qt::Key_Space);
+    QTRY_VERIFY(confirmation());
+    QCOMPARE(proposed(), QStringLiteral("林悦"));
 }
 
 void TestAdmin::failedActionKeepsThePage()

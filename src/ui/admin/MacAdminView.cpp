@@ -5,6 +5,7 @@
 #include "MacAdminTransferPicker.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/ElidedLabel.h"
 #include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
@@ -317,14 +318,15 @@ QWidget *MacAdminView::buildUsersPage()
     auto *listLayout = new QVBoxLayout(listPanel);
     listLayout->setContentsMargins(0, 0, 0, 0);
     m_usersModel = new MacAdminTableModel(int(userColumnWidths.size()), this);
-    m_usersTable = makeAdminTable(m_usersModel, 56, listPanel);
+    MacAdminTableView *usersTable = makeAdminTable(m_usersModel, 56, listPanel);
+    m_usersTable = usersTable;
     m_usersTable->setObjectName(QStringLiteral("adminUsersTable"));
     m_usersTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     for (int i = 0; i < int(userColumnWidths.size()); ++i) {
         m_usersTable->setColumnWidth(i, userColumnWidths.at(std::size_t(i)));
     }
     m_usersTable->viewport()->installEventFilter(this);
-    connect(m_usersTable, &QTableView::clicked, this, [this](const QModelIndex &index) {
+    connect(usersTable, &MacAdminTableView::buttonClicked, this, [this](const QModelIndex &index) {
         if (index.column() == userButtonColumn && index.row() < m_shownUsers.size()) {
             const AdminUser user = m_shownUsers.at(index.row());
             propose({MacAdminPendingAction::Account{user, MacAdminRules::proposedAccountStatus(user)}});
@@ -400,7 +402,7 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
                                        QStringLiteral("admin%1Empty").arg(key));
     column->addWidget(placeholder);
     auto *model = new MacAdminTableModel(3, this);
-    QTableView *table = makeAdminTable(model, 58, section);
+    MacAdminTableView *table = makeAdminTable(model, 58, section);
     table->setObjectName(QStringLiteral("admin%1Table").arg(key));
     table->setColumnWidth(0, 46);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
@@ -408,7 +410,7 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
     table->setColumnWidth(assetButtonColumn, 112);
     column->addWidget(table, 1);
     column->addStretch(0);
-    connect(table, &QTableView::clicked, this, [this, trashed](const QModelIndex &index) {
+    connect(table, &MacAdminTableView::buttonClicked, this, [this, trashed](const QModelIndex &index) {
         if (index.column() != assetButtonColumn) {
             return;
         }
@@ -499,10 +501,11 @@ QWidget *MacAdminView::projectMetric(const QString &title, const QString &value,
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(3);
     column->addWidget(Theme::label(title, Theme::TextStyle::caption, Theme::Colour::secondary));
-    auto *valueLabel = Theme::label(value, Theme::TextStyle::callout, QFont::Bold, Theme::Colour::primary);
+    auto *valueLabel = new ElidedLabel(value, cell);
+    valueLabel->setTextFormat(Qt::PlainText);
+    Theme::setTextStyle(valueLabel, Theme::TextStyle::callout, QFont::Bold);
     valueLabel->setObjectName(QStringLiteral("adminProjectMetricValue"));
     valueLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    valueLabel->setMinimumWidth(1);
     valueLabel->setToolTip(value);
     column->addWidget(valueLabel);
     return cell;

@@ -77,7 +77,7 @@ MacAssetManagerSheet::MacAssetManagerSheet(APIClient &client, QString projectID,
     layout->addWidget(m_errorLabel);
 
     auto *note = Theme::label(
-        QStringLiteral("素材准备到当前 Mac 后，开演联动继续复用同一份本机文件；本窗口不会创建重复播放器。 "),
+        QStringLiteral("素材准备到当前电脑后，开演联动继续复用同一份本机文件；本窗口不会创建重复播放器。 "),
         Theme::TextStyle::caption, Theme::Colour::secondary, this);
     note->setWordWrap(true);
     note->setFixedWidth(contentWidth);

@@ -899,6 +899,12 @@ QCoro::Task<AssetUploadResponse> APIClient::uploadAsset(QString projectID, QStri
     if (content.isEmpty()) {
         throw APIClientError::server(QStringLiteral("文件为空或超过 200MB"));
     }
+    // A file that shrank after it was measured, or one whose size the system only estimates.
+    if (content.size() != size) {
+        throw FileError(readableFileError(
+            QStringLiteral("无法读取文件“%1”：%2"), filePath,
+            QStringLiteral("只读到 %1 字节，文件大小为 %2 字节").arg(content.size()).arg(size)));
+    }
     file.close();
 
     const QByteArray boundary =

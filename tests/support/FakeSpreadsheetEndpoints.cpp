@@ -357,7 +357,7 @@ FakeReply Endpoints::importPreview()
     if (!a.manager()) {
         refuse(403, errForbidden);
     }
-    // answerCall has read it, without the platform.
+    // Read by prepareCall, before the platform was locked.
     const FakeSpreadsheet &read = *m_call.spreadsheet;
     if (read.status != 0) {
         refuse(read.status, read.error);

@@ -142,9 +142,13 @@ void TestCommonWidgets::swapLayoutWidgetReplacesInPlace()
     QCOMPARE(shown, first);
     QCOMPARE(layout->indexOf(first), 0);
 
+    // On screen, the replacement shows at once, never a blank turn of the event loop later.
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
     QPointer<QWidget> old(first);
     auto *second = new QWidget;
     swapLayoutWidget(layout, shown, second, 0);
+    QVERIFY(second->isVisible());
     QVERIFY(old.isNull());
     QCOMPARE(shown, second);
     QCOMPARE(layout->indexOf(second), 0);

@@ -1,3 +1,4 @@
+#include "FakeEndpoints.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
 #include "TestHelpers.h"
@@ -142,6 +143,7 @@ private Q_SLOTS:
 
     void serviceStandsByAndAddsBlankItems();
     void pollsOneAtATimeAndStopsWithPage();
+    void loadsDespiteNumbersItDoesNotRead();
     void answerOlderThanChangeIsDropped();
     void movesSendWholeOrderAndRefuseFirstUp();
     void editsTitleAndDurationThroughTable();
@@ -641,6 +643,26 @@ void TestFlow::pollsOneAtATimeAndStopsWithPage()
     QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QVERIFY(
         !QTest::qWaitFor([&] { return m_service->requests("/api/project", "GET").size() > before; }, 3000));
+}
+
+// Integers beyond 64 bits in every object of the answer, under keys the client does not read.
+void TestFlow::loadsDespiteNumbersItDoesNotRead()
+{
+    const QByteArray authorization = "Bearer " + m_service->tokenFor(m_accountId).toUtf8();
+    QByteArray body = m_service->withPlatform([&](FakePlatform &p) {
+        return answerCall(
+                   p,
+                   FakeCall{
+                       "GET", "/api/project", "projectId=" + m_projectId.toUtf8(), authorization, {}, {}})
+            .body;
+    });
+    body.replace("{\"", "{\"traceId\":18446744073709551616,\"x\":[-9223372036854775809],\"");
+    m_service->script("GET", "/api/project", Script{.body = body});
+
+    openPage();
+    QVERIFY(m_page->state().detail());
+    QCOMPARE(m_page->state().error(), QString());
+    QCOMPARE(m_page->flowTable()->flowModel().rowCount(), 3);
 }
 
 void TestFlow::answerOlderThanChangeIsDropped()

@@ -477,13 +477,28 @@ void TestFlowSheets::exportSavesWhereChosen()
     QTRY_VERIFY((dialog = visible<QFileDialog>(QStringLiteral("exportSaveDialog"))));
     QVERIFY(dialog->selectedFiles().value(0).endsWith(QStringLiteral("-节目单.xlsx")));
     const QString target = m_dir->filePath(QFileInfo(dialog->selectedFiles().value(0)).fileName());
+    // A dangling link at the chosen name is replaced; its target is not created.
+    const QString nowhere = m_dir->filePath(QStringLiteral("nowhere"));
+    QVERIFY(QFile::link(nowhere, target));
     dialog->setDirectory(m_dir->path());
     QMetaObject::invokeMethod(dialog, "accept");
     QTRY_VERIFY(!page->state().busyItemID());
     QCOMPARE(page->state().error(), QString());
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QVERIFY(!QFile::exists(nowhere));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().startsWith("PK\x03\x04"));
+
+    // Nor is a link to a file followed.
+    const QString victim = writeFile(QStringLiteral("victim"), "keep me");
+    QVERIFY(QFile::remove(target) && QFile::link(victim, target));
+    QCOMPARE(FlowStructureCommands::writeAtomically(target, "new"), QString());
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QFile kept(victim);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("keep me"));
+    QVERIFY(QDir(m_dir->path()).entryList({QStringLiteral("*.part")}, QDir::Files).isEmpty());
 }
 
 void TestFlowSheets::importPreviewThenApply()

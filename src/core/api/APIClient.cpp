@@ -1,6 +1,7 @@
 #include "APIClient.h"
 
 #include "api/KeychainTokenStore.h"
+#include "api/LocalFiles.h"
 #include "json/JsonSimd.h"
 
 #include <QCoreApplication>
@@ -10,14 +11,9 @@
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTemporaryFile>
 #include <QUuid>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <unistd.h>
 
 using L = QLatin1StringView;
 
@@ -209,11 +205,6 @@ bool isUsableBaseURL(const QUrl &url)
 QString configurationMessage(const QString &value)
 {
     return QStringLiteral("环境变量 TAVIK_API_BASE_URL 不是有效的网址：“%1”").arg(value);
-}
-
-QString readableFileError(const QString &format, const QString &path, const QString &reason)
-{
-    return format.arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -877,21 +868,7 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
         throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
                                           QStringLiteral("位置不在临时文件夹中")));
     }
-    // Written beside the target and renamed onto it: rename(2) replaces whatever is at the name,
-    // a planted symbolic link included, and never follows it.
-    QTemporaryFile file(temp.filePath(QStringLiteral("tavik-XXXXXX.part")));
-    if (!file.open() || file.write(answer.body) != answer.body.size() || !file.flush() ||
-        ::fsync(file.handle()) != 0) {
-        throw FileError(
-            readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, file.errorString()));
-    }
-    file.close();
-    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, reason));
-    }
-    file.setAutoRemove(false);
+    replaceFile(target, answer.body, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     co_return target;
 }
 
@@ -921,6 +898,12 @@ QCoro::Task<AssetUploadResponse> APIClient::uploadAsset(QString projectID, QStri
     }
     if (content.isEmpty()) {
         throw APIClientError::server(QStringLiteral("文件为空或超过 200MB"));
+    }
+    // A file that shrank after it was measured, or one whose size the system only estimates.
+    if (content.size() != size) {
+        throw FileError(readableFileError(
+            QStringLiteral("无法读取文件“%1”：%2"), filePath,
+            QStringLiteral("只读到 %1 字节，文件大小为 %2 字节").arg(content.size()).arg(size)));
     }
     file.close();
 

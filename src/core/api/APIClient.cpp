@@ -835,15 +835,16 @@ QCoro::Task<> APIClient::logout()
 // Assets
 
 QString APIClient::assetFileName(const QString &projectID, const QString &itemID, const QString &category,
-                                 const QString &filename)
+                                 const QString &assetID, const QString &filename)
 {
-    return QStringLiteral("tavik-") + replaceSeparators(projectID) + QLatin1Char('-') +
-           replaceSeparators(itemID) + QLatin1Char('-') + replaceSeparators(category) + QLatin1Char('-') +
+    const QChar dash = QLatin1Char('-');
+    return QStringLiteral("tavik-") + replaceSeparators(projectID) + dash + replaceSeparators(itemID) + dash +
+           replaceSeparators(category) + dash + replaceSeparators(assetID) + dash +
            replaceSeparators(filename);
 }
 
 QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID, QString category,
-                                              QString filename)
+                                              QString assetID, QString filename)
 {
     const std::optional<QUrl> url =
         assetURL(QString::fromUtf8(utf8Query({{L("projectId"), projectID},
@@ -871,7 +872,7 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
     }
 
     const QDir temp(QDir::tempPath());
-    const QString target = temp.filePath(assetFileName(projectID, itemID, category, filename));
+    const QString target = temp.filePath(assetFileName(projectID, itemID, category, assetID, filename));
     // The name has no separators, but the target must never leave the temporary folder.
     if (QFileInfo(target).dir().canonicalPath() != temp.canonicalPath()) {
         throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,

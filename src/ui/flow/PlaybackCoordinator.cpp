@@ -215,8 +215,8 @@ QCoro::Task<QString> PlaybackCoordinator::fetch(RundownItem item, QString catego
     if (const auto path = cache.lookup(projectID, item.id, category, assetID)) {
         co_return *path;
     }
-    auto download =
-        m_client.downloadAsset(projectID, item.id, category, audio ? item.audioName : item.videoName);
+    auto download = m_client.downloadAsset(projectID, item.id, category, assetID,
+                                           audio ? item.audioName : item.videoName);
     const QString path = co_await download;
     cache.remember(projectID, item.id, category, assetID, path);
     co_return path;

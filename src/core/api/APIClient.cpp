@@ -4,6 +4,7 @@
 #include "json/JsonSimd.h"
 
 #include <QCoreApplication>
+#include <QCoro/QCoroFuture>
 #include <QCoro/QCoroNetworkReply>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QNetworkRequest>
 #include <QTemporaryFile>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cerrno>
@@ -214,6 +216,25 @@ QString configurationMessage(const QString &value)
 QString readableFileError(const QString &format, const QString &path, const QString &reason)
 {
     return format.arg(QDir::toNativeSeparators(path), reason);
+}
+
+// Writes a downloaded body beside the target and renames it onto it: rename(2) replaces whatever
+// is at the name, a planted symbolic link included, and never follows it. Returns the error text,
+// empty on success. Runs on a pool thread.
+QString storeDownload(const QByteArray &body, const QString &folder, const QString &target)
+{
+    const QString format = QStringLiteral("无法保存文件“%1”：%2");
+    QTemporaryFile file(QDir(folder).filePath(QStringLiteral("tavik-XXXXXX.part")));
+    if (!file.open() || file.write(body) != body.size() || !file.flush() || ::fsync(file.handle()) != 0) {
+        return readableFileError(format, target, file.errorString());
+    }
+    file.close();
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) !=
+        0) {
+        return readableFileError(format, target, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    file.setAutoRemove(false);
+    return {};
 }
 
 } // namespace
@@ -878,21 +899,13 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
         throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
                                           QStringLiteral("位置不在临时文件夹中")));
     }
-    // Written beside the target and renamed onto it: rename(2) replaces whatever is at the name,
-    // a planted symbolic link included, and never follows it.
-    QTemporaryFile file(temp.filePath(QStringLiteral("tavik-XXXXXX.part")));
-    if (!file.open() || file.write(answer.body) != answer.body.size() || !file.flush() ||
-        ::fsync(file.handle()) != 0) {
-        throw FileError(
-            readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, file.errorString()));
+    // A large file on a busy disk takes long to write and sync: a pool thread does it, so the
+    // interface keeps running while, say, a live advance waits for this file.
+    auto storing = QtConcurrent::run(storeDownload, answer.body, temp.path(), target);
+    const QString failure = co_await storing;
+    if (!failure.isEmpty()) {
+        throw FileError(failure);
     }
-    file.close();
-    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, reason));
-    }
-    file.setAutoRemove(false);
     co_return target;
 }
 

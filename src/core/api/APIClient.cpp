@@ -5,6 +5,7 @@
 #include "json/JsonSimd.h"
 
 #include <QCoreApplication>
+#include <QCoro/QCoroFuture>
 #include <QCoro/QCoroNetworkReply>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -205,6 +207,17 @@ bool isUsableBaseURL(const QUrl &url)
 QString configurationMessage(const QString &value)
 {
     return QStringLiteral("环境变量 TAVIK_API_BASE_URL 不是有效的网址：“%1”").arg(value);
+}
+
+// Runs replaceFile on a pool thread; returns its error text, empty on success.
+QString storeDownload(const QByteArray &body, const QString &target)
+{
+    try {
+        replaceFile(target, body, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    } catch (const FileError &error) {
+        return error.description();
+    }
+    return {};
 }
 
 } // namespace
@@ -826,15 +839,16 @@ QCoro::Task<> APIClient::logout()
 // Assets
 
 QString APIClient::assetFileName(const QString &projectID, const QString &itemID, const QString &category,
-                                 const QString &filename)
+                                 const QString &assetID, const QString &filename)
 {
-    return QStringLiteral("tavik-") + replaceSeparators(projectID) + QLatin1Char('-') +
-           replaceSeparators(itemID) + QLatin1Char('-') + replaceSeparators(category) + QLatin1Char('-') +
+    const QChar dash = QLatin1Char('-');
+    return QStringLiteral("tavik-") + replaceSeparators(projectID) + dash + replaceSeparators(itemID) + dash +
+           replaceSeparators(category) + dash + replaceSeparators(assetID) + dash +
            replaceSeparators(filename);
 }
 
 QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID, QString category,
-                                              QString filename)
+                                              QString assetID, QString filename)
 {
     const std::optional<QUrl> url =
         assetURL(QString::fromUtf8(utf8Query({{L("projectId"), projectID},
@@ -862,13 +876,19 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
     }
 
     const QDir temp(QDir::tempPath());
-    const QString target = temp.filePath(assetFileName(projectID, itemID, category, filename));
+    const QString target = temp.filePath(assetFileName(projectID, itemID, category, assetID, filename));
     // The name has no separators, but the target must never leave the temporary folder.
     if (QFileInfo(target).dir().canonicalPath() != temp.canonicalPath()) {
         throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
                                           QStringLiteral("位置不在临时文件夹中")));
     }
-    replaceFile(target, answer.body, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // A large file on a busy disk takes long to write and sync: a pool thread does it, so the
+    // interface keeps running while, say, a live advance waits for this file.
+    auto storing = QtConcurrent::run(storeDownload, answer.body, target);
+    const QString failure = co_await storing;
+    if (!failure.isEmpty()) {
+        throw FileError(failure);
+    }
     co_return target;
 }
 

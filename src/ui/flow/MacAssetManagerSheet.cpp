@@ -300,7 +300,7 @@ QCoro::Task<> MacAssetManagerSheet::runPrepare(QPointer<MacAssetManagerSheet> se
 {
     std::optional<QString> failure;
     try {
-        auto download = client->downloadAsset(projectID, itemID, category, filename);
+        auto download = client->downloadAsset(projectID, itemID, category, assetID, filename);
         const QString path = co_await download;
         // Live playback reuses this file while it exists and the asset stays the same.
         PreparedAssetCache::shared().remember(projectID, itemID, category, assetID, path);

@@ -1,8 +1,9 @@
 #include "PlaybackPlayer.h"
 
+#include "common/SignalOrTimeout.h"
+
 #include <QAudioOutput>
 #include <QCoreApplication>
-#include <QCoro/QCoroSignal>
 #include <QElapsedTimer>
 #include <QMediaPlayer>
 #include <QPointer>
@@ -178,7 +179,7 @@ public:
         const auto gone = [&] { return !pooled || pooled->lease() != lease; };
         const auto settled = [&]() -> QCoro::Task<> {
             if (pooled->isSettling()) {
-                auto done = qCoro(pooled.data(), &PooledMediaPlayer::settled, 2s);
+                SignalOrTimeout done(pooled.data(), &PooledMediaPlayer::settled, 2s);
                 co_await done;
             }
         };
@@ -189,14 +190,14 @@ public:
         QMediaPlayer *player = pooled->player();
         // A position set before the media is loaded is dropped by the backend.
         if (player->mediaStatus() == QMediaPlayer::LoadingMedia) {
-            auto loaded = qCoro(player, &QMediaPlayer::mediaStatusChanged, 5s);
+            SignalOrTimeout loaded(player, &QMediaPlayer::mediaStatusChanged, 5s);
             co_await loaded;
             if (gone()) {
                 co_return;
             }
         }
         if (!player->isSeekable()) {
-            auto seekable = qCoro(player, &QMediaPlayer::seekableChanged, 2s);
+            SignalOrTimeout seekable(player, &QMediaPlayer::seekableChanged, 2s);
             co_await seekable;
             if (gone()) {
                 co_return;

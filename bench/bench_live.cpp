@@ -300,6 +300,10 @@ void BM_AdvanceLongestBlock(benchmark::State &bench)
     // The first sync borrows the players; making them is not part of an advance.
     waitUntil([&] { return page->state().detail() && playback.videoMediaPlayer(); });
     page->state().stop(); // no polls in between
+    // A director looks at the page a moment before the first press.
+    QElapsedTimer opened;
+    opened.start();
+    waitUntil([&] { return opened.elapsed() >= 1000; });
 
     StallMeter meter;
     const auto advance = [&](const RundownItem &target) {

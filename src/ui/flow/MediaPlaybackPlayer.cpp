@@ -5,8 +5,10 @@
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMediaPlayer>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVideoSink>
@@ -17,19 +19,63 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The picture counts as quiet after this long without a new frame; never waited for longer
-// than the second figure.
+// The picture counts as quiet after this long without a new frame; new frames extend the wait
+// up to the second figure, a file still loading up to the third.
 constexpr int quietMs = 40;
 constexpr int longestSettleMs = 300;
+constexpr int longestLoadMs = 2000;
+
+// The first media a process plays makes GStreamer load its decoder libraries (libav): tens of
+// milliseconds, seconds on a busy machine, and meanwhile the backend's bus handling on the GUI
+// thread can wait for the loader. So a tiny clip is loaded once, muted, by a player in a thread of
+// its own as soon as the first player exists, and the first item of a show finds them loaded.
+class DecoderWarmUp final : public QThread
+{
+public:
+    explicit DecoderWarmUp(QObject *parent)
+        : QThread(parent)
+    {
+        setObjectName(QStringLiteral("media warm-up"));
+    }
+    ~DecoderWarmUp() override
+    {
+        quit();
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        QFile clip(QStringLiteral(":/media/warm-up.mp4"));
+        if (!clip.open(QIODevice::ReadOnly)) {
+            return;
+        }
+        QMediaPlayer player;
+        QAudioOutput output;
+        output.setMuted(true);
+        player.setAudioOutput(&output);
+        connect(&player, &QMediaPlayer::mediaStatusChanged, &player,
+                [this](QMediaPlayer::MediaStatus status) {
+                    if (status != QMediaPlayer::LoadingMedia && status != QMediaPlayer::NoMedia) {
+                        quit();
+                    }
+                });
+        QTimer::singleShot(10000, &player, [this] { quit(); });
+        player.setSourceDevice(&clip, QUrl(QStringLiteral("warm-up.mp4")));
+        exec();
+    }
+};
 
 // One QMediaPlayer with its own audio output, made once and lent to one PlaybackPlayer at a time:
 // the first player of a process loads the media framework, which takes a noticeable while.
 //
-// GStreamer's video sink hands every frame to the GUI thread and waits up to 300 ms for it to be
-// taken. Replacing or removing the source stops the pipeline synchronously on the GUI thread, so
-// doing that while a frame waits blocks the interface until the sink gives up. A source change
-// therefore pauses at once and is made from the event loop once the picture is quiet; until then
-// the player plays nothing, whoever asks.
+// On GStreamer, replacing or removing a source first stops the pipeline synchronously on the GUI
+// thread. The video sink hands every frame to the GUI thread and waits up to 300 ms for it, and a
+// file still loading is waited for up to a second, so a change made while a frame waits or while
+// the file loads blocks the interface that long. A change therefore silences the player at once
+// and is made from the event loop once the file has loaded, the player is paused and the picture
+// is quiet; until then the player plays nothing, whoever asks. (Pausing a file that is still
+// loading can keep it from ever finishing, so such a file is silenced by its volume instead.)
 class PooledMediaPlayer : public QObject
 {
     Q_OBJECT
@@ -46,7 +92,7 @@ public:
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {
                     if (state == QMediaPlayer::PlayingState && m_wanted != m_applied) {
-                        m_player->pause();
+                        silence();
                     }
                 });
     }
@@ -63,6 +109,14 @@ public:
         }
         if (!player) {
             player = new PooledMediaPlayer;
+            // After the first player, which sets the media framework up on this thread.
+            static const bool warming = [] {
+                if (QCoreApplication::instance()) {
+                    (new DecoderWarmUp(QCoreApplication::instance()))->start(QThread::LowPriority);
+                }
+                return true;
+            }();
+            Q_UNUSED(warming);
         }
         ++player->m_lease;
         return player;
@@ -79,7 +133,7 @@ public:
     {
         m_wanted = localFile;
         m_wantPlaying = false;
-        m_player->pause();
+        silence();
         settle();
     }
     void play()
@@ -92,7 +146,9 @@ public:
     void pause()
     {
         m_wantPlaying = false;
-        m_player->pause();
+        if (m_player->mediaStatus() != QMediaPlayer::LoadingMedia) {
+            m_player->pause();
+        }
     }
     void setMuted(bool muted) { m_output->setMuted(muted); }
     qint64 position() const
@@ -101,7 +157,8 @@ public:
     }
     bool isSettling() const { return m_quiet.isActive(); }
 
-    // Emits `settled` once the picture is quiet and a wanted source is in place.
+    // Emits `settled` once the player may change its source without blocking, and a wanted
+    // source is in place.
     void settle()
     {
         if (m_quiet.isActive()) {
@@ -133,12 +190,32 @@ private:
         return players;
     }
 
+    void silence()
+    {
+        if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
+            m_output->setVolume(0);
+        } else {
+            m_player->pause();
+        }
+    }
+
     void settleNow()
     {
+        if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia && m_settling.elapsed() < longestLoadMs) {
+            m_quiet.start(quietMs);
+            return;
+        }
+        if (m_wanted != m_applied && m_player->playbackState() == QMediaPlayer::PlayingState) {
+            // Loaded meanwhile, and started as asked before the change: paused, then quiet again.
+            m_player->pause();
+            m_quiet.start(quietMs);
+            return;
+        }
         disconnect(m_frames);
         if (m_wanted != m_applied) {
             m_applied = m_wanted;
             m_player->setSource(m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
+            m_output->setVolume(1);
         }
         if (m_wantPlaying && !m_applied.isEmpty()) {
             m_player->play();

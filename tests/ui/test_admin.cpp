@@ -480,6 +480,7 @@ void TestAdmin::confirmedActionSendsAndReloads()
     QTRY_VERIFY(!confirmation());
     QVERIFY(!m_console->pendingAction());
     if (!confirm) {
+        QVERIFY(TestHelpers::roundTrip(*m_client));
         QVERIFY(m_service->requests("/api/admin", "PATCH").isEmpty());
         QCOMPARE(adminGets(), before);
         return;
@@ -523,6 +524,7 @@ void TestAdmin::archiveFallsBackToAssetId()
     QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
     QTRY_VERIFY(!m_console->error().isEmpty());
     QVERIFY(m_console->error().contains(QStringLiteral("无编号.wav")));
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(m_service->requests("/api/admin", "PATCH").isEmpty());
     QVERIFY(m_console->findChild<MacErrorBanner *>("adminErrorBanner")->isVisible());
 

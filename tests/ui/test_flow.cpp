@@ -725,6 +725,7 @@ void TestFlow::editsTitleAndDurationThroughTable()
     QTest::keyClick(editor->field(), Qt::Key_Return);
     QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
     QCOMPARE(lastPatchItem(), (QJsonObject{{"duration", 185}}));
+    QCOMPARE(m_service->requests("/api/project", "PATCH").size(), patches + 1); // 1:60 was never sent
     QCOMPARE(m_page->model().row(1).item.duration, 185);
 }
 

@@ -527,6 +527,7 @@ void TestFlowSheets::applyWhileFrozenDoesNothing()
     // The command returns before sending anything.
     QVERIFY(page->state().importPreview().has_value());
     QVERIFY(!page->state().busyItemID());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(m_service->requests("/api/project", "PUT").size(), 0);
 }
 

@@ -242,6 +242,7 @@ void TestLottery::screenFollowsTheConsole()
     QCOMPARE(commands(QStringLiteral("screen")).last().json().value(QStringLiteral("mode")).toString(),
              LotteryValues::screenProgram);
     console.reset();
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(commands(QStringLiteral("screen")).size(), 2);
 
     // The settings presentation leaves the screen alone and shows no draw controls.

@@ -100,6 +100,8 @@ private Q_SLOTS:
     void projectSheetShowsMembersAndRundown();
     void fakeServiceAdministration();
     void closingMidRequestIsSafe();
+    void confirmedActionsThroughTheConsole_data();
+    void confirmedActionsThroughTheConsole();
 
 private:
     std::unique_ptr<MacAdminView> openConsole(const QString &accountId);
@@ -519,6 +521,7 @@ void TestAdmin::confirmedActionSendsAndReloads()
     QTRY_VERIFY(!confirmation());
     QVERIFY(!m_console->pendingAction());
     if (!confirm) {
+        QVERIFY(TestHelpers::roundTrip(*m_client));
         QVERIFY(m_service->requests("/api/admin", "PATCH").isEmpty());
         QCOMPARE(adminGets(), before);
         return;
@@ -562,6 +565,7 @@ void TestAdmin::archiveFallsBackToAssetId()
     QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
     QTRY_VERIFY(!m_console->error().isEmpty());
     QVERIFY(m_console->error().contains(QStringLiteral("无编号.wav")));
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(m_service->requests("/api/admin", "PATCH").isEmpty());
     QVERIFY(m_console->findChild<MacErrorBanner *>("adminErrorBanner")->isVisible());
 
@@ -807,6 +811,103 @@ void TestAdmin::closingMidRequestIsSafe()
     m_console.reset();
     m_service->releaseHangs();
     QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
+}
+
+void TestAdmin::confirmedActionsThroughTheConsole_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("search"); // typed first: the list's rows then differ from the records
+    QTest::newRow("account restored, searched")
+        << "accountStatus" << int(MacAdminPage::users) << QStringLiteral("13800138011");
+    QTest::newRow("project status") << "projectStatus" << int(MacAdminPage::projects) << QString();
+    QTest::newRow("project transferred") << "transferProject" << int(MacAdminPage::projects) << QString();
+    QTest::newRow("asset restored") << "restoreAsset" << int(MacAdminPage::assets) << QString();
+    QTest::newRow("asset with an id archived, searched")
+        << "archiveAsset" << int(MacAdminPage::assets) << QStringLiteral("{audio}");
+}
+
+void TestAdmin::confirmedActionsThroughTheConsole()
+{
+    QFETCH(QString, action);
+    QFETCH(int, page);
+    QFETCH(QString, search);
+    const QString suspended = m_service->withPlatform(
+        [](FakePlatform &p) { return p.accountByPhone(QStringLiteral("13800138011"))->account.id; });
+    const DemoLogin *receiver = m_demo.loginForRole(QStringLiteral("主持人"));
+    const auto [audioId, audioName] = m_service->withPlatform([&](FakePlatform &p) {
+        const RundownItem *i = p.project(m_demo.projectId)->item(m_demo.audioItemId);
+        return std::pair(i->audioAssetId.value_or(QString()), i->audioName);
+    });
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    choose(MacAdminPage(page));
+    QTRY_VERIFY(!m_console->isLoading());
+    // Typed as an input method delivers it, in one edit.
+    auto *field = m_console->findChild<QLineEdit *>(QStringLiteral("adminSearchField"));
+    field->setText(search == QStringLiteral("{audio}") ? audioName : search);
+    Q_EMIT field->textEdited(field->text());
+    const auto gala = [&] {
+        const QList<AdminProject> &all = m_console->projects();
+        return *std::find_if(all.cbegin(), all.cend(),
+                             [&](const AdminProject &p) { return p.id == m_demo.projectId; });
+    };
+    const auto holds = [](const QList<AdminAsset> &assets, const QString &id) {
+        return std::any_of(assets.cbegin(), assets.cend(), [&](const AdminAsset &a) { return a.id == id; });
+    };
+
+    QJsonObject expected{{"action", action}};
+    QString binned;
+    if (action == QStringLiteral("accountStatus")) {
+        QTableView *users = table(QStringLiteral("adminUsersTable"));
+        QTRY_COMPARE(users->model()->rowCount(), 1);
+        QVERIFY(m_console->usersData()->users.first().id != suspended);
+        clickCell(users, 0, 6);
+        expected.insert("id", suspended);
+        expected.insert("status", "active");
+    } else if (action == QStringLiteral("projectStatus")) {
+        m_console->propose({Action::Project{gala(), QStringLiteral("已暂停")}});
+        expected.insert("id", m_demo.projectId);
+        expected.insert("status", QStringLiteral("已暂停"));
+    } else if (action == QStringLiteral("transferProject")) {
+        m_console->propose(
+            {Action::Transfer{gala(), user(receiver->accountId, receiver->name, receiver->phone)}});
+        expected.insert("id", m_demo.projectId);
+        expected.insert("targetAccountId", receiver->accountId);
+    } else if (action == QStringLiteral("restoreAsset")) {
+        binned = m_console->assetsData()->trash.first().assetId.value_or(QString());
+        clickCell(table(QStringLiteral("adminTrashTable")), 0, 2);
+        expected.insert("id", binned);
+    } else {
+        QTableView *assets = table(QStringLiteral("adminAssetsTable"));
+        QTRY_COMPARE(assets->model()->rowCount(), 1);
+        QVERIFY(m_console->assetsData()->assets.first().id != audioId);
+        clickCell(assets, 0, 2);
+        expected.insert("id", audioId);
+    }
+    QTRY_VERIFY(confirmation());
+    const int gets = adminGets();
+    QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
+    QTRY_VERIFY(adminGets() > gets);
+    QTRY_VERIFY(!m_console->isLoading());
+    const QList<RecordedRequest> sent = m_service->requests("/api/admin", "PATCH");
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent.first().json(), expected);
+
+    // The reloaded page shows the change.
+    if (action == QStringLiteral("accountStatus")) {
+        QCOMPARE(table(QStringLiteral("adminUsersTable"))->model()->index(0, 6).data().toString(),
+                 QStringLiteral("停用"));
+    } else if (action == QStringLiteral("projectStatus")) {
+        QCOMPARE(gala().status, QStringLiteral("已暂停"));
+    } else if (action == QStringLiteral("transferProject")) {
+        QCOMPARE(gala().ownerAccountId, std::optional(receiver->accountId));
+    } else if (action == QStringLiteral("restoreAsset")) {
+        QVERIFY(holds(m_console->assetsData()->assets, binned));
+        QVERIFY(!holds(m_console->assetsData()->trash, binned));
+    } else {
+        QVERIFY(holds(m_console->assetsData()->trash, audioId));
+    }
 }
 
 QTEST_MAIN(TestAdmin)

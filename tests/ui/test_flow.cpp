@@ -22,6 +22,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -152,8 +153,17 @@ private Q_SLOTS:
     void pageFacesFollowTheState();
     void tableKeepsItsPlace();
     void clickLeavesFocusWhereItWas();
+    void liveControlsByRoleAndStatus_data();
+    void liveControlsByRoleAndStatus();
+    void refusedActionsKeepTheRundown_data();
+    void refusedActionsKeepTheRundown();
+    void cellSaveOutcomes_data();
+    void cellSaveOutcomes();
+    void readinessCountsAndFilters_data();
+    void readinessCountsAndFilters();
 
 private:
+    void signInAs(const QString &role);
     MacProjectFlowView *openPage();
     void clickPart(const QString &itemID, int column, Part part);
     MacInlineEditor *openEditor();
@@ -190,6 +200,14 @@ void TestFlow::cleanup()
 {
     m_page.reset();
     TestHelpers::shutDown(m_client, m_service);
+}
+
+// The client becomes a new member of the project in that role.
+void TestFlow::signInAs(const QString &role)
+{
+    const QString account = m_service->addAccount(QStringLiteral("13800000002"), role + QStringLiteral("甲"));
+    m_service->addMember(m_projectId, role + QStringLiteral("甲"), role, account);
+    m_client = TestHelpers::signedInClient(*m_service, account);
 }
 
 MacProjectFlowView *TestFlow::openPage()
@@ -287,6 +305,10 @@ void TestFlow::roleRules_data()
                                         << ""
                                         << ""
                                         << "0000001101";
+    QTest::newRow("host not named") << "主持人" << me << false << "李四"
+                                    << ""
+                                    << ""
+                                    << "0000000000";
     QTest::newRow("performer via group") << "演员" << me << false << "星光"
                                          << ""
                                          << "group"
@@ -761,6 +783,7 @@ void TestFlow::editsTitleAndDurationThroughTable()
     QTest::keyClick(editor->field(), Qt::Key_Return);
     QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
     QCOMPARE(lastPatchItem(), (QJsonObject{{"duration", 185}}));
+    QCOMPARE(m_service->requests("/api/project", "PATCH").size(), patches + 1); // 1:60 was never sent
     QCOMPARE(m_page->model().row(1).item.duration, 185);
 }
 
@@ -929,6 +952,219 @@ void TestFlow::clickLeavesFocusWhereItWas()
     QCOMPARE(QApplication::focusWidget(), barNext);
     QTest::keyClick(barNext, Qt::Key_Space);
     QTRY_COMPARE(m_page->state().liveItem()->id, m_itemIds.at(2));
+}
+
+void TestFlow::liveControlsByRoleAndStatus_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QString>("live");    // per item: "-" not run, "L" live, "F" finished
+    QTest::addColumn<QString>("control"); // "row N", "header" or "bar"
+    QTest::addColumn<QString>("label");   // empty: the role is not offered it
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("target");
+
+    const auto row = [](const char *name, const char *role, const char *live, const char *control,
+                        const char *label, const char *action, int target) {
+        QTest::newRow(name) << QString::fromUtf8(role) << QString::fromUtf8(live)
+                            << QString::fromUtf8(control) << QString::fromUtf8(label)
+                            << QString::fromUtf8(action) << target;
+    };
+    row("row not started", "总导演", "---", "row 1", "开演", "start", 1);
+    row("row finished", "总导演", "F--", "row 0", "重新开演", "start", 0);
+    row("row live", "总导演", "L--", "row 0", "停止", "stop", 0);
+    row("header before the show", "总导演", "---", "header", "开演下一节目", "start", 0);
+    row("header during the show", "副导演", "FL-", "header", "推进下一节目", "start", 2);
+    row("bar, deputy", "副导演", "L--", "bar", "结束并开演下一个", "start", 1);
+    row("bar, sound engineer", "音响师", "L--", "bar", "", "", -1);
+    row("bar, video engineer", "视频师", "L--", "bar", "", "", -1);
+}
+
+void TestFlow::liveControlsByRoleAndStatus()
+{
+    QFETCH(QString, role);
+    QFETCH(QString, live);
+    QFETCH(QString, control);
+    QFETCH(QString, label);
+    QFETCH(QString, action);
+    QFETCH(int, target);
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeProject &project = *p.project(m_projectId);
+        for (int i = 0; i < live.size(); ++i) {
+            const QChar c = live.at(i);
+            project.items[i].liveStatus = c == u'L'   ? RundownValues::live
+                                          : c == u'F' ? RundownValues::finished
+                                                      : QString();
+        }
+    });
+    if (role != QStringLiteral("总导演")) {
+        signInAs(role);
+    }
+    openPage();
+    m_page->state().stop();
+    if (control.startsWith(QLatin1String("row"))) {
+        const QString id = m_itemIds.at(control.mid(4).toInt());
+        QCOMPARE(FlowItemDelegate::liveButtonText(m_page->model().row(m_page->model().rowOf(id))), label);
+        clickPart(id, FlowTableModel::live, Part::liveButton);
+    } else {
+        if (control == QStringLiteral("bar")) {
+            QTRY_VERIFY(m_page->playerBar()->isVisible());
+        }
+        auto *button = m_page->findChild<QPushButton *>(control == QStringLiteral("bar")
+                                                            ? QStringLiteral("flowPlayerNextButton")
+                                                            : QStringLiteral("flowStartNextButton"));
+        QCOMPARE(button->isVisible() ? button->text() : QString(), label);
+        if (label.isEmpty()) {
+            return;
+        }
+        button->click();
+    }
+    QTRY_COMPARE(m_service->requests("/api/project", "PATCH").size(), 1);
+    QCOMPARE(m_service->requests("/api/project", "PATCH").first().json(),
+             (QJsonObject{{"liveAction", action}, {"id", m_itemIds.at(target)}}));
+    QTRY_VERIFY(!m_page->state().busyItemID());
+}
+
+void TestFlow::refusedActionsKeepTheRundown_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("status");
+    QTest::newRow("live action refused") << "live" << 403;
+    QTest::newRow("reset failed") << "reset" << 500;
+    QTest::newRow("move refused") << "move" << 409;
+}
+
+// The error shows, no row stays busy, the rundown stays as it was, and later moves still work.
+void TestFlow::refusedActionsKeepTheRundown()
+{
+    QFETCH(QString, action);
+    QFETCH(int, status);
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    const QJsonObject before = state.detail()->toJson();
+    m_service->script("PATCH", "/api/project",
+                      Script{.status = status, .body = R"({"error":"暂不能操作"})", .times = 1});
+    if (action == QStringLiteral("live")) {
+        clickPart(m_itemIds.at(1), FlowTableModel::live, Part::liveButton);
+    } else if (action == QStringLiteral("reset")) {
+        QTest::mouseClick(m_page->findChild<QPushButton *>(QStringLiteral("flowResetLiveButton")),
+                          Qt::LeftButton);
+    } else {
+        clickPart(m_itemIds.at(0), FlowTableModel::order, Part::moveDown);
+    }
+    QTRY_COMPARE(m_page->pageStates()->banner()->message(), QStringLiteral("暂不能操作"));
+    QTRY_VERIFY(!state.busyItemID());
+    QCOMPARE(state.detail()->toJson(), before);
+    for (const FlowRow &row : m_page->model().rows()) {
+        QVERIFY(!row.busy);
+    }
+
+    clickPart(m_itemIds.at(0), FlowTableModel::order, Part::moveDown);
+    QTRY_COMPARE(m_page->model().row(0).item.id, m_itemIds.at(1));
+    QTRY_COMPARE(state.error(), QString());
+}
+
+void TestFlow::cellSaveOutcomes_data()
+{
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("save refused") << "refused";
+    QTest::newRow("saved, the reload after it failed") << "reload failed";
+    QTest::newRow("escape") << "escape";
+}
+
+void TestFlow::cellSaveOutcomes()
+{
+    QFETCH(QString, outcome);
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    const QString id = m_itemIds.at(1);
+    clickPart(id, FlowTableModel::title, Part::editor);
+    QPointer<MacInlineEditor> editor = openEditor();
+    QVERIFY(editor);
+    QTest::keyClick(editor->field(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor->field(), QStringLiteral("New title"));
+    if (outcome == QStringLiteral("refused")) {
+        m_service->script("PATCH", "/api/project",
+                          Script{.status = 403, .body = R"({"error":"没有权限执行此操作"})", .times = 1});
+    } else if (outcome == QStringLiteral("reload failed")) {
+        m_service->script("GET", "/api/project",
+                          Script{.status = 500, .body = R"({"error":"服务暂不可用"})", .times = 1});
+    }
+    QTest::keyClick(editor->field(), outcome == QStringLiteral("escape") ? Qt::Key_Escape : Qt::Key_Return);
+
+    if (outcome == QStringLiteral("escape")) {
+        QVERIFY(editor && !editor->isEditing());
+        QCOMPARE(editor->draft(), QStringLiteral("歌曲"));
+        QTRY_VERIFY(!editor);
+        QVERIFY(TestHelpers::roundTrip(*m_client));
+        QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
+        return;
+    }
+    QTRY_COMPARE(m_service->requests("/api/project", "PATCH").size(), 1);
+    if (outcome == QStringLiteral("refused")) {
+        QTRY_COMPARE(m_page->pageStates()->banner()->message(), QStringLiteral("没有权限执行此操作"));
+        QTRY_VERIFY(editor && editor->isEnabled());
+        QVERIFY(editor->isEditing());
+        QCOMPARE(editor->draft(), QStringLiteral("New title"));
+        QCOMPARE(m_page->model().row(1).item.title, QStringLiteral("歌曲"));
+    } else {
+        QTRY_VERIFY(!editor);
+        QCOMPARE(state.error(), QString());
+        QCOMPARE(
+            m_service->withPlatform([&](FakePlatform &p) { return p.project(m_projectId)->item(id)->title; }),
+            QStringLiteral("New title"));
+    }
+}
+
+void TestFlow::readinessCountsAndFilters_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("shown"); // titles the table keeps
+    QTest::newRow("全部") << "readinessFilterAll" << QStringList{"就绪", "准备", "待完善", "候场", "未定"};
+    QTest::newRow("待完善") << "readinessFilterIncomplete" << QStringList{"待完善"};
+    QTest::newRow("准备中") << "readinessFilterPreparing" << QStringList{"准备"};
+    QTest::newRow("已就绪") << "readinessFilterReady" << QStringList{"就绪"};
+}
+
+// Items standing by or without a status count only under 全部.
+void TestFlow::readinessCountsAndFilters()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, shown);
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    ProjectDetailResponse detail = *state.detail();
+    detail.items.clear();
+    const QStringList statuses{"已就绪", "准备中", "待完善", "候场", ""};
+    const QStringList names{"就绪", "准备", "待完善", "候场", "未定"};
+    for (int i = 0; i < names.size(); ++i) {
+        RundownItem it = item(QString::number(i), names.at(i));
+        it.order = i + 1;
+        it.status = statuses.at(i);
+        detail.items.append(it);
+    }
+    state.setDetail(detail);
+    MacReadinessSummary *summary = m_page->readinessSummary();
+    QStringList counts;
+    for (const char *name : {"readinessFilterAll", "readinessFilterIncomplete", "readinessFilterPreparing",
+                             "readinessFilterReady"}) {
+        counts.append(summary->findChild<QPushButton *>(QLatin1String(name))->text());
+    }
+    QCOMPARE(counts, (QStringList{"全部  5", "待完善  1", "准备中  1", "已就绪  1"}));
+    QCOMPARE(summary->percentageText(), QStringLiteral("准备度 20%"));
+
+    // From another filter, so that every button changes it.
+    state.setReadinessFilter(button == QStringLiteral("readinessFilterReady") ? QStringLiteral("待完善")
+                                                                              : QStringLiteral("已就绪"));
+    QTest::mouseClick(summary->findChild<QPushButton *>(button), Qt::LeftButton);
+    QStringList rows;
+    for (const FlowRow &row : m_page->model().rows()) {
+        rows.append(row.item.title);
+    }
+    QCOMPARE(rows, shown);
+    QCOMPARE(summary->filter(), QString::fromUtf8(QTest::currentDataTag()));
 }
 
 QTEST_MAIN(TestFlow)

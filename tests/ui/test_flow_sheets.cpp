@@ -9,6 +9,7 @@
 #include "flow/FlowPageState.h"
 #include "flow/FlowSheetPresenter.h"
 #include "flow/FlowStructureCommands.h"
+#include "flow/FlowTableModel.h"
 #include "flow/MacAssetManagerSheet.h"
 #include "flow/MacPeoplePickerSheet.h"
 #include "flow/MacProgramDetailsSheet.h"
@@ -18,6 +19,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -107,6 +109,10 @@ private Q_SLOTS:
     void assetPrepareRemembersFileAndFailuresStayOpen();
     void openSheetsFollowTheFreeze();
     void closingMidRequestIsSafe();
+    void freezeBothWays_data();
+    void freezeBothWays();
+    void importAndExportRefusals_data();
+    void importAndExportRefusals();
 
 private:
     void signInAs(const QString &role);
@@ -576,6 +582,7 @@ void TestFlowSheets::applyWhileFrozenDoesNothing()
     // The command returns before sending anything.
     QVERIFY(page->state().importPreview().has_value());
     QVERIFY(!page->state().busyItemID());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(m_service->requests("/api/project", "PUT").size(), 0);
 }
 
@@ -818,6 +825,131 @@ void TestFlowSheets::closingMidRequestIsSafe()
     QTRY_VERIFY_WITH_TIMEOUT(reported, 15000);
     QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QCOMPARE(m_service->requests("/api/rundown-items", "POST").size(), 1);
+}
+
+void TestFlowSheets::freezeBothWays_data()
+{
+    QTest::addColumn<bool>("frozen");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unfreeze") << true << false << QStringLiteral("确认解冻流程表？")
+                              << QStringLiteral("解冻后成员可按原有权限继续修改流程。");
+    QTest::newRow("refused freeze")
+        << false << true << QStringLiteral("确认冻结流程表？")
+        << QStringLiteral(
+               "冻结后任何人不能修改节目内容、人员、素材和顺序；任务仍可继续处置，只有总导演可以解冻。");
+}
+
+// The switch changes the project without a reload; while frozen no row can be edited or moved.
+void TestFlowSheets::freezeBothWays()
+{
+    QFETCH(bool, frozen);
+    QFETCH(bool, refused);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    m_service->withPlatform(
+        [&](FakePlatform &p) { p.project(m_demo.projectId)->summary.flowFrozen = frozen; });
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    FlowPageState &state = page->state();
+    state.stop();
+    const auto readOnly = [page] {
+        const QList<FlowRow> &rows = page->model().rows();
+        return std::all_of(rows.cbegin(), rows.cend(),
+                           [](const FlowRow &r) { return !r.canEdit && !r.showsMoveButtons; });
+    };
+    QCOMPARE(readOnly(), frozen);
+    if (refused) {
+        m_service->script("PATCH", "/api/project",
+                          Script{.status = 409, .body = R"({"error":"演出直播中，暂不能冻结"})", .times = 1});
+    }
+    const qsizetype loads = m_service->requests("/api/project", "GET").size();
+
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowFreezeButton")), Qt::LeftButton);
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = visible<QMessageBox>(QStringLiteral("freezeConfirmationDialog"))));
+    QCOMPARE(box->text(), title);
+    QCOMPARE(box->informativeText(), message);
+    box->findChild<QPushButton *>(QStringLiteral("freezeConfirmButton"))->click();
+    QTRY_COMPARE(m_service->requests("/api/project", "PATCH").size(), 1);
+    QCOMPARE(m_service->requests("/api/project", "PATCH").first().json(),
+             (QJsonObject{{"freezeFlow", !frozen}}));
+    if (refused) {
+        QTRY_COMPARE(state.error(), QStringLiteral("演出直播中，暂不能冻结"));
+    }
+    const bool now = refused ? frozen : !frozen;
+    QTRY_COMPARE(state.flowFrozen(), now);
+    QTRY_COMPARE(readOnly(), now);
+    QVERIFY(TestHelpers::roundTrip(*m_client));
+    QCOMPARE(m_service->requests("/api/project", "GET").size(), loads);
+}
+
+void TestFlowSheets::importAndExportRefusals_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QByteArray>("answer"); // the service's answer to the export
+    QTest::addColumn<QString>("expected");  // the error, or the file name the save dialog proposes
+    QTest::newRow("replace refused") << "replace" << QByteArray() << "节目流程已冻结，暂不能修改";
+    QTest::newRow("import cancelled") << "cancel" << QByteArray() << QString();
+    QTest::newRow("export refused") << "export" << QByteArray(R"({"error":"没有权限导出"})")
+                                    << "没有权限导出";
+    QTest::newRow("exported name with a slash")
+        << "export" << QByteArray(R"({"filename":"../年度/节目单.xlsx","contentBase64":"UEsDBA=="})")
+        << ".._年度_节目单.xlsx";
+    QTest::newRow("exported name with a backslash")
+        << "export" << QByteArray(R"({"filename":"C:\\晚会\\节目单.xlsx","contentBase64":"UEsDBA=="})")
+        << "C:_晚会_节目单.xlsx";
+}
+
+void TestFlowSheets::importAndExportRefusals()
+{
+    QFETCH(QString, step);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, expected);
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    FlowPageState &state = page->state();
+    state.stop();
+    const QJsonObject before = state.detail()->toJson();
+    const qsizetype loads = m_service->requests("/api/project", "GET").size();
+
+    if (step == QStringLiteral("export")) {
+        m_service->script("GET", "/api/rundown-export",
+                          Script{.status = answer.contains("error") ? 403 : 200, .body = answer, .times = 1});
+        QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowExportButton")), Qt::LeftButton);
+        if (answer.contains("error")) {
+            QTRY_COMPARE(state.error(), expected);
+            QVERIFY(!state.busyItemID());
+            QVERIFY(!visible<QFileDialog>(QStringLiteral("exportSaveDialog")));
+            return;
+        }
+        QFileDialog *dialog = nullptr;
+        QTRY_VERIFY((dialog = visible<QFileDialog>(QStringLiteral("exportSaveDialog"))));
+        QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), expected);
+        dialog->reject();
+        QTRY_VERIFY(!state.busyItemID());
+        return;
+    }
+
+    page->commands().previewExcel(writeFile(QStringLiteral("two.csv"), "节目名称\n开场\n压轴\n"));
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = visible<QMessageBox>(QStringLiteral("importConfirmationDialog"))));
+    if (step == QStringLiteral("replace")) {
+        m_service->script(
+            "PUT", "/api/project",
+            Script{.status = 409, .body = R"({"error":"节目流程已冻结，暂不能修改"})", .times = 1});
+    }
+    box->findChild<QPushButton *>(step == QStringLiteral("replace") ? QStringLiteral("importOverwriteButton")
+                                                                    : QStringLiteral("importCancelButton"))
+        ->click();
+    QTRY_VERIFY(!state.importPreview());
+    QTRY_VERIFY(!state.busyItemID());
+    QCOMPARE(state.error(), expected);
+    QVERIFY(TestHelpers::roundTrip(*m_client));
+    QCOMPARE(m_service->requests("/api/project", "PUT").size(), step == QStringLiteral("replace") ? 1 : 0);
+    QCOMPARE(m_service->requests("/api/project", "GET").size(), loads);
+    QCOMPARE(state.detail()->toJson(), before);
 }
 
 QTEST_MAIN(TestFlowSheets)

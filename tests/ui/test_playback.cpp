@@ -625,6 +625,7 @@ void TestPlayback::outputsByRole()
     PlaybackCoordinator &playback = page->liveControl().playback();
 
     if (!bar) {
+        QVERIFY(TestHelpers::roundTrip(*m_roleClient));
         QVERIFY(!page->playerBar()->isVisible());
         QCOMPARE(playback.activeItemID(), std::nullopt);
         QCOMPARE(m_service->requests("/api/assets").size(), 0);
@@ -690,6 +691,7 @@ void TestPlayback::lotteryScreenTurnsVideoOff()
         QSignalSpy polls(&page->state(), &FlowPageState::reloadFinished);
         QVERIFY(polls.wait(5000));
         QCOMPARE(page->state().lotteryScreenMode(), QStringLiteral("program"));
+        QVERIFY(TestHelpers::roundTrip(*m_roleClient));
         QCOMPARE(m_service->requests("/api/lottery").size(), 0);
         QVERIFY(!qrBlock->isVisible());
         return;

@@ -370,7 +370,7 @@ void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()
     // Showing again does not start another attempt.
     m_root->hide();
     m_root->show();
-    QCoreApplication::processEvents();
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(m_service->requests("/api/session", "GET").size(), 1);
 }
 

@@ -479,7 +479,7 @@ void TestWorkspace::untouchedFieldsGoBackAsLoaded()
         QTest::keyClick(field, Qt::Key_Return);
     }
     QTest::keyClick(editor->findChild<QLineEdit *>(QStringLiteral("assemblyTimeField")), Qt::Key_Enter);
-    QCoreApplication::processEvents();
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(editor->isVisible());
     QVERIFY(!editor->isSaving());
     QCOMPARE(m_service->requests("/api/operations", "PATCH").size(), 0);

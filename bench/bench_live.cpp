@@ -4,6 +4,9 @@
 //   BM_DownloadedToAudioPlaying from a downloaded file handed to the audio player to its position
 //                               moving (needs an audio sink: run under tests/support/run-with-audio.sh)
 //   BM_UnforcedSyncUnchanged    a poll's sync of the unchanged live item: requests and player calls
+//   BM_AdvanceLongestBlock      the longest the event loop stands still while the show advances to
+//                               an item with an audio and a video asset, from the press until both
+//                               play (real players and files; needs an audio sink like the above)
 
 #include "DemoShow.h"
 #include "FakeMedia.h"
@@ -27,6 +30,7 @@
 #include <QMediaPlayer>
 #include <QNetworkReply>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -121,7 +125,7 @@ void BM_LiveAnswerToTable(benchmark::State &bench)
 }
 BENCHMARK(BM_LiveAnswerToTable)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 
-// arg 0: a fresh player for every start (the first item of a show); arg 1: the same player
+// arg 0: a player borrowed anew for every start (the first item of a page); arg 1: the same player
 // replacing the file it is playing (every later item), as the coordinator does.
 void BM_DownloadedToAudioPlaying(benchmark::State &bench)
 {
@@ -217,6 +221,126 @@ void BM_UnforcedSyncUnchanged(benchmark::State &bench)
     service.stop();
 }
 BENCHMARK(BM_UnforcedSyncUnchanged)->Unit(benchmark::kNanosecond);
+
+// Ticks every millisecond; a tick that comes late shows how long the event loop stood still.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+    }
+    void restart()
+    {
+        m_clock.start();
+        m_last = 0;
+        m_longest = 0;
+        m_timer.start();
+    }
+    // The longest gap between two ticks, less the tick's own millisecond.
+    double longestMs() const { return std::max(0.0, double(m_longest) / 1e6 - 1.0); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+// Each iteration advances to the next of four items that carry both assets; the first round
+// downloads the files, later rounds play the copies already on this machine. One advance before
+// them is reported apart (firstMediaLoad_ms): the first media a process plays makes GStreamer
+// load its decoder plugins.
+void BM_AdvanceLongestBlock(benchmark::State &bench)
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        bench.SkipWithError("no audio output device");
+        return;
+    }
+    const QList<QByteArray> videos = {FakeMedia::demoVcrVideo(), FakeMedia::demoStarsVideo(),
+                                      FakeMedia::demoVideo()};
+    if (videos.contains(QByteArray())) {
+        bench.SkipWithError("the demo clips are missing");
+        return;
+    }
+    FakeService service;
+    service.start();
+    const DemoShow show = service.seedDemoShow();
+    constexpr int measured = 4;
+    const QList<RundownItem> items = service.withPlatform([&](FakePlatform &p) {
+        FakeProject &project = *p.project(show.projectId);
+        for (int i = 0; i <= measured; ++i) {
+            const QString id = project.items.at(i).id;
+            p.attachAsset(show.projectId, id, QStringLiteral("audio"), QStringLiteral("伴奏.wav"),
+                          FakeMedia::toneWav(60, 440 + 40 * i), 60);
+            p.attachAsset(show.projectId, id, QStringLiteral("video"), QStringLiteral("画面.mp4"),
+                          videos.at(i % videos.size()), 60);
+        }
+        for (RundownItem &item : project.items) {
+            item.liveStatus.clear();
+        }
+        return project.items.mid(0, measured + 1);
+    });
+    const ProjectSummary summary =
+        service.withPlatform([&](FakePlatform &p) { return p.project(show.projectId)->summary; });
+    APIClient client(QUrl(service.baseUrl()),
+                     std::make_shared<MemoryTokenStore>(
+                         service.tokenFor(show.loginForRole(QStringLiteral("总导演"))->accountId)),
+                     false);
+    auto page = std::make_unique<MacProjectFlowView>(summary, client, [] {});
+    page->resize(1400, 800);
+    page->show();
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    // The first sync borrows the players; making them is not part of an advance.
+    waitUntil([&] { return page->state().detail() && playback.videoMediaPlayer(); });
+    page->state().stop(); // no polls in between
+    // A director looks at the page a moment before the first press.
+    QElapsedTimer opened;
+    opened.start();
+    waitUntil([&] { return opened.elapsed() >= 1000; });
+
+    StallMeter meter;
+    const auto advance = [&](const RundownItem &target) {
+        bool done = false;
+        meter.restart();
+        QCoro::connect(page->liveControl().liveAction(QStringLiteral("start"), target), page.get(),
+                       [&] { done = true; });
+        QMediaPlayer *video = playback.videoMediaPlayer();
+        waitUntil([&] {
+            return done && playback.activeItemID() == target.id && !playback.isPreparing() &&
+                   video->playbackState() == QMediaPlayer::PlayingState && video->position() > 0;
+        });
+        // Late work of the change (first pictures, the old pipeline's end) counts too.
+        QElapsedTimer after;
+        after.start();
+        waitUntil([&] { return after.elapsed() >= 300; });
+        return meter.longestMs();
+    };
+    bench.counters["firstMediaLoad_ms"] = advance(items.last());
+
+    double worst = 0;
+    int n = 0;
+    for (auto _ : bench) {
+        const double longest = advance(items.at(n++ % measured));
+        worst = std::max(worst, longest);
+        if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+            std::printf("advance %d: longest block %.1f ms\n", n, longest);
+        }
+        bench.SetIterationTime(longest / 1e3);
+    }
+    bench.counters["worstBlock_ms"] = worst;
+    page.reset();
+    waitUntil([&] { return client.network().findChildren<QNetworkReply *>().isEmpty(); });
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK(BM_AdvanceLongestBlock)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
 
 } // namespace
 

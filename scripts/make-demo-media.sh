@@ -1,6 +1,7 @@
 #!/bin/sh
-# Regenerates the demo show's video clips in tests/fixtures/media (needs ffmpeg and
-# fonts-wqy-microhei). Low bit rate on purpose: they are embedded in the fake service.
+# Regenerates the demo show's video clips in tests/fixtures/media and the program's warm-up clip
+# (needs ffmpeg and fonts-wqy-microhei). Low bit rate on purpose: they are embedded in the fake
+# service.
 set -eu
 out="$(dirname "$0")/../tests/fixtures/media"
 font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
@@ -25,3 +26,10 @@ clip() {
 
 clip demo-vcr.mp4 150 "VCR 这一年" yes
 clip demo-stars.mp4 330 "星辰大海" no
+
+# The silent one-second clip the program loads once at start of playback so GStreamer's decoder
+# libraries are in memory before the first item plays.
+ffmpeg -loglevel error -y -f lavfi -i "color=c=black:size=16x16:rate=1:duration=1" \
+    -f lavfi -i "anullsrc=r=8000:cl=mono" -t 1 -c:v libx264 -preset veryslow -crf 51 -pix_fmt yuv420p \
+    -c:a aac -b:a 6k -ac 1 -ar 8000 -shortest -movflags +faststart \
+    "$(dirname "$0")/../src/ui/flow/media/warm-up.mp4"

@@ -1,5 +1,6 @@
 #include "api/APIClient.h"
 #include "common/Theme.h"
+#include "shell/QtTranslations.h"
 #include "shell/RootView.h"
 
 #include <QApplication>
@@ -8,11 +9,14 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
+    installQtTranslations(app);
     Theme::install();
 
     // An unusable TAVIK_API_BASE_URL does not stop the program: the first bootstrap reports it.
-    RootView window(APIClient::shared());
-    window.resize(1180, 780);
-    window.show();
+    // Like every further window, the first one is deleted when closed.
+    auto *window = new RootView(APIClient::shared());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(1180, 780);
+    window->show();
     return QApplication::exec();
 }

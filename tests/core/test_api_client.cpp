@@ -168,8 +168,9 @@ void TestAPIClient::unreadTokenSurvivesA401()
     SETTLE(request,
            rig.client->send<EmptyResponse>(QString::fromLatin1(probePath), "GET", std::nullopt, true));
     QCOMPARE(request.kind(), QStringLiteral("server:登录已失效"));
-    SETTLE(download, rig.client->downloadAsset(QStringLiteral("p"), QStringLiteral("i"),
-                                               QStringLiteral("audio"), QStringLiteral("a.wav")));
+    SETTLE(download,
+           rig.client->downloadAsset(QStringLiteral("p"), QStringLiteral("i"), QStringLiteral("audio"),
+                                     QStringLiteral("a1"), QStringLiteral("a.wav")));
     QVERIFY(!download.succeeded());
     QCOMPARE(rig.store->token(), std::optional<QString>(QStringLiteral("tok")));
     QCOMPARE(rig.store->clearCount(), 0);
@@ -342,8 +343,9 @@ void TestAPIClient::productionGuard()
         SETTLE(result, rig.client->project(QStringLiteral("p1")));
         kind = result.kind();
     } else if (operation == QLatin1String("download")) {
-        SETTLE(result, rig.client->downloadAsset(QStringLiteral("p1"), QStringLiteral("i1"),
-                                                 QStringLiteral("audio"), QStringLiteral("a.mp3")));
+        SETTLE(result,
+               rig.client->downloadAsset(QStringLiteral("p1"), QStringLiteral("i1"), QStringLiteral("audio"),
+                                         QStringLiteral("a1"), QStringLiteral("a.mp3")));
         kind = result.kind();
     } else {
         SETTLE(result, rig.client->uploadAsset(QStringLiteral("p1"), QStringLiteral("i1"),
@@ -408,8 +410,9 @@ void TestAPIClient::unusableBaseURLFailsQuietly()
 
     SETTLE(send, rig.client->session());
     QCOMPARE(send.kind(), QStringLiteral("invalidResponse"));
-    SETTLE(download, rig.client->downloadAsset(QStringLiteral("p"), QStringLiteral("i"),
-                                               QStringLiteral("audio"), QStringLiteral("a.mp3")));
+    SETTLE(download,
+           rig.client->downloadAsset(QStringLiteral("p"), QStringLiteral("i"), QStringLiteral("audio"),
+                                     QStringLiteral("a1"), QStringLiteral("a.mp3")));
     QCOMPARE(download.kind(), QStringLiteral("invalidResponse"));
     SETTLE(upload, rig.client->uploadAsset(QStringLiteral("p"), QStringLiteral("i"), QStringLiteral("audio"),
                                            QStringLiteral("/nonexistent"), 1));

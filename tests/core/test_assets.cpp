@@ -62,6 +62,7 @@ private Q_SLOTS:
     void downloadNaming();
     void downloadReplacesTheFile_data();
     void downloadReplacesTheFile();
+    void assetsOfOneFileNameGetTwoFiles();
     void undecodableBodyFails();
     void downloadRefusals_data();
     void downloadRefusals();
@@ -115,42 +116,50 @@ void TestAssets::downloadNaming_data()
     QTest::addColumn<QString>("project");
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("asset");
     QTest::addColumn<QString>("filename");
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("slash in the name") << "p1"
                                        << "i1"
                                        << "audio"
+                                       << "a1"
                                        << "a/b.mp3"
-                                       << "tavik-p1-i1-audio-a-b.mp3";
+                                       << "tavik-p1-i1-audio-a1-a-b.mp3";
     QTest::newRow("category tells audio from video") << "p1"
                                                      << "i1"
                                                      << "video"
+                                                     << "a1"
                                                      << "a/b.mp3"
-                                                     << "tavik-p1-i1-video-a-b.mp3";
+                                                     << "tavik-p1-i1-video-a1-a-b.mp3";
     QTest::newRow("empty name") << "p1"
                                 << "i1"
                                 << "audio"
+                                << "a1"
                                 << ""
-                                << "tavik-p1-i1-audio-";
+                                << "tavik-p1-i1-audio-a1-";
     QTest::newRow("backslash") << "p1"
                                << "i1"
                                << "audio"
+                               << "a1"
                                << "a\\b.mp3"
-                               << "tavik-p1-i1-audio-a-b.mp3";
+                               << "tavik-p1-i1-audio-a1-a-b.mp3";
     QTest::newRow("climbing identifiers") << "../.."
                                           << "../x"
                                           << "../"
+                                          << "..\\.."
                                           << "../../etc/passwd"
-                                          << "tavik-..-..-..-x-..--..-..-etc-passwd";
+                                          << "tavik-..-..-..-x-..--..-..-..-..-etc-passwd";
     QTest::newRow("chinese") << "演出 1"
                              << "i1"
                              << "audio"
+                             << "素材 7"
                              << "歌曲.mp3"
-                             << "tavik-演出 1-i1-audio-歌曲.mp3";
+                             << "tavik-演出 1-i1-audio-素材 7-歌曲.mp3";
     QTest::newRow("NUL and line break") << "p1" << QStringLiteral("i%1x").arg(QChar(0)) << "audio"
+                                        << "a\n1"
                                         << "a\nb.mp3"
-                                        << "tavik-p1-i-x-audio-a-b.mp3";
+                                        << "tavik-p1-i-x-audio-a-1-a-b.mp3";
 }
 
 void TestAssets::downloadNaming()
@@ -158,6 +167,7 @@ void TestAssets::downloadNaming()
     QFETCH(QString, project);
     QFETCH(QString, item);
     QFETCH(QString, category);
+    QFETCH(QString, asset);
     QFETCH(QString, filename);
     QFETCH(QString, expected);
 
@@ -167,7 +177,7 @@ void TestAssets::downloadNaming()
     m_fake.script("GET", "/api/assets", answer);
     m_written << tempPathOf(expected);
 
-    SETTLE(result, m_rig->client->downloadAsset(project, item, category, filename));
+    SETTLE(result, m_rig->client->downloadAsset(project, item, category, asset, filename));
     QVERIFY2(result.succeeded(), qPrintable(result.description()));
     QCOMPARE(*result.value, tempPathOf(expected));
     QCOMPARE(QFileInfo(*result.value).canonicalPath(), QDir(QDir::tempPath()).canonicalPath());
@@ -194,7 +204,7 @@ void TestAssets::downloadReplacesTheFile_data()
 void TestAssets::downloadReplacesTheFile()
 {
     QFETCH(QString, atTheName);
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "old.mp3"));
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "old.mp3"));
     m_written << path;
     QFile::remove(path);
     const QString victim = m_dir.filePath(QStringLiteral("victim"));
@@ -211,12 +221,31 @@ void TestAssets::downloadReplacesTheFile()
     Script answer;
     answer.body = "new";
     m_fake.script("GET", "/api/assets", answer);
-    SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", "old.mp3"));
+    SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", "a1", "old.mp3"));
     QVERIFY2(result.succeeded(), qPrintable(result.description()));
     QVERIFY(!QFileInfo(path).isSymLink());
     QCOMPARE(readAll(path), QByteArray("new"));
     QCOMPARE(readAll(victim), atTheName == QLatin1String("link") ? QByteArray("keep me") : QByteArray());
     QCOMPARE(QFile::exists(victim), atTheName == QLatin1String("link"));
+}
+
+// A replacement uploaded under the old file name must not overwrite the copy a reuse of the old
+// asset points at.
+void TestAssets::assetsOfOneFileNameGetTwoFiles()
+{
+    QStringList paths;
+    for (const char *asset : {"old-asset", "new-asset"}) {
+        Script answer;
+        answer.body = QByteArray("bytes of ") + asset;
+        m_fake.script("GET", "/api/assets", answer);
+        SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", asset, "same.mp3"));
+        QVERIFY2(result.succeeded(), qPrintable(result.description()));
+        paths.append(*result.value);
+        m_written << *result.value;
+    }
+    QCOMPARE_NE(paths.first(), paths.last());
+    QCOMPARE(readAll(paths.first()), QByteArray("bytes of old-asset"));
+    QCOMPARE(readAll(paths.last()), QByteArray("bytes of new-asset"));
 }
 
 // A 2xx body Qt cannot decode is a failed transfer, not an empty answer.
@@ -229,11 +258,11 @@ void TestAssets::undecodableBodyFails()
     broken.contentType = "application/octet-stream"; // the fake would compress a JSON answer itself
     m_fake.script("GET", "/api/assets", broken);
     m_fake.script("GET", "/api/session", broken);
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "kept.mp3"));
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "kept.mp3"));
     m_written << path;
     QVERIFY(!writeFile(path, "earlier copy").isEmpty());
 
-    SETTLE(download, m_rig->client->downloadAsset("p1", "i1", "audio", "kept.mp3"));
+    SETTLE(download, m_rig->client->downloadAsset("p1", "i1", "audio", "a1", "kept.mp3"));
     QCOMPARE(download.kind(), QStringLiteral("transport"));
     QCOMPARE(readAll(path), QByteArray("earlier copy"));
     SETTLE(session, m_rig->client->session());
@@ -263,11 +292,11 @@ void TestAssets::downloadRefusals()
     answer.status = status;
     answer.body = body;
     m_fake.script("GET", "/api/assets", answer);
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "refused.mp3"));
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "refused.mp3"));
     m_written << path;
     QFile::remove(path);
 
-    SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", "refused.mp3"));
+    SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "audio", "a1", "refused.mp3"));
     QCOMPARE(result.kind(), QStringLiteral("server:素材读取失败（%1）").arg(status));
     QCOMPARE(m_rig->store->token().has_value(), tokenKept);
     QVERIFY(!QFile::exists(path));
@@ -286,9 +315,9 @@ void TestAssets::assetsKeepTheBasePath()
     const QString file = writeFile(m_dir.filePath(QStringLiteral("clip.mp3")), "abc");
 
     Rig rig(QUrl(m_fake.baseUrl() + QStringLiteral("/base/")));
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "x.mp3"));
+    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "x.mp3"));
     m_written << path;
-    SETTLE(got, rig.client->downloadAsset("p1", "i1", "audio", "x.mp3"));
+    SETTLE(got, rig.client->downloadAsset("p1", "i1", "audio", "a1", "x.mp3"));
     QVERIFY(got.succeeded());
     QCOMPARE(m_fake.lastRequest().target,
              QByteArray("/base/api/assets?projectId=p1&itemId=i1&category=audio&inline=1"));
@@ -432,6 +461,15 @@ void TestAssets::unreadableUpload()
     // A folder opens as no file.
     SETTLE(folder, m_rig->client->uploadAsset("p1", "i1", "audio", m_dir.path(), 1));
     QCOMPARE(folder.kind(), QStringLiteral("file"));
+
+    // The system announces a page for this file and reads out a few bytes: nothing goes up short.
+    QFile estimated(QStringLiteral("/sys/devices/system/cpu/online"));
+    if (estimated.open(QIODevice::ReadOnly) && estimated.readAll().size() < estimated.size()) {
+        SETTLE(shorter, m_rig->client->uploadAsset("p1", "i1", "audio", estimated.fileName(), 1));
+        QCOMPARE(shorter.kind(), QStringLiteral("file"));
+        QVERIFY2(shorter.description().contains(QStringLiteral("文件大小为 %1 字节").arg(estimated.size())),
+                 qPrintable(shorter.description()));
+    }
     QCOMPARE(m_fake.requestCount(), 0);
     QCOMPARE(m_rig->store->readCount(), 0);
 }
@@ -453,10 +491,10 @@ void TestAssets::roundTripThroughTheService()
     QVERIFY2(uploaded.succeeded(), qPrintable(uploaded.kind()));
     QCOMPARE(uploaded.value->filename, QStringLiteral("伴奏.mp3"));
 
-    m_written << tempPathOf(
-        APIClient::assetFileName(project, item, QStringLiteral("audio"), QStringLiteral("伴奏.mp3")));
-    SETTLE(downloaded,
-           m_rig->client->downloadAsset(project, item, QStringLiteral("audio"), QStringLiteral("伴奏.mp3")));
+    m_written << tempPathOf(APIClient::assetFileName(project, item, QStringLiteral("audio"),
+                                                     uploaded.value->assetId, QStringLiteral("伴奏.mp3")));
+    SETTLE(downloaded, m_rig->client->downloadAsset(project, item, QStringLiteral("audio"),
+                                                    uploaded.value->assetId, QStringLiteral("伴奏.mp3")));
     QVERIFY2(downloaded.succeeded(), qPrintable(downloaded.kind()));
     QCOMPARE(readAll(*downloaded.value), content);
 }

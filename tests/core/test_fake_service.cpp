@@ -63,6 +63,8 @@ private Q_SLOTS:
     void archivedAssetLeavesTheItem();
     void incompleteItemAndItsTaskAgree_data();
     void incompleteItemAndItsTaskAgree();
+    void refusalsInState_data();
+    void refusalsInState();
 
 private:
     QNetworkReply *start(const QByteArray &method, const QByteArray &target, const QByteArray &body = {},
@@ -410,6 +412,10 @@ void TestFakeService::refusals_data()
     QTest::newRow("performer unfreezes")
         << "演员" << QByteArray("PATCH") << QByteArray("/api/project?projectId=gala-2026")
         << QByteArray(R"({"freezeFlow":true})") << 403 << QStringLiteral("没有权限执行此操作");
+    QTest::newRow("deputy freezes") << "副导演" << QByteArray("PATCH")
+                                    << QByteArray("/api/project?projectId=gala-2026")
+                                    << QByteArray(R"({"freezeFlow":true})") << 403
+                                    << QStringLiteral("没有权限执行此操作");
     QTest::newRow("director opens admin")
         << "总导演" << QByteArray("GET") << QByteArray("/api/admin?view=overview") << QByteArray() << 403
         << QStringLiteral("没有权限执行此操作");
@@ -433,7 +439,11 @@ void TestFakeService::refusals()
     QFETCH(int, status);
     QFETCH(QString, error);
 
-    const DemoShow demo = m_service->seedDemoShow();
+    if (m_demo.projectId.isEmpty()) {
+        m_demo = m_service->seedDemoShow();
+    }
+    const DemoShow &demo = m_demo;
+    body.replace("{i0}", gala().items.at(0).id.toUtf8()).replace("{i1}", gala().items.at(1).id.toUtf8());
     Headers headers{{"Content-Type", "application/json"}};
     if (who == QStringLiteral("stranger")) {
         headers.append({"Authorization", bearer(signIn(QStringLiteral("13712345678")))});
@@ -748,6 +758,53 @@ void TestFakeService::incompleteItemAndItsTaskAgree()
     });
     QCOMPARE(taskOpen, incomplete);
     QCOMPARE(gala().item(m_demo.audioItemId)->status == QStringLiteral("待完善"), incomplete);
+}
+
+void TestFakeService::refusalsInState_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("who");
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<QByteArray>("body"); // {i0} and {i1} stand for the first two items
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("frozen rundown reordered")
+        << "frozen"
+        << "总导演" << QByteArray("PATCH") << QByteArray("/api/project?projectId=gala-2026")
+        << QByteArray(R"({"order":[{"id":"{i1}","order":1},{"id":"{i0}","order":2}]})") << 409
+        << QStringLiteral("节目流程已冻结，暂不能修改");
+    QTest::newRow("performer named as owner acts on its task")
+        << "performer owns the first item"
+        << "演员" << QByteArray("PATCH") << QByteArray("/api/work-items?projectId=gala-2026")
+        << QByteArray(R"({"id":"w-owned","workItem":{"status":"doing"}})") << 403
+        << QStringLiteral("没有权限执行此操作");
+}
+
+void TestFakeService::refusalsInState()
+{
+    QFETCH(QString, state);
+    m_demo = m_service->seedDemoShow();
+    const QString director = m_demo.loginForRole(QStringLiteral("总导演"))->memberId;
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeProject &g = *p.project(m_demo.projectId);
+        if (state == QStringLiteral("frozen")) {
+            g.summary.flowFrozen = true;
+            return;
+        }
+        // Only a program lead acts on the tasks of the programs he leads.
+        g.items[0].owner = QStringLiteral("赵磊、王强");
+        WorkItem task;
+        task.id = QStringLiteral("w-owned");
+        task.projectId = g.summary.id;
+        task.itemId = g.items[0].id;
+        task.sourceType = QStringLiteral("manual");
+        task.title = QStringLiteral("备好彩绸");
+        task.createdByMemberId = director;
+        g.workItems.append(task);
+    });
+    refusals();
 }
 
 QTEST_GUILESS_MAIN(TestFakeService)

@@ -45,6 +45,14 @@ struct Holder
     QJsonObject toJson() const { return json::Writer().put(L("samples"), samples).object(); }
 };
 
+struct Counted
+{
+    qint64 size = 0;
+    QString name;
+
+    QUILLORY_JSON(Counted, size, name)
+};
+
 } // namespace
 
 class TestJson : public QObject
@@ -56,6 +64,8 @@ private Q_SLOTS:
     void strictDecoding();
     void errorPathPointsIntoLists();
     void largeIntegers();
+    void integersBeyondSixtyFourBits_data();
+    void integersBeyondSixtyFourBits();
     void encodingLeavesAbsentOut();
     void emptyAndErrorPayloads();
     void answersReadAgainstTheLastOne_data();
@@ -121,6 +131,43 @@ void TestJson::largeIntegers()
     QCOMPARE(json::parseObject(json::encode(s)).value(L("size")).toInteger(), Q_INT64_C(9007199254740993));
 }
 
+void TestJson::integersBeyondSixtyFourBits_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<qint64>("size"); // -1: refused as out of range
+    QTest::addColumn<QString>("name");
+    QTest::newRow("2^64 under an unknown key")
+        << QByteArray(R"({"trace":18446744073709551616,"size":7,"name":"a"})") << qint64(7) << "a";
+    QTest::newRow("below -2^63 and 30 digits, nested")
+        << QByteArray(R"({"x":[-9223372036854775809,{"y":123456789012345678901234567890}],)"
+                      R"("size":-9223372036854775808,"name":"a"})")
+        << std::numeric_limits<qint64>::min() << "a";
+    QTest::newRow("digits in a text stay as sent")
+        << QByteArray(R"({"size":1,"name":"\"18446744073709551616\"","x":99999999999999999999})") << qint64(1)
+        << R"("18446744073709551616")";
+    QTest::newRow("2^64 in the field")
+        << QByteArray(R"({"size":18446744073709551616,"name":"a"})") << qint64(-1) << "";
+    QTest::newRow("below -2^63 in the field")
+        << QByteArray(R"({"size":-9223372036854775809,"name":"a"})") << qint64(-1) << "";
+}
+
+// JSON sets no limit on integers: one beyond 64 bits under a key nobody reads costs nothing.
+void TestJson::integersBeyondSixtyFourBits()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(qint64, size);
+    QFETCH(QString, name);
+    try {
+        const Counted counted = json::decode<Counted>(body);
+        QCOMPARE(counted.size, size);
+        QCOMPARE(counted.name, name);
+    } catch (const DecodingError &e) {
+        QCOMPARE(size, qint64(-1));
+        QCOMPARE(e.reason(), QStringLiteral("integer out of range"));
+        QCOMPARE(e.path(), QStringLiteral("size"));
+    }
+}
+
 void TestJson::encodingLeavesAbsentOut()
 {
     const Sample s{QStringLiteral("a"), 1, std::nullopt, {}};
@@ -134,6 +181,8 @@ void TestJson::encodingLeavesAbsentOut()
 void TestJson::emptyAndErrorPayloads()
 {
     QVERIFY(!json::decode<EmptyResponse>("{ }").ok.has_value());
+    QCOMPARE(json::decode<EmptyResponse>(R"({"ok":true,"traceId":18446744073709551616})").ok,
+             std::optional<bool>(true));
     QCOMPARE(json::decode<EmptyResponse>(R"({"ok":false})").ok, std::optional<bool>(false));
     QVERIFY(!EmptyResponse{}.toJson().contains(L("ok")));
     QCOMPARE(json::decode<APIErrorPayload>(R"({"error":"无权限"})").error, QStringLiteral("无权限"));

@@ -284,8 +284,15 @@ void TestProjectDataStore::refusedMutationDoesNotReload()
 
     auto store = makeStore();
     SETTLE(loaded, store->load(false));
-    const int fetches = detailFetches();
     m_service->script("PATCH", path, Script{.status = 403, .body = errorBody(QStringLiteral("没有权限"))});
+    // A load already under way (a page switch) when the refusal arrives.
+    Script held = hanging(true);
+    held.times = 1;
+    m_service->script("GET", "/api/project", held);
+    auto pageLoad = std::make_shared<ClientTest::Outcome<std::monostate>>();
+    auto running = ClientTest::collect(store->load(true), pageLoad);
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    const int fetches = detailFetches();
 
     SETTLE(result, runMutation(*store, mutation));
     QCOMPARE(result.value,
@@ -295,6 +302,11 @@ void TestProjectDataStore::refusedMutationDoesNotReload()
     QCOMPARE(store->busyMemberID(), std::nullopt);
     QCOMPARE(detailFetches(), fetches);
     QCOMPARE(m_service->requests(path, "PATCH").size(), 1);
+
+    // That load succeeds, yet the refusal stays to be read.
+    m_service->releaseHangs();
+    QTRY_VERIFY(pageLoad->finished);
+    QCOMPARE(store->error(), QStringLiteral("没有权限"));
 }
 
 void TestProjectDataStore::acceptedMutationReloadsSilently_data()

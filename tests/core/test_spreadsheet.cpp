@@ -29,6 +29,32 @@ const QStringList headings = {QStringLiteral("序号"),  QStringLiteral("节目�
                               QStringLiteral("时长"),  QStringLiteral("开始时间"), QStringLiteral("表演者"),
                               QStringLiteral("负责人")};
 
+// A workbook whose sheets all stand on one worksheet part of `blanks` spaces: small packed, large
+// once inflated for every sheet.
+QByteArray sharedPartWorkbook(int sheets, qsizetype blanks)
+{
+    QByteArray workbook =
+        R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")"
+        R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)";
+    for (int i = 1; i <= sheets; ++i) {
+        workbook += QByteArray(R"(<sheet name="S%1" sheetId="%1" r:id="rId1"/>)")
+                        .replace("%1", QByteArray::number(i));
+    }
+    workbook += "</sheets></workbook>";
+    const QByteArray rels =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId1" Target="worksheets/sheet1.xml")"
+        R"( Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet"/>)"
+        R"(</Relationships>)";
+    const QByteArray worksheet =
+        R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
+        R"(<sheetData>)" +
+        QByteArray(blanks, ' ') + "</sheetData></worksheet>";
+    return FakeWorkbook::writeZip({{QStringLiteral("xl/workbook.xml"), workbook},
+                                   {QStringLiteral("xl/_rels/workbook.xml.rels"), rels},
+                                   {QStringLiteral("xl/worksheets/sheet1.xml"), worksheet}});
+}
+
 } // namespace
 
 class TestSpreadsheet : public QObject
@@ -44,6 +70,7 @@ private Q_SLOTS:
     void preview();
     void refusedFiles_data();
     void refusedFiles();
+    void budgetCoversAllParts();
     void csvQuoting();
 
 private:
@@ -206,6 +233,8 @@ void TestSpreadsheet::refusedFiles_data()
         << FakeWorkbook::writeXlsx({}).replace("xl/workbook.xml", "xl/workbooq.xml")
         << QStringLiteral("server:不是有效的 Excel 工作簿");
     QTest::newRow("binary text") << QByteArray("a\0b,c", 5) << QStringLiteral("server:无法读取表格文件");
+    QTest::newRow("too many sheets") << sharedPartWorkbook(201, 0)
+                                     << QStringLiteral("server:工作表过多（最多 200 个）");
 }
 
 void TestSpreadsheet::refusedFiles()
@@ -214,6 +243,18 @@ void TestSpreadsheet::refusedFiles()
     QFETCH(QString, kind);
     SETTLE(answer, m_rig->client->previewRundownImport(m_demo.projectId, file));
     QCOMPARE(answer.kind(), kind);
+}
+
+// Every part within the limit, together past it: the import stops before it inflates the rest.
+void TestSpreadsheet::budgetCoversAllParts()
+{
+    const QByteArray workbook = sharedPartWorkbook(3, 400 * 1024);
+    QString error;
+    QVERIFY(!FakeWorkbook::readXlsx(workbook, &error, {.inflatedBytes = 1024 * 1024}));
+    QCOMPARE(error, QStringLiteral("表格文件过大或已损坏"));
+    const auto sheets = FakeWorkbook::readXlsx(workbook, nullptr, {.inflatedBytes = 2 * 1024 * 1024});
+    QVERIFY(sheets);
+    QCOMPARE(sheets->size(), 3);
 }
 
 void TestSpreadsheet::csvQuoting()

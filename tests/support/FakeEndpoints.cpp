@@ -444,5 +444,10 @@ QList<QByteArray> names(const QByteArray &rawQuery)
 
 FakeReply answerCall(FakePlatform &platform, const FakeCall &call)
 {
-    return fake::Endpoints(platform, call).run();
+    if (call.spreadsheet) {
+        return fake::Endpoints(platform, call).run();
+    }
+    FakeCall prepared = call;
+    prepareCall(prepared);
+    return fake::Endpoints(platform, prepared).run();
 }

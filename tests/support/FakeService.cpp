@@ -352,6 +352,8 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
                   record.header("Authorization"),
                   record.header("Content-Type"),
                   record.body};
+    // A workbook can take long to read: the other requests go on meanwhile.
+    prepareCall(call);
     FakeReply reply;
     {
         std::lock_guard lock(m_mutex);

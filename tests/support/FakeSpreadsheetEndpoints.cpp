@@ -310,6 +310,45 @@ Chosen choose(const QList<FakeWorkbook::Sheet> &sheets)
     return chosen;
 }
 
+// The sheets of an import's body; the refusal is the one the endpoint answers once the caller's
+// rights are checked.
+FakeSpreadsheet readSpreadsheet(const QByteArray &body)
+{
+    const auto refused = [](int status, const QString &error) { return FakeSpreadsheet{{}, status, error}; };
+    RundownImportPayload payload;
+    try {
+        payload = RundownImportPayload::fromJson(json::parseObject(body));
+    } catch (const DecodingError &) {
+        return refused(400, errBadRequest);
+    }
+    const auto decoded = QByteArray::fromBase64Encoding(payload.contentBase64.toLatin1(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) {
+        return refused(400, QStringLiteral("无法读取表格文件"));
+    }
+    const QByteArray &bytes = decoded.decoded;
+
+    FakeSpreadsheet read;
+    if (FakeWorkbook::looksLikeZip(bytes)) {
+        QString error;
+        auto workbook = FakeWorkbook::readXlsx(bytes, &error);
+        if (!workbook) {
+            return refused(400, error);
+        }
+        read.sheets = std::move(*workbook);
+    } else if (bytes.startsWith("\xD0\xCF\x11\xE0")) {
+        return refused(400, QStringLiteral("暂不支持旧版 .xls 文件，请另存为 .xlsx 后导入"));
+    } else if (!bytes.isEmpty()) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(bytes);
+        if (utf8.hasError() || text.contains(QChar(0))) {
+            return refused(400, QStringLiteral("无法读取表格文件"));
+        }
+        read.sheets.append(FakeWorkbook::Sheet{QStringLiteral("CSV"), FakeWorkbook::readCsv(bytes)});
+    }
+    return read;
+}
+
 } // namespace
 
 FakeReply Endpoints::importPreview()
@@ -318,32 +357,12 @@ FakeReply Endpoints::importPreview()
     if (!a.manager()) {
         refuse(403, errForbidden);
     }
-    const auto payload = this->payload<RundownImportPayload>();
-    const auto decoded = QByteArray::fromBase64Encoding(payload.contentBase64.toLatin1(),
-                                                        QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded) {
-        refuse(400, QStringLiteral("无法读取表格文件"));
+    // Read by prepareCall, before the platform was locked.
+    const FakeSpreadsheet &read = *m_call.spreadsheet;
+    if (read.status != 0) {
+        refuse(read.status, read.error);
     }
-    const QByteArray &bytes = decoded.decoded;
-
-    QList<FakeWorkbook::Sheet> sheets;
-    if (FakeWorkbook::looksLikeZip(bytes)) {
-        QString error;
-        const auto workbook = FakeWorkbook::readXlsx(bytes, &error);
-        if (!workbook) {
-            refuse(400, error);
-        }
-        sheets = *workbook;
-    } else if (bytes.startsWith("\xD0\xCF\x11\xE0")) {
-        refuse(400, QStringLiteral("暂不支持旧版 .xls 文件，请另存为 .xlsx 后导入"));
-    } else if (!bytes.isEmpty()) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString text = utf8.decode(bytes);
-        if (utf8.hasError() || text.contains(QChar(0))) {
-            refuse(400, QStringLiteral("无法读取表格文件"));
-        }
-        sheets.append(FakeWorkbook::Sheet{QStringLiteral("CSV"), FakeWorkbook::readCsv(bytes)});
-    }
+    const QList<FakeWorkbook::Sheet> &sheets = read.sheets;
 
     const Chosen chosen = choose(sheets);
     FakeProject scratch;
@@ -439,3 +458,10 @@ FakeReply Endpoints::exportRundown()
 }
 
 } // namespace fake
+
+void prepareCall(FakeCall &call)
+{
+    if (call.method == "POST" && call.path == "/api/rundown-import") {
+        call.spreadsheet = std::make_shared<const FakeSpreadsheet>(fake::readSpreadsheet(call.body));
+    }
+}

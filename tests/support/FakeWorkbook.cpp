@@ -28,9 +28,11 @@ struct ZipFileCloser
     void operator()(zip_file_t *file) const { zip_fclose(file); }
 };
 
-// One part of the archive, or nullopt when it is missing, unreadable or too large.
-std::optional<QByteArray> readPart(zip_t *archive, const QString &name, qint64 limit, QString *error)
+// One part of the archive, or nullopt when it is missing, unreadable or larger than what is left
+// of `budget`, which it spends.
+std::optional<QByteArray> readPart(zip_t *archive, const QString &name, qint64 &budget, QString *error)
 {
+    const qint64 limit = budget;
     const zip_int64_t index = zip_name_locate(archive, name.toUtf8().constData(), 0);
     if (index < 0) {
         return std::nullopt;
@@ -65,6 +67,7 @@ std::optional<QByteArray> readPart(zip_t *archive, const QString &name, qint64 l
             return std::nullopt;
         }
     }
+    budget -= out.size();
     return out;
 }
 
@@ -330,7 +333,7 @@ bool looksLikeZip(const QByteArray &bytes)
     return bytes.startsWith("PK\x03\x04") || bytes.startsWith("PK\x05\x06");
 }
 
-std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, qint64 partLimit)
+std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, Budget budget)
 {
     QString ignored;
     if (!error) {
@@ -353,8 +356,10 @@ std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, qi
         return std::nullopt;
     }
 
-    const auto workbook = readPart(archive.get(), QStringLiteral("xl/workbook.xml"), partLimit, error);
-    const auto rels = readPart(archive.get(), QStringLiteral("xl/_rels/workbook.xml.rels"), partLimit, error);
+    const auto workbook =
+        readPart(archive.get(), QStringLiteral("xl/workbook.xml"), budget.inflatedBytes, error);
+    const auto rels =
+        readPart(archive.get(), QStringLiteral("xl/_rels/workbook.xml.rels"), budget.inflatedBytes, error);
     if (!workbook || !rels) {
         if (error->isEmpty()) {
             *error = QStringLiteral("不是有效的 Excel 工作簿");
@@ -376,23 +381,39 @@ std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, qi
         }
     }
 
+    // The sheets are listed first: too many are refused before any part is inflated.
+    QList<std::pair<QString, QString>> listed; // name, part
+    QXmlStreamReader xml(*workbook);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QStringLiteral("sheet")) {
+            continue;
+        }
+        if (listed.size() >= budget.sheets) {
+            *error = QStringLiteral("工作表过多（最多 %1 个）").arg(budget.sheets);
+            return std::nullopt;
+        }
+        listed.append({xml.attributes().value(QStringLiteral("name")).toString(),
+                       targets.value(relationshipId(xml.attributes()))});
+    }
+    if (xml.hasError()) {
+        *error = QStringLiteral("不是有效的 Excel 工作簿");
+        return std::nullopt;
+    }
+
     QStringList strings;
-    if (const auto part = readPart(archive.get(), QStringLiteral("xl/sharedStrings.xml"), partLimit, error)) {
+    if (const auto part =
+            readPart(archive.get(), QStringLiteral("xl/sharedStrings.xml"), budget.inflatedBytes, error)) {
         strings = sharedStrings(*part);
     } else if (!error->isEmpty()) {
         return std::nullopt;
     }
 
     QList<Sheet> sheets;
-    QXmlStreamReader xml(*workbook);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QStringLiteral("sheet")) {
-            continue;
-        }
+    for (const auto &[name, target] : std::as_const(listed)) {
         Sheet sheet;
-        sheet.name = xml.attributes().value(QStringLiteral("name")).toString();
-        const QString target = targets.value(relationshipId(xml.attributes()));
-        const auto part = target.isEmpty() ? std::nullopt : readPart(archive.get(), target, partLimit, error);
+        sheet.name = name;
+        const auto part =
+            target.isEmpty() ? std::nullopt : readPart(archive.get(), target, budget.inflatedBytes, error);
         if (!error->isEmpty()) {
             return std::nullopt;
         }
@@ -404,10 +425,6 @@ std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, qi
             }
         }
         sheets.append(sheet);
-    }
-    if (xml.hasError()) {
-        *error = QStringLiteral("不是有效的 Excel 工作簿");
-        return std::nullopt;
     }
     return sheets;
 }
@@ -503,7 +520,11 @@ QByteArray writeXlsx(const QList<Sheet> &sheets)
         parts.append({QStringLiteral("xl/worksheets/sheet%1.xml").arg(i + 1),
                       worksheetXml(i < sheets.size() ? sheets.at(i) : Sheet{})});
     }
+    return writeZip(parts);
+}
 
+QByteArray writeZip(const QList<std::pair<QString, QByteArray>> &parts)
+{
     zip_error_t zipError;
     zip_error_init(&zipError);
     zip_source_t *target = zip_source_buffer_create(nullptr, 0, 0, &zipError);

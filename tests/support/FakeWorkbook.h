@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 // Reads and writes the spreadsheets the fake service exchanges: .xlsx workbooks (a ZIP of XML
 // parts) and .csv text. Cells are plain text; a numeric cell reads as its stored number.
@@ -20,13 +21,23 @@ struct Sheet
 // Whether the bytes start like a ZIP archive (every .xlsx does).
 bool looksLikeZip(const QByteArray &bytes);
 
-// The workbook's sheets in workbook order; nullopt with `error` set when it is no readable .xlsx.
-// Parts larger than `partLimit` bytes once unpacked are refused rather than inflated.
-std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error,
-                                     qint64 partLimit = 64 * 1024 * 1024);
+// What one import may cost. A few kilobytes of archive can inflate to gigabytes, or list the same
+// part under a thousand sheets.
+struct Budget
+{
+    qint64 inflatedBytes = 64 * 1024 * 1024; // all parts read, together
+    int sheets = 200;
+};
+
+// The workbook's sheets in workbook order; nullopt with `error` set when it is no readable .xlsx
+// or would cost more than the budget (refused before it is inflated or read further).
+std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, Budget budget = {});
 
 // A complete .xlsx workbook with one worksheet per sheet, strings inline.
 QByteArray writeXlsx(const QList<Sheet> &sheets);
+
+// A ZIP archive of the named parts, deflated; empty when it cannot be made.
+QByteArray writeZip(const QList<std::pair<QString, QByteArray>> &parts);
 
 // RFC 4180 text: quoted cells may hold separators, quotes ("") and line breaks. A UTF-8 byte
 // order mark is dropped; the separator is a tab, a semicolon or a comma, whichever the first

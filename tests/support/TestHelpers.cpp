@@ -51,6 +51,16 @@ std::unique_ptr<APIClient> signedInClient(FakeService &service, const QString &a
         QUrl(service.baseUrl()), std::make_shared<MemoryTokenStore>(service.tokenFor(accountId)), false);
 }
 
+bool roundTrip(APIClient &client)
+{
+    QNetworkReply *reply =
+        client.network().get(QNetworkRequest(client.baseURL().resolved(QUrl(QStringLiteral("/round-trip")))));
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    const bool answered = reply->isFinished() || finished.wait(10000);
+    reply->deleteLater();
+    return answered && QTest::qWaitFor([&] { return requestsEnded(client); }, 10000);
+}
+
 void shutDown(std::unique_ptr<APIClient> &client, std::unique_ptr<FakeService> &service)
 {
     if (client) {

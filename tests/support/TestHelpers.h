@@ -31,6 +31,11 @@ bool startDemoService(std::unique_ptr<FakeService> &service, DemoShow &demo);
 // A client the service knows as `accountId`.
 std::unique_ptr<APIClient> signedInClient(FakeService &service, const QString &accountId);
 
+// Sends one request of no meaning to the service and waits for its answer and for every other
+// request of the client to end. A test that asserts something was NOT sent checks after this: a
+// wrongly sent request has arrived by then.
+bool roundTrip(APIClient &client);
+
 // Lets the client's requests end before it goes (a failed test otherwise), then stops the service.
 void shutDown(std::unique_ptr<APIClient> &client, std::unique_ptr<FakeService> &service);
 

@@ -90,13 +90,18 @@ private Q_SLOTS:
     void opensOnOverviewAndSwitchesPages();
     void pageChangeAbandonsTheOlderLoad();
     void pageChangeBuildsTheListOnce();
+    void failedLoadShowsItsError_data();
+    void failedLoadShowsItsError();
     void confirmedActionSendsAndReloads_data();
     void confirmedActionSendsAndReloads();
     void archiveFallsBackToAssetId();
+    void rowButtonTakesOnlyItsOwnClicksAndTheKeyboard();
     void failedActionKeepsThePage();
     void projectSheetShowsMembersAndRundown();
     void fakeServiceAdministration();
     void closingMidRequestIsSafe();
+    void confirmedActionsThroughTheConsole_data();
+    void confirmedActionsThroughTheConsole();
 
 private:
     std::unique_ptr<MacAdminView> openConsole(const QString &accountId);
@@ -450,6 +455,42 @@ void TestAdmin::pageChangeBuildsTheListOnce()
     QCOMPARE(column(users, 0).size(), all);
 }
 
+void TestAdmin::failedLoadShowsItsError_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("sign-in expired") << 401 << QStringLiteral("登录已过期，请重新登录");
+    QTest::newRow("refused") << 403 << QStringLiteral("需要平台超级管理员权限");
+}
+
+void TestAdmin::failedLoadShowsItsError()
+{
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    Script failed;
+    failed.status = status;
+    failed.body = QJsonDocument(QJsonObject{{"error", message}}).toJson();
+    m_service->script("GET", "/api/admin", failed);
+
+    // Never loaded: the failure, not an empty page that looks real.
+    choose(MacAdminPage::assets);
+    QTRY_VERIFY(!m_console->isLoading());
+    auto *face = m_console->findChild<QWidget *>(QStringLiteral("adminLoadFailed"));
+    QTRY_VERIFY(face->isVisible());
+    QCOMPARE(m_console->findChild<QLabel *>(QStringLiteral("adminLoadFailedDescription"))->text(), message);
+    QVERIFY(!m_console->findChild<QWidget *>(QStringLiteral("adminAssetsPage"))->isVisible());
+    QCOMPARE(m_console->error(), message);
+
+    // A page loaded before keeps its data under the banner.
+    choose(MacAdminPage::overview);
+    QTRY_VERIFY(!m_console->isLoading());
+    QTRY_VERIFY(m_console->findChild<QWidget *>(QStringLiteral("adminOverviewPage"))->isVisible());
+    QVERIFY(!face->isVisible());
+    QVERIFY(m_console->findChild<MacErrorBanner *>(QStringLiteral("adminErrorBanner"))->isVisible());
+}
+
 void TestAdmin::confirmedActionSendsAndReloads_data()
 {
     QTest::addColumn<bool>("confirm");
@@ -480,6 +521,7 @@ void TestAdmin::confirmedActionSendsAndReloads()
     QTRY_VERIFY(!confirmation());
     QVERIFY(!m_console->pendingAction());
     if (!confirm) {
+        QVERIFY(TestHelpers::roundTrip(*m_client));
         QVERIFY(m_service->requests("/api/admin", "PATCH").isEmpty());
         QCOMPARE(adminGets(), before);
         return;
@@ -523,6 +565,7 @@ void TestAdmin::archiveFallsBackToAssetId()
     QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
     QTRY_VERIFY(!m_console->error().isEmpty());
     QVERIFY(m_console->error().contains(QStringLiteral("无编号.wav")));
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(m_service->requests("/api/admin", "PATCH").isEmpty());
     QVERIFY(m_console->findChild<MacErrorBanner *>("adminErrorBanner")->isVisible());
 
@@ -535,6 +578,74 @@ void TestAdmin::archiveFallsBackToAssetId()
     QVERIFY(m_console->error().isEmpty());
     const auto &trash = m_console->assetsData()->trash;
     QVERIFY(std::any_of(trash.cbegin(), trash.cend(), [&](const AdminAsset &a) { return a.id == assetId; }));
+}
+
+void TestAdmin::rowButtonTakesOnlyItsOwnClicksAndTheKeyboard()
+{
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    choose(MacAdminPage::users);
+    QTRY_VERIFY(!m_console->isLoading());
+    auto *users = qobject_cast<MacAdminTableView *>(table("adminUsersTable"));
+    QVERIFY(users);
+    const int row = int(column(users, 0).indexOf(QStringLiteral("林悦")));
+    QVERIFY(row > 0);
+    const QModelIndex cell = users->model()->index(row, 6);
+    users->scrollTo(cell);
+    QWidget *viewport = users->viewport();
+    const QRect button = MacAdminRowDelegate::buttonRect(users->visualRect(cell), cell.data().toString(),
+                                                         users->fontMetrics());
+    QVERIFY(users->visualRect(cell).contains(button) && button.width() < users->visualRect(cell).width());
+    const auto proposed = [this] {
+        const auto &action = m_console->pendingAction();
+        return action && std::holds_alternative<Action::Account>(action->value)
+                   ? std::get<Action::Account>(action->value).user.name
+                   : QString();
+    };
+
+    // Beside the button, in its own cell: nothing.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(button.left() - 3, button.center().y()));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(button.center().x(), button.bottom() + 3));
+    // Pressed, then let go elsewhere: shown pressed only while the pointer is on it; nothing.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, button.center());
+    QVERIFY(users->isButtonDown(cell));
+    QMouseEvent away(QEvent::MouseMove, QPointF(button.right() + 10, button.center().y()),
+                     viewport->mapToGlobal(QPointF(button.right() + 10, button.center().y())), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &away);
+    QVERIFY(!users->isButtonDown(cell));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(button.right() + 10, button.center().y()));
+    QVERIFY(!confirmation());
+    QVERIFY(proposed().isEmpty());
+    // On the button: proposed.
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, button.topLeft() + QPoint(2, 2));
+    QTRY_VERIFY(confirmation());
+    QCOMPARE(proposed(), QStringLiteral("林悦"));
+    QTest::mouseClick(confirmation()->findChild<QPushButton *>("cancelAdminAction"), Qt::LeftButton);
+    QTRY_VERIFY(!confirmation());
+    QVERIFY(!users->hasFocus()); // a click leaves no keyboard focus behind
+
+    // Keyboard: Tab reaches the table, the arrows pick the row, Space presses its button.
+    QVERIFY(QTest::qWaitForWindowActive(m_console.get()));
+    auto *search = m_console->findChild<QLineEdit *>(QStringLiteral("adminSearchField"));
+    search->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 5 && !users->hasFocus(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QVERIFY(users->hasFocus());
+    QTest::keyClick(users, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(users->currentIndex().row(), 0);
+    for (int i = 0; i < row; ++i) {
+        QTest::keyClick(users, Qt::Key_Down);
+    }
+    QTest::keyClick(users, Qt::Key_Right);
+    QVERIFY(users->hasButtonFocus(cell));
+    QTest::keyPress(users, Qt::Key_Space);
+    QVERIFY(users->isButtonDown(cell));
+    QVERIFY(!confirmation());
+    QTest::keyRelease(users, Qt::Key_Space);
+    QTRY_VERIFY(confirmation());
+    QCOMPARE(proposed(), QStringLiteral("林悦"));
 }
 
 void TestAdmin::failedActionKeepsThePage()
@@ -560,10 +671,24 @@ void TestAdmin::failedActionKeepsThePage()
     QVERIFY(!m_console->isLoading());
 
     // A later successful load clears the banner.
-    QTest::mouseClick(m_console->findChild<QPushButton *>("adminRefreshButton"), Qt::LeftButton);
+    auto *refresh = m_console->findChild<QPushButton *>("adminRefreshButton");
+    QTest::mouseClick(refresh, Qt::LeftButton);
     QCOMPARE(m_console->error(), QStringLiteral("项目正在直播，暂不能调整"));
     QTRY_VERIFY(!m_console->isLoading());
     QVERIFY(m_console->error().isEmpty());
+
+    // A load already under way when an action fails does not take the action's error away.
+    m_service->script("GET", "/api/admin", Script{.hang = true, .times = 1, .passThrough = true});
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    m_console->propose({Action::Project{before.first(), QStringLiteral("已归档")}});
+    QTRY_VERIFY(confirmation());
+    QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
+    QTRY_COMPARE(m_console->error(), QStringLiteral("项目正在直播，暂不能调整"));
+    m_service->releaseHangs();
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
+    QVERIFY(!m_console->isLoading());
+    QCOMPARE(m_console->error(), QStringLiteral("项目正在直播，暂不能调整"));
 }
 
 void TestAdmin::projectSheetShowsMembersAndRundown()
@@ -686,6 +811,103 @@ void TestAdmin::closingMidRequestIsSafe()
     m_console.reset();
     m_service->releaseHangs();
     QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
+}
+
+void TestAdmin::confirmedActionsThroughTheConsole_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("search"); // typed first: the list's rows then differ from the records
+    QTest::newRow("account restored, searched")
+        << "accountStatus" << int(MacAdminPage::users) << QStringLiteral("13800138011");
+    QTest::newRow("project status") << "projectStatus" << int(MacAdminPage::projects) << QString();
+    QTest::newRow("project transferred") << "transferProject" << int(MacAdminPage::projects) << QString();
+    QTest::newRow("asset restored") << "restoreAsset" << int(MacAdminPage::assets) << QString();
+    QTest::newRow("asset with an id archived, searched")
+        << "archiveAsset" << int(MacAdminPage::assets) << QStringLiteral("{audio}");
+}
+
+void TestAdmin::confirmedActionsThroughTheConsole()
+{
+    QFETCH(QString, action);
+    QFETCH(int, page);
+    QFETCH(QString, search);
+    const QString suspended = m_service->withPlatform(
+        [](FakePlatform &p) { return p.accountByPhone(QStringLiteral("13800138011"))->account.id; });
+    const DemoLogin *receiver = m_demo.loginForRole(QStringLiteral("主持人"));
+    const auto [audioId, audioName] = m_service->withPlatform([&](FakePlatform &p) {
+        const RundownItem *i = p.project(m_demo.projectId)->item(m_demo.audioItemId);
+        return std::pair(i->audioAssetId.value_or(QString()), i->audioName);
+    });
+    m_console = openConsole(m_demo.superAdmin()->accountId);
+    QTRY_VERIFY(!m_console->isLoading());
+    choose(MacAdminPage(page));
+    QTRY_VERIFY(!m_console->isLoading());
+    // Typed as an input method delivers it, in one edit.
+    auto *field = m_console->findChild<QLineEdit *>(QStringLiteral("adminSearchField"));
+    field->setText(search == QStringLiteral("{audio}") ? audioName : search);
+    Q_EMIT field->textEdited(field->text());
+    const auto gala = [&] {
+        const QList<AdminProject> &all = m_console->projects();
+        return *std::find_if(all.cbegin(), all.cend(),
+                             [&](const AdminProject &p) { return p.id == m_demo.projectId; });
+    };
+    const auto holds = [](const QList<AdminAsset> &assets, const QString &id) {
+        return std::any_of(assets.cbegin(), assets.cend(), [&](const AdminAsset &a) { return a.id == id; });
+    };
+
+    QJsonObject expected{{"action", action}};
+    QString binned;
+    if (action == QStringLiteral("accountStatus")) {
+        QTableView *users = table(QStringLiteral("adminUsersTable"));
+        QTRY_COMPARE(users->model()->rowCount(), 1);
+        QVERIFY(m_console->usersData()->users.first().id != suspended);
+        clickCell(users, 0, 6);
+        expected.insert("id", suspended);
+        expected.insert("status", "active");
+    } else if (action == QStringLiteral("projectStatus")) {
+        m_console->propose({Action::Project{gala(), QStringLiteral("已暂停")}});
+        expected.insert("id", m_demo.projectId);
+        expected.insert("status", QStringLiteral("已暂停"));
+    } else if (action == QStringLiteral("transferProject")) {
+        m_console->propose(
+            {Action::Transfer{gala(), user(receiver->accountId, receiver->name, receiver->phone)}});
+        expected.insert("id", m_demo.projectId);
+        expected.insert("targetAccountId", receiver->accountId);
+    } else if (action == QStringLiteral("restoreAsset")) {
+        binned = m_console->assetsData()->trash.first().assetId.value_or(QString());
+        clickCell(table(QStringLiteral("adminTrashTable")), 0, 2);
+        expected.insert("id", binned);
+    } else {
+        QTableView *assets = table(QStringLiteral("adminAssetsTable"));
+        QTRY_COMPARE(assets->model()->rowCount(), 1);
+        QVERIFY(m_console->assetsData()->assets.first().id != audioId);
+        clickCell(assets, 0, 2);
+        expected.insert("id", audioId);
+    }
+    QTRY_VERIFY(confirmation());
+    const int gets = adminGets();
+    QTest::mouseClick(confirmation()->findChild<QPushButton *>("confirmAdminAction"), Qt::LeftButton);
+    QTRY_VERIFY(adminGets() > gets);
+    QTRY_VERIFY(!m_console->isLoading());
+    const QList<RecordedRequest> sent = m_service->requests("/api/admin", "PATCH");
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent.first().json(), expected);
+
+    // The reloaded page shows the change.
+    if (action == QStringLiteral("accountStatus")) {
+        QCOMPARE(table(QStringLiteral("adminUsersTable"))->model()->index(0, 6).data().toString(),
+                 QStringLiteral("停用"));
+    } else if (action == QStringLiteral("projectStatus")) {
+        QCOMPARE(gala().status, QStringLiteral("已暂停"));
+    } else if (action == QStringLiteral("transferProject")) {
+        QCOMPARE(gala().ownerAccountId, std::optional(receiver->accountId));
+    } else if (action == QStringLiteral("restoreAsset")) {
+        QVERIFY(holds(m_console->assetsData()->assets, binned));
+        QVERIFY(!holds(m_console->assetsData()->trash, binned));
+    } else {
+        QVERIFY(holds(m_console->assetsData()->trash, audioId));
+    }
 }
 
 QTEST_MAIN(TestAdmin)

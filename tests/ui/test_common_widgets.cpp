@@ -1,10 +1,12 @@
 #include "common/DeferredRefresh.h"
 #include "common/LayoutSwap.h"
+#include "common/ScrollAnchor.h"
 #include "common/SheetSave.h"
 
 #include <QCoro/QCoroSignal>
 #include <QDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void saveSheetClosesOnlyWhenStored();
     void saveSheetLeavesAClosedSheetAlone();
     void swapLayoutWidgetReplacesInPlace();
+    void scrollAnchorFollowsWhatGrowsAbove();
 };
 
 void TestCommonWidgets::deferredRefreshRunsOncePerBurst()
@@ -139,13 +142,61 @@ void TestCommonWidgets::swapLayoutWidgetReplacesInPlace()
     QCOMPARE(shown, first);
     QCOMPARE(layout->indexOf(first), 0);
 
+    // On screen, the replacement shows at once, never a blank turn of the event loop later.
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
     QPointer<QWidget> old(first);
     auto *second = new QWidget;
     swapLayoutWidget(layout, shown, second, 0);
+    QVERIFY(second->isVisible());
     QVERIFY(old.isNull());
     QCOMPARE(shown, second);
     QCOMPARE(layout->indexOf(second), 0);
     QCOMPARE(layout->count(), 2);
+}
+
+// What grows above a list moves its scroll by as much, once the pointer has been over the list;
+// before that (a page still settling after it came on screen) the list keeps its scroll.
+void TestCommonWidgets::scrollAnchorFollowsWhatGrowsAbove()
+{
+    QWidget page;
+    page.resize(300, 400);
+    auto *layout = new QVBoxLayout(&page);
+    layout->setSpacing(0);
+    auto *settling = new QWidget;
+    settling->setFixedHeight(60);
+    settling->hide();
+    auto *bar = new QWidget;
+    bar->setFixedHeight(30);
+    bar->hide();
+    auto *list = new QListWidget;
+    for (int i = 0; i < 50; ++i) {
+        list->addItem(QStringLiteral("row %1").arg(i));
+    }
+    layout->addWidget(settling);
+    layout->addWidget(bar);
+    layout->addWidget(list, 1);
+    ScrollAnchor::install(list);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    const auto listTop = [&] { return list->viewport()->mapTo(&page, QPoint()).y(); };
+    const auto rowTop = [&] { return listTop() + list->visualItemRect(list->item(10)).top(); };
+    const int top = listTop();
+    const int row = rowTop();
+
+    settling->show();
+    QTRY_COMPARE(listTop(), top + 60);
+    QCoreApplication::processEvents();
+    QCOMPARE(rowTop(), row + 60);
+
+    QTest::mouseMove(list->viewport(), QPoint(40, 40));
+    QTRY_VERIFY(list->viewport()->underMouse());
+    bar->show();
+    QTRY_COMPARE(listTop(), top + 90);
+    QTRY_COMPARE(rowTop(), row + 60);
+    bar->hide();
+    QTRY_COMPARE(listTop(), top + 60);
+    QTRY_COMPARE(rowTop(), row + 60);
 }
 
 QTEST_MAIN(TestCommonWidgets)

@@ -1,3 +1,4 @@
+#include "FakeEndpoints.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
 #include "TestHelpers.h"
@@ -16,11 +17,14 @@
 #include "flow/MacReadinessSummary.h"
 #include "workspace/PageStateStack.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -144,18 +148,31 @@ private Q_SLOTS:
 
     void serviceStandsByAndAddsBlankItems();
     void pollsOneAtATimeAndStopsWithPage();
+    void loadsDespiteNumbersItDoesNotRead();
     void answerOlderThanChangeIsDropped();
     void movesSendWholeOrderAndRefuseFirstUp();
     void editsTitleAndDurationThroughTable();
     void headerMakesRoomForCommands();
     void playerBarShortensLongTitles();
     void pageFacesFollowTheState();
+    void tableKeepsItsPlace();
+    void clickLeavesFocusWhereItWas();
+    void liveControlsByRoleAndStatus_data();
+    void liveControlsByRoleAndStatus();
+    void refusedActionsKeepTheRundown_data();
+    void refusedActionsKeepTheRundown();
+    void cellSaveOutcomes_data();
+    void cellSaveOutcomes();
+    void readinessCountsAndFilters_data();
+    void readinessCountsAndFilters();
 
 private:
+    void signInAs(const QString &role);
     MacProjectFlowView *openPage();
     void clickPart(const QString &itemID, int column, Part part);
     MacInlineEditor *openEditor();
     QJsonObject lastPatchItem() const;
+    void reloadNow();
 
     std::unique_ptr<FakeService> m_service;
     std::unique_ptr<APIClient> m_client;
@@ -187,6 +204,14 @@ void TestFlow::cleanup()
 {
     m_page.reset();
     TestHelpers::shutDown(m_client, m_service);
+}
+
+// The client becomes a new member of the project in that role.
+void TestFlow::signInAs(const QString &role)
+{
+    const QString account = m_service->addAccount(QStringLiteral("13800000002"), role + QStringLiteral("甲"));
+    m_service->addMember(m_projectId, role + QStringLiteral("甲"), role, account);
+    m_client = TestHelpers::signedInClient(*m_service, account);
 }
 
 MacProjectFlowView *TestFlow::openPage()
@@ -226,6 +251,15 @@ QJsonObject TestFlow::lastPatchItem() const
 {
     const auto patches = m_service->requests("/api/project", "PATCH");
     return patches.isEmpty() ? QJsonObject() : patches.last().json().value(QStringLiteral("item")).toObject();
+}
+
+void TestFlow::reloadNow()
+{
+    FlowPageState &state = m_page->state();
+    QSignalSpy finished(&state, &FlowPageState::reloadFinished);
+    AsyncAction::run(
+        &state, state.reload(true), [] {}, [](const QString &) {});
+    QVERIFY(finished.wait(5000));
 }
 
 // --- Rules ------------------------------------------------------------------------------------
@@ -275,6 +309,10 @@ void TestFlow::roleRules_data()
                                         << ""
                                         << ""
                                         << "0000001101";
+    QTest::newRow("host not named") << "主持人" << me << false << "李四"
+                                    << ""
+                                    << ""
+                                    << "0000000000";
     QTest::newRow("performer via group") << "演员" << me << false << "星光"
                                          << ""
                                          << "group"
@@ -705,6 +743,26 @@ void TestFlow::pollsOneAtATimeAndStopsWithPage()
         !QTest::qWaitFor([&] { return m_service->requests("/api/project", "GET").size() > before; }, 3000));
 }
 
+// Integers beyond 64 bits in every object of the answer, under keys the client does not read.
+void TestFlow::loadsDespiteNumbersItDoesNotRead()
+{
+    const QByteArray authorization = "Bearer " + m_service->tokenFor(m_accountId).toUtf8();
+    QByteArray body = m_service->withPlatform([&](FakePlatform &p) {
+        return answerCall(
+                   p,
+                   FakeCall{
+                       "GET", "/api/project", "projectId=" + m_projectId.toUtf8(), authorization, {}, {}})
+            .body;
+    });
+    body.replace("{\"", "{\"traceId\":18446744073709551616,\"x\":[-9223372036854775809],\"");
+    m_service->script("GET", "/api/project", Script{.body = body});
+
+    openPage();
+    QVERIFY(m_page->state().detail());
+    QCOMPARE(m_page->state().error(), QString());
+    QCOMPARE(m_page->flowTable()->flowModel().rowCount(), 3);
+}
+
 void TestFlow::answerOlderThanChangeIsDropped()
 {
     openPage();
@@ -801,6 +859,7 @@ void TestFlow::editsTitleAndDurationThroughTable()
     QTest::keyClick(editor->field(), Qt::Key_Return);
     QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
     QCOMPARE(lastPatchItem(), (QJsonObject{{"duration", 185}}));
+    QCOMPARE(m_service->requests("/api/project", "PATCH").size(), patches + 1); // 1:60 was never sent
     QCOMPARE(m_page->model().row(1).item.duration, 185);
 }
 
@@ -877,6 +936,311 @@ void TestFlow::pageFacesFollowTheState()
         &state, state.reload(true), [] {}, [](const QString &) {});
     QTRY_COMPARE(faces->banner()->message(), QStringLiteral("服务暂不可用"));
     QCOMPARE(faces->state(), PageStateStack::State::content);
+}
+
+// Rows stay where they are on screen while the bars above them come and go, and Esc in a cell
+// leaves the table where it was.
+void TestFlow::tableKeepsItsPlace()
+{
+    for (int i = 0; i < 30; ++i) {
+        m_itemIds.append(m_service->addItem(m_projectId, QStringLiteral("节目%1").arg(i)));
+    }
+    openPage();
+    m_page->state().stop();
+    QApplication::setActiveWindow(m_page.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    FlowTableView *table = m_page->flowTable();
+    QScrollBar *scroll = table->verticalScrollBar();
+    QTRY_VERIFY(scroll->maximum() > 600);
+    scroll->setValue(400);
+    const QString id = m_itemIds.at(12);
+    const auto tableTop = [&] { return table->viewport()->mapTo(m_page.get(), QPoint()).y(); };
+    const auto rowTop = [&] { return tableTop() + table->cellRect(id, 0).top(); };
+    const int row = rowTop();
+
+    clickPart(id, FlowTableModel::notes, Part::editor);
+    MacInlineEditor *editor = openEditor();
+    QTRY_VERIFY(editor->field()->hasFocus());
+    // Tab passes the focus on; it moves no cursor of the table.
+    QTest::keyClick(editor->field(), Qt::Key_Tab);
+    QCOMPARE(scroll->value(), 400);
+    QTest::mouseClick(editor->field(), Qt::LeftButton);
+    QTRY_VERIFY(editor->field()->hasFocus());
+    QTest::keyClicks(editor->field(), QStringLiteral("draft"));
+    QTest::keyClick(editor->field(), Qt::Key_Escape);
+    QTRY_VERIFY(!m_page->findChild<MacInlineEditor *>(QStringLiteral("flowInlineEditor")));
+    QCOMPARE(scroll->value(), 400);
+    // No other field takes the focus with its text selected for the next keystroke.
+    QVERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
+    QVERIFY(m_page->model().row(m_page->model().rowOf(id)).item.notes.isEmpty());
+    QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
+
+    struct Step
+    {
+        const char *name;
+        void (*apply)(FakeProject &);
+    };
+    const Step steps[] = {
+        {"player bar appears", [](FakeProject &p) { p.items[0].liveStatus = RundownValues::live; }},
+        {"frozen notice appears", [](FakeProject &p) { p.summary.flowFrozen = true; }},
+        {"player bar goes", [](FakeProject &p) { p.items[0].liveStatus.clear(); }},
+    };
+    // The operator points at the row and keeps aiming while the page changes.
+    QTest::mouseMove(table->viewport(), table->cellRect(id, FlowTableModel::title).center());
+    for (const Step &step : steps) {
+        const int top = tableTop();
+        m_service->withPlatform([&](FakePlatform &p) { step.apply(*p.project(m_projectId)); });
+        reloadNow();
+        QTRY_VERIFY2(tableTop() != top, step.name);
+        QTRY_COMPARE(rowTop(), row);
+    }
+    QVERIFY(m_page->findChild<QWidget *>(QStringLiteral("flowFrozenNotice"))->isVisible());
+}
+
+// A click never gives a button the focus, so a stray Space cannot start the next item; Tab then
+// Space still does.
+void TestFlow::clickLeavesFocusWhereItWas()
+{
+    m_service->withPlatform(
+        [&](FakePlatform &p) { p.project(m_projectId)->items[0].liveStatus = RundownValues::live; });
+    openPage();
+    m_page->state().stop();
+    QApplication::setActiveWindow(m_page.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+    QLineEdit *search = m_page->header()->searchField();
+    search->setFocus();
+    QTRY_VERIFY(search->hasFocus());
+    auto *barNext = m_page->findChild<QPushButton *>(QStringLiteral("flowPlayerNextButton"));
+    QTRY_VERIFY(barNext->isVisible());
+
+    QTest::mouseClick(barNext, Qt::LeftButton);
+    QTRY_COMPARE(m_page->state().liveItem()->id, m_itemIds.at(1));
+    QTRY_VERIFY(!m_page->state().busyItemID());
+    QCOMPARE(QApplication::focusWidget(), search);
+    auto *toggle = m_page->findChild<QCheckBox *>(QStringLiteral("flowAudioLinkedToggle"));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(!toggle->isChecked());
+    QCOMPARE(QApplication::focusWidget(), search);
+
+    for (int i = 0; i < 60 && QApplication::focusWidget() != barNext; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), barNext);
+    QTest::keyClick(barNext, Qt::Key_Space);
+    QTRY_COMPARE(m_page->state().liveItem()->id, m_itemIds.at(2));
+}
+
+void TestFlow::liveControlsByRoleAndStatus_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QString>("live");    // per item: "-" not run, "L" live, "F" finished
+    QTest::addColumn<QString>("control"); // "row N", "header" or "bar"
+    QTest::addColumn<QString>("label");   // empty: the role is not offered it
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("target");
+
+    const auto row = [](const char *name, const char *role, const char *live, const char *control,
+                        const char *label, const char *action, int target) {
+        QTest::newRow(name) << QString::fromUtf8(role) << QString::fromUtf8(live)
+                            << QString::fromUtf8(control) << QString::fromUtf8(label)
+                            << QString::fromUtf8(action) << target;
+    };
+    row("row not started", "总导演", "---", "row 1", "开演", "start", 1);
+    row("row finished", "总导演", "F--", "row 0", "重新开演", "start", 0);
+    row("row live", "总导演", "L--", "row 0", "停止", "stop", 0);
+    row("header before the show", "总导演", "---", "header", "开演下一节目", "start", 0);
+    row("header during the show", "副导演", "FL-", "header", "推进下一节目", "start", 2);
+    row("bar, deputy", "副导演", "L--", "bar", "结束并开演下一个", "start", 1);
+    row("bar, sound engineer", "音响师", "L--", "bar", "", "", -1);
+    row("bar, video engineer", "视频师", "L--", "bar", "", "", -1);
+}
+
+void TestFlow::liveControlsByRoleAndStatus()
+{
+    QFETCH(QString, role);
+    QFETCH(QString, live);
+    QFETCH(QString, control);
+    QFETCH(QString, label);
+    QFETCH(QString, action);
+    QFETCH(int, target);
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeProject &project = *p.project(m_projectId);
+        for (int i = 0; i < live.size(); ++i) {
+            const QChar c = live.at(i);
+            project.items[i].liveStatus = c == u'L'   ? RundownValues::live
+                                          : c == u'F' ? RundownValues::finished
+                                                      : QString();
+        }
+    });
+    if (role != QStringLiteral("总导演")) {
+        signInAs(role);
+    }
+    openPage();
+    m_page->state().stop();
+    if (control.startsWith(QLatin1String("row"))) {
+        const QString id = m_itemIds.at(control.mid(4).toInt());
+        QCOMPARE(FlowItemDelegate::liveButtonText(m_page->model().row(m_page->model().rowOf(id))), label);
+        clickPart(id, FlowTableModel::live, Part::liveButton);
+    } else {
+        if (control == QStringLiteral("bar")) {
+            QTRY_VERIFY(m_page->playerBar()->isVisible());
+        }
+        auto *button = m_page->findChild<QPushButton *>(control == QStringLiteral("bar")
+                                                            ? QStringLiteral("flowPlayerNextButton")
+                                                            : QStringLiteral("flowStartNextButton"));
+        QCOMPARE(button->isVisible() ? button->text() : QString(), label);
+        if (label.isEmpty()) {
+            return;
+        }
+        button->click();
+    }
+    QTRY_COMPARE(m_service->requests("/api/project", "PATCH").size(), 1);
+    QCOMPARE(m_service->requests("/api/project", "PATCH").first().json(),
+             (QJsonObject{{"liveAction", action}, {"id", m_itemIds.at(target)}}));
+    QTRY_VERIFY(!m_page->state().busyItemID());
+}
+
+void TestFlow::refusedActionsKeepTheRundown_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("status");
+    QTest::newRow("live action refused") << "live" << 403;
+    QTest::newRow("reset failed") << "reset" << 500;
+    QTest::newRow("move refused") << "move" << 409;
+}
+
+// The error shows, no row stays busy, the rundown stays as it was, and later moves still work.
+void TestFlow::refusedActionsKeepTheRundown()
+{
+    QFETCH(QString, action);
+    QFETCH(int, status);
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    const QJsonObject before = state.detail()->toJson();
+    m_service->script("PATCH", "/api/project",
+                      Script{.status = status, .body = R"({"error":"暂不能操作"})", .times = 1});
+    if (action == QStringLiteral("live")) {
+        clickPart(m_itemIds.at(1), FlowTableModel::live, Part::liveButton);
+    } else if (action == QStringLiteral("reset")) {
+        QTest::mouseClick(m_page->findChild<QPushButton *>(QStringLiteral("flowResetLiveButton")),
+                          Qt::LeftButton);
+    } else {
+        clickPart(m_itemIds.at(0), FlowTableModel::order, Part::moveDown);
+    }
+    QTRY_COMPARE(m_page->pageStates()->banner()->message(), QStringLiteral("暂不能操作"));
+    QTRY_VERIFY(!state.busyItemID());
+    QCOMPARE(state.detail()->toJson(), before);
+    for (const FlowRow &row : m_page->model().rows()) {
+        QVERIFY(!row.busy);
+    }
+
+    clickPart(m_itemIds.at(0), FlowTableModel::order, Part::moveDown);
+    QTRY_COMPARE(m_page->model().row(0).item.id, m_itemIds.at(1));
+    QTRY_COMPARE(state.error(), QString());
+}
+
+void TestFlow::cellSaveOutcomes_data()
+{
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("save refused") << "refused";
+    QTest::newRow("saved, the reload after it failed") << "reload failed";
+    QTest::newRow("escape") << "escape";
+}
+
+void TestFlow::cellSaveOutcomes()
+{
+    QFETCH(QString, outcome);
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    const QString id = m_itemIds.at(1);
+    clickPart(id, FlowTableModel::title, Part::editor);
+    QPointer<MacInlineEditor> editor = openEditor();
+    QVERIFY(editor);
+    QTest::keyClick(editor->field(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor->field(), QStringLiteral("New title"));
+    if (outcome == QStringLiteral("refused")) {
+        m_service->script("PATCH", "/api/project",
+                          Script{.status = 403, .body = R"({"error":"没有权限执行此操作"})", .times = 1});
+    } else if (outcome == QStringLiteral("reload failed")) {
+        m_service->script("GET", "/api/project",
+                          Script{.status = 500, .body = R"({"error":"服务暂不可用"})", .times = 1});
+    }
+    QTest::keyClick(editor->field(), outcome == QStringLiteral("escape") ? Qt::Key_Escape : Qt::Key_Return);
+
+    if (outcome == QStringLiteral("escape")) {
+        QVERIFY(editor && !editor->isEditing());
+        QCOMPARE(editor->draft(), QStringLiteral("歌曲"));
+        QTRY_VERIFY(!editor);
+        QVERIFY(TestHelpers::roundTrip(*m_client));
+        QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
+        return;
+    }
+    QTRY_COMPARE(m_service->requests("/api/project", "PATCH").size(), 1);
+    if (outcome == QStringLiteral("refused")) {
+        QTRY_COMPARE(m_page->pageStates()->banner()->message(), QStringLiteral("没有权限执行此操作"));
+        QTRY_VERIFY(editor && editor->isEnabled());
+        QVERIFY(editor->isEditing());
+        QCOMPARE(editor->draft(), QStringLiteral("New title"));
+        QCOMPARE(m_page->model().row(1).item.title, QStringLiteral("歌曲"));
+    } else {
+        QTRY_VERIFY(!editor);
+        QCOMPARE(state.error(), QString());
+        QCOMPARE(
+            m_service->withPlatform([&](FakePlatform &p) { return p.project(m_projectId)->item(id)->title; }),
+            QStringLiteral("New title"));
+    }
+}
+
+void TestFlow::readinessCountsAndFilters_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("shown"); // titles the table keeps
+    QTest::newRow("全部") << "readinessFilterAll" << QStringList{"就绪", "准备", "待完善", "候场", "未定"};
+    QTest::newRow("待完善") << "readinessFilterIncomplete" << QStringList{"待完善"};
+    QTest::newRow("准备中") << "readinessFilterPreparing" << QStringList{"准备"};
+    QTest::newRow("已就绪") << "readinessFilterReady" << QStringList{"就绪"};
+}
+
+// Items standing by or without a status count only under 全部.
+void TestFlow::readinessCountsAndFilters()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, shown);
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    ProjectDetailResponse detail = *state.detail();
+    detail.items.clear();
+    const QStringList statuses{"已就绪", "准备中", "待完善", "候场", ""};
+    const QStringList names{"就绪", "准备", "待完善", "候场", "未定"};
+    for (int i = 0; i < names.size(); ++i) {
+        RundownItem it = item(QString::number(i), names.at(i));
+        it.order = i + 1;
+        it.status = statuses.at(i);
+        detail.items.append(it);
+    }
+    state.setDetail(detail);
+    MacReadinessSummary *summary = m_page->readinessSummary();
+    QStringList counts;
+    for (const char *name : {"readinessFilterAll", "readinessFilterIncomplete", "readinessFilterPreparing",
+                             "readinessFilterReady"}) {
+        counts.append(summary->findChild<QPushButton *>(QLatin1String(name))->text());
+    }
+    QCOMPARE(counts, (QStringList{"全部  5", "待完善  1", "准备中  1", "已就绪  1"}));
+    QCOMPARE(summary->percentageText(), QStringLiteral("准备度 20%"));
+
+    // From another filter, so that every button changes it.
+    state.setReadinessFilter(button == QStringLiteral("readinessFilterReady") ? QStringLiteral("待完善")
+                                                                              : QStringLiteral("已就绪"));
+    QTest::mouseClick(summary->findChild<QPushButton *>(button), Qt::LeftButton);
+    QStringList rows;
+    for (const FlowRow &row : m_page->model().rows()) {
+        rows.append(row.item.title);
+    }
+    QCOMPARE(rows, shown);
+    QCOMPARE(summary->filter(), QString::fromUtf8(QTest::currentDataTag()));
 }
 
 QTEST_MAIN(TestFlow)

@@ -4,10 +4,12 @@
 #include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "api/PreparedAssetCache.h"
+#include "common/MacErrorBanner.h"
 #include "common/Theme.h"
 #include "flow/FlowPageState.h"
 #include "flow/FlowSheetPresenter.h"
 #include "flow/FlowStructureCommands.h"
+#include "flow/FlowTableModel.h"
 #include "flow/MacAssetManagerSheet.h"
 #include "flow/MacPeoplePickerSheet.h"
 #include "flow/MacProgramDetailsSheet.h"
@@ -17,9 +19,11 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -94,14 +98,21 @@ private Q_SLOTS:
     void exportSavesWhereChosen();
     void importPreviewThenApply();
     void emptyPreviewShowsError();
+    void commandErrorOutlivesPolls();
     void applyWhileFrozenDoesNothing();
 
     // The sheets.
     void pickerTogglesSharedNamesAndSaves();
+    void pickerListStaysPutAsChipsComeAndGo();
     void detailsSheetTypesAndRefusedSave();
     void assetUploadMeasuresAndReloads();
     void assetPrepareRemembersFileAndFailuresStayOpen();
+    void openSheetsFollowTheFreeze();
     void closingMidRequestIsSafe();
+    void freezeBothWays_data();
+    void freezeBothWays();
+    void importAndExportRefusals_data();
+    void importAndExportRefusals();
 
 private:
     void signInAs(const QString &role);
@@ -472,13 +483,28 @@ void TestFlowSheets::exportSavesWhereChosen()
     QTRY_VERIFY((dialog = visible<QFileDialog>(QStringLiteral("exportSaveDialog"))));
     QVERIFY(dialog->selectedFiles().value(0).endsWith(QStringLiteral("-节目单.xlsx")));
     const QString target = m_dir->filePath(QFileInfo(dialog->selectedFiles().value(0)).fileName());
+    // A dangling link at the chosen name is replaced; its target is not created.
+    const QString nowhere = m_dir->filePath(QStringLiteral("nowhere"));
+    QVERIFY(QFile::link(nowhere, target));
     dialog->setDirectory(m_dir->path());
     QMetaObject::invokeMethod(dialog, "accept");
     QTRY_VERIFY(!page->state().busyItemID());
     QCOMPARE(page->state().error(), QString());
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QVERIFY(!QFile::exists(nowhere));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().startsWith("PK\x03\x04"));
+
+    // Nor is a link to a file followed.
+    const QString victim = writeFile(QStringLiteral("victim"), "keep me");
+    QVERIFY(QFile::remove(target) && QFile::link(victim, target));
+    QCOMPARE(FlowStructureCommands::writeAtomically(target, "new"), QString());
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QFile kept(victim);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("keep me"));
+    QVERIFY(QDir(m_dir->path()).entryList({QStringLiteral("*.part")}, QDir::Files).isEmpty());
 }
 
 void TestFlowSheets::importPreviewThenApply()
@@ -512,6 +538,35 @@ void TestFlowSheets::emptyPreviewShowsError()
     QVERIFY(!visible<QMessageBox>(QStringLiteral("importConfirmationDialog")));
 }
 
+void TestFlowSheets::commandErrorOutlivesPolls()
+{
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    QSignalSpy finished(&page->state(), &FlowPageState::reloadFinished);
+    page->commands().previewExcel(writeFile(QStringLiteral("notes.xlsx"), QByteArray("not\0a workbook", 15)));
+    QTRY_COMPARE(page->state().error(), QStringLiteral("无法读取表格文件"));
+
+    // Polls never overlap, so the second to end after the failure started after it.
+    finished.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(finished.size() >= 2, 10000);
+    QVERIFY(finished.last().at(0).toBool());
+    QCOMPARE(page->state().error(), QStringLiteral("无法读取表格文件"));
+    auto *banner = page->findChild<MacErrorBanner *>();
+    QCOMPARE(banner->message(), QStringLiteral("无法读取表格文件"));
+    QVERIFY(banner->isVisible());
+
+    // The user's next command takes it away, even one that says nothing on success.
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowStartNextButton")), Qt::LeftButton);
+    QTRY_VERIFY(page->state().liveItem());
+    QTRY_VERIFY(page->state().error().isEmpty());
+
+    // So does a reload the user starts.
+    page->commands().previewExcel(writeFile(QStringLiteral("notes.xlsx"), QByteArray("not\0a workbook", 15)));
+    QTRY_VERIFY(!page->state().error().isEmpty());
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowRefreshButton")), Qt::LeftButton);
+    QTRY_VERIFY(page->state().error().isEmpty());
+}
+
 void TestFlowSheets::applyWhileFrozenDoesNothing()
 {
     MacProjectFlowView *page = openPage();
@@ -527,6 +582,7 @@ void TestFlowSheets::applyWhileFrozenDoesNothing()
     // The command returns before sending anything.
     QVERIFY(page->state().importPreview().has_value());
     QVERIFY(!page->state().busyItemID());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(m_service->requests("/api/project", "PUT").size(), 0);
 }
 
@@ -584,6 +640,50 @@ void TestFlowSheets::pickerTogglesSharedNamesAndSaves()
     accept = true;
     save->click();
     QTRY_VERIFY(!sheet.isVisible());
+}
+
+// The chip row that comes with the first pick must not move the list: the second click on the
+// same spot un-picks the same person.
+void TestFlowSheets::pickerListStaysPutAsChipsComeAndGo()
+{
+    QList<ProjectMember> members;
+    for (int i = 0; i < 20; ++i) {
+        members.append(member(QStringLiteral("m%1").arg(i),
+                              QStringLiteral("成员%1").arg(i, 2, 10, QLatin1Char('0')),
+                              QStringLiteral("演员")));
+    }
+    MacPeoplePickerSheet sheet({
+        .title = QStringLiteral("编辑表演者"),
+        .members = members,
+        .currentValue = {},
+        .project = {},
+        .inviterName = QStringLiteral("周敏"),
+        .inviteRole = QStringLiteral("演员"),
+        .itemID = QStringLiteral("i1"),
+        .field = QStringLiteral("performers"),
+        .onSave = [](QString) { return answer(true); },
+    });
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    auto *list = sheet.findChild<QListView *>(QStringLiteral("peopleList"));
+    auto *chips = sheet.findChild<QWidget *>(QStringLiteral("peopleChipScroll"));
+    const QModelIndex third = list->model()->index(2, 0);
+    const auto rowTop = [&] {
+        return list->viewport()->mapTo(&sheet, list->visualRect(third).topLeft()).y();
+    };
+    const auto listTop = [&] { return list->viewport()->mapTo(&sheet, QPoint()).y(); };
+    QTRY_VERIFY(list->verticalScrollBar()->maximum() > 100);
+    const int row = rowTop();
+    const QPoint spot = list->viewport()->mapTo(&sheet, list->visualRect(third).center());
+
+    for (const bool picked : {true, false}) {
+        const int top = listTop();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->viewport()->mapFrom(&sheet, spot));
+        QCOMPARE(sheet.selection().contains(QStringLiteral("成员02")), picked);
+        QTRY_COMPARE(chips->isVisible(), picked);
+        QTRY_VERIFY(listTop() != top);
+        QTRY_COMPARE(rowTop(), row);
+    }
 }
 
 void TestFlowSheets::detailsSheetTypesAndRefusedSave()
@@ -670,6 +770,39 @@ void TestFlowSheets::assetPrepareRemembersFileAndFailuresStayOpen()
     QVERIFY(readOnly.findChild<QPushButton *>(QStringLiteral("audioPrepareButton"))->isEnabled());
 }
 
+void TestFlowSheets::openSheetsFollowTheFreeze()
+{
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    const RundownItem item = platformItem(m_demo.audioItemId);
+    page->state().setProgramItem(item);
+    page->state().setAssetItem(item);
+    page->state().setPeopleEditor(MacPeopleEditorContext{item, MacPeopleEditorContext::Field::owners});
+    FlowSheetPresenter &sheets = page->sheets();
+    QTRY_VERIFY(sheets.programDetails() && sheets.assetManager() && sheets.peoplePicker());
+    const QList<QWidget *> editing{
+        sheets.programDetails()->findChild<QPushButton *>(QStringLiteral("programSaveButton")),
+        sheets.programDetails()->findChild<QWidget *>(QStringLiteral("programTitleField")),
+        sheets.programDetails()->findChild<QWidget *>(QStringLiteral("programScriptEditor")),
+        sheets.assetManager()->findChild<QPushButton *>(QStringLiteral("audioUploadButton")),
+        sheets.assetManager()->findChild<QPushButton *>(QStringLiteral("videoUploadButton")),
+        sheets.peoplePicker()->findChild<QPushButton *>(QStringLiteral("peopleSaveButton")),
+    };
+    const auto enabled = [&] {
+        return std::count_if(editing.cbegin(), editing.cend(), [](QWidget *w) { return w->isEnabled(); });
+    };
+    QCOMPARE(enabled(), editing.size());
+
+    for (const bool frozen : {true, false}) {
+        auto toggling = page->commands().toggleFreeze();
+        QTRY_COMPARE(page->state().flowFrozen(), frozen);
+        QCOMPARE(enabled(), frozen ? 0 : editing.size());
+    }
+    // Preparing needs no right.
+    QVERIFY(
+        sheets.assetManager()->findChild<QPushButton *>(QStringLiteral("audioPrepareButton"))->isEnabled());
+}
+
 void TestFlowSheets::closingMidRequestIsSafe()
 {
     // The page goes while a structure command waits for the service.
@@ -692,6 +825,131 @@ void TestFlowSheets::closingMidRequestIsSafe()
     QTRY_VERIFY_WITH_TIMEOUT(reported, 15000);
     QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
     QCOMPARE(m_service->requests("/api/rundown-items", "POST").size(), 1);
+}
+
+void TestFlowSheets::freezeBothWays_data()
+{
+    QTest::addColumn<bool>("frozen");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unfreeze") << true << false << QStringLiteral("确认解冻流程表？")
+                              << QStringLiteral("解冻后成员可按原有权限继续修改流程。");
+    QTest::newRow("refused freeze")
+        << false << true << QStringLiteral("确认冻结流程表？")
+        << QStringLiteral(
+               "冻结后任何人不能修改节目内容、人员、素材和顺序；任务仍可继续处置，只有总导演可以解冻。");
+}
+
+// The switch changes the project without a reload; while frozen no row can be edited or moved.
+void TestFlowSheets::freezeBothWays()
+{
+    QFETCH(bool, frozen);
+    QFETCH(bool, refused);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    m_service->withPlatform(
+        [&](FakePlatform &p) { p.project(m_demo.projectId)->summary.flowFrozen = frozen; });
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    FlowPageState &state = page->state();
+    state.stop();
+    const auto readOnly = [page] {
+        const QList<FlowRow> &rows = page->model().rows();
+        return std::all_of(rows.cbegin(), rows.cend(),
+                           [](const FlowRow &r) { return !r.canEdit && !r.showsMoveButtons; });
+    };
+    QCOMPARE(readOnly(), frozen);
+    if (refused) {
+        m_service->script("PATCH", "/api/project",
+                          Script{.status = 409, .body = R"({"error":"演出直播中，暂不能冻结"})", .times = 1});
+    }
+    const qsizetype loads = m_service->requests("/api/project", "GET").size();
+
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowFreezeButton")), Qt::LeftButton);
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = visible<QMessageBox>(QStringLiteral("freezeConfirmationDialog"))));
+    QCOMPARE(box->text(), title);
+    QCOMPARE(box->informativeText(), message);
+    box->findChild<QPushButton *>(QStringLiteral("freezeConfirmButton"))->click();
+    QTRY_COMPARE(m_service->requests("/api/project", "PATCH").size(), 1);
+    QCOMPARE(m_service->requests("/api/project", "PATCH").first().json(),
+             (QJsonObject{{"freezeFlow", !frozen}}));
+    if (refused) {
+        QTRY_COMPARE(state.error(), QStringLiteral("演出直播中，暂不能冻结"));
+    }
+    const bool now = refused ? frozen : !frozen;
+    QTRY_COMPARE(state.flowFrozen(), now);
+    QTRY_COMPARE(readOnly(), now);
+    QVERIFY(TestHelpers::roundTrip(*m_client));
+    QCOMPARE(m_service->requests("/api/project", "GET").size(), loads);
+}
+
+void TestFlowSheets::importAndExportRefusals_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QByteArray>("answer"); // the service's answer to the export
+    QTest::addColumn<QString>("expected");  // the error, or the file name the save dialog proposes
+    QTest::newRow("replace refused") << "replace" << QByteArray() << "节目流程已冻结，暂不能修改";
+    QTest::newRow("import cancelled") << "cancel" << QByteArray() << QString();
+    QTest::newRow("export refused") << "export" << QByteArray(R"({"error":"没有权限导出"})")
+                                    << "没有权限导出";
+    QTest::newRow("exported name with a slash")
+        << "export" << QByteArray(R"({"filename":"../年度/节目单.xlsx","contentBase64":"UEsDBA=="})")
+        << ".._年度_节目单.xlsx";
+    QTest::newRow("exported name with a backslash")
+        << "export" << QByteArray(R"({"filename":"C:\\晚会\\节目单.xlsx","contentBase64":"UEsDBA=="})")
+        << "C:_晚会_节目单.xlsx";
+}
+
+void TestFlowSheets::importAndExportRefusals()
+{
+    QFETCH(QString, step);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, expected);
+    MacProjectFlowView *page = openPage();
+    QVERIFY(page);
+    FlowPageState &state = page->state();
+    state.stop();
+    const QJsonObject before = state.detail()->toJson();
+    const qsizetype loads = m_service->requests("/api/project", "GET").size();
+
+    if (step == QStringLiteral("export")) {
+        m_service->script("GET", "/api/rundown-export",
+                          Script{.status = answer.contains("error") ? 403 : 200, .body = answer, .times = 1});
+        QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowExportButton")), Qt::LeftButton);
+        if (answer.contains("error")) {
+            QTRY_COMPARE(state.error(), expected);
+            QVERIFY(!state.busyItemID());
+            QVERIFY(!visible<QFileDialog>(QStringLiteral("exportSaveDialog")));
+            return;
+        }
+        QFileDialog *dialog = nullptr;
+        QTRY_VERIFY((dialog = visible<QFileDialog>(QStringLiteral("exportSaveDialog"))));
+        QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), expected);
+        dialog->reject();
+        QTRY_VERIFY(!state.busyItemID());
+        return;
+    }
+
+    page->commands().previewExcel(writeFile(QStringLiteral("two.csv"), "节目名称\n开场\n压轴\n"));
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = visible<QMessageBox>(QStringLiteral("importConfirmationDialog"))));
+    if (step == QStringLiteral("replace")) {
+        m_service->script(
+            "PUT", "/api/project",
+            Script{.status = 409, .body = R"({"error":"节目流程已冻结，暂不能修改"})", .times = 1});
+    }
+    box->findChild<QPushButton *>(step == QStringLiteral("replace") ? QStringLiteral("importOverwriteButton")
+                                                                    : QStringLiteral("importCancelButton"))
+        ->click();
+    QTRY_VERIFY(!state.importPreview());
+    QTRY_VERIFY(!state.busyItemID());
+    QCOMPARE(state.error(), expected);
+    QVERIFY(TestHelpers::roundTrip(*m_client));
+    QCOMPARE(m_service->requests("/api/project", "PUT").size(), step == QStringLiteral("replace") ? 1 : 0);
+    QCOMPARE(m_service->requests("/api/project", "GET").size(), loads);
+    QCOMPARE(state.detail()->toJson(), before);
 }
 
 QTEST_MAIN(TestFlowSheets)

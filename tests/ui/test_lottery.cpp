@@ -8,7 +8,9 @@
 #include "lottery/MacQRCodeImage.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -84,6 +86,10 @@ private Q_SLOTS:
     void claimKeepsItsMessageAfterTheReload();
     void noShowIsCapturedBeforeTheDialogCloses();
     void formalDrawAndItsControls();
+    void drawControlsByState_data();
+    void drawControlsByState();
+    void consoleCommands_data();
+    void consoleCommands();
 
 private:
     std::unique_ptr<MacLotteryConsoleSheet> openSheet(Presentation presentation,
@@ -242,6 +248,7 @@ void TestLottery::screenFollowsTheConsole()
     QCOMPARE(commands(QStringLiteral("screen")).last().json().value(QStringLiteral("mode")).toString(),
              LotteryValues::screenProgram);
     console.reset();
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(commands(QStringLiteral("screen")).size(), 2);
 
     // The settings presentation leaves the screen alone and shows no draw controls.
@@ -406,20 +413,23 @@ void TestLottery::formalDrawAndItsControls()
     QTRY_VERIFY(sheet->isRolling() && !sheet->isBusy());
     QVERIFY(!picker->isEnabled());
 
-    // One stop at a time.
+    // Another command under way (the sign-up switch) does not lock the stop.
     Script hold;
     hold.hang = true;
     hold.passThrough = true;
     hold.times = 1;
     m_service->script("POST", "/api/lottery", hold);
+    find<QPushButton>(sheet.get(), QStringLiteral("entryButton"))->click();
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QVERIFY(sheet->isBusy());
     auto *stop = find<QPushButton>(sheet.get(), QStringLiteral("stopDrawButton"));
     QVERIFY(stop->isEnabled());
     stop->click();
-    QVERIFY(!stop->isEnabled());
-    stop->click();
-    QTRY_COMPARE(m_service->hangingCount(), 1);
+    QTRY_VERIFY(!sheet->isRolling());
+    QCOMPARE(m_service->hangingCount(), 1);
     m_service->releaseHangs();
-    QTRY_VERIFY(!sheet->isRolling() && !sheet->isBusy());
+    QTRY_VERIFY(TestHelpers::requestsEnded(*m_client));
+    QVERIFY(!sheet->isBusy());
     QCOMPARE(commands(QStringLiteral("drawStop")).size(), 1);
 
     // The drawn winners are kept by the service, not made anew on every read.
@@ -432,7 +442,7 @@ void TestLottery::formalDrawAndItsControls()
     }
     sheet.reset();
 
-    // Without the right to operate, a running draw cannot be stopped from here.
+    // Without the right to operate the stop stays offered; the service refuses it.
     m_service->withPlatform([&](FakePlatform &p) {
         FakeLottery &l = p.project(m_demo.projectId)->lotteries[m_demo.lotteryItemId];
         l.drawStatus = LotteryValues::rolling;
@@ -442,8 +452,152 @@ void TestLottery::formalDrawAndItsControls()
     auto staff = openSheet(Presentation::console, QStringLiteral("工作人员"));
     QTRY_VERIFY(staff->lottery() && !staff->isBusy());
     QVERIFY(staff->isRolling());
-    QVERIFY(!find<QPushButton>(staff.get(), QStringLiteral("stopDrawButton"))->isEnabled());
     QVERIFY(!find<QPushButton>(staff.get(), QStringLiteral("entryButton"))->isVisibleTo(staff.get()));
+    auto *staffStop = find<QPushButton>(staff.get(), QStringLiteral("stopDrawButton"));
+    QVERIFY(staffStop->isEnabled());
+    staffStop->click();
+    QVERIFY(staff->isBusy());
+    QTRY_VERIFY(!staff->isBusy());
+    QCOMPARE(commands(QStringLiteral("drawStop")).size(), 2);
+    QCOMPARE(staff->message(), QStringLiteral("没有权限执行此操作"));
+    QVERIFY(staff->isRolling());
+    QVERIFY(staffStop->isEnabled());
+}
+
+void TestLottery::drawControlsByState_data()
+{
+    QTest::addColumn<QString>("state"); // what the service holds besides the demo's formal lottery
+    QTest::addColumn<bool>("startEnabled");
+    QTest::addColumn<bool>("modeEnabled");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("drawText");
+    QTest::newRow("idle") << "idle" << true << true << "prize-first"
+                          << "已从 30 位报名观众中准备抽取";
+    QTest::newRow("no entries") << "no entries" << false << true << "prize-first"
+                                << "暂无报名观众";
+    QTest::newRow("rolling the second prize") << "rolling" << false << false << "prize-second"
+                                              << "正在滚动 二等奖…";
+}
+
+void TestLottery::drawControlsByState()
+{
+    QFETCH(QString, state);
+    QFETCH(bool, startEnabled);
+    QFETCH(bool, modeEnabled);
+    QFETCH(QString, selected);
+    QFETCH(QString, drawText);
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeLottery &l = p.project(m_demo.projectId)->lotteries[m_demo.lotteryItemId];
+        if (state == QStringLiteral("no entries")) {
+            l.entries.clear();
+        } else if (state == QStringLiteral("rolling")) {
+            l.drawStatus = LotteryValues::rolling;
+            l.drawingPrizeId = QStringLiteral("prize-second");
+        }
+    });
+    auto sheet = openSheet(Presentation::console);
+    QTRY_VERIFY(sheet->lottery() && !sheet->isBusy());
+    QCOMPARE(sheet->selectedPrizeID(), selected);
+    auto *start = find<QPushButton>(sheet.get(), QStringLiteral("startDrawButton"));
+    QCOMPARE(start->isVisibleTo(sheet.get()) && start->isEnabled(), startEnabled);
+    QCOMPARE(find<QComboBox>(sheet.get(), QStringLiteral("modePicker"))->isEnabled(), modeEnabled);
+    const bool rolling = state == QStringLiteral("rolling");
+    QCOMPARE(
+        find<QLabel>(sheet.get(), rolling ? QStringLiteral("rollingText") : QStringLiteral("idleDrawText"))
+            ->text(),
+        drawText);
+
+    // The demo's formal winners, one in each collection state.
+    QStringList labels;
+    for (QLabel *label : sheet->findChildren<QLabel *>(QStringLiteral("winnerStatus"))) {
+        labels.append(label->text());
+    }
+    QCOMPARE(labels, (QStringList{"待领奖", "已领奖", "中奖未到场失效"}));
+}
+
+void TestLottery::consoleCommands_data()
+{
+    QTest::addColumn<QString>("mode"); // the lottery's mode when the console opens
+    QTest::addColumn<bool>("entryOpen");
+    QTest::addColumn<QString>("control"); // a button, or "mode:" and the value picked
+    QTest::addColumn<QString>("dialog");  // the confirmation it raises; empty: none
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QJsonObject>("sent"); // the command's body; empty: nothing is sent
+    QTest::addColumn<QString>("message");
+
+    const QString formal = LotteryValues::formal;
+    const QString rehearsal = LotteryValues::rehearsal;
+    const QJsonObject none;
+    QTest::newRow("formal mode, cancelled") << rehearsal << true << "mode:formal"
+                                            << "formalConfirmation" << false << none << QString();
+    QTest::newRow("formal mode, confirmed")
+        << rehearsal << true << "mode:formal"
+        << "formalConfirmation" << true << QJsonObject{{"action", "mode"}, {"mode", formal}}
+        << "已进入正式抽奖";
+    QTest::newRow("rehearsal mode, at once")
+        << formal << true << "mode:rehearsal" << QString() << false
+        << QJsonObject{{"action", "mode"}, {"mode", rehearsal}} << "已切换为彩排模式";
+    QTest::newRow("rehearsal reset, confirmed")
+        << rehearsal << true << "resetRehearsalButton"
+        << "resetConfirmation" << true << QJsonObject{{"action", "resetRehearsal"}} << "彩排结果已清空";
+    QTest::newRow("sign-up closes") << formal << true << "entryButton" << QString() << false
+                                    << QJsonObject{{"action", "entry"}, {"open", false}} << "观众报名已关闭";
+    QTest::newRow("sign-up opens") << formal << false << "entryButton" << QString() << false
+                                   << QJsonObject{{"action", "entry"}, {"open", true}} << "观众报名已开启";
+    QTest::newRow("link copied") << formal << true << "copyLinkButton" << QString() << false << none
+                                 << "报名链接已复制";
+}
+
+void TestLottery::consoleCommands()
+{
+    QFETCH(QString, mode);
+    QFETCH(bool, entryOpen);
+    QFETCH(QString, control);
+    QFETCH(QString, dialog);
+    QFETCH(bool, confirm);
+    QFETCH(QJsonObject, sent);
+    QFETCH(QString, message);
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeLottery &l = p.project(m_demo.projectId)->lotteries[m_demo.lotteryItemId];
+        l.mode = mode;
+        l.entryOpen = entryOpen;
+    });
+    auto sheet = openSheet(Presentation::console);
+    QTRY_VERIFY(sheet->lottery() && !sheet->isBusy() && commands(QStringLiteral("screen")).size() == 1);
+
+    if (control.startsWith(QLatin1String("mode:"))) {
+        auto *picker = find<QComboBox>(sheet.get(), QStringLiteral("modePicker"));
+        const int index = picker->findData(control.mid(5));
+        picker->setCurrentIndex(index);
+        Q_EMIT picker->activated(index);
+        // The picker shows the service's mode until a new lottery says otherwise.
+        QCOMPARE(picker->currentData().toString(), mode);
+    } else {
+        find<QPushButton>(sheet.get(), control)->click();
+    }
+    if (!dialog.isEmpty()) {
+        auto *box = sheet->findChild<QMessageBox *>(dialog);
+        QVERIFY(box && box->isVisible());
+        find<QPushButton>(box, confirm ? QStringLiteral("confirmButton") : QStringLiteral("cancelButton"))
+            ->click();
+    }
+    QTRY_VERIFY(!sheet->isBusy());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
+    QList<QJsonObject> bodies;
+    for (const RecordedRequest &r : m_service->requests("/api/lottery", "POST")) {
+        if (r.json().value(QStringLiteral("action")).toString() != QStringLiteral("screen")) {
+            bodies.append(r.json());
+        }
+    }
+    QCOMPARE(bodies, sent.isEmpty() ? QList<QJsonObject>() : QList<QJsonObject>{sent});
+    if (!message.isEmpty()) {
+        QCOMPARE(sheet->message(), message);
+    }
+    if (control == QStringLiteral("copyLinkButton")) {
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 LotteryRules::registrationURL(m_demo.projectId, m_demo.lotteryItemId)
+                     ->toString(QUrl::FullyEncoded));
+    }
 }
 
 QTEST_MAIN(TestLottery)

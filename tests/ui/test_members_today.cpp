@@ -491,6 +491,7 @@ void TestMembersToday::refusedCheckIn()
     QVERIFY(!m_store->busyMemberID());
     QTRY_VERIFY(button(&view, QStringLiteral("checkInButton_") + m_liId)->isEnabled());
     QCOMPARE(button(&view, QStringLiteral("checkInButton_") + m_liId)->text(), QStringLiteral("代签到"));
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(m_service->requests("/api/project").size(), 0);
 }
 
@@ -531,6 +532,7 @@ void TestMembersToday::memberSave()
     QTRY_VERIFY(done);
     QVERIFY(!result);
     QCOMPARE(m_store->error(), QStringLiteral("姓名不能为空"));
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(m_service->requests("/api/project").size(), 0);
 
     // The store gone before the answer: nothing is touched.

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -84,6 +85,14 @@ private Q_SLOTS:
     void unknownValuesRoundTrip();
     void assignmentCreation();
     void closingMidRequestIsSafe();
+    void makeupFieldsFollowTheService_data();
+    void makeupFieldsFollowTheService();
+    void makeupEditsByRole_data();
+    void makeupEditsByRole();
+    void groupsByRole_data();
+    void groupsByRole();
+    void memberEditorByRole_data();
+    void memberEditorByRole();
 
 private:
     void signInAs(const QString &role);
@@ -235,13 +244,19 @@ void TestPeople::shareTextAndPass()
     QCOMPARE(PeopleRules::passColour(QStringLiteral("演员")), PeopleRules::PassColour::orange);
     QCOMPARE(PeopleRules::passColour(QStringLiteral("总导演 ")), PeopleRules::PassColour::blue);
 
-    // The pass clock's date stays numeric whatever the locale spells out.
+    // The pass clock's date stays numeric whatever the locale spells out; its time is the locale's,
+    // to the second and without a time zone.
     const QDateTime now(QDate(2026, 12, 7), QTime(9, 1, 45));
-    for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::Chinese, QLocale::China)}) {
+    const QList<std::pair<QLocale, QString>> clocks{
+        {QLocale::c(), " 09:01:45"},
+        {QLocale(QLocale::Chinese, QLocale::China), " 09:01:45"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), " 9:01:45 AM"},
+    };
+    for (const auto &[locale, time] : clocks) {
         QLocale::setDefault(locale);
         const QString text = MacWorkPassSheet::clockText(now);
         QVERIFY2(!text.contains(QLatin1String("Dec")), qPrintable(text));
-        QVERIFY2(text.endsWith(QLatin1String(" 09:01:45")), qPrintable(text));
+        QVERIFY2(text.endsWith(time), qPrintable(text));
     }
     QLocale::setDefault(QLocale::system());
 }
@@ -478,15 +493,20 @@ void TestPeople::memberEditorSendsAreas()
 void TestPeople::invitationRequestsAndCallbacks_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("withPhone");
-    QTest::newRow("pasted +86 number") << "+86 138 0013 8000" << true;
-    QTest::newRow("no phone") << QString() << false;
+    QTest::addColumn<QString>("sent"); // empty: left out
+    QTest::addColumn<bool>("smsReady");
+    QTest::newRow("pasted +86 number") << "+86 138 0013 8000"
+                                       << "13800138000" << true;
+    QTest::newRow("short number, the service judges it") << "1380013"
+                                                         << "1380013" << false;
+    QTest::newRow("no phone") << QString() << QString() << false;
 }
 
 void TestPeople::invitationRequestsAndCallbacks()
 {
     QFETCH(QString, typed);
-    QFETCH(bool, withPhone);
+    QFETCH(QString, sent);
+    QFETCH(bool, smsReady);
     signInAs(QStringLiteral("总导演"));
     QStringList log;
     MacInviteMemberSheet::Fields fields;
@@ -515,7 +535,8 @@ void TestPeople::invitationRequestsAndCallbacks()
     const QJsonObject created = m_service->requests("/api/invitations", "POST").constLast().json();
     QCOMPARE(created.value(QStringLiteral("name")).toString(), QStringLiteral("张三"));
     QCOMPARE(created.value(QStringLiteral("projectId")).toString(), m_demo.projectId);
-    QCOMPARE(created.contains(QStringLiteral("phone")), withPhone);
+    QCOMPARE(created.contains(QStringLiteral("phone")), !sent.isEmpty());
+    QCOMPARE(created.value(QStringLiteral("phone")).toString(), sent);
     for (const char *absent : {"itemId", "field", "groupId"}) {
         QVERIFY2(!created.contains(QLatin1String(absent)), absent);
     }
@@ -526,8 +547,8 @@ void TestPeople::invitationRequestsAndCallbacks()
              QStringLiteral(
                  " 张三 ，您好！导演组 邀请您以“演员”身份加入《年会》。点击链接登录后即可进入演出流程：") +
                  link);
-    QCOMPARE(sms->isEnabled(), withPhone);
-    if (!withPhone) {
+    QCOMPARE(sms->isEnabled(), smsReady);
+    if (!smsReady) {
         return;
     }
     QTest::mouseClick(sms, Qt::LeftButton);
@@ -669,12 +690,13 @@ void TestPeople::makeupRowsSurviveReloads()
     m_service->script("PATCH", "/api/operations",
                       Script{500, R"({"error":"稍后再试"})", "application/json", 0, false, 1});
     auto *save = row->findChild<QPushButton *>(QStringLiteral("saveAssignmentButton"));
+    QTest::mouseClick(time, Qt::LeftButton);
     QTest::mouseClick(save, Qt::LeftButton);
     QTRY_COMPARE(store->error(), QStringLiteral("稍后再试"));
     QTRY_VERIFY(save->isEnabled());
     QCOMPARE(time->text(), QStringLiteral("18:45"));
-    // The busy button's focus went nowhere else: no next field took it with its text selected.
-    QCOMPARE(QApplication::focusWidget(), save);
+    // The focus stayed in the field typed in: no next field took it with its text selected.
+    QCOMPARE(QApplication::focusWidget(), time);
     for (auto *field : board->findChildren<QLineEdit *>()) {
         QVERIFY2(!field->hasSelectedText(), qPrintable(field->objectName()));
     }
@@ -801,6 +823,227 @@ void TestPeople::closingMidRequestIsSafe()
         return p.project(m_demo.projectId)->performerGroups.at(1).decision;
     }),
                  QStringLiteral("group"));
+}
+
+void TestPeople::makeupFieldsFollowTheService_data()
+{
+    QTest::addColumn<int>("field");          // of the fields shown, in the order read below
+    QTest::addColumn<QStringList>("values"); // two successive values from the service
+    QTest::newRow("assignment time") << 0 << QStringList{"18:10", "18:20"};
+    QTest::newRow("assignment duration") << 1 << QStringList{"45", "60"};
+    QTest::newRow("assignment status") << 2 << QStringList{"已完成", "待化妆"};
+    QTest::newRow("shift start") << 3 << QStringList{"16:00", "16:30"};
+    QTest::newRow("shift end") << 4 << QStringList{"20:00", "20:30"};
+    QTest::newRow("shift location") << 5 << QStringList{"一楼化妆间", "三楼化妆间"};
+}
+
+// Fields the user has not touched show each new value the service brings, and only their own.
+void TestPeople::makeupFieldsFollowTheService()
+{
+    QFETCH(int, field);
+    QFETCH(QStringList, values);
+    signInAs(QStringLiteral("总导演"));
+    auto store = loadedStore();
+    QTRY_VERIFY(store->detail());
+    ProjectDetailResponse detail = *store->detail();
+    MacMakeupBoard board(*store, detail, true);
+    const QString zhang = memberId(QStringLiteral("张婷"));
+    const QString han = memberId(QStringLiteral("韩梅"));
+    MacMakeupAssignmentEditor *row = board.assignmentEditor(zhang);
+    MacMakeupShiftEditor *shift = board.shiftEditor(han);
+    QVERIFY(row && shift);
+    const auto shown = [&] {
+        return QStringList{
+            row->findChild<QLineEdit *>(QStringLiteral("assignmentTimeField"))->text(),
+            QString::number(row->findChild<MakeupDurationStepper *>()->value()),
+            row->findChild<QComboBox *>(QStringLiteral("assignmentStatusPicker"))->currentText(),
+            shift->findChild<QLineEdit *>(QStringLiteral("shiftStartField"))->text(),
+            shift->findChild<QLineEdit *>(QStringLiteral("shiftEndField"))->text(),
+            shift->findChild<QLineEdit *>(QStringLiteral("shiftLocationField"))->text()};
+    };
+    QStringList expected = shown();
+    for (const QString &value : values) {
+        for (MakeupAssignment &a : detail.makeup) {
+            if (a.memberId == zhang) {
+                a.scheduledTime = field == 0 ? value : a.scheduledTime;
+                a.durationMinutes = field == 1 ? value.toInt() : a.durationMinutes;
+                a.status = field == 2 ? value : a.status;
+            }
+        }
+        for (MakeupShift &s : detail.makeupShifts) {
+            if (s.artistMemberId == han) {
+                s.startTime = field == 3 ? value : s.startTime;
+                s.endTime = field == 4 ? value : s.endTime;
+                s.location = field == 5 ? value : s.location;
+            }
+        }
+        board.setSnapshot(detail, true);
+        expected[field] = value;
+        QCOMPARE(shown(), expected);
+    }
+}
+
+void TestPeople::makeupEditsByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("director");
+    QTest::newRow("director") << "总导演" << true;
+    QTest::newRow("makeup artist") << "化妆师" << false;
+}
+
+void TestPeople::makeupEditsByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, director);
+    signInAs(role);
+    auto store = loadedStore();
+    QTRY_VERIFY(store->detail());
+    MacMakeupBoard board(*store, *store->detail(), director);
+    const QString zhang = memberId(QStringLiteral("张婷"));
+    const QString han = memberId(QStringLiteral("韩梅"));
+    MacMakeupAssignmentEditor *row = board.assignmentEditor(zhang);
+    MacMakeupShiftEditor *shift = board.shiftEditor(han);
+    QVERIFY(row && shift);
+    QCOMPARE(row->findChild<QComboBox *>(QStringLiteral("assignmentArtistPicker"))->isEnabled(), director);
+
+    // A status picked but not saved survives a reload, even one that changes the stored status.
+    auto *status = row->findChild<QComboBox *>(QStringLiteral("assignmentStatusPicker"));
+    choose(status, QStringLiteral("迟到/需调整"));
+    ProjectDetailResponse next = *store->detail();
+    for (MakeupAssignment &a : next.makeup) {
+        if (a.memberId == zhang) {
+            a.status = QStringLiteral("已完成");
+            a.scheduledTime = QStringLiteral("19:05");
+        }
+    }
+    board.setSnapshot(next, director);
+    QCOMPARE(row->status(), QStringLiteral("迟到/需调整"));
+    QCOMPARE(status->currentText(), QStringLiteral("迟到/需调整"));
+    QCOMPARE(row->findChild<QLineEdit *>(QStringLiteral("assignmentTimeField"))->text(),
+             QStringLiteral("19:05"));
+
+    auto *save = shift->findChild<QPushButton *>(QStringLiteral("saveShiftButton"));
+    QCOMPARE(save->isVisibleTo(shift), director);
+    const QList<QLineEdit *> fields = {shift->findChild<QLineEdit *>(QStringLiteral("shiftStartField")),
+                                       shift->findChild<QLineEdit *>(QStringLiteral("shiftEndField")),
+                                       shift->findChild<QLineEdit *>(QStringLiteral("shiftLocationField"))};
+    for (QLineEdit *f : fields) {
+        QCOMPARE(f->isEnabled(), director);
+    }
+    if (!director) {
+        return;
+    }
+    fields.at(0)->setText(QStringLiteral("16:15"));
+    fields.at(1)->setText(QStringLiteral("18:45"));
+    fields.at(2)->setText(QStringLiteral("二楼化妆间 C"));
+    QTest::mouseClick(save, Qt::LeftButton);
+    QTRY_COMPARE(m_service->requests("/api/operations", "PATCH").size(), 1);
+    QCOMPARE(m_service->requests("/api/operations", "PATCH").first().json(),
+             (QJsonObject{{"action", "saveMakeupShift"},
+                          {"artistMemberId", han},
+                          {"startTime", "16:15"},
+                          {"endTime", "18:45"},
+                          {"location", "二楼化妆间 C"}}));
+}
+
+void TestPeople::groupsByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("manages");
+    QTest::newRow("chief director") << "总导演" << true;
+    QTest::newRow("deputy director") << "副导演" << true;
+    QTest::newRow("program lead") << "节目负责人" << false;
+    QTest::newRow("performer") << "演员" << false;
+}
+
+void TestPeople::groupsByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, manages);
+    // 星光舞团 keeps its members, 欢乐二人组 waits for a decision, 主持组合 lists nobody who exists.
+    const QList<PerformerGroup> groups = m_service->withPlatform([&](FakePlatform &p) {
+        QList<PerformerGroup> &all = p.project(m_demo.projectId)->performerGroups;
+        all[2].memberIds = {QStringLiteral("gone")};
+        return all;
+    });
+    signInAs(role);
+    auto store = loadedStore();
+    MacGroupsView view(*store);
+    view.resize(900, 700);
+    view.show();
+    const QString zhang = memberId(QStringLiteral("张婷"));
+    QTRY_VERIFY(view.findChild<QWidget *>(QStringLiteral("groupChip_") + zhang));
+    QCOMPARE(view.findChild<QPushButton *>(QStringLiteral("removeGroupMemberButton_") + zhang) != nullptr,
+             manages);
+    QCOMPARE(view.findChild<QPushButton *>(QStringLiteral("addGroupMemberButton_") + groups[0].id) != nullptr,
+             manages);
+    QCOMPARE(view.findChild<QPushButton *>(QStringLiteral("notGroupButton_") + groups[1].id)->isEnabled(),
+             manages);
+    auto *empty = view.findChild<QWidget *>(QStringLiteral("groupCard_") + groups[2].id);
+    QCOMPARE(empty->findChild<QLabel *>(QStringLiteral("groupNoMembers"))->text(),
+             QStringLiteral("尚未添加成员"));
+    QCOMPARE(empty->findChild<QLabel *>(QStringLiteral("groupState"))->text(),
+             QStringLiteral("仍有成员未入驻"));
+    QCOMPARE(empty->findChild<QLabel *>(QStringLiteral("groupMemberCount"))->text(),
+             QStringLiteral("0 名成员"));
+    if (!manages) {
+        return;
+    }
+
+    // The picker of a group with members offers only the others.
+    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("addGroupMemberButton_") + groups[0].id),
+                      Qt::LeftButton);
+    QTRY_VERIFY(view.picker());
+    QVERIFY(!view.picker()->findChild<QPushButton *>(QStringLiteral("pickerAddButton_") + zhang));
+    QVERIFY(view.picker()->findChild<QPushButton *>(QStringLiteral("pickerAddButton_") +
+                                                    memberId(QStringLiteral("王强"))));
+    QTest::mouseClick(view.picker()->findChild<QPushButton *>(QStringLiteral("pickerCloseButton")),
+                      Qt::LeftButton);
+    QTRY_VERIFY(!view.memberContext());
+
+    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("removeGroupMemberButton_") + zhang),
+                      Qt::LeftButton);
+    QTRY_VERIFY(!view.findChild<QWidget *>(QStringLiteral("groupChip_") + zhang));
+    QTRY_VERIFY(view.busyKey().isEmpty());
+    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("notGroupButton_") + groups[1].id),
+                      Qt::LeftButton);
+    QTRY_VERIFY(!view.findChild<QWidget *>(QStringLiteral("suspectedBox")));
+    QTRY_VERIFY(view.busyKey().isEmpty());
+    QList<QJsonObject> sent;
+    for (const RecordedRequest &r : m_service->requests("/api/groups", "PATCH")) {
+        sent.append(r.json());
+    }
+    QCOMPARE(sent, (QList<QJsonObject>{
+                       {{"action", "removeMember"}, {"groupId", groups[0].id}, {"memberId", zhang}},
+                       {{"action", "decide"}, {"name", groups[1].name}, {"decision", "individual"}}}));
+}
+
+void TestPeople::memberEditorByRole_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<bool>("areas");
+    QTest::newRow("staff") << "工作人员" << true;
+    QTest::newRow("performer") << "演员" << false;
+    QTest::newRow("makeup artist") << "化妆师" << false;
+    QTest::newRow("chief director") << "总导演" << false;
+}
+
+void TestPeople::memberEditorByRole()
+{
+    QFETCH(QString, role);
+    QFETCH(bool, areas);
+    MacMemberEditorSheet sheet(TestHelpers::member(QStringLiteral("m1"), QStringLiteral("王五"), role), {});
+    sheet.show();
+    auto *section = sheet.findChild<QWidget *>(QStringLiteral("memberEditorAreas"));
+    QCOMPARE(section->isVisible(), areas);
+    auto *roles = sheet.findChild<QComboBox *>(QStringLiteral("memberEditorRole"));
+    roles->setCurrentText(areas ? QStringLiteral("演员") : QStringLiteral("工作人员"));
+    QCOMPARE(section->isVisible(), !areas);
+
+    auto *save = sheet.findChild<QPushButton *>(QStringLiteral("memberEditorSaveButton"));
+    QVERIFY(save->isEnabled());
+    sheet.findChild<QLineEdit *>(QStringLiteral("memberEditorName"))->setText(QStringLiteral(" \t\u3000"));
+    QVERIFY(!save->isEnabled());
 }
 
 QTEST_MAIN(TestPeople)

@@ -24,6 +24,7 @@
 #include <QMediaPlayer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QtTest>
@@ -94,6 +95,8 @@ private Q_SLOTS:
     void liveRightsAndRules_data();
     void liveRightsAndRules();
     void realPlaybackSmoke();
+    void realPlayersHoldOnlyTheLiveItemsFiles_data();
+    void realPlayersHoldOnlyTheLiveItemsFiles();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -511,6 +514,71 @@ void TestPlayback::realPlaybackSmoke()
     QCOMPARE(video->mediaPlayer()->error(), QMediaPlayer::NoError);
 }
 
+void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::newRow("stopped") << "stop";
+    QTest::newRow("next item's video downloading") << "downloading";
+    QTest::newRow("next item's video refused") << "refused";
+}
+
+void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles()
+{
+    QFETCH(QString, then);
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    PlaybackCoordinator real(*m_client);
+    real.setItemProjectID(m_demo.projectId);
+    QCOMPARE(real.videoMediaPlayer(), nullptr);
+    QObject scope; // a sync still waiting when a check fails reports to nobody
+    const auto start = [&](const RundownItem &live, bool &done) {
+        done = false;
+        QCoro::connect(real.sync(live, true, true, true), &scope, [&done] { done = true; });
+    };
+    bool firstDone = false;
+    start(item(m_demo.audioItemId), firstDone);
+    QTRY_VERIFY_WITH_TIMEOUT(firstDone, 10000);
+    QMediaPlayer *audio = real.audioPlayer()->mediaPlayer();
+    QMediaPlayer *video = real.videoMediaPlayer();
+    MacVideoPlayerView view(video);
+    auto *playPause = view.findChild<QToolButton *>(QStringLiteral("videoPlayPause"));
+    QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 0 && video->playbackState() == QMediaPlayer::PlayingState,
+                             10000);
+    QVERIFY(playPause->isEnabled());
+    // The item carries its own audio track: the video's sound never plays.
+    QVERIFY(video->audioOutput()->isMuted());
+
+    // The next item has a video with its own sound and no audio track.
+    const QString vcrId =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items.at(3).id; });
+    bool nextDone = false;
+    if (then == QStringLiteral("stop")) {
+        real.stop();
+    } else if (then == QStringLiteral("downloading")) {
+        m_service->script("GET", "/api/assets", Script{.hang = true, .times = 1, .passThrough = true});
+        start(item(vcrId), nextDone);
+        QTRY_COMPARE(m_service->hangingCount(), 1);
+    } else {
+        m_service->script("GET", "/api/assets", Script{.status = 500, .body = "{}", .times = 1});
+        start(item(vcrId), nextDone);
+        QTRY_VERIFY(nextDone);
+        QCOMPARE(real.error(), QStringLiteral("素材读取失败（500）"));
+    }
+    // Neither player keeps the former item's file, and the picture offers nothing to play.
+    QTRY_VERIFY(audio->source().isEmpty() && video->source().isEmpty());
+    QVERIFY(!playPause->isEnabled());
+    QCOMPARE(video->playbackState(), QMediaPlayer::StoppedState);
+
+    if (then == QStringLiteral("downloading")) {
+        m_service->releaseHangs();
+        QTRY_VERIFY_WITH_TIMEOUT(nextDone && video->playbackState() == QMediaPlayer::PlayingState, 10000);
+        QVERIFY(!video->source().isEmpty());
+        QVERIFY(audio->source().isEmpty());
+        QVERIFY(!video->audioOutput()->isMuted());
+    }
+}
+
 MacProjectFlowView *TestPlayback::openPage(const QString &role)
 {
     m_roleClient = TestHelpers::signedInClient(*m_service, m_demo.loginForRole(role)->accountId);
@@ -557,6 +625,7 @@ void TestPlayback::outputsByRole()
     PlaybackCoordinator &playback = page->liveControl().playback();
 
     if (!bar) {
+        QVERIFY(TestHelpers::roundTrip(*m_roleClient));
         QVERIFY(!page->playerBar()->isVisible());
         QCOMPARE(playback.activeItemID(), std::nullopt);
         QCOMPARE(m_service->requests("/api/assets").size(), 0);
@@ -622,6 +691,7 @@ void TestPlayback::lotteryScreenTurnsVideoOff()
         QSignalSpy polls(&page->state(), &FlowPageState::reloadFinished);
         QVERIFY(polls.wait(5000));
         QCOMPARE(page->state().lotteryScreenMode(), QStringLiteral("program"));
+        QVERIFY(TestHelpers::roundTrip(*m_roleClient));
         QCOMPARE(m_service->requests("/api/lottery").size(), 0);
         QVERIFY(!qrBlock->isVisible());
         return;

@@ -9,15 +9,18 @@
 #include "shell/LoadingView.h"
 #include "shell/LoginView.h"
 #include "shell/ProjectHomeView.h"
+#include "shell/QtTranslations.h"
 #include "shell/RootView.h"
 #include "shell/StartupUnavailableView.h"
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacProjectWorkspaceView.h"
 
+#include <QFileDialog>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QNetworkReply>
 #include <QPushButton>
 #include <QRawFont>
@@ -76,7 +79,9 @@ private Q_SLOTS:
     void symbolsHaveThemeImages();
     void checkMarksComeFromTheSymbolsFace();
 
+    void qtOwnTextsInChinese();
     void windowStartsLoadingAndBootstrapsOnFirstShow();
+    void newWindowHasItsOwnStore();
     void unusableBaseURLShowsTheFailureScreen();
     void retryFromFailureShowsLoadingAtOnce();
     void signInCreateSwitchAndSignOut();
@@ -334,6 +339,20 @@ void TestShell::checkMarksComeFromTheSymbolsFace()
     }
 }
 
+void TestShell::qtOwnTextsInChinese()
+{
+    QVERIFY(installQtTranslations(*QCoreApplication::instance()));
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QVERIFY(child<QLabel>(&dialog, "lookInLabel")->text().startsWith(QStringLiteral("查找范围")));
+    auto *translator = QCoreApplication::instance()->findChild<QTranslator *>();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+}
+
 void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()
 {
     // Built as the program builds it, with the default start-up time-out.
@@ -351,8 +370,40 @@ void TestShell::windowStartsLoadingAndBootstrapsOnFirstShow()
     // Showing again does not start another attempt.
     m_root->hide();
     m_root->show();
-    QCoreApplication::processEvents();
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QCOMPARE(m_service->requests("/api/session", "GET").size(), 1);
+}
+
+void TestShell::newWindowHasItsOwnStore()
+{
+    const QString phone = QStringLiteral("13911114444");
+    seedAccountWithProjects(phone);
+    m_tokens->setToken(m_service->signIn(phone));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    QVERIFY(QTest::qWaitForWindowActive(m_root.get()));
+    const auto probes = m_service->requests("/api/session", "GET").size();
+
+    QTest::keyClick(m_root.get(), Qt::Key_N, Qt::ControlModifier);
+    std::unique_ptr<RootView> second;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<RootView *>(w) && w != m_root.get()) {
+            second.reset(static_cast<RootView *>(w));
+        }
+    }
+    QVERIFY(second);
+    QVERIFY(second->isVisible());
+    QVERIFY(&second->store() != &m_root->store());
+    // Its own bootstrap, with the token the windows share.
+    QTRY_VERIFY(qobject_cast<ProjectHomeView *>(second->screen()));
+    QCOMPARE(m_service->requests("/api/session", "GET").size(), probes + 1);
+
+    // Leaving in one window changes only that window's session.
+    QTest::mouseClick(child<QToolButton>(second->screen(), "signOutButton"), Qt::LeftButton);
+    QTRY_VERIFY(qobject_cast<LoginView *>(second->screen()));
+    QCOMPARE(m_service->requests("/api/session", "DELETE").size(), 1);
+    QCOMPARE(m_root->store().phase(), AppStore::Phase::signedIn);
+    QVERIFY(home());
 }
 
 void TestShell::unusableBaseURLShowsTheFailureScreen()
@@ -477,7 +528,8 @@ void TestShell::loginKeepsWhatIsTyped()
     QTest::mouseClick(signIn, Qt::LeftButton);
     QTRY_VERIFY(child<QLabel>(login, "loginError")->isVisible());
     QTRY_VERIFY(signIn->isEnabled());
-    QCOMPARE(QApplication::focusWidget(), signIn);
+    // A click leaves the focus where the person was typing, and the busy time moved it nowhere else.
+    QCOMPARE(QApplication::focusWidget(), codeField);
     for (auto *field : login->findChildren<QLineEdit *>()) {
         QVERIFY2(!field->hasSelectedText(), qPrintable(field->objectName()));
     }
@@ -522,8 +574,9 @@ void TestShell::pageBarFitsTheSmallestWindow()
     QTRY_VERIFY(home()->workspace());
     MacProjectWorkspaceView *workspace = home()->workspace();
     workspace->setPage(MacProjectWorkspaceView::Page::today);
-    m_root->resize(RootView::minimumWindowSize);
-    QTRY_COMPARE(m_root->size(), RootView::minimumWindowSize);
+    m_root->resize(m_root->minimumSize());
+    QTRY_COMPARE(m_root->size(), m_root->minimumSize());
+    QCOMPARE(m_root->screen()->size(), RootView::minimumWindowSize);
     QWidget *bar = child<QWidget>(workspace, "pageBar");
     // Every page once the director's role is known.
     QTRY_VERIFY(child<QToolButton>(bar, "pageButton_playback")->isVisible());

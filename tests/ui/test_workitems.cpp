@@ -15,9 +15,11 @@
 #include "workitems/WorkItemsRules.h"
 
 #include <QComboBox>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest>
 
@@ -106,6 +108,9 @@ private Q_SLOTS:
     void programLeadActsOnOwnPrograms();
     void systemItemsFollowTheirFacts();
     void closingMidRequestIsSafe();
+    void rowActionsByTieAndStatus_data();
+    void rowActionsByTieAndStatus();
+    void refusedCreationKeepsTheSheet();
 
 private:
     MacProjectDataStore &openStore(const QString &role);
@@ -711,6 +716,130 @@ void TestWorkItems::closingMidRequestIsSafe()
     }
     m_service->releaseHangs();
     QTRY_VERIFY_WITH_TIMEOUT(TestHelpers::requestsEnded(*m_client), 10000);
+}
+
+void TestWorkItems::rowActionsByTieAndStatus_data()
+{
+    QTest::addColumn<QString>("role"); // the member who looks at the list
+    QTest::addColumn<QString>("tie");  // how a task on the first program is tied to that member
+    QTest::addColumn<WorkItemStatus>("status");
+    QTest::addColumn<int>("press");        // the action pressed; -1: the row offers none
+    QTest::addColumn<QJsonObject>("sent"); // the patch that reaches the service
+
+    using S = WorkItemStatus;
+    const int toggle = int(Action::toggle);
+    QTest::newRow("todo, assignee starts")
+        << "工作人员"
+        << "assignee" << S::todo << toggle << QJsonObject{{"status", "doing"}};
+    QTest::newRow("blocked, creator starts")
+        << "音响师"
+        << "creator" << S::blocked << toggle << QJsonObject{{"status", "doing"}};
+    QTest::newRow("doing, program lead returns it")
+        << owner << "named owner" << S::doing << toggle << QJsonObject{{"status", "todo"}};
+    QTest::newRow("todo, manager blocks with a reason")
+        << "副导演"
+        << "none" << S::todo << int(Action::block)
+        << QJsonObject{{"status", "blocked"}, {"resolution", "缺备用电池"}};
+    QTest::newRow("done offers nothing") << "总导演"
+                                         << "creator" << S::done << -1 << QJsonObject();
+    QTest::newRow("cancelled offers nothing") << "总导演"
+                                              << "assignee" << S::cancelled << -1 << QJsonObject();
+    QTest::newRow("performer named as owner") << "演员"
+                                              << "named owner" << S::todo << -1 << QJsonObject();
+    QTest::newRow("crew not tied") << "视频师"
+                                   << "none" << S::todo << -1 << QJsonObject();
+}
+
+void TestWorkItems::rowActionsByTieAndStatus()
+{
+    QFETCH(QString, role);
+    QFETCH(QString, tie);
+    QFETCH(WorkItemStatus, status);
+    QFETCH(int, press);
+    QFETCH(QJsonObject, sent);
+    const QString viewer = m_demo.loginForRole(role)->memberId;
+    const QString director = m_demo.loginForRole(QStringLiteral("总导演"))->memberId;
+    const QString id = QStringLiteral("w-row");
+    m_service->withPlatform([&](FakePlatform &p) {
+        FakeProject &g = *p.project(m_demo.projectId);
+        g.items[0].owner = QStringLiteral("赵磊、王强"); // the program lead and the performer
+        WorkItem task = work(id, status);
+        task.projectId = g.summary.id;
+        task.itemId = g.items[0].id;
+        task.title = QStringLiteral("备好彩绸");
+        task.assigneeMemberId = tie == QStringLiteral("assignee") ? viewer : director;
+        task.createdByMemberId = tie == QStringLiteral("creator") ? viewer : director;
+        g.workItems.append(task);
+    });
+    MacProjectDataStore &store = openStore(role);
+    MacWorkItemsView view(store, [](WorkItemDestination) {});
+    view.show();
+    view.setFilter(WorkItemRules::Filter::all);
+    QTRY_VERIFY(view.list()->contains(id));
+    if (press < 0) {
+        QCOMPARE(view.list()->actions(id), QList<Action>());
+        return;
+    }
+    QCOMPARE(view.list()->actions(id), (QList<Action>{Action::toggle, Action::block, Action::complete}));
+    QCOMPARE(view.list()->actionText(id, Action::toggle),
+             status == WorkItemStatus::doing ? QStringLiteral("退回待处理") : QStringLiteral("开始处理"));
+    QVERIFY(click(view, id, Action(press)));
+    if (Action(press) == Action::block) {
+        QTRY_VERIFY(view.resolutionSheet());
+        view.resolutionSheet()
+            ->findChild<QPlainTextEdit *>(QStringLiteral("resolutionField"))
+            ->setPlainText(QStringLiteral(" 缺备用电池"));
+        QTest::mouseClick(
+            view.resolutionSheet()->findChild<QPushButton *>(QStringLiteral("resolutionConfirmButton")),
+            Qt::LeftButton);
+        QTRY_VERIFY(!view.resolutionSheet());
+    }
+    QTRY_COMPARE(m_service->requests("/api/work-items", "PATCH").size(), 1);
+    const QJsonObject body = m_service->requests("/api/work-items", "PATCH").first().json();
+    QCOMPARE(body.value(QStringLiteral("id")).toString(), id);
+    QCOMPARE(body.value(QStringLiteral("workItem")).toObject(), sent);
+    QTRY_VERIFY(!view.busyID());
+    QCOMPARE(store.error(), QString());
+    const WorkItem stored =
+        m_service->withPlatform([&](FakePlatform &p) { return *p.project(m_demo.projectId)->workItem(id); });
+    QCOMPARE(toWire(stored.status), sent.value(QStringLiteral("status")).toString());
+    QCOMPARE(stored.resolution, sent.value(QStringLiteral("resolution")).toString());
+}
+
+void TestWorkItems::refusedCreationKeepsTheSheet()
+{
+    MacProjectDataStore &store = openStore(QStringLiteral("总导演"));
+    MacWorkItemsView view(store, [](WorkItemDestination) {});
+    view.show();
+    QTRY_VERIFY(store.detail() && !store.workItems().items.isEmpty());
+    m_service->script("POST", "/api/work-items",
+                      Script{.status = 500, .body = R"({"error":"任务服务暂不可用"})", .times = 1});
+    QTest::mouseClick(view.findChild<QPushButton *>(QStringLiteral("createWorkItemButton")), Qt::LeftButton);
+    QTRY_VERIFY(view.createSheet());
+    QPointer<MacCreateWorkItemSheet> sheet = view.createSheet();
+    const QStringList pickers = {"kindPicker", "programPicker", "priorityPicker", "assigneePicker"};
+    for (const QString &name : pickers) {
+        sheet->findChild<QComboBox *>(name)->setCurrentIndex(name == QStringLiteral("programPicker") ? 2 : 1);
+    }
+    sheet->findChild<QLineEdit *>(QStringLiteral("titleField"))->setText(QStringLiteral("换备用话筒"));
+    sheet->findChild<QPlainTextEdit *>(QStringLiteral("descriptionField"))
+        ->setPlainText(QStringLiteral("二号"));
+    auto *save = sheet->findChild<QPushButton *>(QStringLiteral("createSaveButton"));
+    QTest::mouseClick(save, Qt::LeftButton);
+
+    QTRY_COMPARE(store.error(), QStringLiteral("任务服务暂不可用"));
+    QTRY_VERIFY(sheet && save->isEnabled());
+    QCOMPARE(view.createSheet(), sheet.data());
+    QVERIFY(sheet->isVisible());
+    for (const QString &name : pickers) {
+        QCOMPARE(sheet->findChild<QComboBox *>(name)->currentIndex(),
+                 name == QStringLiteral("programPicker") ? 2 : 1);
+    }
+    QCOMPARE(sheet->findChild<QLineEdit *>(QStringLiteral("titleField"))->text(),
+             QStringLiteral("换备用话筒"));
+    QCOMPARE(sheet->findChild<QPlainTextEdit *>(QStringLiteral("descriptionField"))->toPlainText(),
+             QStringLiteral("二号"));
+    QCOMPARE(m_service->requests("/api/work-items", "POST").size(), 1);
 }
 
 QTEST_MAIN(TestWorkItems)

@@ -76,6 +76,8 @@ private:
     int detailFetches() const;
     template<typename T>
     T *find(QWidget *root, const QString &name);
+    // The text of the shown label of that name; null while there is none.
+    QString shownText(QWidget *root, const QString &name);
     void screenshot(QWidget *widget, const QString &name);
 
     std::unique_ptr<FakeService> m_service;
@@ -140,6 +142,12 @@ T *TestWorkspace::find(QWidget *root, const QString &name)
         }
     }
     return nullptr;
+}
+
+QString TestWorkspace::shownText(QWidget *root, const QString &name)
+{
+    const QLabel *label = find<QLabel>(root, name);
+    return label ? label->text() : QString();
 }
 
 void TestWorkspace::screenshot(QWidget *widget, const QString &name)
@@ -366,8 +374,7 @@ void TestWorkspace::publishesArrangementsAndConfirms()
     QVERIFY(page);
     QTRY_VERIFY(find<QPushButton>(page, QStringLiteral("editOperationsButton")));
     QVERIFY(!find<QPushButton>(page, QStringLiteral("confirmNoticeButton")));
-    QTRY_COMPARE(find<QLabel>(page, QStringLiteral("confirmationCount"))->text(),
-                 QStringLiteral("1/4 已确认"));
+    QTRY_COMPARE(shownText(page, QStringLiteral("confirmationCount")), QStringLiteral("1/4 已确认"));
 
     QTest::mouseClick(find<QPushButton>(page, QStringLiteral("editOperationsButton")), Qt::LeftButton);
     QTRY_VERIFY(page->editor() && page->editor()->isVisible());
@@ -394,9 +401,8 @@ void TestWorkspace::publishesArrangementsAndConfirms()
     QVERIFY(body.contains(QStringLiteral("rehearsalTime")));
 
     // The page shows the reloaded arrangements; the publish reset the confirmations.
-    QTRY_COMPARE(find<QLabel>(page, QStringLiteral("confirmationCount"))->text(),
-                 QStringLiteral("0/4 已确认"));
-    QCOMPARE(find<QLabel>(page, QStringLiteral("noticeHeading"))->text(), QStringLiteral(" 彩排通知 "));
+    QTRY_COMPARE(shownText(page, QStringLiteral("confirmationCount")), QStringLiteral("0/4 已确认"));
+    QTRY_COMPARE(shownText(page, QStringLiteral("noticeHeading")), QStringLiteral(" 彩排通知 "));
     QCOMPARE(page->findChild<QWidget *>(QStringLiteral("assemblyCard"))
                  ->findChild<QLabel *>(QStringLiteral("infoCardLine"))
                  ->text(),
@@ -410,7 +416,7 @@ void TestWorkspace::publishesArrangementsAndConfirms()
     QTest::mouseClick(find<QPushButton>(page, QStringLiteral("confirmNoticeButton")), Qt::LeftButton);
     QTRY_VERIFY(find<QWidget>(page, QStringLiteral("noticeConfirmedLabel")));
     QVERIFY(!find<QPushButton>(page, QStringLiteral("confirmNoticeButton")));
-    QCOMPARE(find<QLabel>(page, QStringLiteral("confirmationCount"))->text(), QStringLiteral("1/4 已确认"));
+    QCOMPARE(shownText(page, QStringLiteral("confirmationCount")), QStringLiteral("1/4 已确认"));
     QCOMPARE(workspace->store().error(), QString());
 }
 
@@ -473,7 +479,7 @@ void TestWorkspace::untouchedFieldsGoBackAsLoaded()
         QTest::keyClick(field, Qt::Key_Return);
     }
     QTest::keyClick(editor->findChild<QLineEdit *>(QStringLiteral("assemblyTimeField")), Qt::Key_Enter);
-    QCoreApplication::processEvents();
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(editor->isVisible());
     QVERIFY(!editor->isSaving());
     QCOMPARE(m_service->requests("/api/operations", "PATCH").size(), 0);

@@ -1,23 +1,21 @@
 #include "APIClient.h"
 
 #include "api/KeychainTokenStore.h"
+#include "api/LocalFiles.h"
 #include "json/JsonSimd.h"
 
 #include <QCoreApplication>
+#include <QCoro/QCoroFuture>
 #include <QCoro/QCoroNetworkReply>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTemporaryFile>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <unistd.h>
 
 using L = QLatin1StringView;
 
@@ -211,9 +209,15 @@ QString configurationMessage(const QString &value)
     return QStringLiteral("环境变量 TAVIK_API_BASE_URL 不是有效的网址：“%1”").arg(value);
 }
 
-QString readableFileError(const QString &format, const QString &path, const QString &reason)
+// Runs replaceFile on a pool thread; returns its error text, empty on success.
+QString storeDownload(const QByteArray &body, const QString &target)
 {
-    return format.arg(QDir::toNativeSeparators(path), reason);
+    try {
+        replaceFile(target, body, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    } catch (const FileError &error) {
+        return error.description();
+    }
+    return {};
 }
 
 } // namespace
@@ -843,15 +847,16 @@ QCoro::Task<> APIClient::logout()
 // Assets
 
 QString APIClient::assetFileName(const QString &projectID, const QString &itemID, const QString &category,
-                                 const QString &filename)
+                                 const QString &assetID, const QString &filename)
 {
-    return QStringLiteral("tavik-") + replaceSeparators(projectID) + QLatin1Char('-') +
-           replaceSeparators(itemID) + QLatin1Char('-') + replaceSeparators(category) + QLatin1Char('-') +
+    const QChar dash = QLatin1Char('-');
+    return QStringLiteral("tavik-") + replaceSeparators(projectID) + dash + replaceSeparators(itemID) + dash +
+           replaceSeparators(category) + dash + replaceSeparators(assetID) + dash +
            replaceSeparators(filename);
 }
 
 QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID, QString category,
-                                              QString filename)
+                                              QString assetID, QString filename)
 {
     const std::optional<QUrl> url =
         assetURL(QString::fromUtf8(utf8Query({{L("projectId"), projectID},
@@ -879,27 +884,19 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
     }
 
     const QDir temp(QDir::tempPath());
-    const QString target = temp.filePath(assetFileName(projectID, itemID, category, filename));
+    const QString target = temp.filePath(assetFileName(projectID, itemID, category, assetID, filename));
     // The name has no separators, but the target must never leave the temporary folder.
     if (QFileInfo(target).dir().canonicalPath() != temp.canonicalPath()) {
         throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
                                           QStringLiteral("位置不在临时文件夹中")));
     }
-    // Written beside the target and renamed onto it: rename(2) replaces whatever is at the name,
-    // a planted symbolic link included, and never follows it.
-    QTemporaryFile file(temp.filePath(QStringLiteral("tavik-XXXXXX.part")));
-    if (!file.open() || file.write(answer.body) != answer.body.size() || !file.flush() ||
-        ::fsync(file.handle()) != 0) {
-        throw FileError(
-            readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, file.errorString()));
+    // A large file on a busy disk takes long to write and sync: a pool thread does it, so the
+    // interface keeps running while, say, a live advance waits for this file.
+    auto storing = QtConcurrent::run(storeDownload, answer.body, target);
+    const QString failure = co_await storing;
+    if (!failure.isEmpty()) {
+        throw FileError(failure);
     }
-    file.close();
-    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target, reason));
-    }
-    file.setAutoRemove(false);
     co_return target;
 }
 
@@ -929,6 +926,12 @@ QCoro::Task<AssetUploadResponse> APIClient::uploadAsset(QString projectID, QStri
     }
     if (content.isEmpty()) {
         throw APIClientError::server(QStringLiteral("文件为空或超过 200MB"));
+    }
+    // A file that shrank after it was measured, or one whose size the system only estimates.
+    if (content.size() != size) {
+        throw FileError(readableFileError(
+            QStringLiteral("无法读取文件“%1”：%2"), filePath,
+            QStringLiteral("只读到 %1 字节，文件大小为 %2 字节").arg(content.size()).arg(size)));
     }
     file.close();
 

@@ -51,8 +51,10 @@ public:
     // can never split the query or end it.
     static QString encodeQueryValue(const QString &value);
     // Where a downloaded asset goes: a plain file name (no separators) in the temporary folder.
+    // The asset's id is part of it, so a replaced asset of the same file name never overwrites the
+    // copy of the asset it replaced.
     static QString assetFileName(const QString &projectID, const QString &itemID, const QString &category,
-                                 const QString &filename);
+                                 const QString &assetID, const QString &filename);
 
     APIClient(QUrl baseURL, std::shared_ptr<AccessTokenStoring> tokenStore, bool blocksProduction,
               QObject *parent = nullptr);
@@ -131,8 +133,10 @@ public:
     QCoro::Task<OperationsMutationResponse> saveOperations(QString projectID, ProjectOperations operations);
     QCoro::Task<> saveMakeupShift(QString projectID, MakeupShift shift);
     QCoro::Task<> saveMakeup(QString projectID, MakeupAssignment assignment);
-    // Returns the local file path of the downloaded copy.
-    QCoro::Task<QString> downloadAsset(QString projectID, QString itemID, QString category, QString filename);
+    // Returns the local file path of the downloaded copy. `assetID` is the id the item names for
+    // the category; it only names the file.
+    QCoro::Task<QString> downloadAsset(QString projectID, QString itemID, QString category, QString assetID,
+                                       QString filename);
     QCoro::Task<AssetUploadResponse> uploadAsset(QString projectID, QString itemID, QString category,
                                                  QString filePath, qint64 durationSeconds);
     QCoro::Task<> logout(); // never throws

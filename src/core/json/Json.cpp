@@ -67,7 +67,8 @@ namespace json::simd {
 namespace {
 
 // Simdjson has validated the UTF-8 by now, so a lead byte tells the length of its sequence.
-[[gnu::always_inline]] inline char16_t *convertScalar(const unsigned char *in, std::size_t i, std::size_t size, char16_t *o)
+[[gnu::always_inline]] inline char16_t *convertScalar(const unsigned char *in, std::size_t i,
+                                                      std::size_t size, char16_t *o)
 {
     while (i < size) {
         const unsigned char c = in[i];
@@ -174,6 +175,62 @@ bool detectSsse3()
 const bool hasSsse3 = detectSsse3();
 #endif
 
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Simdjson refuses an integer literal outside [-2^63, 2^64), and with it the whole answer, though
+// JSON sets no such limit and the number may stand under a key nobody reads. Each such literal is
+// overwritten in the parser's copy by one of the same sign that no integer holds, padded with
+// blanks: a field that reads it refuses it as out of range, as it would the real value, and every
+// number the records read is an integer. Returns whether there was one.
+bool tameHugeIntegers(char *data, std::size_t size)
+{
+    constexpr std::string_view beyondUnsigned = "18446744073709551615"; // 2^64 - 1
+    constexpr std::string_view beyondSigned = "9223372036854775808";    // 2^63
+    bool found = false;
+    std::size_t i = 0;
+    while (i < size) {
+        const char c = data[i];
+        if (c == '"') {
+            // The first stage has found every string closed.
+            for (++i; i < size && data[i] != '"'; ++i) {
+                i += std::size_t(data[i] == '\\');
+            }
+            ++i;
+            continue;
+        }
+        if (c != '-' && !isDigit(c)) {
+            ++i;
+            continue;
+        }
+        const bool negative = c == '-';
+        const std::size_t start = i + std::size_t(negative);
+        std::size_t end = start;
+        while (end < size && isDigit(data[end])) {
+            ++end;
+        }
+        std::size_t next = end;
+        while (next < size && (isDigit(data[next]) || data[next] == '.' || data[next] == 'e' ||
+                               data[next] == 'E' || data[next] == '+' || data[next] == '-')) {
+            ++next;
+        }
+        const std::string_view digits(data + start, end - start);
+        const std::string_view limit = negative ? beyondSigned : beyondUnsigned;
+        const bool huge = next == end && !digits.empty() && digits.front() != '0' &&
+                          (digits.size() > limit.size() || (digits.size() == limit.size() && digits > limit));
+        if (huge) {
+            const std::string_view stand = negative ? "-1e19" : "1e19";
+            std::memcpy(data + i, stand.data(), stand.size());
+            std::memset(data + i + stand.size(), ' ', end - i - stand.size());
+            found = true;
+        }
+        i = next;
+    }
+    return found;
+}
+
 } // namespace
 
 QString text(std::string_view s)
@@ -213,6 +270,9 @@ element parse(const QByteArray &bytes)
     std::memcpy(padded.data(), bytes.constData(), size);
     std::memset(padded.data() + size, 0, simdjson::SIMDJSON_PADDING);
     auto result = parser.parse(padded.data(), size, false);
+    if (result.error() == simdjson::NUMBER_ERROR && tameHugeIntegers(padded.data(), size)) {
+        result = parser.parse(padded.data(), size, false);
+    }
     if (result.error() != simdjson::SUCCESS) {
         throw DecodingError(
             QStringLiteral("not JSON: %1").arg(QString::fromUtf8(simdjson::error_message(result.error()))));

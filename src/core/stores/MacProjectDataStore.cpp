@@ -35,6 +35,20 @@ MacProjectDataStore::~MacProjectDataStore() = default;
 
 void MacProjectDataStore::setError(const QString &error)
 {
+    m_commandErrorAfterLoad = error.isEmpty() ? std::nullopt : std::optional<quint64>(m_startedLoads);
+    if (m_error == error) {
+        return;
+    }
+    m_error = error;
+    Q_EMIT errorChanged();
+}
+
+void MacProjectDataStore::setLoadError(const QString &error, quint64 number)
+{
+    if (m_commandErrorAfterLoad && number <= *m_commandErrorAfterLoad) {
+        return;
+    }
+    m_commandErrorAfterLoad.reset();
     if (m_error == error) {
         return;
     }
@@ -104,7 +118,7 @@ QCoro::Task<> MacProjectDataStore::load(bool silent)
         if (self) {
             // Superseded by a newer load that is already shown: this failure is old news.
             if (number > m_appliedLoad) {
-                setError(describe(detailFailure));
+                setLoadError(describe(detailFailure), number);
             }
             setIsLoading(false);
         }
@@ -140,10 +154,10 @@ QCoro::Task<> MacProjectDataStore::load(bool silent)
     if (workItems) {
         if (current) {
             setWorkItems(std::move(*workItems));
-            setError(QString());
+            setLoadError(QString(), number);
         }
     } else if (current) {
-        setError(describe(workItemsFailure));
+        setLoadError(describe(workItemsFailure), number);
     }
     setIsLoading(false);
 }

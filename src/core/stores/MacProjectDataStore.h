@@ -43,7 +43,8 @@ public:
     const WorkItemsSnapshot &workItems() const { return m_workItems; }
     bool isLoading() const { return m_isLoading; }
     const QString &error() const { return m_error; }
-    // Pages write it too (a failed member save).
+    // A command's failure (pages write it too: a failed member save). It stays until a load
+    // started after it ends, so a load already under way cannot wipe it before it is read.
     void setError(const QString &error);
     const std::optional<QString> &busyMemberID() const { return m_busyMemberID; }
 
@@ -72,6 +73,8 @@ Q_SIGNALS:
     void busyMemberIDChanged();
 
 private:
+    // What load number `number` found; it leaves a command's failure shown after it started.
+    void setLoadError(const QString &error, quint64 number);
     void setDetail(ProjectDetailResponse detail);
     void setWorkItems(WorkItemsSnapshot workItems);
     void setIsLoading(bool loading);
@@ -82,6 +85,8 @@ private:
     WorkItemsSnapshot m_workItems;
     bool m_isLoading = false;
     QString m_error;
+    // While m_error is a command's failure: the number of the last load started before it.
+    std::optional<quint64> m_commandErrorAfterLoad;
     std::optional<QString> m_busyMemberID;
 
     quint64 m_startedLoads = 0;

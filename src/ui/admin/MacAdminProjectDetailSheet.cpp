@@ -87,21 +87,9 @@ MacAdminProjectDetailSheet::MacAdminProjectDetailSheet(AdminProject project, API
 
     m_failedFace = new QWidget;
     m_failedFace->setObjectName(QStringLiteral("adminDetailFailed"));
-    auto *failed = new QVBoxLayout(m_failedFace);
-    failed->setSpacing(10);
-    failed->addStretch(1);
-    auto *symbol = new QLabel;
-    symbol->setPixmap(Theme::symbolPixmap(QStringLiteral("exclamationmark.triangle"), 44,
-                                          Theme::colour(Theme::Colour::secondary)));
-    failed->addWidget(symbol, 0, Qt::AlignHCenter);
-    failed->addWidget(Theme::label(QStringLiteral("项目读取失败"), Theme::TextStyle::title2, QFont::Bold), 0,
-                      Qt::AlignHCenter);
-    m_failedDescription = Theme::label(QString(), Theme::TextStyle::body, Theme::Colour::secondary);
+    m_failedDescription = fillFailureFace(m_failedFace, QStringLiteral("项目读取失败"),
+                                          QStringLiteral("exclamationmark.triangle"));
     m_failedDescription->setObjectName(QStringLiteral("adminDetailError"));
-    m_failedDescription->setWordWrap(true);
-    m_failedDescription->setAlignment(Qt::AlignHCenter);
-    failed->addWidget(m_failedDescription);
-    failed->addStretch(1);
     m_stack->addWidget(m_failedFace);
     m_stack->setCurrentWidget(m_loadingFace);
 

@@ -2,9 +2,10 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTableView>
 
 AdminCell AdminCell::line(QString text, Theme::TextStyle style, Theme::Colour colour, Qt::Alignment alignment)
 {
@@ -117,6 +118,20 @@ QVariant MacAdminTableModel::data(const QModelIndex &index, int role) const
     }
 }
 
+QRect MacAdminRowDelegate::buttonRect(const QRect &cellRect, const QString &title,
+                                      const QFontMetrics &metrics)
+{
+    const QRect r = cellRect.adjusted(4, 0, -4, 0);
+    QStyleOptionButton button;
+    button.text = title;
+    button.fontMetrics = metrics;
+    const QSize hint = QApplication::style()->sizeFromContents(QStyle::CT_PushButton, &button,
+                                                               metrics.size(Qt::TextShowMnemonic, title));
+    const QSize size(std::min(r.width(), std::max(hint.width(), 64)),
+                     std::min(r.height() - 8, hint.height()));
+    return {QPoint(r.x() + (r.width() - size.width()) / 2, r.center().y() - size.height() / 2 + 1), size};
+}
+
 void MacAdminRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QModelIndex &index) const
 {
@@ -131,16 +146,17 @@ void MacAdminRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
 
     switch (c->kind) {
     case AdminCell::Kind::button: {
+        const auto *view = qobject_cast<const MacAdminTableView *>(option.widget);
         QStyleOptionButton button;
         button.text = c->text;
-        button.state = QStyle::State_Enabled | QStyle::State_Raised;
         button.fontMetrics = option.fontMetrics;
-        const QSize hint = QApplication::style()->sizeFromContents(
-            QStyle::CT_PushButton, &button, option.fontMetrics.size(Qt::TextShowMnemonic, c->text));
-        const QSize size(std::min(r.width(), std::max(hint.width(), 64)),
-                         std::min(r.height() - 8, hint.height()));
-        button.rect = QRect(
-            QPoint(r.x() + (r.width() - size.width()) / 2, r.center().y() - size.height() / 2 + 1), size);
+        button.rect = buttonRect(option.rect, c->text, option.fontMetrics);
+        button.state = QStyle::State_Enabled |
+                       (option.state & (QStyle::State_Active | QStyle::State_KeyboardFocusChange));
+        button.state |= view && view->isButtonDown(index) ? QStyle::State_Sunken : QStyle::State_Raised;
+        if (view && view->hasButtonFocus(index)) {
+            button.state |= QStyle::State_HasFocus;
+        }
         QApplication::style()->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
         break;
     }
@@ -198,9 +214,203 @@ void MacAdminRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     painter->restore();
 }
 
-QTableView *makeAdminTable(MacAdminTableModel *model, int rowHeight, QWidget *parent)
+MacAdminTableView::MacAdminTableView(QWidget *parent)
+    : QTableView(parent)
 {
-    auto *view = new QTableView(parent);
+    // Tab leaves the table; inside it the arrows move between rows.
+    setTabKeyNavigation(false);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+QModelIndex MacAdminTableView::buttonIndex(int row) const
+{
+    if (!model() || row < 0 || row >= model()->rowCount()) {
+        return {};
+    }
+    for (int column = 0; column < model()->columnCount(); ++column) {
+        const QModelIndex index = model()->index(row, column);
+        if (index.data(MacAdminTableModel::KindRole).toInt() == int(AdminCell::Kind::button)) {
+            return index;
+        }
+    }
+    return {};
+}
+
+bool MacAdminTableView::isButtonDown(const QModelIndex &index) const
+{
+    return m_downInside && m_down == index;
+}
+
+bool MacAdminTableView::hasButtonFocus(const QModelIndex &index) const
+{
+    return hasFocus() && currentIndex().row() == index.row();
+}
+
+void MacAdminTableView::setModel(QAbstractItemModel *model)
+{
+    QTableView::setModel(model);
+    if (model) {
+        connect(model, &QAbstractItemModel::modelReset, this, &MacAdminTableView::updateFocusPolicy);
+        connect(model, &QAbstractItemModel::rowsInserted, this, &MacAdminTableView::updateFocusPolicy);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &MacAdminTableView::updateFocusPolicy);
+    }
+    updateFocusPolicy();
+}
+
+void MacAdminTableView::updateFocusPolicy()
+{
+    // A list without buttons has nothing to do with the keyboard focus.
+    setFocusPolicy(buttonIndex(0).isValid() ? Qt::TabFocus : Qt::NoFocus);
+}
+
+QModelIndex MacAdminTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    const bool sideways = cursorAction == MoveLeft || cursorAction == MoveRight || cursorAction == MoveNext ||
+                          cursorAction == MovePrevious;
+    if (sideways && currentIndex().isValid()) {
+        return currentIndex(); // one button a row: nowhere to go
+    }
+    const QModelIndex target = QTableView::moveCursor(cursorAction, modifiers);
+    const QModelIndex button = target.isValid() ? buttonIndex(target.row()) : QModelIndex();
+    return button.isValid() ? button : target;
+}
+
+void MacAdminTableView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_downByKey && m_down.isValid() && m_down.row() != current.row()) {
+        setDown({}, false);
+    }
+    updateRow(previous.row());
+    updateRow(current.row());
+}
+
+bool MacAdminTableView::overButton(const QModelIndex &index, const QPoint &pos) const
+{
+    return index.isValid() &&
+           index.data(MacAdminTableModel::KindRole).toInt() == int(AdminCell::Kind::button) &&
+           MacAdminRowDelegate::buttonRect(visualRect(index), index.data().toString(), fontMetrics())
+               .contains(pos);
+}
+
+void MacAdminTableView::setDown(const QModelIndex &index, bool inside)
+{
+    const int before = m_down.isValid() ? m_down.row() : -1;
+    m_down = index;
+    m_downInside = inside && index.isValid();
+    if (!index.isValid()) {
+        m_downByKey = false;
+    }
+    updateRow(before);
+    updateRow(index.isValid() ? index.row() : -1);
+}
+
+void MacAdminTableView::updateRow(int row)
+{
+    if (row >= 0) {
+        viewport()->update(QRect(0, rowViewportPosition(row), viewport()->width(), rowHeight(row)));
+    }
+}
+
+void MacAdminTableView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex index = indexAt(pos);
+    if (event->button() == Qt::LeftButton && !m_downByKey && overButton(index, pos)) {
+        setDown(index, true);
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void MacAdminTableView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_down.isValid() && !m_downByKey) {
+        const bool inside = overButton(m_down, event->position().toPoint());
+        if (inside != m_downInside) {
+            setDown(m_down, inside);
+        }
+        event->accept();
+        return;
+    }
+    QTableView::mouseMoveEvent(event);
+}
+
+void MacAdminTableView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_down.isValid() && !m_downByKey && event->button() == Qt::LeftButton) {
+        const QModelIndex index = m_down;
+        const bool clicked = m_downInside;
+        setDown({}, false);
+        event->accept();
+        if (clicked) {
+            Q_EMIT buttonClicked(index);
+        }
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
+}
+
+void MacAdminTableView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // A quick second click on a button is one more click, as on a push button.
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && overButton(indexAt(pos), pos)) {
+        mousePressEvent(event);
+        return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
+void MacAdminTableView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        const QModelIndex button = buttonIndex(currentIndex().row());
+        if (button.isValid()) {
+            if (!event->isAutoRepeat() && !m_down.isValid()) {
+                m_downByKey = true;
+                setDown(button, true);
+            }
+            event->accept();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void MacAdminTableView::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && m_downByKey) {
+        const QModelIndex index = m_down;
+        setDown({}, false);
+        event->accept();
+        if (index.isValid()) {
+            Q_EMIT buttonClicked(index);
+        }
+        return;
+    }
+    QTableView::keyReleaseEvent(event);
+}
+
+void MacAdminTableView::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    updateRow(currentIndex().row());
+}
+
+void MacAdminTableView::focusOutEvent(QFocusEvent *event)
+{
+    if (m_downByKey) {
+        setDown({}, false);
+    }
+    QTableView::focusOutEvent(event);
+    updateRow(currentIndex().row());
+}
+
+MacAdminTableView *makeAdminTable(MacAdminTableModel *model, int rowHeight, QWidget *parent)
+{
+    auto *view = new MacAdminTableView(parent);
     view->setModel(model);
     view->setItemDelegate(new MacAdminRowDelegate(view));
     view->horizontalHeader()->hide();
@@ -211,7 +421,6 @@ QTableView *makeAdminTable(MacAdminTableModel *model, int rowHeight, QWidget *pa
     view->setFrameShape(QFrame::NoFrame);
     view->setSelectionMode(QAbstractItemView::NoSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setFocusPolicy(Qt::NoFocus);
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -5,11 +5,11 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QString>
 #include <QStyledItemDelegate>
-
-class QTableView;
+#include <QTableView>
 
 // One cell of a console list: a line of text with an optional second line, or a push button,
 // a badge character or a symbol.
@@ -67,14 +67,17 @@ private:
     QList<AdminRow> m_rows;
 };
 
-// Paints the cells of MacAdminTableModel with a divider under each row; the view emits
-// clicked() for a button cell like for any other.
+// Paints the cells of MacAdminTableModel with a divider under each row. A button cell is drawn
+// as a push button, pressed and focused as MacAdminTableView says.
 class MacAdminRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    // Where a button titled `title` sits in a cell of `cellRect`.
+    static QRect buttonRect(const QRect &cellRect, const QString &title, const QFontMetrics &metrics);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
@@ -83,5 +86,47 @@ private:
     mutable QHash<QString, QPixmap> m_symbols;
 };
 
-// A borderless, headerless table with fixed-height rows over the model.
-QTableView *makeAdminTable(MacAdminTableModel *model, int rowHeight, QWidget *parent);
+// A borderless, headerless table with fixed-height rows over the model. The row buttons behave
+// as push buttons without being widgets: only the button's own rectangle takes a click, and
+// with the keyboard focus (Tab only) the arrows pick the row and Space presses its button.
+class MacAdminTableView : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit MacAdminTableView(QWidget *parent = nullptr);
+
+    void setModel(QAbstractItemModel *model) override;
+
+    // The button cell of `row`, or an invalid index when that row has none.
+    QModelIndex buttonIndex(int row) const;
+    bool isButtonDown(const QModelIndex &index) const;
+    bool hasButtonFocus(const QModelIndex &index) const;
+
+Q_SIGNALS:
+    void buttonClicked(const QModelIndex &index);
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    bool overButton(const QModelIndex &index, const QPoint &pos) const;
+    void setDown(const QModelIndex &index, bool inside);
+    void updateRow(int row);
+    void updateFocusPolicy();
+
+    QPersistentModelIndex m_down; // the button held by the mouse or by Space
+    bool m_downInside = false;    // the pointer still over it, so a release clicks
+    bool m_downByKey = false;
+};
+
+MacAdminTableView *makeAdminTable(MacAdminTableModel *model, int rowHeight, QWidget *parent);

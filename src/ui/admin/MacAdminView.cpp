@@ -5,6 +5,7 @@
 #include "MacAdminTransferPicker.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
+#include "common/ElidedLabel.h"
 #include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
@@ -269,6 +270,12 @@ QWidget *MacAdminView::buildContent()
     fillLoadingFace(m_loadingFace, Theme::label(QStringLiteral("正在读取平台数据…"), Theme::TextStyle::body,
                                                 Theme::Colour::secondary));
     m_pageArea->addWidget(m_loadingFace);
+    m_failedFace = new QWidget;
+    m_failedFace->setObjectName(QStringLiteral("adminLoadFailed"));
+    m_failedDescription = fillFailureFace(m_failedFace, QStringLiteral("平台数据读取失败"),
+                                          QStringLiteral("exclamationmark.triangle"));
+    m_failedDescription->setObjectName(QStringLiteral("adminLoadFailedDescription"));
+    m_pageArea->addWidget(m_failedFace);
     m_overviewPage = buildOverviewPage();
     m_usersPage = buildUsersPage();
     m_projectsPage = buildProjectsPage();
@@ -311,14 +318,15 @@ QWidget *MacAdminView::buildUsersPage()
     auto *listLayout = new QVBoxLayout(listPanel);
     listLayout->setContentsMargins(0, 0, 0, 0);
     m_usersModel = new MacAdminTableModel(int(userColumnWidths.size()), this);
-    m_usersTable = makeAdminTable(m_usersModel, 56, listPanel);
+    MacAdminTableView *usersTable = makeAdminTable(m_usersModel, 56, listPanel);
+    m_usersTable = usersTable;
     m_usersTable->setObjectName(QStringLiteral("adminUsersTable"));
     m_usersTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     for (int i = 0; i < int(userColumnWidths.size()); ++i) {
         m_usersTable->setColumnWidth(i, userColumnWidths.at(std::size_t(i)));
     }
     m_usersTable->viewport()->installEventFilter(this);
-    connect(m_usersTable, &QTableView::clicked, this, [this](const QModelIndex &index) {
+    connect(usersTable, &MacAdminTableView::buttonClicked, this, [this](const QModelIndex &index) {
         if (index.column() == userButtonColumn && index.row() < m_shownUsers.size()) {
             const AdminUser user = m_shownUsers.at(index.row());
             propose({MacAdminPendingAction::Account{user, MacAdminRules::proposedAccountStatus(user)}});
@@ -394,7 +402,7 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
                                        QStringLiteral("admin%1Empty").arg(key));
     column->addWidget(placeholder);
     auto *model = new MacAdminTableModel(3, this);
-    QTableView *table = makeAdminTable(model, 58, section);
+    MacAdminTableView *table = makeAdminTable(model, 58, section);
     table->setObjectName(QStringLiteral("admin%1Table").arg(key));
     table->setColumnWidth(0, 46);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
@@ -402,7 +410,7 @@ QWidget *MacAdminView::buildAssetSection(const QString &title, const QString &no
     table->setColumnWidth(assetButtonColumn, 112);
     column->addWidget(table, 1);
     column->addStretch(0);
-    connect(table, &QTableView::clicked, this, [this, trashed](const QModelIndex &index) {
+    connect(table, &MacAdminTableView::buttonClicked, this, [this, trashed](const QModelIndex &index) {
         if (index.column() != assetButtonColumn) {
             return;
         }
@@ -493,10 +501,11 @@ QWidget *MacAdminView::projectMetric(const QString &title, const QString &value,
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(3);
     column->addWidget(Theme::label(title, Theme::TextStyle::caption, Theme::Colour::secondary));
-    auto *valueLabel = Theme::label(value, Theme::TextStyle::callout, QFont::Bold, Theme::Colour::primary);
+    auto *valueLabel = new ElidedLabel(value, cell);
+    valueLabel->setTextFormat(Qt::PlainText);
+    Theme::setTextStyle(valueLabel, Theme::TextStyle::callout, QFont::Bold);
     valueLabel->setObjectName(QStringLiteral("adminProjectMetricValue"));
     valueLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    valueLabel->setMinimumWidth(1);
     valueLabel->setToolTip(value);
     column->addWidget(valueLabel);
     return cell;
@@ -873,6 +882,11 @@ void MacAdminView::updatePageArea()
         m_pageArea->setCurrentWidget(m_loadingFace);
         return;
     }
+    if (!hasLoaded(m_page) && !m_error.isEmpty()) {
+        m_failedDescription->setText(m_error);
+        m_pageArea->setCurrentWidget(m_failedFace);
+        return;
+    }
     switch (m_page) {
     case MacAdminPage::overview:
         m_pageArea->setCurrentWidget(m_overviewPage);
@@ -900,8 +914,33 @@ void MacAdminView::setIsLoading(bool loading)
 
 void MacAdminView::setError(const QString &error)
 {
+    m_actionErrorAfterLoad.reset();
     m_error = error;
     m_banner->setMessage(error);
+    updatePageArea();
+}
+
+void MacAdminView::setActionError(const QString &error)
+{
+    setError(error);
+    m_actionErrorAfterLoad = m_startedLoads;
+}
+
+bool MacAdminView::hasLoaded(MacAdminPage page) const
+{
+    switch (page) {
+    case MacAdminPage::overview:
+        return m_overview.has_value();
+    case MacAdminPage::users:
+        return m_usersData.has_value();
+    case MacAdminPage::projects:
+        return m_projectsLoaded;
+    case MacAdminPage::assets:
+        return m_assetsData.has_value();
+    case MacAdminPage::logs:
+        return m_logsLoaded;
+    }
+    return false;
 }
 
 void MacAdminView::choosePage(MacAdminPage page)
@@ -938,6 +977,8 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
     // Only the newest load writes: one that a page change, a refresh or an action's reload
     // superseded ends without a trace.
     const auto current = [&] { return self && number == m_startedLoads; };
+    // An action that failed while this load ran keeps its error on screen.
+    const auto ownsError = [&] { return !m_actionErrorAfterLoad || number > *m_actionErrorAfterLoad; };
     try {
         switch (page) {
         case MacAdminPage::overview: {
@@ -968,6 +1009,7 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 co_return;
             }
             m_projects = std::move(response.projects);
+            m_projectsLoaded = true;
             updateProjects();
             auto usersRequest = m_client.adminUsers();
             AdminUsersResponse users = co_await usersRequest;
@@ -997,12 +1039,15 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 co_return;
             }
             m_logs = std::move(response.logs);
+            m_logsLoaded = true;
             updateLogs(true);
             break;
         }
         }
         m_listAwaitsLoad = false;
-        setError(QString());
+        if (ownsError()) {
+            setError(QString());
+        }
         setIsLoading(false);
         Q_EMIT loadFinished();
     } catch (...) {
@@ -1013,7 +1058,9 @@ QCoro::Task<> MacAdminView::runLoad(quint64 number, MacAdminPage page)
                 m_listAwaitsLoad = false;
                 updateCurrentPage();
             }
-            setError(text);
+            if (ownsError()) {
+                setError(text);
+            }
             setIsLoading(false);
             Q_EMIT loadFinished();
         }
@@ -1079,11 +1126,12 @@ void MacAdminView::perform(MacAdminPendingAction action)
         }
     }
     if (!request) {
-        setError(missing);
+        setActionError(missing);
         return;
     }
     AsyncAction::run(
-        this, std::move(*request), [this] { load(); }, [this](const QString &error) { setError(error); });
+        this, std::move(*request), [this] { load(); },
+        [this](const QString &error) { setActionError(error); });
 }
 
 void MacAdminView::showProject(const AdminProject &project)

@@ -89,6 +89,11 @@ private:
     void perform(MacAdminPendingAction action);
     void setIsLoading(bool loading);
     void setError(const QString &error);
+    // An action's failure: it stays until a load started after it ends.
+    void setActionError(const QString &error);
+    // Whether the page's data ever arrived; until then a failed load shows its failure, not an
+    // empty page.
+    bool hasLoaded(MacAdminPage page) const;
     void updateChrome();
     void updatePageArea();
     void updateOverview();
@@ -116,6 +121,10 @@ private:
     QString m_query;
     bool m_isLoading = false;
     QString m_error;
+    // While m_error is an action's failure: the number of the last load started before it.
+    std::optional<quint64> m_actionErrorAfterLoad;
+    bool m_projectsLoaded = false;
+    bool m_logsLoaded = false;
     quint64 m_startedLoads = 0;
     // Set by a page change: the page's list still shows an earlier visit until a load builds it.
     bool m_listAwaitsLoad = false;
@@ -129,6 +138,8 @@ private:
     QLineEdit *m_search = nullptr;
     QStackedWidget *m_pageArea = nullptr;
     QWidget *m_loadingFace = nullptr;
+    QWidget *m_failedFace = nullptr;
+    QLabel *m_failedDescription = nullptr;
     QWidget *m_overviewPage = nullptr;
     QWidget *m_usersPage = nullptr;
     QWidget *m_projectsPage = nullptr;

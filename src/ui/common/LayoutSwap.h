@@ -15,4 +15,7 @@ inline void swapLayoutWidget(QBoxLayout *layout, QWidget *&shown, QWidget *repla
         layout->insertWidget(index, replacement);
     }
     shown = replacement;
+    // A layout shows a widget added to a shown parent only on a later turn of the event loop: until
+    // then the place stands empty, a flicker, and none of the new content counts as visible.
+    replacement->show();
 }

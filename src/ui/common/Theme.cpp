@@ -31,14 +31,27 @@ const QString symbolFamily = QStringLiteral("Quillory Symbols");
 const QStringList fontFamilies{symbolFamily, QStringLiteral("WenQuanYi Micro Hei"),
                                QStringLiteral("DejaVu Sans")};
 
-// Fusion draws scroll-bar handles from the button colour, which is nearly white on white lists, and
-// sizes push buttons so tightly that their text touches the frame.
+// Fusion draws scroll-bar handles from the button colour, which is nearly white on white lists,
+// sizes push buttons so tightly that their text touches the frame, and lets a click give a button
+// the keyboard focus.
 class ThemeStyle : public QProxyStyle
 {
 public:
     using QProxyStyle::QProxyStyle;
 
     static constexpr int pushButtonPadding = 8;
+
+    // Buttons (push buttons, check boxes, radio buttons) read this when they are made. Focus by Tab
+    // only: a click leaves the focus where it was, so a stray Space never presses the button that
+    // was clicked last, such as the one that starts the next live item.
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_Button_FocusPolicy) {
+            return Qt::TabFocus;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
 
     QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
                            const QWidget *widget) const override

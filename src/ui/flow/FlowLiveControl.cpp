@@ -110,8 +110,12 @@ FlowLiveControl::send(QCoro::Task<LiveControlResponse> request)
     QPointer<FlowLiveControl> self(this);
     auto settling = settleRequest(std::move(request));
     RequestOutcome<LiveControlResponse> outcome = co_await settling;
-    if (self && !outcome.value) {
-        m_state.setError(outcome.failure);
+    if (self) {
+        if (outcome.value) {
+            m_state.clearCommandError();
+        } else {
+            m_state.setError(outcome.failure);
+        }
     }
     co_return std::move(outcome.value);
 }

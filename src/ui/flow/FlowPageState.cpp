@@ -93,6 +93,23 @@ void FlowPageState::setIsLoading(bool loading)
 
 void FlowPageState::setError(const QString &error)
 {
+    m_commandErrorAfterLoad = error.isEmpty() ? std::nullopt : std::optional<quint64>(m_startedLoads);
+    assignAndNotify(m_error, error, this, &FlowPageState::errorChanged);
+}
+
+void FlowPageState::clearCommandError()
+{
+    if (m_commandErrorAfterLoad) {
+        setError(QString());
+    }
+}
+
+void FlowPageState::setLoadError(const QString &error, quint64 number, bool silent)
+{
+    if (m_commandErrorAfterLoad && (silent || number <= *m_commandErrorAfterLoad)) {
+        return;
+    }
+    m_commandErrorAfterLoad.reset();
     assignAndNotify(m_error, error, this, &FlowPageState::errorChanged);
 }
 
@@ -228,7 +245,7 @@ QCoro::Task<> FlowPageState::reload(bool silent)
     if (applied) {
         m_appliedLoad = number;
         accept(std::move(*outcome.value));
-        setError(QString());
+        setLoadError(QString(), number, silent);
         if (m_afterReload) {
             auto hook = m_afterReload(liveItem());
             co_await hook;
@@ -237,7 +254,7 @@ QCoro::Task<> FlowPageState::reload(bool silent)
             }
         }
     } else if (current) {
-        setError(outcome.failure);
+        setLoadError(outcome.failure, number, silent);
     }
     if (number >= m_loadingLoad || m_appliedLoad >= m_loadingLoad) {
         setIsLoading(false);

@@ -76,7 +76,13 @@ public:
     bool isLoading() const { return m_isLoading; }
     void setIsLoading(bool loading);
     const QString &error() const { return m_error; }
+    // A command's outcome: its failure, or "" when it succeeded. A failure stays through the
+    // silent polls, so the user can read it; only a command or a reload the user starts later
+    // replaces it.
     void setError(const QString &error);
+    // A command succeeded without a word on the page's error: the failure of an earlier command
+    // goes, a failed load stays until a reload succeeds.
+    void clearCommandError();
     const QString &query() const { return m_query; }
     void setQuery(const QString &query);
     bool audioLinked() const { return m_audioLinked; }
@@ -183,6 +189,9 @@ private:
     void accept(ProjectDetailReader::Reading reading);
     // Records a change of the detail and tells the views.
     void detailDidChange(FlowDetailChange change);
+    // What reload number `number` found; it leaves a command's failure alone unless the user
+    // started it after that failure.
+    void setLoadError(const QString &error, quint64 number, bool silent);
 
     const ProjectSummary m_project;
     APIClient &m_client;
@@ -196,6 +205,8 @@ private:
     FlowDetailChange m_lastDetailChange;
     bool m_isLoading = true;
     QString m_error;
+    // While m_error is a command's failure: the number of the last reload started before it.
+    std::optional<quint64> m_commandErrorAfterLoad;
     QString m_query;
     bool m_audioLinked = true;
     bool m_videoLinked = true;

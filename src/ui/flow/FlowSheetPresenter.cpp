@@ -13,13 +13,42 @@ FlowSheetPresenter::FlowSheetPresenter(FlowPageState &state, QWidget *sheetParen
     connect(&m_state, &FlowPageState::peopleEditorChanged, this, &FlowSheetPresenter::presentPeoplePicker);
     connect(&m_state, &FlowPageState::assetItemChanged, this, &FlowSheetPresenter::presentAssetManager);
     connect(&m_state, &FlowPageState::programItemChanged, this, &FlowSheetPresenter::presentProgramDetails);
-    connect(&m_state, &FlowPageState::lotteryContextChanged, this, &FlowSheetPresenter::presentLotteryConsole);
+    connect(&m_state, &FlowPageState::lotteryContextChanged, this,
+            &FlowSheetPresenter::presentLotteryConsole);
     // An open picker follows the member list of every reload; its own choices stay.
     connect(&m_state, &FlowPageState::detailChanged, this, [this] {
         if (m_people && m_state.detail()) {
             m_people->setMembers(m_state.detail()->members);
         }
+        applyRights();
     });
+}
+
+RundownItem FlowSheetPresenter::currentItem(const RundownItem &opened) const
+{
+    if (const auto &detail = m_state.detail()) {
+        for (const RundownItem &item : detail->items) {
+            if (item.id == opened.id) {
+                return item;
+            }
+        }
+    }
+    return opened;
+}
+
+void FlowSheetPresenter::applyRights()
+{
+    // Freezing, a changed role or a changed owner reaches the open sheets at once.
+    if (m_people && m_state.peopleEditor()) {
+        m_people->setCanSave(m_state.canEdit(currentItem(m_state.peopleEditor()->item)));
+    }
+    if (m_assets && m_state.assetItem()) {
+        m_assets->setCanUpload(m_state.canUpload(currentItem(*m_state.assetItem())));
+    }
+    if (m_program && m_state.programItem()) {
+        const RundownItem item = currentItem(*m_state.programItem());
+        m_program->setRights(m_state.canEdit(item), m_state.canEditScript(item));
+    }
 }
 
 QCoro::Task<bool> FlowSheetPresenter::update(QPointer<FlowPageState> state, QString itemID,

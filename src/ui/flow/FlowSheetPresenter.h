@@ -34,6 +34,9 @@ private:
     static QCoro::Task<bool> update(QPointer<FlowPageState> state, QString itemID, RundownItemPatch patch);
     static QCoro::Task<> reloadSilently(QPointer<FlowPageState> state);
 
+    // The rundown's copy of an open sheet's item, for the rules; the opened copy when it is gone.
+    RundownItem currentItem(const RundownItem &opened) const;
+    void applyRights();
     void presentPeoplePicker();
     void presentAssetManager();
     void presentProgramDetails();

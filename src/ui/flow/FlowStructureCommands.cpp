@@ -5,6 +5,7 @@
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
+#include "api/LocalFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -70,11 +70,6 @@ QFileDialog *spreadsheetDialog(QWidget *parent, const QString &title, const QStr
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     return dialog;
-}
-
-QString fileError(const QString &format, const QString &path, const QString &reason)
-{
-    return format.arg(QDir::toNativeSeparators(path), reason);
 }
 
 } // namespace
@@ -148,7 +143,7 @@ QCoro::Task<> FlowStructureCommands::previewExcel(QString path, QString pickerEr
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        state->setError(fileError(QStringLiteral("无法读取文件“%1”：%2"), path, file.errorString()));
+        state->setError(readableFileError(QStringLiteral("无法读取文件“%1”：%2"), path, file.errorString()));
         co_return;
     }
     if (file.size() > importSizeLimit) {
@@ -157,7 +152,7 @@ QCoro::Task<> FlowStructureCommands::previewExcel(QString path, QString pickerEr
     }
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        state->setError(fileError(QStringLiteral("无法读取文件“%1”：%2"), path, file.errorString()));
+        state->setError(readableFileError(QStringLiteral("无法读取文件“%1”：%2"), path, file.errorString()));
         co_return;
     }
     file.close();
@@ -305,19 +300,15 @@ QString FlowStructureCommands::proposedFileName(const QString &filename)
 
 QString FlowStructureCommands::writeAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return fileError(QStringLiteral("无法保存文件“%1”：%2"), path, file.errorString());
+    try {
+        // Readable and writable as any new document is, less the umask.
+        replaceFile(path, bytes,
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther);
+        return {};
+    } catch (const FileError &error) {
+        return error.description();
     }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fileError(QStringLiteral("无法保存文件“%1”：%2"), path, reason);
-    }
-    if (!file.commit()) {
-        return fileError(QStringLiteral("无法保存文件“%1”：%2"), path, file.errorString());
-    }
-    return {};
 }
 
 // --- Dialogs ---------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "FlowRules.h"
 #include "FlowTableModel.h"
 #include "common/AsyncAction.h"
+#include "common/ScrollAnchor.h"
 #include "common/Theme.h"
 
 #include <QHeaderView>
@@ -24,6 +25,9 @@ FlowTableView::FlowTableView(FlowPageState &state, FlowTableModel &model, QWidge
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
+    // The table has no keyboard cursor: a focus step out of a cell editor must not move one and
+    // scroll to it.
+    setTabKeyNavigation(false);
     setShowGrid(false);
     setWordWrap(true);
     setMouseTracking(true);
@@ -59,6 +63,8 @@ FlowTableView::FlowTableView(FlowPageState &state, FlowTableModel &model, QWidge
         setColumnWidth(c, FlowTableModel::columnWidth(c));
     }
     connect(m_delegate, &FlowItemDelegate::typeMenuRequested, this, &FlowTableView::showTypeMenu);
+    // The player bar and the frozen notice above change height during the show.
+    ScrollAnchor::install(this);
 }
 
 QRect FlowTableView::cellRect(const QString &itemID, int column) const

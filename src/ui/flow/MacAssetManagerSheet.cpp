@@ -77,7 +77,7 @@ MacAssetManagerSheet::MacAssetManagerSheet(APIClient &client, QString projectID,
     layout->addWidget(m_errorLabel);
 
     auto *note = Theme::label(
-        QStringLiteral("素材准备到当前 Mac 后，开演联动继续复用同一份本机文件；本窗口不会创建重复播放器。 "),
+        QStringLiteral("素材准备到当前电脑后，开演联动继续复用同一份本机文件；本窗口不会创建重复播放器。 "),
         Theme::TextStyle::caption, Theme::Colour::secondary, this);
     note->setWordWrap(true);
     note->setFixedWidth(contentWidth);
@@ -128,9 +128,6 @@ QWidget *MacAssetManagerSheet::buildRow(Row &row, const QString &title, const QS
     row.upload = new QPushButton(panel);
     row.upload->setObjectName(row.category + QStringLiteral("UploadButton"));
     row.upload->setAutoDefault(false);
-    row.upload->setToolTip(m_canUpload
-                               ? QStringLiteral("选择本机素材上传")
-                               : QStringLiteral("只有总导演、副导演、节目负责人或该节目表演者可上传"));
     line->addWidget(row.upload);
 
     row.prepare = new QPushButton(panel);
@@ -183,6 +180,9 @@ void MacAssetManagerSheet::updateControls()
                              : has                        ? QStringLiteral("替换")
                                                           : QStringLiteral("上传"));
         row->upload->setEnabled(m_canUpload && m_uploading.isEmpty());
+        row->upload->setToolTip(m_canUpload
+                                    ? QStringLiteral("选择本机素材上传")
+                                    : QStringLiteral("只有总导演、副导演、节目负责人或该节目表演者可上传"));
         const bool prepared = m_prepared.contains(row->category);
         row->prepare->setVisible(!prepared);
         row->preparedMark->setVisible(prepared);
@@ -193,6 +193,12 @@ void MacAssetManagerSheet::updateControls()
     }
     m_errorLabel->setText(m_error);
     m_errorLabel->setVisible(!m_error.isEmpty());
+}
+
+void MacAssetManagerSheet::setCanUpload(bool canUpload)
+{
+    m_canUpload = canUpload;
+    updateControls();
 }
 
 void MacAssetManagerSheet::openPicker(const QString &category)
@@ -223,7 +229,8 @@ void MacAssetManagerSheet::openPicker(const QString &category)
 
 void MacAssetManagerSheet::handleImport(const QString &path, const QString &category)
 {
-    if (path.isEmpty() || !m_uploading.isEmpty()) {
+    // A file picked after the right was lost (the picker stayed open) is not sent.
+    if (path.isEmpty() || !m_canUpload || !m_uploading.isEmpty()) {
         return;
     }
     m_uploading = category;
@@ -293,7 +300,7 @@ QCoro::Task<> MacAssetManagerSheet::runPrepare(QPointer<MacAssetManagerSheet> se
 {
     std::optional<QString> failure;
     try {
-        auto download = client->downloadAsset(projectID, itemID, category, filename);
+        auto download = client->downloadAsset(projectID, itemID, category, assetID, filename);
         const QString path = co_await download;
         // Live playback reuses this file while it exists and the asset stays the same.
         PreparedAssetCache::shared().remember(projectID, itemID, category, assetID, path);

@@ -32,6 +32,8 @@ public:
     // The file picker's choice for "audio" or "video": measures and uploads it.
     void handleImport(const QString &path, const QString &category);
     void prepare(const QString &category);
+    // The page's upload rule as it is now (the rundown froze, the role changed).
+    void setCanUpload(bool canUpload);
 
     const QString &preparing() const { return m_preparing; }
     const QString &uploading() const { return m_uploading; }

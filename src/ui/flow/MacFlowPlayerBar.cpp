@@ -225,6 +225,8 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         connect(&m_state, signal, this, &MacFlowPlayerBar::refresh);
     }
     PlaybackCoordinator *playback = &m_live.playback();
+    connect(playback, &PlaybackCoordinator::playersChanged, this,
+            [this, playback] { m_video->setPlayer(playback->videoMediaPlayer()); });
     for (auto signal : {&PlaybackCoordinator::titleChanged, &PlaybackCoordinator::audioNameChanged,
                         &PlaybackCoordinator::videoNameChanged, &PlaybackCoordinator::isPreparingChanged,
                         &PlaybackCoordinator::errorChanged}) {

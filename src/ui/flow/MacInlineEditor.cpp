@@ -150,6 +150,11 @@ void MacInlineEditor::setEditing(bool editing)
         return;
     }
     m_editing = editing;
+    if (!editing && m_field->hasFocus()) {
+        // Hiding the focused field would hand the focus on along the window's chain, into the
+        // next field with its text selected.
+        m_field->clearFocus();
+    }
     m_stack->setCurrentWidget(editing ? static_cast<QWidget *>(m_field) : m_label);
     if (!editing) {
         m_field->setText(m_value);

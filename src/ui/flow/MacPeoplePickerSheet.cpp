@@ -1,6 +1,7 @@
 #include "MacPeoplePickerSheet.h"
 
 #include "common/AsyncAction.h"
+#include "common/ScrollAnchor.h"
 #include "common/SheetSave.h"
 #include "common/Theme.h"
 #include "people/MacInviteMemberSheet.h"
@@ -208,6 +209,8 @@ MacPeoplePickerSheet::MacPeoplePickerSheet(Inputs inputs, QWidget *parent)
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    // The chip row above comes and goes with the selection.
+    ScrollAnchor::install(m_list);
     layout->addWidget(m_list, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -249,6 +252,12 @@ void MacPeoplePickerSheet::setMembers(QList<ProjectMember> members)
 {
     m_inputs.members = std::move(members);
     refreshList();
+}
+
+void MacPeoplePickerSheet::setCanSave(bool canSave)
+{
+    m_canSave = canSave;
+    updateControls();
 }
 
 QStringList MacPeoplePickerSheet::people(const QString &text)
@@ -339,12 +348,12 @@ void MacPeoplePickerSheet::rebuildChips()
 void MacPeoplePickerSheet::updateControls()
 {
     m_save->setText(m_saving ? QStringLiteral("正在保存…") : QStringLiteral("保存"));
-    m_save->setEnabled(!m_saving);
+    m_save->setEnabled(m_canSave && !m_saving);
 }
 
 void MacPeoplePickerSheet::save()
 {
-    if (m_saving) {
+    if (m_saving || !m_canSave) {
         return;
     }
     const auto setBusy = [this](bool busy) {

@@ -49,6 +49,8 @@ public:
 
     // The page's newer member list; the selection, the search text and the flags stay.
     void setMembers(QList<ProjectMember> members);
+    // Whether the page still lets this field be edited (it may freeze while the sheet is open).
+    void setCanSave(bool canSave);
 
     // The names rule: split at 、，,&＆/+;； and line feeds, trimmed, empty parts dropped.
     static QStringList people(const QString &text);
@@ -82,6 +84,7 @@ private:
     QSet<QString> m_selection;
     QString m_query;
     bool m_saving = false;
+    bool m_canSave = true;
     bool m_showingInvite = false;
 
     QLineEdit *m_search = nullptr;

@@ -59,7 +59,6 @@ MacProgramDetailsSheet::MacProgramDetailsSheet(RundownItem item, bool canEditDet
     m_title = new QLineEdit(m_item.title, this);
     m_title->setObjectName(QStringLiteral("programTitleField"));
     m_title->setPlaceholderText(QStringLiteral("节目名称"));
-    m_title->setEnabled(m_canEditDetails);
     nameRow->addWidget(m_title, 1);
     layout->addLayout(nameRow);
 
@@ -73,7 +72,6 @@ MacProgramDetailsSheet::MacProgramDetailsSheet(RundownItem item, bool canEditDet
     }
     m_type->setCurrentIndex(std::max(0, m_type->findData(m_item.type)));
     m_type->setMinimumWidth(220);
-    m_type->setEnabled(m_canEditDetails);
     typeRow->addWidget(m_type);
     typeRow->addStretch(1);
     layout->addLayout(typeRow);
@@ -85,7 +83,6 @@ MacProgramDetailsSheet::MacProgramDetailsSheet(RundownItem item, bool canEditDet
     m_script->setPlainText(m_item.script);
     m_script->setFont(Theme::font(Theme::TextStyle::body));
     m_script->setMinimumHeight(260);
-    m_script->setEnabled(m_canEditScript);
     m_script->setStyleSheet(
         QStringLiteral("QPlainTextEdit { background: %1; border: none; border-radius: 10px;"
                        " padding: 8px; }")
@@ -145,8 +142,18 @@ RundownItemPatch MacProgramDetailsSheet::patch(const QString &title, const QStri
     return patch;
 }
 
+void MacProgramDetailsSheet::setRights(bool canEditDetails, bool canEditScript)
+{
+    m_canEditDetails = canEditDetails;
+    m_canEditScript = canEditScript;
+    updateControls();
+}
+
 void MacProgramDetailsSheet::updateControls()
 {
+    m_title->setEnabled(m_canEditDetails);
+    m_type->setEnabled(m_canEditDetails);
+    m_script->setEnabled(m_canEditScript);
     m_save->setText(m_saving ? QStringLiteral("正在保存…") : QStringLiteral("保存节目资料"));
     m_save->setEnabled(!m_saving && (m_canEditDetails || m_canEditScript));
 }

@@ -36,6 +36,8 @@ public:
                                   bool canEditDetails, bool canEditScript);
 
     bool isSaving() const { return m_saving; }
+    // The page's rules as they are now (the rundown froze, the role changed); the edits stay.
+    void setRights(bool canEditDetails, bool canEditScript);
 
 private:
     void save();

@@ -80,6 +80,7 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
         m_connections = {
             connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MacVideoPlayerView::updateControls),
             connect(m_player, &QMediaPlayer::durationChanged, this, &MacVideoPlayerView::updateControls),
+            connect(m_player, &QMediaPlayer::sourceChanged, this, &MacVideoPlayerView::updateControls),
             connect(m_player, &QMediaPlayer::positionChanged, this,
                     [this](qint64 position) {
                         if (!m_position->isSliderDown()) {
@@ -93,11 +94,13 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
 
 void MacVideoPlayerView::updateControls()
 {
-    const bool playing = m_player && m_player->playbackState() == QMediaPlayer::PlayingState;
+    // An emptied player has nothing to offer.
+    const bool loaded = m_player && !m_player->source().isEmpty();
+    const bool playing = loaded && m_player->playbackState() == QMediaPlayer::PlayingState;
     m_playPause->setIcon(Theme::icon(playing ? QStringLiteral("pause.circle") : QStringLiteral("play.circle"),
                                      Theme::colour(Theme::Colour::primary)));
     m_playPause->setToolTip(playing ? tr("暂停") : tr("播放"));
-    m_playPause->setEnabled(m_player);
-    m_position->setEnabled(m_player);
-    m_position->setRange(0, m_player ? static_cast<int>(m_player->duration()) : 0);
+    m_playPause->setEnabled(loaded);
+    m_position->setEnabled(loaded);
+    m_position->setRange(0, loaded ? static_cast<int>(m_player->duration()) : 0);
 }

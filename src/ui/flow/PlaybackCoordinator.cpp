@@ -21,7 +21,8 @@ bool hasAsset(const std::optional<QString> &assetID)
 } // namespace
 
 PlaybackCoordinator::PlaybackCoordinator(APIClient &client, QObject *parent)
-    : PlaybackCoordinator(client, makeMediaPlayer(), makeMediaPlayer(), parent)
+    : QObject(parent)
+    , m_client(client)
 {}
 
 PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<PlaybackPlayer> audioPlayer,
@@ -34,14 +35,26 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
 
 PlaybackCoordinator::~PlaybackCoordinator() = default;
 
+void PlaybackCoordinator::borrowPlayers()
+{
+    if (m_audioPlayer) {
+        return;
+    }
+    m_audioPlayer = makeMediaPlayer();
+    m_videoPlayer = makeMediaPlayer();
+    Q_EMIT playersChanged();
+}
+
 void PlaybackCoordinator::stop()
 {
     ++m_generation;
     ++m_videoGeneration;
-    m_audioPlayer->pause();
-    m_videoPlayer->pause();
-    m_audioPlayer->setSource({});
-    m_videoPlayer->setSource({});
+    if (m_audioPlayer) {
+        m_audioPlayer->pause();
+        m_videoPlayer->pause();
+        m_audioPlayer->setSource({});
+        m_videoPlayer->setSource({});
+    }
     setActiveItemID(std::nullopt);
     m_lastAudioEnabled = false;
     m_lastVideoEnabled = false;
@@ -58,6 +71,7 @@ void PlaybackCoordinator::stop()
 QCoro::Task<> PlaybackCoordinator::sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled,
                                         bool force)
 {
+    borrowPlayers();
     if (!item || item->liveStatus != RundownValues::live) {
         // Already stopped: the poll of a show with nothing live touches no player.
         if (m_activeItemID) {
@@ -215,8 +229,8 @@ QCoro::Task<QString> PlaybackCoordinator::fetch(RundownItem item, QString catego
     if (const auto path = cache.lookup(projectID, item.id, category, assetID)) {
         co_return *path;
     }
-    auto download =
-        m_client.downloadAsset(projectID, item.id, category, audio ? item.audioName : item.videoName);
+    auto download = m_client.downloadAsset(projectID, item.id, category, assetID,
+                                           audio ? item.audioName : item.videoName);
     const QString path = co_await download;
     cache.remember(projectID, item.id, category, assetID, path);
     co_return path;

@@ -20,6 +20,8 @@ class PlaybackCoordinator : public QObject
     Q_OBJECT
 
 public:
+    // The media players are borrowed on the first sync: a page whose role never plays has none,
+    // and opening the page never waits for the media framework.
     explicit PlaybackCoordinator(APIClient &client, QObject *parent = nullptr);
     PlaybackCoordinator(APIClient &client, std::unique_ptr<PlaybackPlayer> audioPlayer,
                         std::unique_ptr<PlaybackPlayer> videoPlayer, QObject *parent = nullptr);
@@ -34,9 +36,10 @@ public:
     bool lastAudioEnabled() const { return m_lastAudioEnabled; }
     bool lastVideoEnabled() const { return m_lastVideoEnabled; }
 
-    PlaybackPlayer &audioPlayer() { return *m_audioPlayer; }
-    PlaybackPlayer &videoPlayer() { return *m_videoPlayer; }
-    QMediaPlayer *videoMediaPlayer() { return m_videoPlayer->mediaPlayer(); }
+    // None until the first sync.
+    PlaybackPlayer *audioPlayer() const { return m_audioPlayer.get(); }
+    PlaybackPlayer *videoPlayer() const { return m_videoPlayer.get(); }
+    QMediaPlayer *videoMediaPlayer() const { return m_videoPlayer ? m_videoPlayer->mediaPlayer() : nullptr; }
 
     const QString &itemProjectID() const { return m_itemProjectID; }
     void setItemProjectID(const QString &projectID) { m_itemProjectID = projectID; }
@@ -46,6 +49,7 @@ public:
     QCoro::Task<> sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled, bool force);
 
 Q_SIGNALS:
+    void playersChanged();
     void activeItemIDChanged();
     void titleChanged();
     void audioNameChanged();
@@ -54,6 +58,7 @@ Q_SIGNALS:
     void errorChanged();
 
 private:
+    void borrowPlayers();
     QCoro::Task<> start(RundownItem item, bool audioEnabled, bool videoEnabled);
     QCoro::Task<> updateVideoOutput(RundownItem item, bool enabled);
     QCoro::Task<QString> fetch(RundownItem item, QString category);

@@ -97,11 +97,6 @@ bool canStartDraw(const LotteryState &state, const QString &selectedPrizeID, boo
     return state.canOperate && state.entryCount != 0 && !selectedPrizeID.isEmpty() && !busy;
 }
 
-bool canStopDraw(const LotteryState &state, bool busy)
-{
-    return state.canOperate && !busy;
-}
-
 bool canChangeMode(const LotteryState &state, bool busy, bool rolling)
 {
     return state.canOperate && !busy && !rolling;

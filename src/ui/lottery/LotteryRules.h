@@ -37,8 +37,6 @@ QString rollingText(const std::optional<LotteryPrize> &selected);
 QString idleDrawText(qint64 entryCount);
 
 bool canStartDraw(const LotteryState &state, const QString &selectedPrizeID, bool busy);
-// A stop needs the right to operate, and only one stop at a time.
-bool canStopDraw(const LotteryState &state, bool busy);
 bool canChangeMode(const LotteryState &state, bool busy, bool rolling);
 bool canResetRehearsal(const LotteryState &state, bool busy);
 

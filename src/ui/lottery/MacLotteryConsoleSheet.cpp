@@ -512,6 +512,8 @@ QWidget *MacLotteryConsoleSheet::buildDrawControls()
         m_stopButton =
             button(QStringLiteral("停止并产生结果"), QStringLiteral("stopDrawButton"), m_rollingRow);
         tint(m_stopButton, Theme::Colour::orange);
+        // Never disabled, not by a running command nor by the rights shown: a rolling draw must
+        // always be stoppable, and the service refuses a stop it does not allow.
         connect(m_stopButton, &QPushButton::clicked, this, [this] {
             runCommand([this] { return m_client.stopLotteryDraw(m_project.id, m_context.item.id); });
         });
@@ -1071,7 +1073,6 @@ void MacLotteryConsoleSheet::refreshDrawControls(const LotteryState &state)
     m_rollingRow->setVisible(rolling);
     m_idleRow->setVisible(!rolling);
     m_rollingText->setText(LotteryRules::rollingText(selectedPrize()));
-    m_stopButton->setEnabled(LotteryRules::canStopDraw(state, m_isBusy));
     m_idleText->setText(LotteryRules::idleDrawText(state.entryCount));
     m_startButton->setEnabled(LotteryRules::canStartDraw(state, m_selectedPrizeID, m_isBusy));
 }

@@ -6,6 +6,7 @@
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "common/FocusKeeper.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -39,7 +40,7 @@ MacInviteMemberSheet::MacInviteMemberSheet(Fields fields, QWidget *parent)
         m_fields.initialMember ? QStringLiteral("邀请成员入驻") : QStringLiteral("添加并邀请成员");
     setWindowTitle(title);
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(620);
+    fixSheetWidth(this, 620);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);
@@ -190,9 +191,9 @@ QCoro::Task<> MacInviteMemberSheet::createInvitation()
     m_fields.busy = true;
     updateState();
     const QString name = TextRules::trimmed(m_fields.name);
-    // A number that can't be one is not sent: the SMS stage asks for it again.
+    // Whatever was typed goes along; the service judges the number.
     const std::optional<QString> phone =
-        PeopleRules::phoneSendable(m_fields.phone) ? std::optional(m_fields.phone) : std::nullopt;
+        m_fields.phone.isEmpty() ? std::nullopt : std::optional(m_fields.phone);
     auto settling = settleRequest(client.createInvitation(m_fields.project.id, name, m_fields.role, phone,
                                                           m_fields.itemID, m_fields.field, std::nullopt));
     const auto outcome = co_await settling;

@@ -4,6 +4,7 @@
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
 #include "common/SheetSave.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -34,7 +35,7 @@ MacMemberEditorSheet::MacMemberEditorSheet(ProjectMember member, SaveAction onSa
     setObjectName(QStringLiteral("memberEditorSheet"));
     setWindowTitle(QStringLiteral("编辑成员资料"));
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(560);
+    fixSheetWidth(this, 560);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);

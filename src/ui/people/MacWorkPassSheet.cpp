@@ -2,6 +2,7 @@
 
 #include "PeopleRules.h"
 #include "PeopleWidgets.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -42,6 +43,23 @@ QLabel *whiteLabel(const QString &text, const QFont &font, QWidget *parent, qrea
     return label;
 }
 
+// The locale's long time form is its short one with seconds and a time zone; the pass wants the
+// seconds but no zone.
+QString withoutTimeZone(const QString &format)
+{
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') {
+            quoted = !quoted;
+        }
+        if (quoted || c != u't') {
+            out.append(c);
+        }
+    }
+    return out.trimmed();
+}
+
 } // namespace
 
 MacWorkPassSheet::MacWorkPassSheet(ProjectSummary project, ProjectMember member, QWidget *parent)
@@ -52,7 +70,7 @@ MacWorkPassSheet::MacWorkPassSheet(ProjectSummary project, ProjectMember member,
     setObjectName(QStringLiteral("workPassSheet"));
     setWindowTitle(QStringLiteral("电子工作证"));
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(500);
+    fixSheetWidth(this, 500);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -146,7 +164,7 @@ QString MacWorkPassSheet::clockText(const QDateTime &now)
         dateFormat = QStringLiteral("yyyy-MM-dd");
     }
     return locale.toString(now.date(), dateFormat) + QLatin1Char(' ') +
-           now.time().toString(QStringLiteral("HH:mm:ss"));
+           locale.toString(now.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
 void MacWorkPassSheet::tick()

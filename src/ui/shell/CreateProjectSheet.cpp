@@ -2,6 +2,7 @@
 
 #include "common/AsyncAction.h"
 #include "common/FocusKeeper.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -18,7 +19,7 @@ CreateProjectSheet::CreateProjectSheet(CreateAction onCreate, QWidget *parent)
 {
     setObjectName(QStringLiteral("createProjectSheet"));
     setWindowTitle(QStringLiteral("创建新演出"));
-    setFixedWidth(520);
+    fixSheetWidth(this, 520);
 
     auto *badge = new QLabel(QStringLiteral("演"), this);
     badge->setFixedSize(52, 52);

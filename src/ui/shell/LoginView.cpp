@@ -64,7 +64,7 @@ LoginView::LoginView(AppStore &store, APIClient &client, QWidget *parent)
 
     QLabel *title = Theme::label(QStringLiteral("Quillory"), Theme::TextStyle::largeTitle, QFont::Bold);
     title->setAlignment(Qt::AlignCenter);
-    QLabel *subtitle = Theme::label(QStringLiteral("手机号是网页、Mac、iPhone 和 iPad 的唯一账号"),
+    QLabel *subtitle = Theme::label(QStringLiteral("手机号是网页、电脑、iPhone 和 iPad 的唯一账号"),
                                     Theme::TextStyle::body, Theme::Colour::secondary);
     subtitle->setAlignment(Qt::AlignCenter);
     subtitle->setWordWrap(true);

@@ -6,6 +6,10 @@
 #include "StartupUnavailableView.h"
 #include "api/APIClient.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -16,14 +20,15 @@ RootView::RootView(APIClient &client, QWidget *parent)
 RootView::RootView(SessionBootstrapClient &bootstrapClient, APIClient &client,
                    std::chrono::nanoseconds bootstrapTimeout, QWidget *parent)
     : QWidget(parent)
+    , m_bootstrapClient(bootstrapClient)
     , m_client(client)
     , m_store(bootstrapClient, client, bootstrapTimeout)
 {
     setObjectName(QStringLiteral("rootView"));
     setWindowTitle(QStringLiteral("Quillory"));
-    setMinimumSize(minimumWindowSize);
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
+    addWindowCommands();
     connect(&m_store, &AppStore::phaseChanged, this, &RootView::showScreenForPhase);
     showScreenForPhase();
 }
@@ -32,6 +37,37 @@ RootView::~RootView()
 {
     // The screens observe the store; they go first.
     qDeleteAll(findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+}
+
+RootView *RootView::openNewWindow()
+{
+    auto *window = new RootView(m_bootstrapClient, m_client, m_store.bootstrapTimeout());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(size());
+    window->show();
+    return window;
+}
+
+void RootView::addWindowCommands()
+{
+    auto *menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("windowMenuBar"));
+    QMenu *file = menuBar->addMenu(QStringLiteral("文件"));
+    QAction *newWindow = file->addAction(QStringLiteral("新建窗口"), this, &RootView::openNewWindow);
+    newWindow->setObjectName(QStringLiteral("newWindowAction"));
+    newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    file->addSeparator();
+    QAction *quit = file->addAction(QStringLiteral("退出 Quillory"), this, [] {
+        // Every window closes (and so lets go of its store) before the program ends.
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
+    quit->setObjectName(QStringLiteral("quitAction"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Also on the window itself, so the shortcuts work wherever the focus is in it.
+    addActions({newWindow, quit});
+    m_layout->setMenuBar(menuBar);
+    setMinimumSize(minimumWindowSize + QSize(0, menuBar->sizeHint().height()));
 }
 
 void RootView::showEvent(QShowEvent *event)

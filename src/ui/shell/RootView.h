@@ -15,6 +15,7 @@ class RootView : public QWidget
     Q_OBJECT
 
 public:
+    // The least room the screens get; the window's menu bar comes on top of it.
     static constexpr QSize minimumWindowSize{980, 680};
 
     // The bootstrap asks `client` itself, with the 8-second time-out.
@@ -28,12 +29,18 @@ public:
     // The screen shown now.
     QWidget *screen() const { return m_screen; }
 
+    // A further window with its own root view, store and bootstrap; it shares only the clients
+    // (and so the token) with this one, and goes away when closed.
+    RootView *openNewWindow();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void addWindowCommands();
     void showScreenForPhase();
 
+    SessionBootstrapClient &m_bootstrapClient;
     APIClient &m_client;
     AppStore m_store;
     bool m_shownOnce = false;

@@ -2,6 +2,7 @@
 
 #include "WorkItemsRules.h"
 #include "common/SheetSave.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -46,7 +47,7 @@ MacCreateWorkItemSheet::MacCreateWorkItemSheet(ProjectDetailResponse detail, Wor
     setObjectName(QStringLiteral("createWorkItemSheet"));
     setWindowTitle(QStringLiteral("新建任务/问题"));
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(600);
+    fixSheetWidth(this, 600);
 
     const QList<WorkItemKind> kinds = WorkItemRules::offeredKinds(m_permissions);
     if (!kinds.isEmpty()) {

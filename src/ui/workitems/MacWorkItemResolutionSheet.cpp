@@ -2,6 +2,7 @@
 
 #include "WorkItemsRules.h"
 #include "common/SheetSave.h"
+#include "common/SheetWidth.h"
 #include "common/Theme.h"
 #include "rules/TextRules.h"
 
@@ -36,7 +37,7 @@ MacWorkItemResolutionSheet::MacWorkItemResolutionSheet(WorkItemResolutionContext
     setObjectName(QStringLiteral("workItemResolutionSheet"));
     setWindowTitle(blocking ? QStringLiteral("标记阻塞") : QStringLiteral("完成任务"));
     setWindowModality(Qt::WindowModal);
-    setFixedWidth(500);
+    fixSheetWidth(this, 500);
 
     auto *title = Theme::label(blocking ? QStringLiteral("标记阻塞") : QStringLiteral("完成任务"),
                                Theme::TextStyle::title2, QFont::Bold, Theme::Colour::primary, this);

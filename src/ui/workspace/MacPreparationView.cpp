@@ -247,15 +247,17 @@ QCoro::Task<> MacPreparationView::run(QList<PreparationRules::Job> jobs)
     APIClient &client = m_store.client();
     const QString projectID = m_store.project().id;
     for (const PreparationRules::Job &job : jobs) {
-        auto download = settleRequest(client.downloadAsset(
-            projectID, job.item.id, job.category, PreparationRules::fileName(job.item, job.category)));
+        const QString assetID =
+            (job.category == QStringLiteral("audio") ? job.item.audioAssetId : job.item.videoAssetId)
+                .value_or(QString());
+        auto download =
+            settleRequest(client.downloadAsset(projectID, job.item.id, job.category, assetID,
+                                               PreparationRules::fileName(job.item, job.category)));
         const auto outcome = co_await download;
         if (outcome.value) {
             // Live playback reuses the file instead of downloading it again.
-            const auto &assetID =
-                job.category == QStringLiteral("audio") ? job.item.audioAssetId : job.item.videoAssetId;
-            PreparedAssetCache::shared().remember(projectID, job.item.id, job.category,
-                                                  assetID.value_or(QString()), *outcome.value);
+            PreparedAssetCache::shared().remember(projectID, job.item.id, job.category, assetID,
+                                                  *outcome.value);
         }
         // The page was left: the run ends here and nothing is written into it.
         if (!self) {

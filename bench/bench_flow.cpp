@@ -23,6 +23,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QProcess>
 
 #include <benchmark/benchmark.h>
 
@@ -182,59 +183,147 @@ void BM_PollOneChanged(benchmark::State &bench)
 }
 BENCHMARK(BM_PollOneChanged)->Unit(benchmark::kMillisecond);
 
-// The whole poll as the running page does it: the request to the fake service on loopback (which
-// answers the prepared bytes), reading the answer, the page state, and every view of the page
-// that follows it. Process CPU, so the network thread counts, and so does the service's sending.
-void BM_PollOverNetwork(benchmark::State &bench)
+// The fake service in a child process (`bench_flow --serve`), so that process CPU and memory are
+// the client's alone. It answers the project endpoint with the prepared 5,000-item answer, changed
+// as each line on its stdin asks: "same", "one" (item 2500's notes changed) or "change N" (poll N's
+// own text in the notes of item N × 7919 mod 5,000), and prints "ok" once the answer is in place.
+constexpr int changeStride = 7919;
+
+int serve()
 {
-    const bool change = bench.range(0) != 0;
     FakeService service;
     service.start();
     const DemoShow show = service.seedDemoShow();
     service.withPlatform([&](FakePlatform &p) { return seedLargeShow(p, show, itemCount); });
-    APIClient client(QUrl(service.baseUrl()),
-                     std::make_shared<MemoryTokenStore>(service.tokenFor(show.logins.at(1).accountId)),
-                     false);
+    const Fixture &f = Fixture::get();
     const QByteArray path = QByteArrayLiteral("/api/project");
-    service.script("GET", path, Script{.body = Fixture::get().unchanged});
+    service.script("GET", path, Script{.body = f.unchanged});
+    std::printf("%s %s\n", qPrintable(service.baseUrl()),
+                qPrintable(service.tokenFor(show.logins.at(1).accountId)));
+    std::fflush(stdout);
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin)) {
+        const QByteArray command = QByteArray(line).trimmed();
+        QByteArray body = f.unchanged;
+        if (command == "one") {
+            body = f.oneChanged;
+        } else if (command.startsWith("change ")) {
+            const int n = command.mid(7).toInt();
+            body = f.withNotesOf(int((qint64(n) * changeStride) % itemCount), n);
+        }
+        service.clearScripts();
+        service.clearRequests();
+        service.script("GET", path, Script{.body = body});
+        std::printf("ok\n");
+        std::fflush(stdout);
+    }
+    service.stop();
+    return 0;
+}
+
+class ServiceProcess
+{
+public:
+    ServiceProcess()
     {
-        MacProjectFlowView page(Fixture::get().summary, client, [] {});
-        page.resize(1400, 800);
-        page.show();
-        FlowPageState &state = page.state();
-        bool finished = false;
-        QObject::connect(&state, &FlowPageState::reloadFinished, &page, [&] { finished = true; });
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--serve")});
+        const QList<QByteArray> words = readLine().split(' ');
+        if (words.size() != 2) {
+            qFatal("the service process did not start");
+        }
+        m_client = std::make_unique<APIClient>(
+            QUrl(QString::fromUtf8(words.at(0))),
+            std::make_shared<MemoryTokenStore>(QString::fromUtf8(words.at(1))), false);
+    }
+    ~ServiceProcess()
+    {
+        m_client->network().clearConnectionCache();
+        m_process.closeWriteChannel();
+        m_process.waitForFinished();
+    }
+    APIClient &client() { return *m_client; }
+    // The answers from now on.
+    void answer(const QByteArray &command)
+    {
+        m_process.write(command + '\n');
+        if (readLine() != "ok") {
+            qFatal("the service process did not take %s", command.constData());
+        }
+    }
+
+private:
+    QByteArray readLine()
+    {
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(60000)) {
+                qFatal("no answer from the service process");
+            }
+        }
+        return m_process.readLine().trimmed();
+    }
+
+    QProcess m_process;
+    std::unique_ptr<APIClient> m_client;
+};
+
+// The rundown page against the service process, loaded and with its timer stopped; poll() runs one
+// silent reload to its end, and what it asked to repaint.
+struct NetworkPage
+{
+    ServiceProcess service;
+    MacProjectFlowView view{Fixture::get().summary, service.client(), [] {}};
+    bool finished = false;
+
+    NetworkPage()
+    {
+        view.resize(1400, 800);
+        view.show();
+        QObject::connect(&view.state(), &FlowPageState::reloadFinished, &view, [this] { finished = true; });
+        waitForReload();
+        view.state().stop();
+    }
+    void poll()
+    {
+        view.state().reload(true);
+        waitForReload();
+        QApplication::processEvents();
+        // What the running program's event loop does between polls; processEvents leaves it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+private:
+    void waitForReload()
+    {
+        finished = false;
         while (!finished) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
-        state.stop();
-        int changedRows = 0;
-        QObject::connect(
-            &page.model(), &QAbstractItemModel::dataChanged, &page,
-            [&](const QModelIndex &a, const QModelIndex &b) { changedRows += b.row() - a.row() + 1; });
-        bool flip = false;
-        for (auto _ : bench) {
-            if (change) {
-                bench.PauseTiming();
-                flip = !flip;
-                service.clearScripts();
-                service.script("GET", path,
-                               Script{.body = flip ? Fixture::get().oneChanged : Fixture::get().unchanged});
-                bench.ResumeTiming();
-            }
-            finished = false;
-            state.reload(true);
-            while (!finished) {
-                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            }
-            // What the change asked to repaint.
-            QApplication::processEvents();
-        }
-        bench.counters["changedRowsPerPoll"] =
-            benchmark::Counter(changedRows, benchmark::Counter::kAvgIterations);
     }
-    client.network().clearConnectionCache();
-    service.stop();
+};
+
+// The whole poll as the running page does it: the request on loopback, reading the answer, the
+// page state, every view of the page that follows it, and their repaint.
+void BM_PollOverNetwork(benchmark::State &bench)
+{
+    const bool change = bench.range(0) != 0;
+    NetworkPage page;
+    int changedRows = 0;
+    QObject::connect(
+        &page.view.model(), &QAbstractItemModel::dataChanged, &page.view,
+        [&](const QModelIndex &a, const QModelIndex &b) { changedRows += b.row() - a.row() + 1; });
+    bool flip = false;
+    for (auto _ : bench) {
+        if (change) {
+            bench.PauseTiming();
+            flip = !flip;
+            page.service.answer(flip ? "one" : "same");
+            bench.ResumeTiming();
+        }
+        page.poll();
+    }
+    bench.counters["changedRowsPerPoll"] =
+        benchmark::Counter(changedRows, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_PollOverNetwork)
     ->ArgName("changed")
@@ -251,48 +340,39 @@ double heapMiB()
     return double(info.uordblks + info.hblkhd) / (1024 * 1024);
 }
 
-// Memory over many polls that each change another item (the previous poll's change stays), as in a
-// running show: the resident set and the heap in use after a warm-up of 100 polls and at the end.
-// With whole=1 each answer is decoded whole, as before the reader.
+// Memory of the page over many polls as in a running show polled every 2 s: poll N edits the notes
+// of another item, and the previous poll's item returns to its text (two items change per poll).
+// The resident set, its peak and the heap in use once loaded and after 100, 150 ("minute 5"),
+// 500 and 900 ("minute 30") polls, and the growth from minute 5 to minute 30.
 void BM_PollsMemory(benchmark::State &bench)
 {
-    const int polls = int(bench.range(0));
-    const bool whole = bench.range(1) != 0;
-    const Fixture &f = Fixture::get();
-    Page page;
+    NetworkPage page;
     int n = 0;
-    const auto pollOnce = [&] {
-        ++n;
-        const QByteArray answer = f.withNotesOf((n * 7919) % itemCount, n);
-        if (whole) {
-            page.state.setDetail(json::decode<ProjectDetailResponse>(answer));
-        } else {
-            page.poll(answer);
-        }
-        QApplication::processEvents();
-    };
     for (auto _ : bench) {
-        for (int i = 0; i < 100; ++i) {
-            pollOnce();
+        double rss150 = 0;
+        double peak150 = 0;
+        for (const int upTo : {0, 100, 150, 500, 900}) {
+            while (n < upTo) {
+                page.service.answer("change " + QByteArray::number(++n));
+                page.poll();
+            }
+            const QByteArray at = QByteArray::number(n);
+            const double rss = statusMiB("VmRSS:");
+            const double peak = statusMiB("VmHWM:");
+            bench.counters["rss" + at.toStdString() + "_MiB"] = rss;
+            bench.counters["peak" + at.toStdString() + "_MiB"] = peak;
+            bench.counters["heap" + at.toStdString() + "_MiB"] = heapMiB();
+            if (upTo == 150) {
+                rss150 = rss;
+                peak150 = peak;
+            } else if (upTo == 900) {
+                bench.counters["rssGrowth_pct"] = 100 * (rss - rss150) / rss150;
+                bench.counters["peakGrowth_pct"] = 100 * (peak - peak150) / peak150;
+            }
         }
-        const double rss = statusMiB("VmRSS:");
-        const double heap = heapMiB();
-        for (int i = 0; i < polls; ++i) {
-            pollOnce();
-        }
-        bench.counters["rss_MiB"] = statusMiB("VmRSS:");
-        bench.counters["rssGrowth_MiB"] = statusMiB("VmRSS:") - rss;
-        bench.counters["peakRss_MiB"] = statusMiB("VmHWM:");
-        bench.counters["heap_MiB"] = heapMiB();
-        bench.counters["heapGrowth_MiB"] = heapMiB() - heap;
     }
 }
-BENCHMARK(BM_PollsMemory)
-    ->ArgNames({"polls", "whole"})
-    ->Args({900, 0})
-    ->Args({900, 1})
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PollsMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_OpenUntilFirstPaint(benchmark::State &bench)
 {
@@ -414,6 +494,10 @@ int measureRss(const char *scenario)
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--serve") == 0) {
+        QCoreApplication app(argc, argv);
+        return serve();
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Theme::install();

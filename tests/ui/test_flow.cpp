@@ -28,6 +28,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <span>
 
 using Part = FlowItemDelegate::Part;
 
@@ -103,8 +104,6 @@ const DetailChange detailChanges[] = {
     {"one item's notes", true, [](ProjectDetailResponse &d) { d.items[1].notes = QStringLiteral("换话筒"); }},
     {"asset absent to empty", true, [](ProjectDetailResponse &d) { d.items[0].audioAssetId = QString(); }},
     {"items swapped", true, [](ProjectDetailResponse &d) { d.items.swapItemsAt(0, 1); }},
-    {"earlier item's duration", true, [](ProjectDetailResponse &d) { d.items[0].duration = 600; }},
-    {"item inserted", true, [](ProjectDetailResponse &d) { d.items.insert(1, item("c", "小品")); }},
     {"item removed", true, [](ProjectDetailResponse &d) { d.items.removeLast(); }},
     {"member checked in", true,
      [](ProjectDetailResponse &d) { d.members[0].checkedInAt = QStringLiteral("18:00"); }},
@@ -113,6 +112,23 @@ const DetailChange detailChanges[] = {
     {"flow frozen", true, [](ProjectDetailResponse &d) { d.project.flowFrozen = true; }},
     {"role changed", true,
      [](ProjectDetailResponse &d) { d.membership.role = QStringLiteral("节目负责人"); }},
+};
+
+// More that a poll read piece by piece must carry to every row and every count.
+const DetailChange polledChanges[] = {
+    {"earlier item's duration", true, [](ProjectDetailResponse &d) { d.items[0].duration = 600; }},
+    {"item inserted", true, [](ProjectDetailResponse &d) { d.items.insert(1, item("c", "小品")); }},
+    {"next item goes live", true,
+     [](ProjectDetailResponse &d) {
+         d.items[0].liveStatus = RundownValues::finished;
+         d.items[1].liveStatus = RundownValues::live;
+     }},
+    {"item ready", true, [](ProjectDetailResponse &d) { d.items[1].status = RundownValues::ready; }},
+    {"last item's order", true, [](ProjectDetailResponse &d) { d.items[1].order = 9; }},
+    {"item's owner", true, [](ProjectDetailResponse &d) { d.items[1].owner = QStringLiteral("我"); }},
+    {"project start", true, [](ProjectDetailResponse &d) { d.project.startTime = QStringLiteral("20:00"); }},
+    {"role to director", true,
+     [](ProjectDetailResponse &d) { d.membership.role = QStringLiteral("总导演"); }},
 };
 
 } // namespace
@@ -585,34 +601,18 @@ void TestFlow::detailSignalsOnlyRealChanges_data()
     }
 }
 
-namespace {
-
-// The detail the change cases start from: two items counted on from the project start.
-ProjectDetailResponse changeBase()
+// Polls mostly answer the same rundown; only a real difference may refresh the views.
+void TestFlow::detailSignalsOnlyRealChanges()
 {
+    QFETCH(int, change);
     ProjectDetailResponse base = *detailAs(QStringLiteral("总导演"));
-    base.project.startTime = QStringLiteral("19:00");
     base.items = {item("a", "开场", "乐队", "王导"), item("b", "歌曲")};
-    for (RundownItem &i : base.items) {
-        i.duration = 300;
-    }
     ProjectMember member;
     member.id = QStringLiteral("m1");
     base.members = {member};
     PerformerGroup group;
     group.memberIds = {QStringLiteral("m1")};
     base.performerGroups = {group};
-    return base;
-}
-
-} // namespace
-
-// Polls mostly answer the same rundown; only a real difference may refresh the views, whether
-// the detail is set or arrives as an answer.
-void TestFlow::detailSignalsOnlyRealChanges()
-{
-    QFETCH(int, change);
-    const ProjectDetailResponse base = changeBase();
     ProjectDetailResponse next = base;
     detailChanges[change].apply(next);
 
@@ -626,47 +626,74 @@ void TestFlow::detailSignalsOnlyRealChanges()
     state.setDetail(std::nullopt);
     state.setDetail(std::nullopt);
     QCOMPARE(changed.size(), detailChanges[change].signalled ? 3 : 2);
-
-    FlowPageState polled(base.project, *m_client);
-    QSignalSpy polledChanged(&polled, &FlowPageState::detailChanged);
-    polled.applyAnswer(json::encode(base));
-    polled.applyAnswer(json::encode(next));
-    QCOMPARE(polledChanged.size(), detailChanges[change].signalled ? 2 : 1);
-    QCOMPARE(polled.detail()->toJson(), next.toJson());
-    // Set otherwise, the detail is no longer the last answer's: the next answer must still apply.
-    polled.setItems({});
-    polled.applyAnswer(json::encode(next));
-    QCOMPARE(polled.detail()->toJson(), next.toJson());
 }
 
 void TestFlow::modelFollowsPolledChanges_data()
 {
-    detailSignalsOnlyRealChanges_data();
+    QTest::addColumn<const DetailChange *>("change");
+    for (const std::span<const DetailChange> table :
+         {std::span<const DetailChange>(detailChanges), std::span<const DetailChange>(polledChanges)}) {
+        for (const DetailChange &change : table) {
+            QTest::newRow(change.name) << &change;
+        }
+    }
 }
 
-// A poll rebuilds only the rows it touched; the rows must still equal rows built afresh, and
-// every row shown differently must have been signalled (a later start time included).
+// Polls are read piece by piece and rebuild only the rows they touched. Whatever changed, the page
+// must hear of it exactly when it matters, and its detail, rows (signalled where they changed)
+// and counts must equal those built afresh from the answer; then the change goes back.
 void TestFlow::modelFollowsPolledChanges()
 {
-    QFETCH(int, change);
-    const ProjectDetailResponse base = changeBase();
+    QFETCH(const DetailChange *, change);
+    ProjectDetailResponse base = *detailAs(QStringLiteral("节目负责人"));
+    base.project.startTime = QStringLiteral("19:00");
+    base.items = {item("a", "开场", "乐队", "王导"), item("b", "歌曲"),
+                  item("d", "合唱", {}, QStringLiteral("我"))};
+    for (qsizetype i = 0; i < base.items.size(); ++i) {
+        base.items[i].order = i + 1;
+        base.items[i].duration = 300;
+        base.items[i].status = RundownValues::preparing;
+    }
+    base.items[0].liveStatus = RundownValues::live;
+    ProjectMember member;
+    member.id = QStringLiteral("m1");
+    base.members = {member};
+    PerformerGroup group;
+    group.memberIds = {QStringLiteral("m1")};
+    base.performerGroups = {group};
     ProjectDetailResponse next = base;
-    detailChanges[change].apply(next);
+    change->apply(next);
+    // The base is an item owner's view already, so one change of the first table may be none.
+    const bool differs = next.toJson() != base.toJson();
 
     FlowPageState state(base.project, *m_client);
     FlowTableModel model;
     connect(&state, &FlowPageState::detailChanged, &model, [&] { model.refresh(state); });
+    QSignalSpy detailChanged(&state, &FlowPageState::detailChanged);
     state.applyAnswer(json::encode(base));
-    // The change, and back: the second poll builds on what the first one left.
     for (const ProjectDetailResponse &answer : {next, base}) {
         const QList<FlowRow> before = model.rows();
+        const qsizetype heard = detailChanged.size();
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         state.applyAnswer(json::encode(answer));
 
-        FlowTableModel fresh;
-        fresh.refresh(state);
-        QCOMPARE(model.rowCount(), fresh.rowCount());
+        QCOMPARE(detailChanged.size() - heard, differs ? 1 : 0);
+        QCOMPARE(state.detail()->toJson(), answer.toJson());
+        const FlowRules::Detail fresh = answer;
+        QCOMPARE(state.liveItem().has_value(), FlowRules::liveItem(fresh).has_value());
+        QCOMPARE(state.liveItem().value_or(RundownItem{}).id,
+                 FlowRules::liveItem(fresh).value_or(RundownItem{}).id);
+        QCOMPARE(state.nextItem().value_or(RundownItem{}).id,
+                 FlowRules::nextItem(fresh).value_or(RundownItem{}).id);
+        const FlowRules::ReadinessCounts counts = state.readinessCounts();
+        const FlowRules::ReadinessCounts expected = FlowRules::readinessCounts(answer.items);
+        QCOMPARE(QList<int>({counts.total, counts.ready, counts.preparing, counts.incomplete}),
+                 QList<int>({expected.total, expected.ready, expected.preparing, expected.incomplete}));
+
+        FlowTableModel afresh;
+        afresh.refresh(state);
+        QCOMPARE(model.rowCount(), afresh.rowCount());
         QSet<int> signalled;
         for (const QList<QVariant> &signal : changed) {
             for (int r = signal.at(0).toModelIndex().row(); r <= signal.at(1).toModelIndex().row(); ++r) {
@@ -674,7 +701,7 @@ void TestFlow::modelFollowsPolledChanges()
             }
         }
         for (int r = 0; r < model.rowCount(); ++r) {
-            QVERIFY2(model.row(r).sameAs(fresh.row(r)), qPrintable(model.row(r).item.id));
+            QVERIFY2(model.row(r).sameAs(afresh.row(r)), qPrintable(model.row(r).item.id));
             const bool kept = r < before.size() && before.at(r).item.id == model.row(r).item.id;
             if (kept && !before.at(r).sameAs(model.row(r))) {
                 QVERIFY2(signalled.contains(r), qPrintable(model.row(r).item.id));
@@ -682,6 +709,11 @@ void TestFlow::modelFollowsPolledChanges()
         }
         QCOMPARE(reset.size(), 0);
     }
+    // Set otherwise, the detail is no longer the last answer's: the same answer must still apply.
+    state.setItems({});
+    state.applyAnswer(json::encode(base));
+    QCOMPARE(state.detail()->toJson(), base.toJson());
+    QCOMPARE(model.rowCount(), base.items.size());
 }
 
 // --- Against the fake service -----------------------------------------------------------------

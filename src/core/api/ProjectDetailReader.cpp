@@ -284,9 +284,16 @@ ProjectDetailReader::Change ProjectDetailReader::accept(Reading reading,
         }
         change.changed = reading.count != reading.replaced;
         for (qsizetype k = 0; k < reading.changedAt.size(); ++k) {
-            RundownItem &item = items[reading.changedAt.at(k)];
-            if (!sameRecord(item, reading.items.at(k))) {
-                item = std::move(reading.items[k]);
+            const qsizetype at = reading.changedAt.at(k);
+            RundownItem &fresh = reading.items[k];
+            if (!sameRecord(items.at(at), fresh)) {
+                // The texts it has in common with the item it replaces or the one before stay
+                // shared, as a whole decode shares them: a show edited for hours keeps its size.
+                shareEqualTexts(fresh, items.at(at));
+                if (at > 0) {
+                    shareEqualTexts(fresh, items.at(at - 1));
+                }
+                items[at] = std::move(fresh);
                 change.changed = true;
             }
         }

@@ -55,3 +55,22 @@ bool sameRecord(const T &a, const T &b)
         return a == b;
     }
 }
+
+// Makes each text of `fresh` that equals the one in `kept` share it, so an item decoded again
+// holds no second copy of the texts it has in common with the item it replaces.
+template<typename T>
+void shareEqualTexts(T &fresh, const T &kept)
+{
+    if constexpr (json::Described<T>) {
+        std::apply([&](const auto &...f) { (shareEqualTexts(fresh.*f.member, kept.*f.member), ...); },
+                   T::jsonFields());
+    } else if constexpr (std::is_same_v<T, QString>) {
+        if (!kept.isEmpty() && fresh.constData() != kept.constData() && fresh == kept) {
+            fresh = kept;
+        }
+    } else if constexpr (sameRecordDetail::IsOptional<T>::value) {
+        if (fresh && kept) {
+            shareEqualTexts(*fresh, *kept);
+        }
+    }
+}

@@ -83,6 +83,13 @@ void FlowPageState::detailDidChange(FlowDetailChange change)
     change.base = m_lastDetailChange.version;
     change.version = change.base + 1;
     m_lastDetailChange = change;
+    static const QList<RundownItem> none;
+    const QList<RundownItem> &items = m_detail ? m_detail->items : none;
+    if (change.itemsOnly) {
+        m_marks.update(items, change.first, change.removed, change.inserted);
+    } else {
+        m_marks.rebuild(items);
+    }
     Q_EMIT detailChanged();
 }
 

@@ -134,8 +134,9 @@ public:
     {
         return FlowRules::visibleItems(m_detail, m_query, m_readinessFilter);
     }
-    std::optional<RundownItem> liveItem() const { return FlowRules::liveItem(m_detail); }
-    std::optional<RundownItem> nextItem() const { return FlowRules::nextItem(m_detail); }
+    std::optional<RundownItem> liveItem() const { return itemAt(m_marks.liveIndex()); }
+    std::optional<RundownItem> nextItem() const { return itemAt(m_marks.nextIndex()); }
+    FlowRules::ReadinessCounts readinessCounts() const { return m_marks.readinessCounts(); }
     QHash<QString, QString> timeMap() const { return FlowRules::timeMap(m_detail); }
 
     // --- Actions; none throws, every failure ends in error() ------------------------------------
@@ -189,6 +190,10 @@ private:
     void accept(ProjectDetailReader::Reading reading);
     // Records a change of the detail and tells the views.
     void detailDidChange(FlowDetailChange change);
+    std::optional<RundownItem> itemAt(std::optional<qsizetype> index) const
+    {
+        return index ? std::optional(m_detail->items.at(*index)) : std::nullopt;
+    }
     // What reload number `number` found; it leaves a command's failure alone unless the user
     // started it after that failure.
     void setLoadError(const QString &error, quint64 number, bool silent);
@@ -203,6 +208,8 @@ private:
 
     std::optional<ProjectDetailResponse> m_detail;
     FlowDetailChange m_lastDetailChange;
+    // Follows m_detail->items through every change.
+    FlowRules::ItemMarks m_marks;
     bool m_isLoading = true;
     QString m_error;
     // While m_error is a command's failure: the number of the last reload started before it.

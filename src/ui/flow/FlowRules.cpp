@@ -435,4 +435,82 @@ int readinessPercentage(int ready, int total)
     return static_cast<int>(static_cast<qint64>(ready) * 100 / total);
 }
 
+ItemMarks::Mark ItemMarks::markOf(const RundownItem &item)
+{
+    Mark mark;
+    mark.order = item.order;
+    if (isText(item.status, RundownValues::ready)) {
+        mark.readiness = 1;
+    } else if (isText(item.status, RundownValues::preparing)) {
+        mark.readiness = 2;
+    } else if (isText(item.status, RundownValues::incomplete)) {
+        mark.readiness = 3;
+    }
+    mark.live = isText(item.liveStatus, RundownValues::live);
+    mark.finished = isText(item.liveStatus, RundownValues::finished);
+    return mark;
+}
+
+void ItemMarks::rebuild(const QList<RundownItem> &items)
+{
+    m_marks.clear();
+    m_marks.reserve(items.size());
+    for (const RundownItem &item : items) {
+        m_marks.append(markOf(item));
+    }
+}
+
+void ItemMarks::update(const QList<RundownItem> &items, qsizetype first, qsizetype removed,
+                       qsizetype inserted)
+{
+    if (m_marks.size() - removed + inserted != items.size()) {
+        rebuild(items);
+        return;
+    }
+    const qsizetype kept = std::min(removed, inserted);
+    for (qsizetype i = first; i < first + kept; ++i) {
+        m_marks[i] = markOf(items.at(i));
+    }
+    if (removed > kept) {
+        m_marks.remove(first + kept, removed - kept);
+    }
+    for (qsizetype i = first + kept; i < first + inserted; ++i) {
+        m_marks.insert(i, markOf(items.at(i)));
+    }
+}
+
+std::optional<qsizetype> ItemMarks::liveIndex() const
+{
+    for (qsizetype i = 0; i < m_marks.size(); ++i) {
+        if (m_marks.at(i).live) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<qsizetype> ItemMarks::nextIndex() const
+{
+    const std::optional<qsizetype> live = liveIndex();
+    for (qsizetype i = 0; i < m_marks.size(); ++i) {
+        const Mark &mark = m_marks.at(i);
+        if (!mark.finished && (!live || mark.order > m_marks.at(*live).order)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+ReadinessCounts ItemMarks::readinessCounts() const
+{
+    ReadinessCounts counts;
+    counts.total = static_cast<int>(m_marks.size());
+    for (const Mark &mark : m_marks) {
+        counts.ready += mark.readiness == 1;
+        counts.preparing += mark.readiness == 2;
+        counts.incomplete += mark.readiness == 3;
+    }
+    return counts;
+}
+
 } // namespace FlowRules

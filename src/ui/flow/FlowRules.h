@@ -96,4 +96,31 @@ ReadinessCounts readinessCounts(const QList<RundownItem> &items);
 // Whole-number share of ready items, truncated: 29 of 50 is 58, 1 of 3 is 33, none is 0.
 int readinessPercentage(int ready, int total);
 
+// What the scans over the whole rundown (live item, next item, readiness counts) read of each
+// item, packed beside detail.items: a poll that changes one item re-reads that one, and the scans
+// read a few cache lines instead of every item.
+class ItemMarks
+{
+public:
+    void rebuild(const QList<RundownItem> &items);
+    // items [first, first + inserted) took the place of `removed` marked items.
+    void update(const QList<RundownItem> &items, qsizetype first, qsizetype removed, qsizetype inserted);
+    qsizetype size() const { return m_marks.size(); }
+    // Indexes into the items, as liveItem and nextItem choose them.
+    std::optional<qsizetype> liveIndex() const;
+    std::optional<qsizetype> nextIndex() const;
+    ReadinessCounts readinessCounts() const;
+
+private:
+    struct Mark
+    {
+        qint64 order = 0;
+        quint8 readiness = 0; // 1 ready, 2 preparing, 3 incomplete
+        bool live = false;
+        bool finished = false;
+    };
+    static Mark markOf(const RundownItem &item);
+    QList<Mark> m_marks;
+};
+
 } // namespace FlowRules

@@ -131,7 +131,7 @@ void MacProjectFlowView::updateLayout()
     const bool showSummary = !m_state->isLoading() && detail.has_value();
     m_summary->setVisible(showSummary);
     if (showSummary) {
-        m_summary->setItems(detail->items);
+        m_summary->setCounts(m_state->readinessCounts());
     }
     m_playerBarHost->setVisible(m_state->liveItem().has_value() && m_state->canControlPlayback() &&
                                 m_playerBarLayout->count() > 0);

@@ -55,13 +55,12 @@ MacReadinessSummary::MacReadinessSummary(QWidget *parent)
     layout->addWidget(m_progress);
     m_percentage->setObjectName(QStringLiteral("readinessPercentage"));
     layout->addWidget(m_percentage);
-    setItems({});
+    setCounts({});
     restyle();
 }
 
-void MacReadinessSummary::setItems(const QList<RundownItem> &items)
+void MacReadinessSummary::setCounts(const FlowRules::ReadinessCounts &counts)
 {
-    const FlowRules::ReadinessCounts counts = FlowRules::readinessCounts(items);
     const int values[] = {counts.total, counts.incomplete, counts.preparing, counts.ready};
     for (qsizetype i = 0; i < m_buttons.size(); ++i) {
         // Rich text: the count in a smaller bold face after the title.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "models/Rundown.h"
+#include "FlowRules.h"
 
 #include <QList>
 #include <QString>
@@ -11,7 +11,7 @@ class QProgressBar;
 class QPushButton;
 
 // Counts the items by readiness, narrows the table to one status with one click, and shows the
-// share of ready items. Holds no state: the page hands it the items and the filter.
+// share of ready items. Holds no state: the page hands it the counts and the filter.
 class MacReadinessSummary : public QWidget
 {
     Q_OBJECT
@@ -19,7 +19,7 @@ class MacReadinessSummary : public QWidget
 public:
     explicit MacReadinessSummary(QWidget *parent = nullptr);
 
-    void setItems(const QList<RundownItem> &items);
+    void setCounts(const FlowRules::ReadinessCounts &counts);
     void setFilter(const QString &filter);
     const QString &filter() const { return m_filter; }
     QString percentageText() const;

@@ -225,12 +225,13 @@ QByteArray edited(QByteArray bytes, const char *from, const char *to)
 
 void TestJson::answersReadAgainstTheLastOne_data()
 {
+    QTest::addColumn<QByteArray>("first");
     QTest::addColumn<QByteArray>("next");
     QTest::addColumn<int>("kind"); // -1: fails as json::decode fails
 
     const QByteArray base = projectAnswer();
-    const auto row = [&](const char *name, const QByteArray &next, int kind) {
-        QTest::newRow(name) << next << kind;
+    const auto row = [&](const char *name, const QByteArray &next, int kind, const QByteArray &first = {}) {
+        QTest::newRow(name) << (first.isEmpty() ? base : first) << next << kind;
     };
     row("same bytes", base, int(Kind::unchanged));
     row("one item", edited(base, R"("notes":"n2")", R"("notes":"换话筒，加长")"), int(Kind::items));
@@ -247,18 +248,28 @@ void TestJson::answersReadAgainstTheLastOne_data()
     row("an item cut short", edited(base, R"("notes":"n2")", R"("notes":"n2)"), -1);
     const char *second = R"({"audioDuration":0,"audioName":"","duration":0,"durationSource":"","id":"i1")";
     row("an item that is no object", edited(base, second, (QByteArray("7,") + second).constData()), -1);
+    // Only the bytes before the old items changed, but they moved those items to another key.
+    row("items moved under another key", edited(base, R"("items":[)", R"("items":[],"":[)"), int(Kind::whole),
+        edited(base, R"("items":[)", R"("items": [)"));
+    QByteArray deep = "1";
+    for (int i = 0; i < 1021; ++i) {
+        deep = "[" + deep + "]";
+    }
+    row("an item nested too deep",
+        edited(base, R"("notes":"n2")", (R"("notes":"n2","x":)" + deep).constData()), -1);
 }
 
 // Whatever changed, the page's copy patched from a reading equals the answer decoded whole, and
 // an answer that does not decode fails as it does there.
 void TestJson::answersReadAgainstTheLastOne()
 {
+    QFETCH(QByteArray, first);
     QFETCH(QByteArray, next);
     QFETCH(int, kind);
     ProjectDetailReader reader;
     std::optional<ProjectDetailResponse> detail;
-    reader.accept(reader.read(projectAnswer()), detail);
-    QVERIFY(sameRecord(detail, std::optional(json::decode<ProjectDetailResponse>(projectAnswer()))));
+    reader.accept(reader.read(first), detail);
+    QVERIFY(sameRecord(detail, std::optional(json::decode<ProjectDetailResponse>(first))));
 
     if (kind < 0) {
         QString expected;
@@ -277,8 +288,8 @@ void TestJson::answersReadAgainstTheLastOne()
     }
     ProjectDetailReader::Reading reading = reader.read(next);
     QCOMPARE(int(reading.kind), kind);
-    const bool differs = !sameRecord(json::decode<ProjectDetailResponse>(next),
-                                     json::decode<ProjectDetailResponse>(projectAnswer()));
+    const bool differs =
+        !sameRecord(json::decode<ProjectDetailResponse>(next), json::decode<ProjectDetailResponse>(first));
     QCOMPARE(reader.accept(std::move(reading), detail).changed, differs);
     QVERIFY(sameRecord(*detail, json::decode<ProjectDetailResponse>(next)));
     // And the answer after it reads against it.

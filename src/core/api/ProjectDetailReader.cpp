@@ -355,8 +355,10 @@ bool ProjectDetailReader::readRest(Reading &reading, qsizetype shift) const
     } catch (const DecodingError &) {
         return false;
     }
-    // A second "items" key in the changed fields would be the one a whole read keeps.
-    if (!layoutOf(rest)) {
+    // The empty array must be where the items were, the answer's one "items" value: changed
+    // fields may have added another, or put the old items under another key.
+    const std::optional<Layout> restLayout = layoutOf(rest);
+    if (!restLayout || restLayout->array.begin != array.begin) {
         return false;
     }
     Layout layout;
@@ -402,25 +404,30 @@ bool ProjectDetailReader::readItems(Reading &reading, qsizetype same, qsizetype 
     if (!spans) {
         return false;
     }
-    QByteArray list("[");
+    // Parsed at the depth the items have in the answer, so nesting fails here as it fails there.
+    QByteArray list("[[");
     for (qsizetype k = 0; k < spans->size(); ++k) {
         const Span span = spans->at(k);
         if (first + k <= last && sameText(answer, span, m_answer, old.at(first + k))) {
             continue;
         }
         reading.changedAt.append(first + k);
-        if (list.size() > 1) {
+        if (list.size() > 2) {
             list.append(',');
         }
         list.append(answer.constData() + span.begin, span.end - span.begin);
     }
-    list.append(']');
+    list.append("]]");
     try {
         const json::simd::element root = json::simd::parse(list);
         if (root.type() != json::simd::element_type::ARRAY) {
             return false;
         }
-        const simdjson::dom::array values = root.get_array().value_unsafe();
+        const json::simd::element inner = root.get_array().at(0).value_unsafe();
+        if (inner.type() != json::simd::element_type::ARRAY) {
+            return false;
+        }
+        const simdjson::dom::array values = inner.get_array().value_unsafe();
         if (qsizetype(values.size()) != reading.changedAt.size()) {
             return false;
         }

@@ -123,6 +123,11 @@ const DetailChange polledChanges[] = {
          d.items[0].liveStatus = RundownValues::finished;
          d.items[1].liveStatus = RundownValues::live;
      }},
+    {"items moved, orders renumbered", true,
+     [](ProjectDetailResponse &d) {
+         d.items.swapItemsAt(0, 1);
+         std::swap(d.items[0].order, d.items[1].order);
+     }},
     {"item ready", true, [](ProjectDetailResponse &d) { d.items[1].status = RundownValues::ready; }},
     {"last item's order", true, [](ProjectDetailResponse &d) { d.items[1].order = 9; }},
     {"item's owner", true, [](ProjectDetailResponse &d) { d.items[1].owner = QStringLiteral("我"); }},
@@ -673,6 +678,11 @@ void TestFlow::modelFollowsPolledChanges()
     state.applyAnswer(json::encode(base));
     for (const ProjectDetailResponse &answer : {next, base}) {
         const QList<FlowRow> before = model.rows();
+        // An open editor or the selection stays with its item.
+        QList<QPersistentModelIndex> held;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            held.append(model.index(r, FlowTableModel::notes));
+        }
         const qsizetype heard = detailChanged.size();
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
@@ -708,6 +718,11 @@ void TestFlow::modelFollowsPolledChanges()
             }
         }
         QCOMPARE(reset.size(), 0);
+        for (qsizetype r = 0; r < held.size(); ++r) {
+            if (held.at(r).isValid()) {
+                QCOMPARE(model.row(held.at(r).row()).item.id, before.at(r).item.id);
+            }
+        }
     }
     // Set otherwise, the detail is no longer the last answer's: the same answer must still apply.
     state.setItems({});

@@ -727,6 +727,7 @@ void TestFlow::movesSendWholeOrderAndRefuseFirstUp()
     AsyncAction::run(
         &state, state.moveItem(state.detail()->items.first(), -1), [] {}, [](const QString &) {});
     QVERIFY(!state.busyItemID());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
 
     clickPart(m_itemIds.first(), FlowTableModel::order, Part::moveDown);
@@ -897,6 +898,7 @@ void TestFlow::tableKeepsItsPlace()
     // No other field takes the focus with its text selected for the next keystroke.
     QVERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
     QVERIFY(m_page->model().row(m_page->model().rowOf(id)).item.notes.isEmpty());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
 
     struct Step

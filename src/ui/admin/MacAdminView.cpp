@@ -11,7 +11,7 @@
 #include "common/LoadingFace.h"
 #include "common/MacErrorBanner.h"
 #include "common/Theme.h"
-#include "shell/VersionLine.h"
+#include "common/VersionLine.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -5,6 +5,7 @@
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "common/MacErrorBanner.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
 #include "flow/FlowItemDelegate.h"
 #include "flow/FlowPageState.h"
@@ -15,7 +16,6 @@
 #include "flow/MacInlineEditor.h"
 #include "flow/MacProjectFlowView.h"
 #include "flow/MacReadinessSummary.h"
-#include "workspace/PageStateStack.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -5,6 +5,7 @@
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "common/MacErrorBanner.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
 #include "flow/FlowItemDelegate.h"
 #include "flow/FlowPageState.h"
@@ -15,7 +16,6 @@
 #include "flow/MacInlineEditor.h"
 #include "flow/MacProjectFlowView.h"
 #include "flow/MacReadinessSummary.h"
-#include "workspace/PageStateStack.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -850,6 +850,7 @@ void TestFlow::movesSendWholeOrderAndRefuseFirstUp()
     AsyncAction::run(
         &state, state.moveItem(state.detail()->items.first(), -1), [] {}, [](const QString &) {});
     QVERIFY(!state.busyItemID());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
 
     clickPart(m_itemIds.first(), FlowTableModel::order, Part::moveDown);
@@ -1020,6 +1021,7 @@ void TestFlow::tableKeepsItsPlace()
     // No other field takes the focus with its text selected for the next keystroke.
     QVERIFY(!qobject_cast<QLineEdit *>(QApplication::focusWidget()));
     QVERIFY(m_page->model().row(m_page->model().rowOf(id)).item.notes.isEmpty());
+    QVERIFY(TestHelpers::roundTrip(*m_client));
     QVERIFY(m_service->requests("/api/project", "PATCH").isEmpty());
 
     struct Step

@@ -4,11 +4,11 @@
 #include "api/APIClient.h"
 #include "common/MacErrorBanner.h"
 #include "common/MacMetricCard.h"
+#include "common/PageStateStack.h"
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacMembersView.h"
 #include "workspace/MacTodayView.h"
 #include "workspace/MembersRules.h"
-#include "workspace/PageStateStack.h"
 #include "workspace/TodayRules.h"
 
 #include <QLabel>

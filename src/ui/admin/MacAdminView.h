@@ -13,20 +13,18 @@
 #include <optional>
 
 class APIClient;
-struct AdminRow;
+class MacAdminActions;
+class MacAdminAssetsPage;
+class MacAdminLogsPage;
+class MacAdminOverviewPage;
 class MacAdminProjectDetailSheet;
-class MacAdminTableModel;
+class MacAdminProjectsPage;
+class MacAdminUsersPage;
 class MacErrorBanner;
-class QBoxLayout;
-class QGridLayout;
 class QLabel;
 class QLineEdit;
-class QMessageBox;
 class QPushButton;
-class QScrollArea;
 class QStackedWidget;
-class QTableView;
-class QVBoxLayout;
 
 // The platform super-administrator console, filling the window in place of the project home:
 // five pages of platform data, each change confirmed in a dialog and followed by a reload.
@@ -45,7 +43,7 @@ public:
     const QString &query() const { return m_query; }
     bool isLoading() const { return m_isLoading; }
     const QString &error() const { return m_error; }
-    const std::optional<MacAdminPendingAction> &pendingAction() const { return m_pendingAction; }
+    const std::optional<MacAdminPendingAction> &pendingAction() const;
     const std::optional<AdminProject> &selectedProject() const { return m_selectedProject; }
     const std::optional<AdminOverview> &overview() const { return m_overview; }
     const std::optional<AdminUsersResponse> &usersData() const { return m_usersData; }
@@ -62,31 +60,15 @@ public:
     // What the refresh button does.
     void refresh();
 
-    // The coloured metric card of the overview and users pages, and the small cell of a project card.
-    static QWidget *adminMetric(const QString &title, const QString &value, const QString &detail,
-                                Theme::Colour colour, QWidget *parent = nullptr);
-    static QWidget *projectMetric(const QString &title, const QString &value, QWidget *parent = nullptr);
-    static QString bytes(qint64 value) { return MacAdminRules::bytes(value); }
-
 Q_SIGNALS:
     void loadFinished(); // the newest load ended, with or without success
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *buildSidebar(const QString &accountName);
     QWidget *buildContent();
-    QWidget *buildOverviewPage();
-    QWidget *buildUsersPage();
-    QWidget *buildProjectsPage();
-    QWidget *buildAssetsPage();
-    QWidget *buildLogsPage();
-    QWidget *buildAssetSection(const QString &title, const QString &note, bool trashed);
 
     void load();
     QCoro::Task<> runLoad(quint64 number, MacAdminPage page);
-    void perform(MacAdminPendingAction action);
     void setIsLoading(bool loading);
     void setError(const QString &error);
     // An action's failure: it stays until a load started after it ends.
@@ -102,10 +84,7 @@ private:
     void updateProjects();
     void updateAssets(bool keepPlace = false);
     void updateLogs(bool keepPlace = false);
-    void setRows(QTableView *view, MacAdminTableModel *model, QList<AdminRow> rows, bool keepPlace);
     void updateCurrentPage();
-    int projectColumns() const;
-    void fitUserColumns();
 
     APIClient &m_client;
     std::function<void()> m_onExit;
@@ -117,7 +96,6 @@ private:
     std::optional<AdminAssetsResponse> m_assetsData;
     QList<AdminAuditLog> m_logs;
     std::optional<AdminProject> m_selectedProject;
-    std::optional<MacAdminPendingAction> m_pendingAction;
     QString m_query;
     bool m_isLoading = false;
     QString m_error;
@@ -129,9 +107,7 @@ private:
     // Set by a page change: the page's list still shows an earlier visit until a load builds it.
     bool m_listAwaitsLoad = false;
 
-    // What the lists show, in row order, for the row buttons.
-    QList<AdminUser> m_shownUsers;
-    QList<AdminAsset> m_shownAssets;
+    MacAdminActions *m_actions = nullptr;
 
     QList<QPushButton *> m_pageButtons;
     QLabel *m_pageTitle = nullptr;
@@ -140,41 +116,12 @@ private:
     QWidget *m_loadingFace = nullptr;
     QWidget *m_failedFace = nullptr;
     QLabel *m_failedDescription = nullptr;
-    QWidget *m_overviewPage = nullptr;
-    QWidget *m_usersPage = nullptr;
-    QWidget *m_projectsPage = nullptr;
-    QWidget *m_assetsPage = nullptr;
-    QWidget *m_logsPage = nullptr;
+    MacAdminOverviewPage *m_overviewPage = nullptr;
+    MacAdminUsersPage *m_usersPage = nullptr;
+    MacAdminProjectsPage *m_projectsPage = nullptr;
+    MacAdminAssetsPage *m_assetsPage = nullptr;
+    MacAdminLogsPage *m_logsPage = nullptr;
     MacErrorBanner *m_banner = nullptr;
 
-    QVBoxLayout *m_overviewLayout = nullptr;
-    QWidget *m_overviewContent = nullptr;
-
-    QWidget *m_sourceRow = nullptr;
-    QVBoxLayout *m_sourceRowHost = nullptr;
-    MacAdminTableModel *m_usersModel = nullptr;
-    QTableView *m_usersTable = nullptr;
-    QBoxLayout *m_usersRow = nullptr;
-    QWidget *m_leaderboard = nullptr;
-    QVBoxLayout *m_leaderboardRows = nullptr;
-    QWidget *m_leaderboardContent = nullptr;
-
-    QScrollArea *m_projectsScroll = nullptr;
-    QGridLayout *m_projectsGrid = nullptr;
-    int m_shownProjectColumns = 0;
-
-    MacAdminTableModel *m_assetsModel = nullptr;
-    MacAdminTableModel *m_trashModel = nullptr;
-    QTableView *m_assetsTable = nullptr;
-    QTableView *m_trashTable = nullptr;
-    QLabel *m_assetsCount = nullptr;
-    QLabel *m_trashCount = nullptr;
-    QWidget *m_assetsPlaceholder = nullptr;
-    QWidget *m_trashPlaceholder = nullptr;
-
-    MacAdminTableModel *m_logsModel = nullptr;
-    QTableView *m_logsTable = nullptr;
-
-    QPointer<QMessageBox> m_confirmation;
     QPointer<MacAdminProjectDetailSheet> m_sheet;
 };

@@ -12,8 +12,8 @@
 #include "MacReadinessSummary.h"
 #include "PlaybackCoordinator.h"
 #include "api/APIClient.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
-#include "workspace/PageStateStack.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -15,19 +15,12 @@
 #include <optional>
 
 class APIClient;
-class LotteryMetricCell;
-class LotteryQRCodeView;
-class QComboBox;
-class QLabel;
-class QLineEdit;
+class LotteryClaimCard;
+class LotteryConsoleLayout;
+class LotteryDrawControls;
+class LotteryPrizeSettings;
+class LotteryWinnersCard;
 class QMessageBox;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QScrollArea;
-class QStackedWidget;
-class QToolButton;
-class QVBoxLayout;
 
 // The window-modal sheet in which the crew prepares and runs the audience lottery of one rundown
 // item. Open it with open(); it loads when shown and, as a console, puts the venue screen on the
@@ -85,29 +78,16 @@ private:
     void sendProgramScreen();
     void changed();
 
-    QWidget *buildHeader();
-    QWidget *buildContent();
-    QWidget *buildOverview();
-    QWidget *buildRegistrationCard();
-    QWidget *buildPrizeSettings();
-    QWidget *buildDrawControls();
-    QWidget *buildWinnersCard();
-    QWidget *buildClaimCard();
-
     void refresh();
-    void refreshRegistration(const LotteryState &state);
-    void refreshPrizeSettings(const LotteryState &state);
-    void syncPrizeRows();
-    void refreshDrawControls(const LotteryState &state);
-    void refreshWinners(const LotteryState &state);
-    void refreshClaim(const LotteryState &state);
+    LotteryPrize *draft(qsizetype index);
 
     void copyLink();
     void openLink();
     void toggleEntry();
     void addPrize();
     void removePrize(const QString &prizeID);
-    void chooseMode(int index);
+    void chooseMode(const QString &mode);
+    void askReset();
     void askNoShow(const LotteryWinner &winner);
     QMessageBox *confirm(const QString &objectName, const QString &title, const QString &text,
                          const QString &confirmText, std::function<void()> onConfirm,
@@ -132,52 +112,12 @@ private:
     bool m_closed = false;
     bool m_programSent = false;
 
-    // Header and faces.
-    QProgressBar *m_headerProgress = nullptr;
-    QStackedWidget *m_faces = nullptr;
-    QWidget *m_loadingFace = nullptr;
-    QWidget *m_failureFace = nullptr;
-    QLabel *m_failureText = nullptr;
-    QScrollArea *m_contentFace = nullptr;
-    QLabel *m_messageLine = nullptr;
-
-    // Overview.
-    LotteryMetricCell *m_entriesCell = nullptr;
-    LotteryMetricCell *m_modeCell = nullptr;
-    LotteryMetricCell *m_prizesCell = nullptr;
-
-    // Sign-up card.
-    LotteryQRCodeView *m_qrCode = nullptr;
-    QPlainTextEdit *m_linkText = nullptr;
-    QPushButton *m_entryButton = nullptr;
-
-    // Prize settings.
-    QLabel *m_noPrizesText = nullptr;
-    QVBoxLayout *m_prizeRows = nullptr;
-    QList<QWidget *> m_prizeRowWidgets;
-    QStringList m_prizeRowIDs;
-    QPushButton *m_addPrizeButton = nullptr;
-    QPushButton *m_savePrizesButton = nullptr;
-
-    // Draw controls.
-    QComboBox *m_modePicker = nullptr;
-    QPushButton *m_resetButton = nullptr;
-    QLabel *m_modeNote = nullptr;
-    QComboBox *m_prizePicker = nullptr;
-    QWidget *m_rollingRow = nullptr;
-    QLabel *m_rollingText = nullptr;
-    QPushButton *m_stopButton = nullptr;
-    QWidget *m_idleRow = nullptr;
-    QLabel *m_idleText = nullptr;
-    QPushButton *m_startButton = nullptr;
-
-    // Winners and claims.
-    QLabel *m_noWinnersText = nullptr;
-    QVBoxLayout *m_winnerRows = nullptr;
-    QList<QWidget *> m_winnerRowWidgets;
-    std::optional<LotteryState> m_winnersShown;
-    QLineEdit *m_claimField = nullptr;
-    QPushButton *m_claimButton = nullptr;
+    LotteryConsoleLayout *m_layout = nullptr;
+    LotteryPrizeSettings *m_prizeSettings = nullptr;
+    // The console's cards; none in the settings presentation.
+    LotteryDrawControls *m_drawControls = nullptr;
+    LotteryWinnersCard *m_winnersCard = nullptr;
+    LotteryClaimCard *m_claimCard = nullptr;
 
     QPointer<QMessageBox> m_formalConfirmation;
     QPointer<QMessageBox> m_resetConfirmation;

@@ -1,8 +1,8 @@
 #include "LoadingView.h"
 
-#include "VersionLine.h"
 #include "common/LoadingFace.h"
 #include "common/Theme.h"
+#include "common/VersionLine.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,10 +1,10 @@
 #include "LoginView.h"
 
-#include "VersionLine.h"
 #include "api/APIClient.h"
 #include "common/AsyncAction.h"
 #include "common/FocusKeeper.h"
 #include "common/Theme.h"
+#include "common/VersionLine.h"
 #include "rules/TextRules.h"
 #include "stores/AppStore.h"
 

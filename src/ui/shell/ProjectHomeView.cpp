@@ -2,9 +2,9 @@
 
 #include "AccountAccessPanel.h"
 #include "CreateProjectSheet.h"
-#include "VersionLine.h"
 #include "admin/MacAdminView.h"
 #include "common/Theme.h"
+#include "common/VersionLine.h"
 #include "stores/AppStore.h"
 #include "workspace/MacProjectWorkspaceView.h"
 

@@ -1,7 +1,7 @@
 #include "StartupUnavailableView.h"
 
-#include "VersionLine.h"
 #include "common/Theme.h"
+#include "common/VersionLine.h"
 #include "stores/AppStore.h"
 
 #include <QCoreApplication>

@@ -3,10 +3,10 @@
 #include "MacCreateWorkItemSheet.h"
 #include "WorkItemsListView.h"
 #include "api/APIClient.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
 #include "common/TintedPanel.h"
 #include "stores/MacProjectDataStore.h"
-#include "workspace/PageStateStack.h"
 
 #include <QButtonGroup>
 #include <QFrame>

@@ -1,10 +1,10 @@
 #include "MacMembersView.h"
 
 #include "MembersRules.h"
-#include "PageStateStack.h"
 #include "api/APIClient.h"
 #include "common/ElidedLabel.h"
 #include "common/MacMetricCard.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
 #include "people/MacGroupsView.h"
 #include "people/MacInviteMemberSheet.h"

@@ -2,9 +2,9 @@
 
 #include "MacOperationsEditor.h"
 #include "OperationsRules.h"
-#include "PageStateStack.h"
 #include "common/LayoutSwap.h"
 #include "common/MacInfoCard.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
 #include "common/TintedPanel.h"
 #include "people/MacMakeupBoard.h"

@@ -1,11 +1,11 @@
 #include "MacPreparationView.h"
 
-#include "PageStateStack.h"
 #include "RequestOutcome.h"
 #include "api/APIClient.h"
 #include "api/PreparedAssetCache.h"
 #include "common/AssetReadyBadge.h"
 #include "common/MacMetricCard.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
 #include "stores/MacProjectDataStore.h"
 

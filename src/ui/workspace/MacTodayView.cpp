@@ -1,8 +1,8 @@
 #include "MacTodayView.h"
 
-#include "PageStateStack.h"
 #include "TodayRules.h"
 #include "common/MacInfoCard.h"
+#include "common/PageStateStack.h"
 #include "common/Theme.h"
 #include "common/TintedPanel.h"
 #include "stores/MacProjectDataStore.h"

@@ -660,12 +660,11 @@ void TestFlow::modelFollowsPolledChanges()
         base.items[i].status = RundownValues::preparing;
     }
     base.items[0].liveStatus = RundownValues::live;
-    ProjectMember member;
-    member.id = QStringLiteral("m1");
-    base.members = {member};
-    PerformerGroup group;
-    group.memberIds = {QStringLiteral("m1")};
-    base.performerGroups = {group};
+    // One member in one group, for the changes of either.
+    base.members.resize(1);
+    base.members[0].id = QStringLiteral("m1");
+    base.performerGroups.resize(1);
+    base.performerGroups[0].memberIds = {base.members[0].id};
     ProjectDetailResponse next = base;
     change->apply(next);
     // The base is an item owner's view already, so one change of the first table may be none.

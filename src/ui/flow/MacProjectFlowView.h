@@ -20,6 +20,7 @@ class MacReadinessSummary;
 class PageStateStack;
 class QHBoxLayout;
 class QLabel;
+class QTimer;
 class QVBoxLayout;
 
 // The rundown page "节目流程" of one project. It keeps its own copy of the project in its page
@@ -72,6 +73,8 @@ private:
         return part;
     }
 
+    // While an action is busy, up to a limit, the table is not repainted.
+    void holdTablePaint(bool hold);
 
     ProjectSummary m_project;
     APIClient &m_client;
@@ -79,6 +82,7 @@ private:
     QWidget *m_tableHost = nullptr;
     FlowPageState *m_state;
     FlowTableModel *m_model;
+    QTimer *m_paintHold;
     MacFlowHeader *m_header = nullptr;
     FlowStructureCommands *m_commands = nullptr;
     FlowSheetPresenter *m_sheets = nullptr;

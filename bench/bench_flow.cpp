@@ -1,20 +1,31 @@
 // The rundown page on a 5,000-item rundown, offscreen: silent polls (the answer read, the page
 // state, the table model), with and without the request, memory over many polls that each change
-// an item, and opening the page until the table's first paint.
+// an item, and opening the page until the table's first paint; opening a project of 500 or 5,000
+// items from the project list until its rundown is painted.
 //   bench_flow [benchmark flags]
 //   bench_flow --rss bare|label|flow   prints the peak resident set size of that scenario and exits
+//   bench_flow --rss open|open-media   the same for the program's window with the 500-item rundown
+//                                      open, the service in a process of its own
 
+#include "BenchSupport.h"
 #include "DemoShow.h"
+#include "FakeMedia.h"
 #include "FakePlatform.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
 #include "api/APIClient.h"
 #include "api/ProjectDetailReader.h"
 #include "common/Theme.h"
+#include "flow/FlowLiveControl.h"
 #include "flow/FlowPageState.h"
 #include "flow/FlowTableModel.h"
 #include "flow/FlowTableView.h"
 #include "flow/MacProjectFlowView.h"
+#include "flow/PlaybackCoordinator.h"
+#include "shell/ProjectHomeView.h"
+#include "shell/RootView.h"
+#include "stores/MacProjectDataStore.h"
+#include "workspace/MacProjectWorkspaceView.h"
 #include "json/JsonSimd.h"
 
 #include <QApplication>
@@ -22,18 +33,29 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QListWidget>
+#include <QNetworkReply>
 #include <QPaintEvent>
 #include <QProcess>
 
 #include <benchmark/benchmark.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <malloc.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
 constexpr int itemCount = 5000;
+// The program's own memory is compared with a bare window at the size of a typical show.
+constexpr int openRssItemCount = 500;
 constexpr int changedItem = 2500;
 
 // A fresh copy, as each answer off the network is.
@@ -395,12 +417,16 @@ void BM_OpenUntilFirstPaint(benchmark::State &bench)
         auto page = std::make_unique<MacProjectFlowView>(summary, client, [] {});
         page->resize(1400, 800);
         page->show();
-        PaintCounter painted;
-        page->flowTable()->viewport()->installEventFilter(&painted);
+        // The table is built once the page's request is on its way: asking the page for it would
+        // build it at once.
+        harness::FirstPaintClock painted([](QWidget *widget) {
+            auto *table = qobject_cast<FlowTableView *>(widget->parentWidget());
+            return table && table->viewport() == widget && table->model()->rowCount() > 0;
+        });
         qint64 loaded = 0;
         QObject::connect(&page->state(), &FlowPageState::detailChanged, page.get(),
                          [&] { loaded = timer.nsecsElapsed(); });
-        while (painted.rows == 0 || page->model().rowCount() == 0) {
+        while (!painted.paintedAt) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         }
         if (qEnvironmentVariableIsSet("BENCH_FLOW_TRACE")) {
@@ -416,6 +442,101 @@ void BM_OpenUntilFirstPaint(benchmark::State &bench)
     service.stop();
 }
 BENCHMARK(BM_OpenUntilFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// --- Opening a project from the project list --------------------------------------------------
+
+// A signed-in window with the project list; each iteration selects the project of `items` items
+// and ends when its rundown table has painted its rows. Counters: the time until the service
+// read the opening's first project-detail request, and how many of them the opening sent.
+void BM_ClickToFirstPaint(benchmark::State &bench)
+{
+    using harness::Clock;
+    using harness::msBetween;
+    using harness::waitUntil;
+    FakeService service;
+    service.start();
+    const DemoShow show = service.seedDemoShow();
+    const QString id =
+        service.withPlatform([&](FakePlatform &p) { return seedLargeShow(p, show, int(bench.range(0))); });
+    APIClient client(QUrl(service.baseUrl()),
+                     harness::tokenStore(service.tokenFor(show.logins.at(1).accountId)), false);
+    auto root = std::make_unique<RootView>(client, client, std::chrono::seconds(10));
+    root->resize(1400, 860);
+    root->show();
+    QListWidget *list = nullptr;
+    int row = -1;
+    waitUntil([&] {
+        list = root->screen() ? root->screen()->findChild<QListWidget *>(QStringLiteral("projectList"))
+                              : nullptr;
+        for (int r = 0; list && r < list->count(); ++r) {
+            if (list->item(r)->data(Qt::UserRole).toString() == id) {
+                row = r;
+            }
+        }
+        return row >= 0;
+    });
+    auto *home = qobject_cast<ProjectHomeView *>(root->screen());
+    harness::FirstPaintClock painted([](QWidget *widget) {
+        auto *table = qobject_cast<FlowTableView *>(widget->parentWidget());
+        return table && table->viewport() == widget && table->model()->rowCount() > 0;
+    });
+    const auto open = [&] {
+        list->setCurrentRow(row);
+        waitUntil([&] { return painted.paintedAt.has_value(); });
+    };
+    // Both copies loaded and every request of the opening answered; then back to no project.
+    const auto settleAndClose = [&] {
+        // The store's load ends with its second request: none may still be reading its token.
+        waitUntil([&] {
+            return home->workspace() && home->workspace()->store().detail() &&
+                   !home->workspace()->store().isLoading() &&
+                   client.network().findChildren<QNetworkReply *>().isEmpty();
+        });
+        list->clearSelection();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        painted.paintedAt.reset();
+    };
+    // Once untimed: the first page of the process loads the style and media plugins.
+    open();
+    settleAndClose();
+
+    double toRequest = 0;
+    qint64 detailRequests = 0;
+    for (auto _ : bench) {
+        const Clock::time_point clicked = Clock::now();
+        open();
+        bench.SetIterationTime(msBetween(clicked, *painted.paintedAt) / 1e3);
+        const double paintedMs = msBetween(clicked, *painted.paintedAt);
+        settleAndClose();
+        QList<RecordedRequest> sent;
+        for (const RecordedRequest &r : service.requests("/api/project", "GET")) {
+            if (r.receivedAt >= clicked && r.queryItem(QStringLiteral("projectId")) == id) {
+                sent.append(r);
+            }
+        }
+        detailRequests += sent.size();
+        const double requestMs = sent.isEmpty() ? 0 : msBetween(clicked, sent.first().receivedAt);
+        toRequest += requestMs;
+        if (qEnvironmentVariableIsSet("BENCH_FLOW_TRACE")) {
+            std::printf("request at %.1f ms, painted at %.1f ms, %lld detail requests\n", requestMs,
+                        paintedMs, static_cast<long long>(sent.size()));
+        }
+    }
+    const double n = double(std::max<benchmark::IterationCount>(1, bench.iterations()));
+    bench.counters["toRequest_ms"] = toRequest / n;
+    bench.counters["detailRequests"] = double(detailRequests) / n;
+    bench.counters["keychain"] = harness::usesKeychain() ? 1 : 0;
+    root.reset();
+    waitUntil([&] { return client.network().findChildren<QNetworkReply *>().isEmpty(); });
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK(BM_ClickToFirstPaint)
+    ->Arg(500)
+    ->Arg(5000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 
 long statusKiB(const QByteArray &field)
 {
@@ -492,6 +613,108 @@ int measureRss(const char *scenario)
     return 0;
 }
 
+// The program as a director opens it: a signed-in window, the 500-item project chosen from the
+// list, its rundown painted and scrolled through once, with the first item live (in open-media
+// it carries an audio file, so the players are needed). The fake service runs in a child process
+// forked before anything else, so only the program's own memory is measured; compare with bare.
+int measureOpenRss(const char *scenario, int argc, char **argv)
+{
+    const bool media = std::strcmp(scenario, "open-media") == 0;
+    int toParent[2];
+    int toChild[2];
+    if (pipe(toParent) != 0 || pipe(toChild) != 0) {
+        return 1;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        return 1;
+    }
+    if (child == 0) {
+        close(toParent[0]);
+        close(toChild[1]);
+        FakeService service;
+        service.start();
+        const DemoShow show = service.seedDemoShow();
+        const QString id = service.withPlatform([&](FakePlatform &p) {
+            const QString large = seedLargeShow(p, show, openRssItemCount);
+            RundownItem &first = p.project(large)->items.first();
+            first.liveStatus = RundownValues::live;
+            if (media) {
+                p.attachAsset(large, first.id, QStringLiteral("audio"), QStringLiteral("伴奏.wav"),
+                              FakeMedia::toneWav(60, 440), 60);
+            }
+            return large;
+        });
+        const QByteArray line =
+            (service.baseUrl() + QLatin1Char('\n') + service.tokenFor(show.logins.at(1).accountId) +
+             QLatin1Char('\n') + id + QLatin1Char('\n'))
+                .toUtf8();
+        if (write(toParent[1], line.constData(), size_t(line.size())) != line.size()) {
+            _exit(1);
+        }
+        close(toParent[1]);
+        char done;
+        while (read(toChild[0], &done, 1) > 0) {
+        }
+        service.stop();
+        _exit(0);
+    }
+    close(toParent[1]);
+    close(toChild[0]);
+    QByteArray received;
+    char buffer[512];
+    for (ssize_t n; (n = read(toParent[0], buffer, sizeof buffer)) > 0;) {
+        received.append(buffer, n);
+    }
+    close(toParent[0]);
+    const QList<QByteArray> lines = received.split('\n');
+    if (lines.size() < 3) {
+        return 1;
+    }
+    const QString id = QString::fromUtf8(lines.at(2));
+
+    QApplication app(argc, argv);
+    Theme::install();
+    APIClient client(QUrl(QString::fromUtf8(lines.at(0))),
+                     std::make_shared<MemoryTokenStore>(QString::fromUtf8(lines.at(1))), false);
+    {
+        RootView root(client, client, std::chrono::seconds(10));
+        root.resize(1400, 860);
+        root.show();
+        QListWidget *list = nullptr;
+        harness::waitUntil([&] {
+            list = root.screen() ? root.screen()->findChild<QListWidget *>(QStringLiteral("projectList"))
+                                 : nullptr;
+            for (int r = 0; list && r < list->count(); ++r) {
+                if (list->item(r)->data(Qt::UserRole).toString() == id) {
+                    list->setCurrentRow(r);
+                    return true;
+                }
+            }
+            return false;
+        });
+        MacProjectFlowView *page = nullptr;
+        harness::waitUntil([&] {
+            page = root.findChild<MacProjectFlowView *>();
+            return page && page->model().rowCount() > 0 &&
+                   (!media || (page->liveControl().playback().audioPlayer() &&
+                               !page->liveControl().playback().isPreparing()));
+        });
+        for (int r = 0; r < page->model().rowCount(); r += 10) {
+            page->flowTable()->scrollTo(page->model().index(r, 0));
+            QApplication::processEvents();
+        }
+        QElapsedTimer settle;
+        settle.start();
+        harness::waitUntil([&] { return settle.elapsed() > 1000; });
+        std::printf("%s: peak RSS %ld KiB\n", scenario, statusKiB("VmHWM:"));
+        client.network().clearConnectionCache();
+    }
+    close(toChild[1]);
+    waitpid(child, nullptr, 0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -501,6 +724,9 @@ int main(int argc, char **argv)
         return serve();
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 3 && std::strcmp(argv[1], "--rss") == 0 && std::strncmp(argv[2], "open", 4) == 0) {
+        return measureOpenRss(argv[2], argc, argv);
+    }
     QApplication app(argc, argv);
     Theme::install();
     if (argc == 3 && std::strcmp(argv[1], "--rss") == 0) {

@@ -7,7 +7,11 @@
 //   BM_AdvanceLongestBlock      the longest the event loop stands still while the show advances to
 //                               an item with an audio and a video asset, from the press until both
 //                               play (real players and files; needs an audio sink like the above)
+//   BM_PressToRequest           a click on a row's "开演" until the service reads the live action
+//   BM_PressToPaint             the same click until the table shows the started item live
+//   (under tests/support/run-with-keyring.sh the token is read from a real keychain)
 
+#include "BenchSupport.h"
 #include "DemoShow.h"
 #include "FakeMedia.h"
 #include "FakeService.h"
@@ -15,8 +19,10 @@
 #include "api/APIClient.h"
 #include "api/PreparedAssetCache.h"
 #include "common/Theme.h"
+#include "flow/FlowItemDelegate.h"
 #include "flow/FlowLiveControl.h"
 #include "flow/FlowPageState.h"
+#include "flow/FlowTableModel.h"
 #include "flow/FlowTableView.h"
 #include "flow/MacProjectFlowView.h"
 #include "flow/PlaybackCoordinator.h"
@@ -30,6 +36,7 @@
 #include <QMediaPlayer>
 #include <QNetworkReply>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -38,12 +45,7 @@
 
 namespace {
 
-void waitUntil(const std::function<bool()> &done)
-{
-    while (!done()) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-}
+using harness::waitUntil;
 
 // Records when the table's viewport is first painted after the answer.
 class PaintClock : public QObject
@@ -124,6 +126,115 @@ void BM_LiveAnswerToTable(benchmark::State &bench)
     service.stop();
 }
 BENCHMARK(BM_LiveAnswerToTable)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// --- A live press on the 500-item rundown -----------------------------------------------------
+
+// The director's page on the 500-item rundown, loaded, polling stopped and both outputs off, so
+// only the press itself runs. press() clicks the "开演" button of one of the first rows, as the
+// director does.
+struct LivePress
+{
+    FakeService service;
+    std::unique_ptr<APIClient> client;
+    std::unique_ptr<MacProjectFlowView> page;
+    QList<RundownItem> items;
+    int presses = 0;
+
+    LivePress()
+    {
+        service.start();
+        const DemoShow show = service.seedDemoShow();
+        const QString id = service.withPlatform([&](FakePlatform &p) { return seedLargeShow(p, show, 500); });
+        const ProjectSummary summary =
+            service.withPlatform([&](FakePlatform &p) { return p.project(id)->summary; });
+        items = service.withPlatform([&](FakePlatform &p) { return p.project(id)->items.mid(0, 6); });
+        client = std::make_unique<APIClient>(
+            QUrl(service.baseUrl()),
+            harness::tokenStore(service.tokenFor(show.loginForRole(QStringLiteral("总导演"))->accountId)),
+            false);
+        page = std::make_unique<MacProjectFlowView>(summary, *client, [] {});
+        page->resize(1400, 800);
+        page->show();
+        harness::waitUntil([&] { return page->state().detail() && !page->state().isLoading(); });
+        page->state().stop();
+        page->state().setAudioLinked(false);
+        page->state().setVideoLinked(false);
+    }
+
+    ~LivePress()
+    {
+        page.reset();
+        harness::waitUntil([&] { return client->network().findChildren<QNetworkReply *>().isEmpty(); });
+        client->network().clearConnectionCache();
+        service.stop();
+    }
+
+    // The item the next press starts.
+    const RundownItem &target() const { return items.at(presses % items.size()); }
+
+    void press()
+    {
+        FlowTableView *table = page->flowTable();
+        const int row = page->model().rowOf(target().id);
+        const QRect cell = table->visualRect(page->model().index(row, FlowTableModel::live));
+        const QRect button = FlowItemDelegate::partRect(page->model().row(row), FlowTableModel::live,
+                                                        FlowItemDelegate::Part::liveButton, cell);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, button.center());
+        ++presses;
+    }
+
+    void waitUntilIdle()
+    {
+        harness::waitUntil([&] {
+            return !page->state().busyItemID() && client->network().findChildren<QNetworkReply *>().isEmpty();
+        });
+        // The playback sync that follows is posted below the paint.
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+        }
+    }
+};
+
+// From the click on "开演" until the service has read the live action (the keychain read
+// included when run under run-with-keyring.sh).
+void BM_PressToRequest(benchmark::State &bench)
+{
+    LivePress live;
+    for (auto _ : bench) {
+        const auto pressed = harness::Clock::now();
+        const qsizetype before = live.service.requests("/api/project", "PATCH").size();
+        live.press();
+        harness::waitUntil([&] { return live.service.requests("/api/project", "PATCH").size() > before; });
+        bench.SetIterationTime(
+            harness::msBetween(pressed, live.service.requests("/api/project", "PATCH").last().receivedAt) /
+            1e3);
+        live.waitUntilIdle();
+    }
+    bench.counters["keychain"] = harness::usesKeychain() ? 1 : 0;
+}
+BENCHMARK(BM_PressToRequest)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// From the click on "开演" until the table has painted the started item as the live one.
+void BM_PressToPaint(benchmark::State &bench)
+{
+    LivePress live;
+    QString expected;
+    harness::FirstPaintClock painted([&](QWidget *widget) {
+        const std::optional<RundownItem> shown = live.page->state().liveItem();
+        return widget == live.page->flowTable()->viewport() && shown && shown->id == expected;
+    });
+    for (auto _ : bench) {
+        expected = live.target().id;
+        painted.paintedAt.reset();
+        const auto pressed = harness::Clock::now();
+        live.press();
+        harness::waitUntil([&] { return painted.paintedAt.has_value(); });
+        bench.SetIterationTime(harness::msBetween(pressed, *painted.paintedAt) / 1e3);
+        live.waitUntilIdle();
+    }
+    bench.counters["keychain"] = harness::usesKeychain() ? 1 : 0;
+}
+BENCHMARK(BM_PressToPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // arg 0: a player borrowed anew for every start (the first item of a page); arg 1: the same player
 // replacing the file it is playing (every later item), as the coordinator does.

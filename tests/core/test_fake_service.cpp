@@ -1,3 +1,4 @@
+#include "FakeJsonWriter.h"
 #include "FakeMedia.h"
 #include "FakeService.h"
 
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void liveControlMovesTheLiveItem();
     void demoAnswersDecode_data();
     void demoAnswersDecode();
+    void writtenAnswerIsTheRecordsJson();
     void checkInAndArrangements();
     void lotteryDrawAndClaim();
     void groupDecisionCreatesARecord();
@@ -553,6 +555,27 @@ void TestFakeService::demoAnswersDecode()
     } catch (const DecodingError &e) {
         QFAIL(qPrintable(e.path() + QStringLiteral(": ") + e.reason()));
     }
+}
+
+// The large answers are written without Qt's JSON classes: what they say must be what the record
+// says, escapes and left-out optionals included.
+void TestFakeService::writtenAnswerIsTheRecordsJson()
+{
+    const DemoShow demo = m_service->seedDemoShow();
+    ProjectDetailResponse detail = m_service->withPlatform([&](FakePlatform &p) {
+        const FakeProject &gala = *p.project(demo.projectId);
+        return p.detail(gala, Membership{gala.members.first().id, gala.summary.id, QStringLiteral("周敏"),
+                                         QStringLiteral("总导演")});
+    });
+    QVERIFY(detail.items.size() > 1);
+    detail.items[0].title = QStringLiteral("“引号” \" \\ 换行\n制表\t\x01\x1f 🎤 é");
+    detail.items[0].audioAssetId.reset();
+    detail.items[1].audioAssetId = QString();
+    const QByteArray written = fake::JsonWriter::write(detail);
+    QJsonParseError error;
+    const QJsonDocument read = QJsonDocument::fromJson(written, &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(read.object(), detail.toJson());
 }
 
 void TestFakeService::checkInAndArrangements()

@@ -3,6 +3,7 @@
 // Shared by the fake service's endpoint files; not part of the support library's interface.
 
 #include "FakeEndpoints.h"
+#include "FakeJsonWriter.h"
 #include "FakePlatform.h"
 #include "models/Admin.h"
 #include "models/EmptyResponse.h"
@@ -67,6 +68,14 @@ struct MultipartPart
 };
 
 FakeReply jsonReply(const QJsonObject &object, int status = 200);
+// For the large answers: the record written straight into the body.
+template<typename T>
+FakeReply recordReply(const T &record)
+{
+    FakeReply reply;
+    reply.body = JsonWriter::write(record);
+    return reply;
+}
 FakeReply okReply();
 FakeReply errorReply(int status, const QString &error);
 bool allRoles(const QString &role);

@@ -47,7 +47,7 @@ FakeReply Endpoints::liveAction(Access &a, const LiveActionPayload &payload)
     releaseScreens(*a.project);
     // The answer's items replace the client's rundown: they must show who stands by now.
     m_p.refreshReadiness(*a.project);
-    return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
+    return recordReply(LiveControlResponse{true, a.project->items});
 }
 
 FakeReply Endpoints::resetLive(Access &a, const ResetLivePayload &payload)
@@ -60,7 +60,7 @@ FakeReply Endpoints::resetLive(Access &a, const ResetLivePayload &payload)
         releaseScreens(*a.project);
         m_p.refreshReadiness(*a.project);
     }
-    return jsonReply(LiveControlResponse{true, a.project->items}.toJson());
+    return recordReply(LiveControlResponse{true, a.project->items});
 }
 
 } // namespace fake

@@ -8,7 +8,7 @@ FakeReply Endpoints::projectDetail()
     const Membership membership{a.memberId, a.project->summary.id, a.name, a.role};
     // Live actions move the item that stands by.
     m_p.refreshReadiness(*a.project);
-    return jsonReply(m_p.detail(*a.project, membership).toJson());
+    return recordReply(m_p.detail(*a.project, membership));
 }
 
 FakeReply Endpoints::replaceRundown()

@@ -295,6 +295,7 @@ bool FakeService::waitScripted(const Script &script)
 void FakeService::handle(const httplib::Request &req, httplib::Response &res)
 {
     RecordedRequest record;
+    record.receivedAt = std::chrono::steady_clock::now();
     record.method = toBytes(req.method);
     record.target = toBytes(req.target);
     const qsizetype question = record.target.indexOf('?');

@@ -9,6 +9,7 @@
 #include <QPair>
 #include <QString>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,8 @@ struct RecordedRequest
     QByteArray query;  // raw query after the first '?', undecoded
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body; // raw bytes, multipart bodies included
+    // When the service had read it (for benchmarks that time a request's departure).
+    std::chrono::steady_clock::time_point receivedAt;
 
     bool hasHeader(const QByteArray &name) const; // case-insensitive
     QByteArray header(const QByteArray &name) const;

@@ -100,6 +100,8 @@ private Q_SLOTS:
 
     void outputsByRole_data();
     void outputsByRole();
+    void playersOnlyWhereMediaStands_data();
+    void playersOnlyWhereMediaStands();
     void lotteryScreenTurnsVideoOff_data();
     void lotteryScreenTurnsVideoOff();
     void liveActionWinsOverStalePollAndResetStops();
@@ -657,6 +659,30 @@ void TestPlayback::outputsByRole()
         QCOMPARE(playback.lastAudioEnabled(), audio);
         QCOMPARE(m_service->requests("/api/assets").size(), 0); // the file is still here
     }
+}
+
+void TestPlayback::playersOnlyWhereMediaStands_data()
+{
+    QTest::addColumn<int>("live");
+    QTest::addColumn<bool>("players");
+    QTest::newRow("neither the live item nor the next has media") << 5 << false;
+    QTest::newRow("the next item has audio") << 10 << true;
+    QTest::newRow("the live item has audio and video") << 13 << true;
+}
+
+// The media framework is loaded for a director only where the show has media to play.
+void TestPlayback::playersOnlyWhereMediaStands()
+{
+    QFETCH(int, live);
+    QFETCH(bool, players);
+    setLive(m_service->withPlatform(
+        [&](FakePlatform &p) { return p.project(m_demo.projectId)->items.at(live).id; }));
+    MacProjectFlowView *page = openPage(QStringLiteral("总导演"));
+    QVERIFY(TestHelpers::roundTrip(*m_roleClient));
+    QTRY_VERIFY(!page->liveControl().playback().isPreparing());
+    QVERIFY(page->playerBar()->isVisible());
+    QCOMPARE(page->liveControl().playback().audioPlayer() != nullptr, players);
+    QCOMPARE(page->playerBarContent()->videoView() != nullptr, players);
 }
 
 void TestPlayback::lotteryScreenTurnsVideoOff_data()

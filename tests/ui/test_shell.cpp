@@ -4,6 +4,9 @@
 #include "admin/MacAdminView.h"
 #include "api/APIClient.h"
 #include "common/Theme.h"
+#include "flow/FlowPageState.h"
+#include "flow/FlowTableView.h"
+#include "flow/MacProjectFlowView.h"
 #include "shell/AccountAccessPanel.h"
 #include "shell/CreateProjectSheet.h"
 #include "shell/LoadingView.h"
@@ -87,6 +90,7 @@ private Q_SLOTS:
     void signInCreateSwitchAndSignOut();
     void loginKeepsWhatIsTyped();
     void newProjectKeepsTheOpenWorkspace();
+    void openingLoadsEachCopyOfTheProjectOnce();
     void pageBarFitsTheSmallestWindow();
     void createFailureKeepsSheetAndCancelledCreationStillSelects();
     void nicknameMessageColouredByOutcome();
@@ -560,6 +564,36 @@ void TestShell::newProjectKeepsTheOpenWorkspace()
     QCOMPARE(*home()->selection(), openID);
     QCOMPARE(list->currentItem()->text(), open->project().name);
     QCOMPARE(detailFetches(), fetchesBefore);
+}
+
+// The workspace's store and the rundown page each load the project once when it opens, however
+// late the workspace is shown; the page's first poll is the only request that follows.
+void TestShell::openingLoadsEachCopyOfTheProjectOnce()
+{
+    const QString phone = QStringLiteral("13911115555");
+    seedAccountWithProjects(phone);
+    m_tokens->setToken(m_service->signIn(phone));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    const auto fetches = [this](const QByteArray &path) {
+        qsizetype count = 0;
+        for (const RecordedRequest &request : m_service->requests(path, "GET")) {
+            count += request.queryItem(QStringLiteral("projectId")) == m_secondProject ? 1 : 0;
+        }
+        return count;
+    };
+    clickRow(child<QListWidget>(home(), "projectList"), 0);
+    QTRY_VERIFY(home()->workspace() && home()->workspace()->isVisible());
+    QTRY_VERIFY(home()->workspace()->store().detail() && !home()->workspace()->store().isLoading());
+    auto *page = home()->workspace()->findChild<MacProjectFlowView *>();
+    QVERIFY(page);
+    QTRY_VERIFY(page->state().detail() && !page->state().isLoading());
+    QVERIFY(page->flowTable() && page->flowTable()->isVisible());
+
+    QSignalSpy polled(&page->state(), &FlowPageState::reloadFinished);
+    QVERIFY(polled.wait(5000));
+    QCOMPARE(fetches("/api/project"), 3);
+    QCOMPARE(fetches("/api/work-items"), 1);
 }
 
 // At the smallest window every page label and "刷新" get the width they need.

@@ -385,9 +385,18 @@ QString APIClient::lotteryPath(const QString &projectID, const QString &itemID) 
            QStringLiteral("&itemId=") + encodeQueryValue(itemID);
 }
 
-APIClient::RequestContext APIClient::context() const
+APIClient::RequestContext APIClient::context()
 {
-    return RequestContext{m_tokenStore, m_network, m_blocksProduction};
+    return RequestContext{m_tokenStore, m_network, m_blocksProduction, this};
+}
+
+void APIClient::announceSent(const RequestContext &ctx)
+{
+    // Announced from the event loop, after Qt's own queued start of the request: a request
+    // without a body then travels on the network thread alone.
+    if (ctx.client) {
+        QMetaObject::invokeMethod(ctx.client, &APIClient::requestSent, Qt::QueuedConnection);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -421,6 +430,7 @@ QCoro::Task<QByteArray> APIClient::sendForBody(QString path, QByteArray method,
     const bool bodiless = !body && (method == "GET" || method == "DELETE" || method == "HEAD");
     ReplyHandle reply(bodiless ? network.sendCustomRequest(request, method, static_cast<QIODevice *>(nullptr))
                                : network.sendCustomRequest(request, method, body.value_or(QByteArray())));
+    announceSent(ctx);
     const Answer answer = co_await finish(std::move(reply));
     if (answer.succeeded()) {
         co_return answer.body;

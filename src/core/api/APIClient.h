@@ -156,6 +156,11 @@ public:
         co_return json::decode<T>(answer);
     }
 
+Q_SIGNALS:
+    // An ordinary request has been handed to the network, its keychain read done; one without a
+    // body then leaves without this thread. A page that is opening builds what can wait after it.
+    void requestSent();
+
 private:
     // Everything a request needs, captured before the first suspension so the coroutines never
     // reach back into the client after it.
@@ -164,9 +169,10 @@ private:
         std::shared_ptr<AccessTokenStoring> tokenStore;
         QPointer<QNetworkAccessManager> network;
         bool blocksProduction = false;
+        QPointer<APIClient> client;
     };
 
-    RequestContext context() const;
+    RequestContext context();
     // Runs one ordinary request; returns the body of a 2xx answer, throws for everything else.
     QCoro::Task<QByteArray> sendForBody(QString path, QByteArray method, std::optional<QByteArray> body,
                                         bool authenticated);
@@ -176,6 +182,7 @@ private:
     // The base URL, its path kept, with "/api/assets" appended and the given raw query.
     std::optional<QUrl> assetURL(const QString &query) const;
     static void assertAllowed(bool blocksProduction, const QUrl &url);
+    static void announceSent(const RequestContext &ctx);
 
     QUrl m_baseURL;
     std::shared_ptr<AccessTokenStoring> m_tokenStore;

@@ -132,6 +132,15 @@ QCoro::Task<> FlowLiveControl::syncPlayback(bool force)
     const bool audio = m_state.canOutputAudio() && m_state.audioLinked();
     const bool video =
         m_state.canOutputVideo() && m_state.videoLinked() && m_state.lotteryScreenMode() != qrMode;
+    if (!m_playback->audioPlayer()) {
+        // The item a director starts next: its media should not wait for the framework.
+        const std::optional<RundownItem> next = m_state.nextItem();
+        const auto has = [](const std::optional<QString> &asset) { return asset && !asset->isEmpty(); };
+        if (next && ((m_state.canOutputAudio() && has(next->audioAssetId)) ||
+                     (m_state.canOutputVideo() && has(next->videoAssetId)))) {
+            m_playback->preparePlayers();
+        }
+    }
     auto synced = m_playback->sync(m_state.liveItem(), audio, video, force);
     co_await synced;
 }

@@ -110,15 +110,8 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         column->addStretch(1);
     }
     row->addWidget(m_qrBlock);
-
-    m_video = new MacVideoPlayerView(m_live.playback().videoMediaPlayer(), this);
-    m_video->setFixedSize(pictureWidth, pictureHeight);
-    {
-        QPainterPath rounded;
-        rounded.addRoundedRect(QRectF(0, 0, pictureWidth, pictureHeight), 10, 10);
-        m_video->setMask(QRegion(rounded.toFillPolygon().toPolygon()));
-    }
-    row->addWidget(m_video);
+    m_row = row;
+    // The video view follows once the players exist (attachVideo).
 
     // --- What is playing ---
     auto *status = new QVBoxLayout;
@@ -225,13 +218,33 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         connect(&m_state, signal, this, &MacFlowPlayerBar::refresh);
     }
     PlaybackCoordinator *playback = &m_live.playback();
-    connect(playback, &PlaybackCoordinator::playersChanged, this,
-            [this, playback] { m_video->setPlayer(playback->videoMediaPlayer()); });
+    connect(playback, &PlaybackCoordinator::playersChanged, this, &MacFlowPlayerBar::attachVideo);
+    attachVideo();
     for (auto signal : {&PlaybackCoordinator::titleChanged, &PlaybackCoordinator::audioNameChanged,
                         &PlaybackCoordinator::videoNameChanged, &PlaybackCoordinator::isPreparingChanged,
                         &PlaybackCoordinator::errorChanged}) {
         connect(playback, signal, this, &MacFlowPlayerBar::refresh);
     }
+    refresh();
+}
+
+void MacFlowPlayerBar::attachVideo()
+{
+    // A video view loads the media framework: made only once there is a player to show.
+    QMediaPlayer *player = m_live.playback().videoMediaPlayer();
+    if (!player) {
+        return;
+    }
+    if (!m_video) {
+        m_video = new MacVideoPlayerView(nullptr, this);
+        m_video->setFixedSize(pictureWidth, pictureHeight);
+        QPainterPath rounded;
+        rounded.addRoundedRect(QRectF(0, 0, pictureWidth, pictureHeight), 10, 10);
+        m_video->setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+        m_video->hide();
+        m_row->insertWidget(m_row->indexOf(m_qrBlock) + 1, m_video);
+    }
+    m_video->setPlayer(player);
     refresh();
 }
 
@@ -272,7 +285,9 @@ void MacFlowPlayerBar::refresh()
     }
     const bool showsCode = qrMode && m_qrItemID == live->id;
     m_qrBlock->setVisible(showsCode);
-    m_video->setVisible(!showsCode && !playback.videoName().isEmpty() && m_state.canOutputVideo());
+    if (m_video) {
+        m_video->setVisible(!showsCode && !playback.videoName().isEmpty() && m_state.canOutputVideo());
+    }
 
     setFullText(m_title, playback.title());
     setFullText(m_audioName, playback.audioName());

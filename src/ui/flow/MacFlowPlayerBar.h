@@ -10,6 +10,7 @@ class FlowLiveControl;
 class FlowPageState;
 class MacVideoPlayerView;
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -23,12 +24,14 @@ class MacFlowPlayerBar : public QWidget
 public:
     MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, QWidget *parent = nullptr);
 
+    // None until the playback has its players.
     MacVideoPlayerView *videoView() const { return m_video; }
     // The item that "结束并开演下一个" starts, as shown.
     const std::optional<RundownItem> &shownNextItem() const { return m_next; }
     void refresh();
 
 private:
+    void attachVideo();
     void setLabelIcon(QLabel *label, const QString &symbol, const QColor &tint);
 
     FlowPageState &m_state;
@@ -38,7 +41,8 @@ private:
 
     QWidget *m_qrBlock;
     QLabel *m_qrImage;
-    MacVideoPlayerView *m_video;
+    QHBoxLayout *m_row;
+    MacVideoPlayerView *m_video = nullptr;
     QLabel *m_title;
     QWidget *m_audioRow;
     QLabel *m_audioName;

@@ -18,7 +18,16 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+
+// The longest the rows wait to show an action as busy: about the longest a click may go without
+// a visible answer.
+constexpr int tablePaintHoldLimitMs = 100;
+
+} // namespace
 
 MacProjectFlowView::MacProjectFlowView(ProjectSummary project, std::function<void()> onOpenTasks,
                                        QWidget *parent)
@@ -29,49 +38,87 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
                                        std::function<void()> onOpenTasks, QWidget *parent)
     : QWidget(parent)
     , m_project(std::move(project))
+    , m_client(client)
     , m_state(new FlowPageState(m_project, client, this))
     , m_model(new FlowTableModel(this))
+    , m_paintHold(new QTimer(this))
 {
     setObjectName(QStringLiteral("flowView"));
     m_state->setOnOpenTasks(std::move(onOpenTasks));
+    m_paintHold->setSingleShot(true);
+    m_paintHold->setInterval(tablePaintHoldLimitMs);
+    connect(m_paintHold, &QTimer::timeout, this, [this] { holdTablePaint(false); });
 
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
+    // While the first load runs the page shows its header over the progress face: that much is
+    // built now.
+    m_column = new QVBoxLayout(this);
+    m_column->setContentsMargins(0, 0, 0, 0);
+    m_column->setSpacing(0);
     m_header = new MacFlowHeader(*m_state, this);
-    column->addWidget(m_header);
+    m_column->addWidget(m_header);
     // The header's structure commands, and the sheets the page presents from its state.
     m_commands = new FlowStructureCommands(*m_state, this);
     m_commands->placeButtons(m_header->structureArea());
     m_sheets = new FlowSheetPresenter(*m_state, this);
+    m_column->addWidget(Theme::divider(this));
+    m_tableHost = new QWidget(this);
+    auto *hostLayout = new QVBoxLayout(m_tableHost);
+    hostLayout->setContentsMargins(0, 0, 0, 0);
+    m_pages = new PageStateStack(QStringLiteral("正在读取节目流程…"), QStringLiteral("流程读取失败"),
+                                 QStringLiteral("exclamationmark.triangle"), m_tableHost, this);
+    m_pages->setObjectName(QStringLiteral("flowPageStates"));
+    m_column->addWidget(m_pages, 1);
+    connect(m_state, &FlowPageState::isLoadingChanged, this, &MacProjectFlowView::updateLayout);
+    connect(m_state, &FlowPageState::errorChanged, this, &MacProjectFlowView::updateLayout);
+    updateLayout();
 
+    // The rest shows only with a detail. The first load's token is read from the keychain through
+    // the event loop, so building the rest now would hold that request back: it is built once the
+    // request is on its way, and with the first answer at the latest.
+    connect(&client, &APIClient::requestSent, this, &MacProjectFlowView::buildDetailParts,
+            Qt::SingleShotConnection);
+    connect(m_state, &FlowPageState::detailChanged, this, &MacProjectFlowView::buildDetailParts);
+    m_state->start();
+}
+
+void MacProjectFlowView::buildDetailParts()
+{
+    if (m_live) {
+        return;
+    }
+    disconnect(&m_client, &APIClient::requestSent, this, nullptr);
+    disconnect(m_state, &FlowPageState::detailChanged, this, &MacProjectFlowView::buildDetailParts);
+
+    int row = m_column->indexOf(m_header) + 1;
     m_frozenNotice = new QWidget(this);
     m_frozenNotice->setObjectName(QStringLiteral("flowFrozenNotice"));
     {
-        auto *row = new QHBoxLayout(m_frozenNotice);
-        row->setContentsMargins(20, 0, 20, 12);
-        row->setSpacing(6);
+        auto *notice = new QHBoxLayout(m_frozenNotice);
+        notice->setContentsMargins(20, 0, 20, 12);
+        notice->setSpacing(6);
         auto *lock = new QLabel(m_frozenNotice);
         lock->setPixmap(
             Theme::symbolPixmap(QStringLiteral("lock.fill"), 14, Theme::colour(Theme::Colour::orange)));
-        row->addWidget(lock, 0, Qt::AlignTop);
+        notice->addWidget(lock, 0, Qt::AlignTop);
         auto *text = Theme::label(
             QStringLiteral(
                 "流程表已冻结：节目结构与基础资料仅可查看；任务处置、开演、播放、签到和抽奖仍可正常操作。"),
             Theme::TextStyle::callout, QFont::Bold, Theme::Colour::orange, m_frozenNotice);
         text->setWordWrap(true);
-        row->addWidget(text, 1);
+        notice->addWidget(text, 1);
     }
-    column->addWidget(m_frozenNotice);
+    m_frozenNotice->hide();
+    m_column->insertWidget(row++, m_frozenNotice);
 
     m_summary = new MacReadinessSummary(this);
+    m_summary->hide();
     connect(m_summary, &MacReadinessSummary::filterChosen, m_state, &FlowPageState::setReadinessFilter);
-    column->addWidget(m_summary);
+    m_column->insertWidget(row++, m_summary);
 
     // --- Player bar frame; its content is added by the live control ---
     m_playerBarHost = new QWidget(this);
     m_playerBarHost->setObjectName(QStringLiteral("flowPlayerBarHost"));
+    m_playerBarHost->hide();
     {
         auto *inset = new QHBoxLayout(m_playerBarHost);
         inset->setContentsMargins(20, 0, 20, 12);
@@ -84,15 +131,10 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
         m_playerBarLayout->setSpacing(14);
         inset->addWidget(m_playerBar);
     }
-    column->addWidget(m_playerBarHost);
-
-    column->addWidget(Theme::divider(this));
+    m_column->insertWidget(row++, m_playerBarHost);
 
     m_table = new FlowTableView(*m_state, *m_model);
-    m_pages = new PageStateStack(QStringLiteral("正在读取节目流程…"), QStringLiteral("流程读取失败"),
-                                 QStringLiteral("exclamationmark.triangle"), m_table, this);
-    m_pages->setObjectName(QStringLiteral("flowPageStates"));
-    column->addWidget(m_pages, 1);
+    m_tableHost->layout()->addWidget(m_table);
 
     const auto refreshRows = [this] { m_model->refresh(*m_state); };
     connect(m_state, &FlowPageState::detailChanged, this, [this, refreshRows] {
@@ -104,19 +146,22 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
         m_summary->setFilter(m_state->readinessFilter());
         refreshRows();
     });
-    connect(m_state, &FlowPageState::busyItemIDChanged, this, refreshRows);
-    connect(m_state, &FlowPageState::isLoadingChanged, this, &MacProjectFlowView::updateLayout);
-    connect(m_state, &FlowPageState::errorChanged, this, &MacProjectFlowView::updateLayout);
+    connect(m_state, &FlowPageState::busyItemIDChanged, this, [this, refreshRows] {
+        holdTablePaint(m_state->busyItemID().has_value());
+        refreshRows();
+    });
 
     // Live control: header buttons, player bar content and the playback coordinator.
-    m_live = new FlowLiveControl(*m_state, new PlaybackCoordinator(client), this);
+    m_live = new FlowLiveControl(*m_state, new PlaybackCoordinator(m_client), this);
     m_liveButtons = new MacFlowLiveButtons(*m_state, *m_live, m_header);
     m_header->liveArea()->addWidget(m_liveButtons);
     m_playerBarContent = new MacFlowPlayerBar(*m_state, *m_live, m_playerBar);
     m_playerBarLayout->addWidget(m_playerBarContent);
 
+    // Built in the middle of a change of the state, or after it: catch up.
+    m_summary->setFilter(m_state->readinessFilter());
+    refreshRows();
     updateLayout();
-    m_state->start();
 }
 
 MacProjectFlowView::~MacProjectFlowView()
@@ -124,9 +169,30 @@ MacProjectFlowView::~MacProjectFlowView()
     m_state->stop();
 }
 
+void MacProjectFlowView::holdTablePaint(bool hold)
+{
+    // An action turns every row inert, and its answer turns them back: painting all rows twice
+    // would keep the answer waiting for the first paint. The rows show the busy state only if
+    // the answer takes long.
+    QWidget *viewport = m_table->viewport();
+    if (hold && !m_paintHold->isActive()) {
+        viewport->setUpdatesEnabled(false);
+        m_paintHold->start();
+    } else if (!hold && !viewport->updatesEnabled()) {
+        m_paintHold->stop();
+        viewport->setUpdatesEnabled(true);
+    }
+}
+
 void MacProjectFlowView::updateLayout()
 {
     const auto &detail = m_state->detail();
+    // A non-silent reload (the header's refresh) shows the progress face in place of the table.
+    m_pages->showState(m_state->isLoading(), detail.has_value() && !m_state->isLoading(), m_state->error());
+    m_pages->setBannerMessage(detail.has_value() && !m_state->isLoading() ? m_state->error() : QString());
+    if (!m_live) {
+        return;
+    }
     m_frozenNotice->setVisible(m_state->flowFrozen());
     const bool showSummary = !m_state->isLoading() && detail.has_value();
     m_summary->setVisible(showSummary);
@@ -135,7 +201,4 @@ void MacProjectFlowView::updateLayout()
     }
     m_playerBarHost->setVisible(m_state->liveItem().has_value() && m_state->canControlPlayback() &&
                                 m_playerBarLayout->count() > 0);
-    // A non-silent reload (the header's refresh) shows the progress face in place of the table.
-    m_pages->showState(m_state->isLoading(), detail.has_value() && !m_state->isLoading(), m_state->error());
-    m_pages->setBannerMessage(detail.has_value() && !m_state->isLoading() ? m_state->error() : QString());
 }

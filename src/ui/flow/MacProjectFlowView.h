@@ -20,10 +20,16 @@ class MacReadinessSummary;
 class PageStateStack;
 class QHBoxLayout;
 class QLabel;
+class QTimer;
+class QVBoxLayout;
 
 // The rundown page "节目流程" of one project. It keeps its own copy of the project in its page
 // state (FlowPageState), loads it when built and reloads it silently every 2 seconds while it
 // lives; it does not read the workspace's data store.
+//
+// The parts that show only with a detail (the table, the summary, the player bar, the live control
+// and its buttons) are built once the first request is on its way, and with the first answer at
+// the latest; asking for one of them builds them at once.
 class MacProjectFlowView : public QWidget
 {
     Q_OBJECT
@@ -38,30 +44,45 @@ public:
     const ProjectSummary &project() const { return m_project; }
     FlowPageState &state() const { return *m_state; }
     FlowTableModel &model() const { return *m_model; }
-    FlowTableView *flowTable() const { return m_table; }
+    FlowTableView *flowTable() { return built(m_table); }
     MacFlowHeader *header() const { return m_header; }
     // The header's structure commands and the sheets presented from the page state.
     FlowStructureCommands &commands() const { return *m_commands; }
     FlowSheetPresenter &sheets() const { return *m_sheets; }
-    MacReadinessSummary *readinessSummary() const { return m_summary; }
+    MacReadinessSummary *readinessSummary() { return built(m_summary); }
     // The player bar's frame; the player bar content goes into playerBarLayout(). Shown only
     // while an item is live, the role may control playback and the frame has content.
-    QWidget *playerBar() const { return m_playerBar; }
-    QHBoxLayout *playerBarLayout() const { return m_playerBarLayout; }
+    QWidget *playerBar() { return built(m_playerBar); }
+    QHBoxLayout *playerBarLayout() { return built(m_playerBarLayout); }
     PageStateStack *pageStates() const { return m_pages; }
     // Live control and playback.
-    FlowLiveControl &liveControl() const { return *m_live; }
-    MacFlowLiveButtons *liveButtons() const { return m_liveButtons; }
-    MacFlowPlayerBar *playerBarContent() const { return m_playerBarContent; }
+    FlowLiveControl &liveControl() { return *built(m_live); }
+    MacFlowLiveButtons *liveButtons() { return built(m_liveButtons); }
+    MacFlowPlayerBar *playerBarContent() { return built(m_playerBarContent); }
 
     // Shows or hides the parts of the page that depend on the state.
     void updateLayout();
 
 private:
+    void buildDetailParts();
+    // A part read through a getter: built first if it is not yet.
+    template<typename T>
+    T &built(T &part)
+    {
+        buildDetailParts();
+        return part;
+    }
+
+    // While an action is busy, up to a limit, the table is not repainted.
+    void holdTablePaint(bool hold);
 
     ProjectSummary m_project;
+    APIClient &m_client;
+    QVBoxLayout *m_column = nullptr;
+    QWidget *m_tableHost = nullptr;
     FlowPageState *m_state;
     FlowTableModel *m_model;
+    QTimer *m_paintHold;
     MacFlowHeader *m_header = nullptr;
     FlowStructureCommands *m_commands = nullptr;
     FlowSheetPresenter *m_sheets = nullptr;

@@ -66,8 +66,12 @@ void MacReadinessSummary::setCounts(const FlowRules::ReadinessCounts &counts)
         // Rich text: the count in a smaller bold face after the title.
         m_buttons[i].button->setText(QStringLiteral("%1  %2").arg(m_buttons[i].title).arg(values[i]));
     }
+    // A progress bar repaints the whole window at once on a new value, in the middle of a
+    // reload; with its updates off it only schedules the next paint like every other widget.
+    m_progress->setUpdatesEnabled(false);
     m_progress->setRange(0, std::max(counts.total, 1));
     m_progress->setValue(counts.ready);
+    m_progress->setUpdatesEnabled(true);
     m_percentage->setText(
         QStringLiteral("准备度 %1%").arg(FlowRules::readinessPercentage(counts.ready, counts.total)));
 }

@@ -71,7 +71,6 @@ void PlaybackCoordinator::stop()
 QCoro::Task<> PlaybackCoordinator::sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled,
                                         bool force)
 {
-    borrowPlayers();
     if (!item || item->liveStatus != RundownValues::live) {
         // Already stopped: the poll of a show with nothing live touches no player.
         if (m_activeItemID) {
@@ -113,6 +112,10 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     updatePreparing();
 
     const bool audioAsset = hasAsset(item.audioAssetId);
+    if ((audioEnabled && audioAsset) || (videoEnabled && hasAsset(item.videoAssetId))) {
+        // Before the downloads, so the decoders load meanwhile.
+        borrowPlayers();
+    }
     QPointer<PlaybackCoordinator> self(this);
     const auto superseded = [&] { return !self || !isCurrent(generation); };
     // A video switch during the downloads takes the video player over from this start.
@@ -146,6 +149,12 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     }
 
     const bool videoOwned = ownsVideo();
+    if (!m_audioPlayer) {
+        // Nothing of this item plays here.
+        m_startPreparing = false;
+        updatePreparing();
+        co_return;
+    }
     if (!audioFile.isEmpty()) {
         m_audioPlayer->setSource(audioFile);
     }
@@ -169,8 +178,10 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
     const quint64 generation = m_generation;
     const quint64 videoGeneration = ++m_videoGeneration;
     if (!enabled) {
-        m_videoPlayer->pause();
-        m_videoPlayer->setSource({});
+        if (m_videoPlayer) {
+            m_videoPlayer->pause();
+            m_videoPlayer->setSource({});
+        }
         setVideoName({});
         m_videoPreparing = false;
         updatePreparing();
@@ -180,6 +191,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
         setVideoName({});
         co_return;
     }
+    borrowPlayers();
     m_videoPreparing = true;
     updatePreparing();
 

@@ -20,8 +20,9 @@ class PlaybackCoordinator : public QObject
     Q_OBJECT
 
 public:
-    // The media players are borrowed on the first sync: a page whose role never plays has none,
-    // and opening the page never waits for the media framework.
+    // The media players are borrowed when a live item has a file to play here, or ahead of one
+    // (preparePlayers): a page whose role never plays, or whose show has no media where it
+    // stands, never loads the media framework.
     explicit PlaybackCoordinator(APIClient &client, QObject *parent = nullptr);
     PlaybackCoordinator(APIClient &client, std::unique_ptr<PlaybackPlayer> audioPlayer,
                         std::unique_ptr<PlaybackPlayer> videoPlayer, QObject *parent = nullptr);
@@ -36,7 +37,7 @@ public:
     bool lastAudioEnabled() const { return m_lastAudioEnabled; }
     bool lastVideoEnabled() const { return m_lastVideoEnabled; }
 
-    // None until the first sync.
+    // None until the first item with media to play here.
     PlaybackPlayer *audioPlayer() const { return m_audioPlayer.get(); }
     PlaybackPlayer *videoPlayer() const { return m_videoPlayer.get(); }
     QMediaPlayer *videoMediaPlayer() const { return m_videoPlayer ? m_videoPlayer->mediaPlayer() : nullptr; }
@@ -44,6 +45,10 @@ public:
     const QString &itemProjectID() const { return m_itemProjectID; }
     void setItemProjectID(const QString &projectID) { m_itemProjectID = projectID; }
 
+    // Borrows the players ahead of an item that will need them. The first players of a process
+    // set the media framework up on this thread, a stall the live action that starts the item
+    // would otherwise wait for.
+    void preparePlayers() { borrowPlayers(); }
     void stop();
     // Never throws; failures end in error().
     QCoro::Task<> sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled, bool force);

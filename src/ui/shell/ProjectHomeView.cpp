@@ -3,6 +3,7 @@
 #include "AccountAccessPanel.h"
 #include "CreateProjectSheet.h"
 #include "admin/MacAdminView.h"
+#include "common/AfterRequestSent.h"
 #include "common/Theme.h"
 #include "common/VersionLine.h"
 #include "stores/AppStore.h"
@@ -33,6 +34,8 @@ constexpr int rowPaddingX = 10;
 constexpr int rowPaddingY = 3 + 4; // the row's own margin plus room for the selection background
 constexpr int lineGap = 5;
 constexpr int nameLineLimit = 2;
+// A workspace whose first request cannot leave yet is shown after this.
+constexpr int revealLimitMs = 50;
 
 // Lays the text out in at most maxLines lines of the given width; the last one ends in an ellipsis
 // when text is left over.
@@ -450,14 +453,29 @@ void ProjectHomeView::updateDetail()
     }
     discardWorkspace();
     m_emptyState->hide();
+    // The new rundown page asks for its rundown as it is made, and the token of that request is
+    // read through the event loop: the workspace is painted once the request is on its way.
+    afterRequestSent(
+        m_client, this, [this] { revealWorkspace(); }, revealLimitMs);
     m_workspace = new MacProjectWorkspaceView(*found, m_client, m_detail);
     m_workspace->setObjectName(QStringLiteral("projectWorkspace"));
+    m_workspace->hide();
     m_detailLayout->addWidget(m_workspace);
+    m_revealPending = true;
+}
+
+void ProjectHomeView::revealWorkspace()
+{
+    if (!m_revealPending || !m_workspace) {
+        return;
+    }
+    m_revealPending = false;
     m_workspace->show();
 }
 
 void ProjectHomeView::discardWorkspace()
 {
+    m_revealPending = false;
     if (!m_workspace) {
         return;
     }

@@ -53,6 +53,8 @@ private:
     void syncListSelection();
     void onListSelectionChanged();
     void updateDetail();
+    // Shows the workspace of the latest selection once its page's first request is on its way.
+    void revealWorkspace();
     void discardWorkspace();
     void updateToolbar();
     void openCreateSheet();
@@ -76,4 +78,5 @@ private:
     QVBoxLayout *m_detailLayout = nullptr;
     QWidget *m_emptyState = nullptr;
     MacProjectWorkspaceView *m_workspace = nullptr;
+    bool m_revealPending = false;
 };

@@ -172,6 +172,16 @@ struct LivePress
     // The item the next press starts.
     const RundownItem &target() const { return items.at(presses % items.size()); }
 
+    // The player bar appearing with the first live item scrolls the rows under the pointer:
+    // brings the target back into view, painted, before a press is timed.
+    void showTarget()
+    {
+        page->flowTable()->scrollTo(page->model().index(page->model().rowOf(target().id), 0));
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+        }
+    }
+
     void press()
     {
         FlowTableView *table = page->flowTable();
@@ -201,6 +211,7 @@ void BM_PressToRequest(benchmark::State &bench)
 {
     LivePress live;
     for (auto _ : bench) {
+        live.showTarget();
         const auto pressed = harness::Clock::now();
         const qsizetype before = live.service.requests("/api/project", "PATCH").size();
         live.press();
@@ -225,6 +236,7 @@ void BM_PressToPaint(benchmark::State &bench)
     });
     for (auto _ : bench) {
         expected = live.target().id;
+        live.showTarget();
         painted.paintedAt.reset();
         const auto pressed = harness::Clock::now();
         live.press();

@@ -182,6 +182,7 @@ private Q_SLOTS:
     void liveControlsByRoleAndStatus();
     void refusedActionsKeepTheRundown_data();
     void refusedActionsKeepTheRundown();
+    void busyRowsRefuseAtOnceLookInertWhenSlow();
     void cellSaveOutcomes_data();
     void cellSaveOutcomes();
     void readinessCountsAndFilters_data();
@@ -1155,6 +1156,39 @@ void TestFlow::refusedActionsKeepTheRundown_data()
     QTest::newRow("live action refused") << "live" << 403;
     QTest::newRow("reset failed") << "reset" << 500;
     QTest::newRow("move refused") << "move" << 409;
+}
+
+void TestFlow::busyRowsRefuseAtOnceLookInertWhenSlow()
+{
+    openPage();
+    FlowPageState &state = m_page->state();
+    state.stop();
+    FlowTableModel &model = m_page->model();
+    clickPart(m_itemIds.at(2), FlowTableModel::notes, Part::editor);
+    QPointer<MacInlineEditor> editor = openEditor();
+    QVERIFY(editor->isEnabled());
+
+    m_service->script("PATCH", "/api/project", Script{.hang = true, .times = 1, .passThrough = true});
+    QSignalSpy repainted(&model, &QAbstractItemModel::dataChanged);
+    AsyncAction::run(
+        &state, state.liveAction(QStringLiteral("start"), state.detail()->items.at(1)), [] {},
+        [](const QString &) {});
+    // Inert for input at once, painted as before until the answer is late.
+    QCOMPARE(state.busyItemID(), std::optional<QString>(m_itemIds.at(1)));
+    QVERIFY(model.row(0).busy && !model.inertShown());
+    QCOMPARE(repainted.size(), 0);
+    QVERIFY(!editor->isEnabled());
+    clickPart(m_itemIds.at(0), FlowTableModel::order, Part::moveDown);
+    QTRY_VERIFY(model.inertShown());
+    QCOMPARE(repainted.size(), 1);
+
+    m_service->releaseHangs();
+    QTRY_VERIFY(!state.busyItemID());
+    QVERIFY(!model.inertShown() && !model.row(0).busy);
+    QVERIFY(editor && editor->isEnabled());
+    QCOMPARE(model.row(1).item.liveStatus, RundownValues::live);
+    // The move clicked while busy was refused, not queued.
+    QCOMPARE(m_service->requests("/api/project", "PATCH").size(), 1);
 }
 
 // The error shows, no row stays busy, the rundown stays as it was, and later moves still work.

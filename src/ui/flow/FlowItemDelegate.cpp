@@ -289,14 +289,15 @@ void FlowItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     const RundownItem &item = row.item;
     const QRect cell = option.rect;
     const QWidget *widget = option.widget;
-    const bool enabled = !row.busy;
+    const bool inert = row.busy && model->inertShown();
+    const bool enabled = !inert;
 
     painter->save();
     painter->fillRect(cell, FlowRules::rowColor(item));
     if (item.liveStatus == RundownValues::finished) {
         painter->setOpacity(0.58);
     }
-    if (row.busy) {
+    if (inert) {
         painter->setOpacity(painter->opacity() * 0.6);
     }
     const QColor primary = Theme::colour(Theme::Colour::primary);

@@ -11,7 +11,7 @@ bool FlowRow::sameAs(const FlowRow &o) const
     return time == o.time && canManage == o.canManage && canEdit == o.canEdit &&
            canEditScript == o.canEditScript && canConfigureLottery == o.canConfigureLottery &&
            canOperateLottery == o.canOperateLottery && showsMoveButtons == o.showsMoveButtons &&
-           upDisabled == o.upDisabled && downDisabled == o.downDisabled && busy == o.busy &&
+           upDisabled == o.upDisabled && downDisabled == o.downDisabled &&
            FlowRules::sameItem(item, o.item);
 }
 
@@ -143,6 +143,17 @@ Qt::ItemFlags FlowTableModel::flags(const QModelIndex &index) const
     return f;
 }
 
+void FlowTableModel::setInertShown(bool shown)
+{
+    if (m_inertShown == shown) {
+        return;
+    }
+    m_inertShown = shown;
+    if (!m_rows.isEmpty()) {
+        Q_EMIT dataChanged(index(0, 0), index(static_cast<int>(m_rows.size()) - 1, columns - 1));
+    }
+}
+
 int FlowTableModel::rowOf(const QString &itemID) const
 {
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
@@ -249,6 +260,10 @@ void FlowTableModel::refresh(const FlowPageState &state)
     }
     m_context = context;
     m_detailVersion = state.detailVersion();
+    if (!context.busy) {
+        // Once the rows are free again, so open editors read them free.
+        setInertShown(false);
+    }
 }
 
 void FlowTableModel::updateRow(int r, const FlowPageState &state, const RowContext &context, bool sameContext,

@@ -24,7 +24,9 @@ struct FlowRow
     bool showsMoveButtons = false;
     bool upDisabled = false;
     bool downDisabled = false;
-    bool busy = false; // an action of the page is in flight: the whole row is inert
+    // An action of the page is in flight: the whole row refuses input. It is painted inert only
+    // while the model shows it (setInertShown), so alone it repaints nothing.
+    bool busy = false;
 
     bool sameAs(const FlowRow &other) const;
 };
@@ -79,6 +81,11 @@ public:
     void refresh(const FlowPageState &state);
     void setRows(QList<FlowRow> next);
 
+    // Whether busy rows are painted inert. A prompt answer is painted once, without an inert
+    // look shown in between.
+    bool inertShown() const { return m_inertShown; }
+    void setInertShown(bool shown);
+
 private:
     class ChangedRuns;
 
@@ -119,4 +126,5 @@ private:
     // The start clock after each item of the whole rundown of that version.
     QList<qint64> m_clocks;
     bool m_uniqueIDs = true;
+    bool m_inertShown = false;
 };

@@ -4,6 +4,7 @@
 #include "FlowPageState.h"
 #include "FlowRules.h"
 #include "FlowTableModel.h"
+#include "MacInlineEditor.h"
 #include "common/AsyncAction.h"
 #include "common/ScrollAnchor.h"
 #include "common/Theme.h"
@@ -12,12 +13,22 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+// The longest the rows wait to look busy: about the longest a click may go without a visible
+// answer.
+constexpr int inertLookDelayMs = 100;
+
+} // namespace
 
 FlowTableView::FlowTableView(FlowPageState &state, FlowTableModel &model, QWidget *parent)
     : QTableView(parent)
     , m_state(state)
     , m_model(model)
     , m_delegate(new FlowItemDelegate(state, this))
+    , m_inertDelay(new QTimer(this))
 {
     setObjectName(QStringLiteral("flowTable"));
     setModel(&m_model);
@@ -65,6 +76,28 @@ FlowTableView::FlowTableView(FlowPageState &state, FlowTableModel &model, QWidge
     connect(m_delegate, &FlowItemDelegate::typeMenuRequested, this, &FlowTableView::showTypeMenu);
     // The player bar and the frozen notice above change height during the show.
     ScrollAnchor::install(this);
+
+    m_inertDelay->setSingleShot(true);
+    m_inertDelay->setInterval(inertLookDelayMs);
+    connect(m_inertDelay, &QTimer::timeout, this, [this] { m_model.setInertShown(true); });
+    connect(&m_state, &FlowPageState::busyItemIDChanged, this, &FlowTableView::followBusy);
+    followBusy();
+}
+
+void FlowTableView::followBusy()
+{
+    // Every row refuses input at once, but looks inert only if the answer is slow: painting all
+    // rows inert and back again would keep a prompt answer waiting for the first paint.
+    const bool busy = m_state.busyItemID().has_value();
+    for (auto *editor : viewport()->findChildren<MacInlineEditor *>(Qt::FindDirectChildrenOnly)) {
+        editor->setBlocked(busy);
+    }
+    // The model drops the inert look itself once its rows are free.
+    if (!busy) {
+        m_inertDelay->stop();
+    } else if (!m_model.inertShown() && !m_inertDelay->isActive()) {
+        m_inertDelay->start();
+    }
 }
 
 QRect FlowTableView::cellRect(const QString &itemID, int column) const

@@ -5,6 +5,7 @@
 class FlowItemDelegate;
 class FlowPageState;
 class FlowTableModel;
+class QTimer;
 
 // The rundown table: a pinned header row and one painted row per visible item. Never narrower
 // than FlowTableModel::minimumTableWidth; a narrower window scrolls sideways and a wider one
@@ -29,8 +30,10 @@ protected:
 private:
     void updateColumnWidths();
     void showTypeMenu(const QString &itemID, const QPoint &globalPos);
+    void followBusy();
 
     FlowPageState &m_state;
     FlowTableModel &m_model;
     FlowItemDelegate *m_delegate;
+    QTimer *m_inertDelay;
 };

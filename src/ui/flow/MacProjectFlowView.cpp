@@ -18,16 +18,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-
-// The longest the rows wait to show an action as busy: about the longest a click may go without
-// a visible answer.
-constexpr int tablePaintHoldLimitMs = 100;
-
-} // namespace
 
 MacProjectFlowView::MacProjectFlowView(ProjectSummary project, std::function<void()> onOpenTasks,
                                        QWidget *parent)
@@ -41,13 +32,9 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     , m_client(client)
     , m_state(new FlowPageState(m_project, client, this))
     , m_model(new FlowTableModel(this))
-    , m_paintHold(new QTimer(this))
 {
     setObjectName(QStringLiteral("flowView"));
     m_state->setOnOpenTasks(std::move(onOpenTasks));
-    m_paintHold->setSingleShot(true);
-    m_paintHold->setInterval(tablePaintHoldLimitMs);
-    connect(m_paintHold, &QTimer::timeout, this, [this] { holdTablePaint(false); });
 
     // While the first load runs the page shows its header over the progress face: that much is
     // built now.
@@ -146,10 +133,7 @@ void MacProjectFlowView::buildDetailParts()
         m_summary->setFilter(m_state->readinessFilter());
         refreshRows();
     });
-    connect(m_state, &FlowPageState::busyItemIDChanged, this, [this, refreshRows] {
-        holdTablePaint(m_state->busyItemID().has_value());
-        refreshRows();
-    });
+    connect(m_state, &FlowPageState::busyItemIDChanged, this, refreshRows);
 
     // Live control: header buttons, player bar content and the playback coordinator.
     m_live = new FlowLiveControl(*m_state, new PlaybackCoordinator(m_client), this);
@@ -167,21 +151,6 @@ void MacProjectFlowView::buildDetailParts()
 MacProjectFlowView::~MacProjectFlowView()
 {
     m_state->stop();
-}
-
-void MacProjectFlowView::holdTablePaint(bool hold)
-{
-    // An action turns every row inert, and its answer turns them back: painting all rows twice
-    // would keep the answer waiting for the first paint. The rows show the busy state only if
-    // the answer takes long.
-    QWidget *viewport = m_table->viewport();
-    if (hold && !m_paintHold->isActive()) {
-        viewport->setUpdatesEnabled(false);
-        m_paintHold->start();
-    } else if (!hold && !viewport->updatesEnabled()) {
-        m_paintHold->stop();
-        viewport->setUpdatesEnabled(true);
-    }
 }
 
 void MacProjectFlowView::updateLayout()

@@ -20,7 +20,6 @@ class MacReadinessSummary;
 class PageStateStack;
 class QHBoxLayout;
 class QLabel;
-class QTimer;
 class QVBoxLayout;
 
 // The rundown page "节目流程" of one project. It keeps its own copy of the project in its page
@@ -73,16 +72,12 @@ private:
         return part;
     }
 
-    // While an action is busy, up to a limit, the table is not repainted.
-    void holdTablePaint(bool hold);
-
     ProjectSummary m_project;
     APIClient &m_client;
     QVBoxLayout *m_column = nullptr;
     QWidget *m_tableHost = nullptr;
     FlowPageState *m_state;
     FlowTableModel *m_model;
-    QTimer *m_paintHold;
     MacFlowHeader *m_header = nullptr;
     FlowStructureCommands *m_commands = nullptr;
     FlowSheetPresenter *m_sheets = nullptr;

@@ -95,6 +95,7 @@ private Q_SLOTS:
     void liveRightsAndRules_data();
     void liveRightsAndRules();
     void realPlaybackSmoke();
+    void realPlayerRestartedWhileLoadingIsHeard();
     void realPlayersHoldOnlyTheLiveItemsFiles_data();
     void realPlayersHoldOnlyTheLiveItemsFiles();
 
@@ -514,6 +515,45 @@ void TestPlayback::realPlaybackSmoke()
                              10000);
     QCOMPARE(audio->mediaPlayer()->error(), QMediaPlayer::NoError);
     QCOMPARE(video->mediaPlayer()->error(), QMediaPlayer::NoError);
+}
+
+// A forced restart of the live item asks for its file again while the file still loads: the
+// player is silenced meanwhile and must play aloud once loaded.
+void TestPlayback::realPlayerRestartedWhileLoadingIsHeard()
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("tone.wav"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(FakeMedia::toneWav(5, 440)) > 0);
+    }
+    const std::unique_ptr<PlaybackPlayer> audio = makeMediaPlayer();
+    QMediaPlayer *player = audio->mediaPlayer();
+    std::optional<QMediaPlayer::MediaStatus> restartedWhile;
+    QObject scope; // the pooled player outlives this test
+    connect(
+        player, &QMediaPlayer::sourceChanged, &scope,
+        [&] {
+            if (!restartedWhile && !player->source().isEmpty()) {
+                restartedWhile = player->mediaStatus();
+                audio->setSource({});
+                audio->setSource(file);
+                audio->play();
+            }
+        },
+        Qt::QueuedConnection);
+    audio->setSource(file);
+    audio->play();
+    QTRY_VERIFY_WITH_TIMEOUT(restartedWhile && audio->position() > 0, 10000);
+    if (*restartedWhile != QMediaPlayer::LoadingMedia) {
+        QSKIP("The file had loaded before the restart: nothing was silenced.");
+    }
+    QCOMPARE(player->audioOutput()->volume(), 1.0f);
+    QCOMPARE(player->playbackState(), QMediaPlayer::PlayingState);
 }
 
 void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles_data()

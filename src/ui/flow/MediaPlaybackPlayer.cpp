@@ -98,7 +98,8 @@ public:
     }
 
     QMediaPlayer *player() const { return m_player; }
-    // Changes whenever the player is lent or given back: waits of an earlier borrower end there.
+    // Changes whenever the player is lent, given back or given another source: a wait begun for
+    // an earlier file or borrower ends there.
     quint64 lease() const { return m_lease; }
 
     static PooledMediaPlayer *borrow()
@@ -131,6 +132,7 @@ public:
 
     void setSource(const QString &localFile)
     {
+        ++m_lease;
         m_wanted = localFile;
         m_wantPlaying = false;
         silence();
@@ -215,8 +217,12 @@ private:
         if (m_wanted != m_applied) {
             m_applied = m_wanted;
             m_player->setSource(m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
-            m_output->setVolume(1);
+        } else if (!m_wantPlaying && m_player->playbackState() == QMediaPlayer::PlayingState) {
+            // The same file asked for again while it loaded, and it started meanwhile.
+            m_player->pause();
         }
+        // Silenced while it loaded, even when the same file was asked for again.
+        m_output->setVolume(1);
         if (m_wantPlaying && !m_applied.isEmpty()) {
             m_player->play();
         }

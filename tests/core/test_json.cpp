@@ -238,11 +238,15 @@ void TestJson::answersReadAgainstTheLastOne_data()
     row("first and last items", edited(edited(base, "\"n0\"", "\"x\""), "\"n4\"", "\"y\""), int(Kind::items));
     row("item added", projectAnswer([](ProjectDetailResponse &d) { d.items.insert(2, d.items.at(4)); }),
         int(Kind::items));
+    row("item appended", projectAnswer([](ProjectDetailResponse &d) { d.items.append(d.items.at(1)); }),
+        int(Kind::items));
     row("last item removed",
-        base.left(base.lastIndexOf(R"(,{"audioDuration")")) + base.mid(base.indexOf("]")), int(Kind::whole));
+        base.left(base.lastIndexOf(R"(,{"audioDuration")")) + base.mid(base.indexOf("]")), int(Kind::items));
+    row("first item removed", projectAnswer([](ProjectDetailResponse &d) { d.items.removeFirst(); }),
+        int(Kind::items));
     row("role", edited(base, "总导演", "副导演"), int(Kind::rest));
     row("role and an item", edited(edited(base, "总导演", "副导演"), "\"n3\"", "\"z\""), int(Kind::whole));
-    row("spacing between items", edited(base, "},{", "} , {"), int(Kind::whole));
+    row("spacing between items", edited(base, "},{", "} , {"), int(Kind::items));
     row("items repeated, the last kept", base.left(base.size() - 1) + R"(,"items":[]})", int(Kind::whole));
     row("an item's field of another type", edited(base, R"("order":3)", R"("order":"3")"), -1);
     row("an item cut short", edited(base, R"("notes":"n2")", R"("notes":"n2)"), -1);

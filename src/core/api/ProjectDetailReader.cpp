@@ -220,7 +220,8 @@ ProjectDetailReader::Reading ProjectDetailReader::read(const QByteArray &answer)
     if (m_hasAnswer && m_layout && readChange(reading)) {
         return reading;
     }
-    if (m_hasAnswer && answer == m_answer) {
+    // With a layout, readChange has found an equal answer already.
+    if (m_hasAnswer && !m_layout && answer == m_answer) {
         reading = Reading{};
         reading.kind = Reading::Kind::unchanged;
         reading.answer = answer;
@@ -373,24 +374,22 @@ bool ProjectDetailReader::readRest(Reading &reading, qsizetype shift) const
 }
 
 // Only items changed, all of them within [same, sameEnd) of the accepted answer: of the items from
-// the first to the last touched, the ones whose text changed are decoded.
+// the last one starting at or before the change to the first one ending at or after it, the ones
+// whose text changed are decoded. An item added at the end, or the last one removed, touches no
+// item: the neighbour read with it is compared, not decoded.
 bool ProjectDetailReader::readItems(Reading &reading, qsizetype same, qsizetype sameEnd) const
 {
     const QByteArray &answer = reading.answer;
     const QList<Span> &old = m_layout->items;
-    const auto firstTouched =
-        std::partition_point(old.cbegin(), old.cend(), [&](const Span &s) { return s.end <= same; });
-    const auto pastTouched =
-        std::partition_point(old.cbegin(), old.cend(), [&](const Span &s) { return s.begin < sameEnd; });
-    if (firstTouched >= pastTouched) {
+    const auto afterFirst =
+        std::partition_point(old.cbegin(), old.cend(), [&](const Span &s) { return s.begin <= same; });
+    const auto lastTouched =
+        std::partition_point(old.cbegin(), old.cend(), [&](const Span &s) { return s.end < sameEnd; });
+    if (afterFirst == old.cbegin() || lastTouched == old.cend()) {
         return false;
     }
-    const qsizetype first = firstTouched - old.cbegin();
-    const qsizetype last = (pastTouched - old.cbegin()) - 1;
-    // The change must lie inside those items, not in the separators around them.
-    if (old.at(first).begin > same || old.at(last).end < sameEnd) {
-        return false;
-    }
+    const qsizetype first = (afterFirst - old.cbegin()) - 1;
+    const qsizetype last = std::max(first, qsizetype(lastTouched - old.cbegin()));
     const qsizetype shift = answer.size() - m_answer.size();
     const Span region{old.at(first).begin, old.at(last).end + shift};
     if (region.end <= region.begin) {

@@ -165,6 +165,7 @@ private Q_SLOTS:
     void detailSignalsOnlyRealChanges_data();
     void detailSignalsOnlyRealChanges();
     void modelFollowsPolledChanges_data();
+    void repeatedIdKeepsOneTimeHiddenOrShown();
     void modelFollowsPolledChanges();
 
     void serviceStandsByAndAddsBlankItems();
@@ -648,6 +649,33 @@ void TestFlow::modelFollowsPolledChanges_data()
 // Polls are read piece by piece and rebuild only the rows they touched. Whatever changed, the page
 // must hear of it exactly when it matters, and its detail, rows (signalled where they changed)
 // and counts must equal those built afresh from the answer; then the change goes back.
+// A service that repeats an id: the row shows the last such item's start time whichever way the
+// table is refreshed, also while a search hides that item.
+void TestFlow::repeatedIdKeepsOneTimeHiddenOrShown()
+{
+    ProjectDetailResponse detail = *detailAs(QStringLiteral("总导演"));
+    detail.project.startTime = QStringLiteral("19:00");
+    detail.items = {item("a", "开场"), item("b", "歌曲"), item("a", "谢幕")};
+    for (qsizetype i = 0; i < detail.items.size(); ++i) {
+        detail.items[i].order = i + 1;
+        detail.items[i].duration = 300;
+    }
+    FlowPageState state(detail.project, *m_client);
+    FlowTableModel model;
+    state.applyAnswer(json::encode(detail));
+    state.setQuery(QStringLiteral("开场"));
+    model.refresh(state);
+    QCOMPARE(model.rowCount(), 1);
+    const QString shown = model.row(0).time;
+    QCOMPARE(shown, state.timeMap().value(QStringLiteral("a")));
+    for (const std::optional<QString> &busy :
+         {std::optional<QString>(QStringLiteral("b")), std::optional<QString>()}) {
+        state.setBusyItemID(busy);
+        model.refresh(state);
+        QCOMPARE(model.row(0).time, shown);
+    }
+}
+
 void TestFlow::modelFollowsPolledChanges()
 {
     QFETCH(const DetailChange *, change);

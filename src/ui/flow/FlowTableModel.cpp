@@ -11,8 +11,7 @@ bool FlowRow::sameAs(const FlowRow &o) const
     return time == o.time && canManage == o.canManage && canEdit == o.canEdit &&
            canEditScript == o.canEditScript && canConfigureLottery == o.canConfigureLottery &&
            canOperateLottery == o.canOperateLottery && showsMoveButtons == o.showsMoveButtons &&
-           upDisabled == o.upDisabled && downDisabled == o.downDisabled &&
-           FlowRules::sameItem(item, o.item);
+           upDisabled == o.upDisabled && downDisabled == o.downDisabled && FlowRules::sameItem(item, o.item);
 }
 
 int FlowTableModel::columnWidth(int column)
@@ -257,6 +256,11 @@ void FlowTableModel::refresh(const FlowPageState &state)
         }
         setRows(std::move(next));
         recountClocks(state);
+        // A repeated id anywhere, shown or hidden, gives its rows the last such item's time, which
+        // only this rebuild reads.
+        if (const auto &detail = state.detail()) {
+            m_uniqueIDs = times.size() == detail->items.size();
+        }
     }
     m_context = context;
     m_detailVersion = state.detailVersion();
@@ -331,17 +335,20 @@ bool FlowTableModel::refreshInPlace(const FlowPageState &state, const RowContext
     }
     const QString &query = state.query();
     const QString &filter = state.readinessFilter();
-    qsizetype r = 0;
-    for (const RundownItem &item : detail->items) {
-        if (!FlowRules::isVisible(item, query, filter)) {
+    const QList<RundownItem> &items = detail->items;
+    // Where each row's item stands in the rundown.
+    QList<qsizetype> shown;
+    shown.reserve(m_rows.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (!FlowRules::isVisible(items.at(i), query, filter)) {
             continue;
         }
-        if (r >= m_rows.size() || !sameRecord(m_rows.at(r).item.id, item.id)) {
+        if (shown.size() >= m_rows.size() || !sameRecord(m_rows.at(shown.size()).item.id, items.at(i).id)) {
             return false;
         }
-        ++r;
+        shown.append(i);
     }
-    if (r != m_rows.size()) {
+    if (shown.size() != m_rows.size()) {
         return false;
     }
 
@@ -349,13 +356,13 @@ bool FlowTableModel::refreshInPlace(const FlowPageState &state, const RowContext
     ChangedRuns changed(*this);
     FlowRules::StartClock clock(detail);
     m_clocks.clear();
-    m_clocks.reserve(detail->items.size());
-    r = 0;
-    for (const RundownItem &item : detail->items) {
-        const QString &time = clock.next(item);
+    m_clocks.reserve(items.size());
+    qsizetype r = 0;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString &time = clock.next(items.at(i));
         m_clocks.append(clock.clock());
-        if (FlowRules::isVisible(item, query, filter)) {
-            updateRow(static_cast<int>(r++), state, context, sameContext, item, time, true, changed);
+        if (r < shown.size() && shown.at(r) == i) {
+            updateRow(static_cast<int>(r++), state, context, sameContext, items.at(i), time, true, changed);
         }
     }
     return true;
@@ -383,8 +390,9 @@ void FlowTableModel::setRows(QList<FlowRow> next)
         nextIDs.insert(r.item.id);
     }
     m_uniqueIDs = nextIDs.size() == next.size();
-    // Rows set from outside follow no detail: the next refresh walks them all.
+    // Rows set from outside follow no detail: the next refresh rebuilds them all.
     m_clocks.clear();
+    m_context.reset();
     for (int i = static_cast<int>(m_rows.size()) - 1; i >= 0; --i) {
         if (nextIDs.contains(m_rows.at(i).item.id)) {
             continue;

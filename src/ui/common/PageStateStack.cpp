@@ -6,7 +6,6 @@
 
 #include <QLabel>
 #include <QStackedLayout>
-#include <QVBoxLayout>
 
 PageStateStack::PageStateStack(QString loadingLabel, QString emptyTitle, QString emptySymbol,
                                QWidget *content, QWidget *parent)
@@ -15,7 +14,6 @@ PageStateStack::PageStateStack(QString loadingLabel, QString emptyTitle, QString
     , m_loading(new QWidget(this))
     , m_content(content)
     , m_empty(new QWidget(this))
-    , m_emptyDescription(Theme::label(QString(), Theme::TextStyle::body, Theme::Colour::secondary))
     , m_banner(new MacErrorBanner(QString()))
 {
     m_loading->setObjectName(QStringLiteral("pageLoading"));
@@ -24,24 +22,9 @@ PageStateStack::PageStateStack(QString loadingLabel, QString emptyTitle, QString
     fillLoadingFace(m_loading, label);
 
     m_empty->setObjectName(QStringLiteral("pageEmpty"));
-    auto *emptyLayout = new QVBoxLayout(m_empty);
-    emptyLayout->setSpacing(10);
-    emptyLayout->addStretch();
-    auto *symbol = new QLabel(m_empty);
-    symbol->setPixmap(Theme::symbolPixmap(emptySymbol, 44, Theme::colour(Theme::Colour::secondary)));
-    emptyLayout->addWidget(symbol, 0, Qt::AlignHCenter);
-    auto *title =
-        Theme::label(emptyTitle, Theme::TextStyle::title2, QFont::Bold, Theme::Colour::primary, m_empty);
-    title->setObjectName(QStringLiteral("pageEmptyTitle"));
-    emptyLayout->addWidget(title, 0, Qt::AlignHCenter);
     // The service's error goes here verbatim, never as rich text.
-    m_emptyDescription->setParent(m_empty);
+    m_emptyDescription = fillFailureFace(m_empty, emptyTitle, emptySymbol);
     m_emptyDescription->setObjectName(QStringLiteral("pageEmptyDescription"));
-    m_emptyDescription->setTextFormat(Qt::PlainText);
-    m_emptyDescription->setWordWrap(true);
-    m_emptyDescription->setAlignment(Qt::AlignHCenter);
-    emptyLayout->addWidget(m_emptyDescription);
-    emptyLayout->addStretch();
 
     m_stack->addWidget(m_loading);
     m_stack->addWidget(m_content);

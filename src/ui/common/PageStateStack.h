@@ -32,6 +32,6 @@ private:
     QWidget *m_loading;
     QWidget *m_content;
     QWidget *m_empty;
-    QLabel *m_emptyDescription;
+    QLabel *m_emptyDescription = nullptr;
     MacErrorBanner *m_banner;
 };

@@ -12,6 +12,7 @@
 #include "MacReadinessSummary.h"
 #include "PlaybackCoordinator.h"
 #include "api/APIClient.h"
+#include "common/AfterRequestSent.h"
 #include "common/PageStateStack.h"
 #include "common/Theme.h"
 
@@ -19,6 +20,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+namespace {
+
+// The longest the rest of the page waits for the first request to leave (a keychain asking for
+// its password).
+constexpr int detailPartsLimitMs = 50;
+
+} // namespace
 
 MacProjectFlowView::MacProjectFlowView(ProjectSummary project, std::function<void()> onOpenTasks,
                                        QWidget *parent)
@@ -62,8 +71,8 @@ MacProjectFlowView::MacProjectFlowView(ProjectSummary project, APIClient &client
     // The rest shows only with a detail. The first load's token is read from the keychain through
     // the event loop, so building the rest now would hold that request back: it is built once the
     // request is on its way, and with the first answer at the latest.
-    connect(&client, &APIClient::requestSent, this, &MacProjectFlowView::buildDetailParts,
-            Qt::SingleShotConnection);
+    afterRequestSent(
+        client, this, [this] { buildDetailParts(); }, detailPartsLimitMs);
     connect(m_state, &FlowPageState::detailChanged, this, &MacProjectFlowView::buildDetailParts);
     m_state->start();
 }
@@ -73,7 +82,6 @@ void MacProjectFlowView::buildDetailParts()
     if (m_live) {
         return;
     }
-    disconnect(&m_client, &APIClient::requestSent, this, nullptr);
     disconnect(m_state, &FlowPageState::detailChanged, this, &MacProjectFlowView::buildDetailParts);
 
     int row = m_column->indexOf(m_header) + 1;

@@ -27,8 +27,8 @@ class QVBoxLayout;
 // lives; it does not read the workspace's data store.
 //
 // The parts that show only with a detail (the table, the summary, the player bar, the live control
-// and its buttons) are built once the first request is on its way, and with the first answer at
-// the latest; asking for one of them builds them at once.
+// and its buttons) are built once the first request is on its way (at most 50 ms later), and with the first
+// answer at the latest; asking for one of them builds them at once.
 class MacProjectFlowView : public QWidget
 {
     Q_OBJECT

@@ -221,6 +221,21 @@ QByteArray edited(QByteArray bytes, const char *from, const char *to)
     return bytes.replace(at, qsizetype(std::strlen(from)), to);
 }
 
+// The answer with item n and its separator after it (the array's end for the last) as `to`.
+QByteArray itemReplaced(QByteArray bytes, int n, const char *to)
+{
+    const QByteArray itemStart = R"({"audioDuration")";
+    qsizetype at = -1;
+    for (int k = 0; k <= n; ++k) {
+        at = bytes.indexOf(itemStart, at + 1);
+    }
+    qsizetype end = bytes.indexOf(itemStart, at + 1);
+    if (end < 0) {
+        end = bytes.indexOf(']', at);
+    }
+    return bytes.replace(at, end - at, to);
+}
+
 } // namespace
 
 void TestJson::answersReadAgainstTheLastOne_data()
@@ -247,6 +262,11 @@ void TestJson::answersReadAgainstTheLastOne_data()
     row("role", edited(base, "总导演", "副导演"), int(Kind::rest));
     row("role and an item", edited(edited(base, "总导演", "副导演"), "\"n3\"", "\"z\""), int(Kind::whole));
     row("spacing between items", edited(base, "},{", "} , {"), int(Kind::items));
+    // An item gone, its place left blank between the separators: the array is no longer valid.
+    row("an item left blank", itemReplaced(base, 2, " ,"), -1);
+    const QByteArray indented = QByteArray(base).replace("},{", "},\n  {");
+    row("an item left as lines", itemReplaced(indented, 2, " ,\n  "), -1, indented);
+    row("the last item left blank", itemReplaced(base, 4, " "), -1);
     row("items repeated, the last kept", base.left(base.size() - 1) + R"(,"items":[]})", int(Kind::whole));
     row("an item's field of another type", edited(base, R"("order":3)", R"("order":"3")"), -1);
     row("an item cut short", edited(base, R"("notes":"n2")", R"("notes":"n2)"), -1);

@@ -399,8 +399,10 @@ bool ProjectDetailReader::readItems(Reading &reading, qsizetype same, qsizetype 
     // Each item of the region is compared with the accepted item in its place; the changed ones
     // are parsed together, which validates them. The scan checked the separators, and every other
     // byte of the answer is the accepted answer's.
+    // A blank region is a valid array only when it is the whole array; between two separators it
+    // is not, and the whole decode says so.
     const std::optional<QList<Span>> spans = valuesIn(answer.constData(), region.begin, region.end);
-    if (!spans) {
+    if (!spans || spans->isEmpty()) {
         return false;
     }
     // Parsed at the depth the items have in the answer, so nesting fails here as it fails there.

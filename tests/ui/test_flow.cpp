@@ -674,6 +674,26 @@ void TestFlow::repeatedIdKeepsOneTimeHiddenOrShown()
         model.refresh(state);
         QCOMPARE(model.row(0).time, shown);
     }
+
+    // Repeated by a poll while hidden: by that item alone, and with a change outside the items.
+    detail.items[2].id = QStringLiteral("c");
+    for (const bool itemsOnly : {true, false}) {
+        FlowPageState polled(detail.project, *m_client);
+        FlowTableModel table;
+        polled.applyAnswer(json::encode(detail));
+        polled.setQuery(QStringLiteral("开场"));
+        table.refresh(polled);
+        QCOMPARE(table.row(0).time, QStringLiteral("19:00"));
+        ProjectDetailResponse next = detail;
+        next.items[2].id = QStringLiteral("a");
+        if (!itemsOnly) {
+            next.membership.name = QStringLiteral("新导演");
+        }
+        polled.applyAnswer(json::encode(next));
+        QCOMPARE(polled.lastDetailChange().itemsOnly, itemsOnly);
+        table.refresh(polled);
+        QCOMPARE(table.row(0).time, QStringLiteral("19:10"));
+    }
 }
 
 void TestFlow::modelFollowsPolledChanges()

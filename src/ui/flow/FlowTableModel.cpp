@@ -351,6 +351,10 @@ bool FlowTableModel::refreshInPlace(const FlowPageState &state, const RowContext
     if (shown.size() != m_rows.size()) {
         return false;
     }
+    // The shown ids are the rows' own; a hidden item may have taken one of them.
+    if (shown.size() != items.size() && !idsStayUnique(state)) {
+        return false;
+    }
 
     const bool sameContext = m_context == context;
     ChangedRuns changed(*this);
@@ -366,6 +370,35 @@ bool FlowTableModel::refreshInPlace(const FlowPageState &state, const RowContext
         }
     }
     return true;
+}
+
+bool FlowTableModel::idsStayUnique(const FlowPageState &state) const
+{
+    const FlowDetailChange &change = state.lastDetailChange();
+    const QList<RundownItem> &items = state.detail()->items;
+    if (change.version == m_detailVersion) {
+        return true;
+    }
+    // A few changed items are compared with every item; past that a set is cheaper.
+    constexpr qsizetype fewItems = 16;
+    if (change.itemsOnly && change.base == m_detailVersion && change.inserted <= fewItems) {
+        const qsizetype end = change.first + change.inserted;
+        for (qsizetype i = change.first; i < end; ++i) {
+            const QString &id = items.at(i).id;
+            for (qsizetype k = 0; k < items.size(); ++k) {
+                if (k != i && items.at(k).id == id) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+    QSet<QString> ids;
+    ids.reserve(items.size());
+    for (const RundownItem &item : items) {
+        ids.insert(item.id);
+    }
+    return ids.size() == items.size();
 }
 
 void FlowTableModel::recountClocks(const FlowPageState &state)

@@ -117,6 +117,8 @@ private:
     bool refreshChangedItems(const FlowPageState &state, const RowContext &context);
     // False, having changed nothing, unless the shown items are the rows' items in the same places.
     bool refreshInPlace(const FlowPageState &state, const RowContext &context);
+    // Whether the rundown still has no repeated id, as it had none at the version the rows show.
+    bool idsStayUnique(const FlowPageState &state) const;
     void recountClocks(const FlowPageState &state);
 
     QList<FlowRow> m_rows;

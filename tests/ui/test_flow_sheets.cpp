@@ -20,8 +20,11 @@
 #include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -693,10 +696,13 @@ void TestFlowSheets::detailsSheetTypesAndRefusedSave()
     item.title = QStringLiteral("相声");
     item.type = QStringLiteral("小品");
     int saves = 0;
-    MacProgramDetailsSheet sheet(item, true, true, [&](RundownItemPatch) {
+    QByteArray sent;
+    const auto refused = [&](RundownItemPatch patch) {
         ++saves;
+        sent = patchJson(patch);
         return answer(false);
-    });
+    };
+    MacProgramDetailsSheet sheet(item, true, true, refused);
     sheet.show();
     auto *picker = sheet.findChild<QComboBox *>(QStringLiteral("programTypePicker"));
     QCOMPARE(picker->itemText(0), QStringLiteral("⚠︎ 小品（待人工映射）"));
@@ -708,6 +714,29 @@ void TestFlowSheets::detailsSheetTypesAndRefusedSave()
     QVERIFY(save->isEnabled());
     QVERIFY(sheet.isVisible());
     QCOMPARE(saves, 1);
+
+    // The details right goes after a name was typed: the sheet names what it cannot save and
+    // saves nothing until the right is back.
+    sheet.findChild<QLineEdit *>(QStringLiteral("programTitleField"))->setText(QStringLiteral("开场舞"));
+    sheet.setRights(false, true);
+    auto *note = sheet.findChild<QLabel *>(QStringLiteral("programUnsavableNote"));
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(), QStringLiteral("你已不能修改节目名称，这里的改动无法保存。"));
+    QVERIFY(!save->isEnabled());
+    save->click();
+    sheet.setRights(true, true);
+    QVERIFY(note->isHidden());
+    save->click();
+    QTRY_COMPARE(saves, 2);
+    QCOMPARE(sent, QByteArray(R"({"script":"","title":"开场舞","type":"小品"})"));
+    // Untouched, the name does not stand in the way of the script.
+    MacProgramDetailsSheet host(item, true, true, refused);
+    host.setRights(false, true);
+    host.findChild<QPlainTextEdit *>(QStringLiteral("programScriptEditor"))
+        ->setPlainText(QStringLiteral("开场白"));
+    host.findChild<QPushButton *>(QStringLiteral("programSaveButton"))->click();
+    QTRY_COMPARE(saves, 3);
+    QCOMPARE(sent, QByteArray(R"({"script":"开场白"})"));
 
     MacProgramDetailsSheet locked(item, false, false, [](RundownItemPatch) { return answer(true); });
     QVERIFY(!locked.findChild<QPushButton *>(QStringLiteral("programSaveButton"))->isEnabled());

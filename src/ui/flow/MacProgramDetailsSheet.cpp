@@ -89,6 +89,11 @@ MacProgramDetailsSheet::MacProgramDetailsSheet(RundownItem item, bool canEditDet
             .arg(Theme::css(Theme::Colour::secondary, 0.06)));
     layout->addWidget(m_script, 1);
 
+    m_unsavable = Theme::label(QString(), Theme::TextStyle::callout, Theme::Colour::red, this);
+    m_unsavable->setObjectName(QStringLiteral("programUnsavableNote"));
+    m_unsavable->setWordWrap(true);
+    layout->addWidget(m_unsavable);
+
     auto *buttons = new QHBoxLayout;
     auto *cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("programCancelButton"));
@@ -105,6 +110,9 @@ MacProgramDetailsSheet::MacProgramDetailsSheet(RundownItem item, bool canEditDet
     // Closing never stops a save under way; its answer simply no longer reaches this sheet.
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, &MacProgramDetailsSheet::save);
+    m_startTitle = m_title->text();
+    m_startType = m_type->currentData().toString();
+    m_startScript = m_script->toPlainText();
     updateControls();
 }
 
@@ -149,18 +157,40 @@ void MacProgramDetailsSheet::setRights(bool canEditDetails, bool canEditScript)
     updateControls();
 }
 
+QStringList MacProgramDetailsSheet::unsavableEdits() const
+{
+    QStringList fields;
+    if (!m_canEditDetails && TextRules::trimmed(m_title->text()) != TextRules::trimmed(m_startTitle)) {
+        fields.append(QStringLiteral("节目名称"));
+    }
+    if (!m_canEditDetails && m_type->currentData().toString() != m_startType) {
+        fields.append(QStringLiteral("节目类型"));
+    }
+    if (!m_canEditScript && m_script->toPlainText() != m_startScript) {
+        fields.append(QStringLiteral("主持串词"));
+    }
+    return fields;
+}
+
 void MacProgramDetailsSheet::updateControls()
 {
     m_title->setEnabled(m_canEditDetails);
     m_type->setEnabled(m_canEditDetails);
     m_script->setEnabled(m_canEditScript);
+    // A right lost while the sheet is open leaves what was typed under it; saving the rest would
+    // drop it unseen, so the sheet says so and waits until the right is back or it is cancelled.
+    const QStringList unsavable = unsavableEdits();
+    m_unsavable->setText(unsavable.isEmpty() ? QString()
+                                             : QStringLiteral("你已不能修改%1，这里的改动无法保存。")
+                                                   .arg(unsavable.join(QStringLiteral("、"))));
+    m_unsavable->setVisible(!unsavable.isEmpty());
     m_save->setText(m_saving ? QStringLiteral("正在保存…") : QStringLiteral("保存节目资料"));
-    m_save->setEnabled(!m_saving && (m_canEditDetails || m_canEditScript));
+    m_save->setEnabled(!m_saving && (m_canEditDetails || m_canEditScript) && unsavable.isEmpty());
 }
 
 void MacProgramDetailsSheet::save()
 {
-    if (m_saving || !(m_canEditDetails || m_canEditScript)) {
+    if (m_saving || !(m_canEditDetails || m_canEditScript) || !unsavableEdits().isEmpty()) {
         return;
     }
     const RundownItemPatch change = patch(m_title->text(), m_type->currentData().toString(),

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -36,12 +37,15 @@ public:
                                   bool canEditDetails, bool canEditScript);
 
     bool isSaving() const { return m_saving; }
-    // The page's rules as they are now (the rundown froze, the role changed); the edits stay.
+    // The page's rules as they are now (the rundown froze, the role changed); the edits stay, and
+    // while one of them can no longer be saved the sheet says which and does not save.
     void setRights(bool canEditDetails, bool canEditScript);
 
 private:
     void save();
     void updateControls();
+    // The fields typed into that the rights as they are now no longer let this sheet save.
+    QStringList unsavableEdits() const;
 
     RundownItem m_item;
     bool m_canEditDetails;
@@ -52,5 +56,10 @@ private:
     QLineEdit *m_title = nullptr;
     QComboBox *m_type = nullptr;
     QPlainTextEdit *m_script = nullptr;
+    QLabel *m_unsavable = nullptr;
     QPushButton *m_save = nullptr;
+    // What the fields started from, as the fields hold it.
+    QString m_startTitle;
+    QString m_startType;
+    QString m_startScript;
 };

@@ -478,6 +478,11 @@ void TestFlow::liveAndNext()
     const auto indexOf = [](const std::optional<RundownItem> &i) { return i ? i->id.toInt() : -1; };
     QCOMPARE(indexOf(FlowRules::liveItem(d)), live);
     QCOMPARE(indexOf(FlowRules::nextItem(d)), next);
+    // The page reads both from its packed marks.
+    FlowPageState state(d->project, *m_client);
+    state.setDetail(d);
+    QCOMPARE(indexOf(state.liveItem()), live);
+    QCOMPARE(indexOf(state.nextItem()), next);
 }
 
 void TestFlow::visibleItems_data()

@@ -1216,6 +1216,8 @@ void TestFlow::busyRowsRefuseAtOnceLookInertWhenSlow()
     QTRY_VERIFY(model.inertShown());
     QCOMPARE(repainted.size(), 1);
 
+    // Released only once held: a request that arrives later would hang on.
+    QTRY_COMPARE(m_service->hangingCount(), 1);
     m_service->releaseHangs();
     QTRY_VERIFY(!state.busyItemID());
     QVERIFY(!model.inertShown() && !model.row(0).busy);

@@ -559,7 +559,9 @@ void TestFlowSheets::commandErrorOutlivesPolls()
     QVERIFY(banner->isVisible());
 
     // The user's next command takes it away, even one that says nothing on success.
-    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("flowStartNextButton")), Qt::LeftButton);
+    auto *startNext = page->findChild<QPushButton *>(QStringLiteral("flowStartNextButton"));
+    QTRY_VERIFY(startNext->isVisible());
+    QTest::mouseClick(startNext, Qt::LeftButton);
     QTRY_VERIFY(page->state().liveItem());
     QTRY_VERIFY(page->state().error().isEmpty());
 

@@ -25,8 +25,10 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QPushButton>
 #include <QRawFont>
+#include <QScopeGuard>
 #include <QTextLayout>
 #include <QToolButton>
 #include <QtTest>
@@ -408,6 +410,27 @@ void TestShell::newWindowHasItsOwnStore()
     QCOMPARE(m_service->requests("/api/session", "DELETE").size(), 1);
     QCOMPARE(m_root->store().phase(), AppStore::Phase::signedIn);
     QVERIFY(home());
+
+    // Closed with a poll under way, a further window goes with its store and its screens: nothing
+    // of it asks the service again.
+    m_tokens->setToken(m_service->signIn(phone));
+    QPointer<RootView> third = m_root->openNewWindow();
+    const auto deleteThird = qScopeGuard([&] { delete third; });
+    const QPointer<AppStore> store = &third->store();
+    QTRY_VERIFY(qobject_cast<ProjectHomeView *>(third->screen()));
+    clickRow(child<QListWidget>(third->screen(), "projectList"), 0);
+    MacProjectFlowView *page = nullptr;
+    QTRY_VERIFY((page = third->findChild<MacProjectFlowView *>()) && page->state().detail());
+    const QPointer<FlowPageState> polls = &page->state();
+    m_service->script("GET", "/api/project", Script{.hang = true, .times = 1, .passThrough = true});
+    QTRY_COMPARE(m_service->hangingCount(), 1);
+    third->close();
+    QTRY_VERIFY(!third && !store && !polls);
+    const auto sent = [&] { return m_service->requestCount() - m_service->requests("/round-trip").size(); };
+    const qsizetype before = sent();
+    m_service->releaseHangs();
+    QVERIFY(TestHelpers::roundTrip(*m_client));
+    QCOMPARE(sent(), before);
 }
 
 void TestShell::unusableBaseURLShowsTheFailureScreen()
@@ -588,7 +611,7 @@ void TestShell::openingLoadsEachCopyOfTheProjectOnce()
     auto *page = home()->workspace()->findChild<MacProjectFlowView *>();
     QVERIFY(page);
     QTRY_VERIFY(page->state().detail() && !page->state().isLoading());
-    QVERIFY(page->flowTable() && page->flowTable()->isVisible());
+    QTRY_VERIFY(page->flowTable()->isVisible());
 
     QSignalSpy polled(&page->state(), &FlowPageState::reloadFinished);
     QVERIFY(polled.wait(5000));

@@ -106,6 +106,7 @@ private Q_SLOTS:
 
     // The sheets.
     void pickerTogglesSharedNamesAndSaves();
+    void pickerListStaysPutAsChipsComeAndGo_data();
     void pickerListStaysPutAsChipsComeAndGo();
     void detailsSheetTypesAndRefusedSave();
     void assetUploadMeasuresAndReloads();
@@ -647,10 +648,18 @@ void TestFlowSheets::pickerTogglesSharedNamesAndSaves()
     QTRY_VERIFY(!sheet.isVisible());
 }
 
+void TestFlowSheets::pickerListStaysPutAsChipsComeAndGo_data()
+{
+    QTest::addColumn<bool>("atEnd");
+    QTest::newRow("list at its top") << false;
+    QTest::newRow("list at its end") << true;
+}
+
 // The chip row that comes with the first pick must not move the list: the second click on the
 // same spot un-picks the same person.
 void TestFlowSheets::pickerListStaysPutAsChipsComeAndGo()
 {
+    QFETCH(bool, atEnd);
     QList<ProjectMember> members;
     for (int i = 0; i < 20; ++i) {
         members.append(member(QStringLiteral("m%1").arg(i),
@@ -672,21 +681,25 @@ void TestFlowSheets::pickerListStaysPutAsChipsComeAndGo()
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     auto *list = sheet.findChild<QListView *>(QStringLiteral("peopleList"));
     auto *chips = sheet.findChild<QWidget *>(QStringLiteral("peopleChipScroll"));
-    const QModelIndex third = list->model()->index(2, 0);
-    const auto rowTop = [&] {
-        return list->viewport()->mapTo(&sheet, list->visualRect(third).topLeft()).y();
-    };
     const auto listTop = [&] { return list->viewport()->mapTo(&sheet, QPoint()).y(); };
-    QTRY_VERIFY(list->verticalScrollBar()->maximum() > 100);
+    QScrollBar *scroll = list->verticalScrollBar();
+    QTRY_VERIFY(scroll->maximum() > 100);
+    // At the end, the list's own range follows the chips as they go.
+    scroll->setValue(atEnd ? scroll->maximum() : 0);
+    const QModelIndex aimed = list->model()->index(atEnd ? 17 : 2, 0);
+    const auto rowTop = [&] {
+        return list->viewport()->mapTo(&sheet, list->visualRect(aimed).topLeft()).y();
+    };
     const int row = rowTop();
-    const QPoint spot = list->viewport()->mapTo(&sheet, list->visualRect(third).center());
+    const QPoint spot = list->viewport()->mapTo(&sheet, list->visualRect(aimed).center());
 
     for (const bool picked : {true, false}) {
         const int top = listTop();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->viewport()->mapFrom(&sheet, spot));
-        QCOMPARE(sheet.selection().contains(QStringLiteral("成员02")), picked);
+        QCOMPARE(sheet.selection().contains(aimed.data().toString()), picked);
         QTRY_COMPARE(chips->isVisible(), picked);
         QTRY_VERIFY(listTop() != top);
+        QVERIFY(TestHelpers::roundTrip(*m_client));
         QTRY_COMPARE(rowTop(), row);
     }
 }

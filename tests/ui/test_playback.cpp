@@ -8,6 +8,8 @@
 #include "common/Theme.h"
 #include "flow/FlowLiveControl.h"
 #include "flow/FlowPageState.h"
+#include "flow/FlowTableModel.h"
+#include "flow/FlowTableView.h"
 #include "flow/MacFlowLiveButtons.h"
 #include "flow/MacFlowPlayerBar.h"
 #include "flow/MacProjectFlowView.h"
@@ -23,6 +25,7 @@
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QVideoFrame>
@@ -103,6 +106,7 @@ private Q_SLOTS:
     void outputsByRole();
     void playersOnlyWhereMediaStands_data();
     void playersOnlyWhereMediaStands();
+    void changeOfLiveItemMovesNothing();
     void lotteryScreenTurnsVideoOff_data();
     void lotteryScreenTurnsVideoOff();
     void liveActionWinsOverStalePollAndResetStops();
@@ -723,6 +727,46 @@ void TestPlayback::playersOnlyWhereMediaStands()
     QVERIFY(page->playerBar()->isVisible());
     QCOMPARE(page->liveControl().playback().audioPlayer() != nullptr, players);
     QCOMPARE(page->playerBarContent()->videoView() != nullptr, players);
+}
+
+// At the top of the rundown the table cannot scroll to make up for a bar that changes height: a
+// running show's bar keeps one height, so a change of live item (lottery, audio, no media, audio
+// and video) moves neither the rows nor the bar's next button.
+void TestPlayback::changeOfLiveItemMovesNothing()
+{
+    const QList<RundownItem> items =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items; });
+    setLive(items.at(9).id);
+    MacProjectFlowView *page = openPage(QStringLiteral("总导演"));
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    QTRY_COMPARE(playback.activeItemID(), items.at(9).id);
+    FlowTableView *table = page->flowTable();
+    QCOMPARE(table->verticalScrollBar()->value(), 0);
+    auto *next = page->findChild<QPushButton *>(QStringLiteral("flowPlayerNextButton"));
+    QTRY_VERIFY(next->isVisible());
+    const QString aimed = items.at(0).id;
+    const auto tableTop = [&] { return table->viewport()->mapTo(page, QPoint()).y(); };
+    const auto rowTop = [&] { return tableTop() + table->cellRect(aimed, 0).top(); };
+    const auto buttonPlace = [&] { return next->mapTo(page, QPoint()); };
+    QTest::mouseMove(table->viewport(), table->cellRect(aimed, FlowTableModel::title).center());
+    const int top = tableTop();
+    const int row = rowTop();
+    const QPoint button = buttonPlace();
+    const auto videoShown = [&] {
+        const MacVideoPlayerView *video = page->playerBarContent()->videoView();
+        return video && video->isVisible();
+    };
+
+    for (const int live : {10, 11, 12, 13}) {
+        QTest::mouseClick(next, Qt::LeftButton);
+        QTRY_COMPARE(playback.activeItemID(), items.at(live).id);
+        QTRY_VERIFY_WITH_TIMEOUT(!playback.isPreparing(), 10000);
+        QTRY_COMPARE(videoShown(), live == 13);
+        QVERIFY(TestHelpers::roundTrip(*m_roleClient));
+        QCOMPARE(tableTop(), top);
+        QCOMPARE(rowTop(), row);
+        QCOMPARE(buttonPlace(), button);
+    }
 }
 
 void TestPlayback::lotteryScreenTurnsVideoOff_data()

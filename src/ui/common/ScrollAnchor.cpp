@@ -22,6 +22,14 @@ public:
     {
         area->viewport()->installEventFilter(this);
         watchAncestors();
+        // The view's own range clamp already moves the scroll when the view grows at the end of
+        // its range: only a scroll that happens while the view stands still is the user's (or the
+        // program's) and becomes the new place.
+        connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+            if (m_place && viewTop() == m_place->top) {
+                m_place->value = value;
+            }
+        });
     }
 
 protected:
@@ -74,26 +82,40 @@ private:
     void comeOnScreen()
     {
         m_aimedAt = false;
-        m_top.reset();
+        m_place.reset();
         m_settle.schedule();
     }
+
+    int viewTop() const { return m_area->viewport()->mapTo(m_area->window(), QPoint()).y(); }
 
     void settle()
     {
         if (!m_area->isVisible()) {
-            m_top.reset();
+            m_place.reset();
             return;
         }
-        const int top = m_area->viewport()->mapTo(m_area->window(), QPoint()).y();
-        if (m_aimedAt && m_top && top != *m_top) {
-            QScrollBar *bar = m_area->verticalScrollBar();
-            bar->setValue(bar->value() + top - *m_top);
+        const int top = viewTop();
+        QScrollBar *bar = m_area->verticalScrollBar();
+        if (m_aimedAt && m_place && top != m_place->top) {
+            if (auto *view = qobject_cast<QAbstractItemView *>(m_area)) {
+                // A view may put its new range off (a list after a change of its rows).
+                view->doItemsLayout();
+            }
+            // From the scroll of the last place, not the current one, which a clamp may have moved.
+            bar->setValue(m_place->value + top - m_place->top);
         }
-        m_top = top;
+        m_place = Place{top, bar->value()};
     }
 
+    // Where the view stood within its window, and its scroll there.
+    struct Place
+    {
+        int top;
+        int value;
+    };
+
     QAbstractScrollArea *m_area;
-    std::optional<int> m_top;
+    std::optional<Place> m_place;
     bool m_aimedAt = false;
     DeferredRefresh m_settle{this, [this] { settle(); }};
 };

@@ -18,14 +18,18 @@
 #include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int pictureWidth = 220;
 constexpr int pictureHeight = 124;
 constexpr int qrSide = 116;
+constexpr int statusSpacing = 7;
 
 // Shortens its text to the width it gets instead of claiming it, so a narrow window keeps the
 // whole bar on screen; a few characters always stay.
@@ -56,6 +60,11 @@ void tintProminent(QPushButton *button, Theme::Colour tint)
                                          "QPushButton:hover { background: %2; }"
                                          "QPushButton:pressed { background: %3; }")
                               .arg(Theme::css(c), Theme::css(c.lighter(110)), Theme::css(c.darker(115))));
+}
+
+int heightOf(const QWidget *widget)
+{
+    return std::max(widget->sizeHint().height(), widget->minimumHeight());
 }
 
 // A row of a symbol and a text.
@@ -115,16 +124,16 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
 
     // --- What is playing ---
     auto *status = new QVBoxLayout;
-    status->setSpacing(7);
+    status->setSpacing(statusSpacing);
     status->addStretch(1);
     QLabel *playingIcon = nullptr;
     QLabel *playingText = nullptr;
-    QWidget *playing = symbolRow(playingIcon, playingText, this, false);
+    m_playingRow = symbolRow(playingIcon, playingText, this, false);
     setLabelIcon(playingIcon, QStringLiteral("waveform"), Theme::colour(Theme::Colour::green));
     playingText->setText(QStringLiteral("正在播放"));
     Theme::setTextStyle(playingText, Theme::TextStyle::caption, QFont::Bold);
     Theme::setTextColour(playingText, Theme::Colour::green);
-    status->addWidget(playing);
+    status->addWidget(m_playingRow);
     m_title = elidedLabel(this);
     Theme::setTextStyle(m_title, Theme::TextStyle::headline);
     m_title->setObjectName(QStringLiteral("flowPlayingTitle"));
@@ -182,7 +191,8 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
         tintProminent(m_nextButton, Theme::Colour::green);
         column->addWidget(m_nextButton, 0, Qt::AlignRight);
     }
-    row->addWidget(m_nextColumn);
+    // Kept together in the middle of a bar held taller than they are.
+    row->addWidget(m_nextColumn, 0, Qt::AlignVCenter);
     connect(m_nextButton, &QPushButton::clicked, this, [this] {
         if (m_next) {
             AsyncAction::run(
@@ -203,6 +213,7 @@ MacFlowPlayerBar::MacFlowPlayerBar(FlowPageState &state, FlowLiveControl &live, 
     // --- Output switches ---
     auto *toggles = new QVBoxLayout;
     toggles->setSpacing(6);
+    toggles->setAlignment(Qt::AlignVCenter);
     m_audioToggle = new QCheckBox(QStringLiteral("联动音频"), this);
     m_audioToggle->setObjectName(QStringLiteral("flowAudioLinkedToggle"));
     m_videoToggle = new QCheckBox(QStringLiteral("联动视频"), this);
@@ -308,10 +319,85 @@ void MacFlowPlayerBar::refresh()
 
     m_consoleButton->setVisible(live && FlowRules::isLotteryItem(*live) && m_state.canOperateLottery(*live));
 
+    // While the show runs, a change of live item moves neither the rows below the bar nor its
+    // buttons: the bar is as tall as its tallest face from the start, and the console button
+    // keeps its room where the show has one.
+    if (live) {
+        hold(tallestFace());
+    } else {
+        m_heldHeight = 0;
+        setMinimumHeight(0);
+    }
+    QSizePolicy consolePolicy = m_consoleButton->sizePolicy();
+    consolePolicy.setRetainSizeWhenHidden(
+        live && std::ranges::any_of(m_state.detail()->items, [this](const RundownItem &item) {
+            return FlowRules::isLotteryItem(item) && m_state.canOperateLottery(item);
+        }));
+    m_consoleButton->setSizePolicy(consolePolicy);
+
     m_audioToggle->setVisible(m_state.canOutputAudio());
     m_videoToggle->setVisible(m_state.canOutputVideo());
     const QSignalBlocker audioBlocker(m_audioToggle);
     const QSignalBlocker videoBlocker(m_videoToggle);
     m_audioToggle->setChecked(m_state.audioLinked());
     m_videoToggle->setChecked(m_state.videoLinked());
+}
+
+void MacFlowPlayerBar::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // A face taller than foreseen (a long error) is kept until the show ends.
+    if (m_heldHeight > 0) {
+        hold(event->size().height());
+    }
+}
+
+void MacFlowPlayerBar::hold(int height)
+{
+    m_heldHeight = std::max(m_heldHeight, height);
+    setMinimumHeight(m_heldHeight);
+}
+
+int MacFlowPlayerBar::tallestFace() const
+{
+    const bool audioOut = m_state.canOutputAudio();
+    const bool videoOut = m_state.canOutputVideo();
+    bool audio = false;
+    bool video = false;
+    bool lottery = false;
+    for (const RundownItem &item : m_state.detail()->items) {
+        audio = audio || (audioOut && !item.audioName.isEmpty());
+        video = video || (videoOut && !item.videoName.isEmpty());
+        lottery = lottery || (videoOut && FlowRules::isLotteryItem(item));
+    }
+    int tallest = 0;
+    if (video) {
+        tallest = pictureHeight;
+    }
+    if (lottery) {
+        tallest = std::max(tallest, heightOf(m_qrBlock));
+    }
+
+    // Every line the status column may show; the progress and an error come only with media.
+    QList<const QWidget *> lines{m_playingRow, m_title};
+    if (audio) {
+        lines.append(m_audioRow);
+    }
+    if (video) {
+        lines.append(m_videoRow);
+    }
+    int status = 0;
+    for (const QWidget *line : lines) {
+        status += heightOf(line) + statusSpacing;
+    }
+    if (audio || video) {
+        status += heightOf(m_preparingRow) + statusSpacing + m_error->fontMetrics().height() + statusSpacing;
+    }
+    tallest = std::max(tallest, status - statusSpacing);
+
+    // The next item's column goes with the last item.
+    if (m_state.canManage()) {
+        tallest = std::max(tallest, heightOf(m_nextColumn));
+    }
+    return tallest;
 }

@@ -30,19 +30,28 @@ public:
     const std::optional<RundownItem> &shownNextItem() const { return m_next; }
     void refresh();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void attachVideo();
+    // The height of the tallest face any item of the rundown brings to this bar.
+    int tallestFace() const;
+    void hold(int height);
     void setLabelIcon(QLabel *label, const QString &symbol, const QColor &tint);
 
     FlowPageState &m_state;
     FlowLiveControl &m_live;
     std::optional<RundownItem> m_next;
     QString m_qrItemID;
+    // While the show runs (an item is live) the bar never gets shorter.
+    int m_heldHeight = 0;
 
     QWidget *m_qrBlock;
     QLabel *m_qrImage;
     QHBoxLayout *m_row;
     MacVideoPlayerView *m_video = nullptr;
+    QWidget *m_playingRow;
     QLabel *m_title;
     QWidget *m_audioRow;
     QLabel *m_audioName;

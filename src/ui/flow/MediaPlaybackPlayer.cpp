@@ -114,7 +114,10 @@ public:
     // Changes with every request and whenever the player is lent or given back: a wait begun for
     // an earlier request or borrower ends there.
     quint64 lease() const { return m_lease; }
-    bool isInPlace(quint64 lease) const { return lease == m_lease && !m_pending && m_phase == Phase::settled; }
+    bool isInPlace(quint64 lease) const
+    {
+        return lease == m_lease && !m_pending && m_phase == Phase::settled;
+    }
 
     static PooledMediaPlayer *borrow()
     {
@@ -199,12 +202,13 @@ private:
         m_output->setMuted(m_muted);
         m_player->setAudioOutput(m_output);
         connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &PooledMediaPlayer::statusChanged);
-        connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState state) {
-            // Started by someone else (the video view's button) while a change waits.
-            if (state == QMediaPlayer::PlayingState && !isInPlace(m_lease)) {
-                hush();
-            }
-        });
+        connect(m_player, &QMediaPlayer::playbackStateChanged, this,
+                [this](QMediaPlayer::PlaybackState state) {
+                    // Started by someone else (the video view's button) while a change waits.
+                    if (state == QMediaPlayer::PlayingState && !isInPlace(m_lease)) {
+                        hush();
+                    }
+                });
     }
 
     void hush()
@@ -269,7 +273,8 @@ private:
             return;
         }
         m_pending = false;
-        qCDebug(lcMedia) << this << "apply" << m_lease << m_wanted << "over" << m_applied << m_player->mediaStatus();
+        qCDebug(lcMedia) << this << "apply" << m_lease << m_wanted << "over" << m_applied
+                         << m_player->mediaStatus();
         const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
         const bool loaded = status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia ||
                             status == QMediaPlayer::EndOfMedia;
@@ -339,12 +344,13 @@ private:
         QMediaPlayer *stuck = m_player;
         QAudioOutput *stuckOutput = m_output;
         disconnect(stuck, nullptr, this, nullptr);
-        connect(stuck, &QMediaPlayer::mediaStatusChanged, stuck, [stuck, stuckOutput](QMediaPlayer::MediaStatus s) {
-            if (s != QMediaPlayer::LoadingMedia) {
-                stuck->deleteLater();
-                stuckOutput->deleteLater();
-            }
-        });
+        connect(stuck, &QMediaPlayer::mediaStatusChanged, stuck,
+                [stuck, stuckOutput](QMediaPlayer::MediaStatus s) {
+                    if (s != QMediaPlayer::LoadingMedia) {
+                        stuck->deleteLater();
+                        stuckOutput->deleteLater();
+                    }
+                });
         QObject *view = stuck->videoOutput();
         makePlayer();
         if (view) {
@@ -431,7 +437,8 @@ public:
     void onMediaPlayerReplaced(std::function<void()> callback) override
     {
         QObject::disconnect(m_replaced);
-        m_replaced = QObject::connect(m_player, &PooledMediaPlayer::playerReplaced, m_player, std::move(callback));
+        m_replaced =
+            QObject::connect(m_player, &PooledMediaPlayer::playerReplaced, m_player, std::move(callback));
     }
 
 private:

@@ -942,7 +942,7 @@ void TestPlayback::outputsByRole()
     // The item carries its own audio track, so the video never plays its sound.
     QVERIFY(playback.videoMediaPlayer()->audioOutput()->isMuted());
     // Only directors run the show.
-    QCOMPARE(page->liveButtons()->isVisible(), role.endsWith(QStringLiteral("导演")));
+    QTRY_COMPARE(page->liveButtons()->isVisible(), role.endsWith(QStringLiteral("导演")));
 
     if (video) {
         // Switching video off and on again is a video-only switch: the audio keeps playing.

@@ -38,6 +38,14 @@ std::chrono::milliseconds &loadLimit()
     return limit;
 }
 
+// Empties a player before it is destroyed: its destructor would otherwise stop a pipeline whose
+// streaming thread still reports pads to the half-destroyed player.
+void empty(QMediaPlayer *player)
+{
+    player->stop();
+    player->setSource(QUrl());
+}
+
 // The first media a process plays makes GStreamer load its decoder libraries (libav): tens of
 // milliseconds, seconds on a busy machine, and meanwhile the backend's bus handling on the GUI
 // thread can wait for the loader. So a tiny clip is loaded once, muted, by a player in a thread of
@@ -76,6 +84,9 @@ protected:
         QTimer::singleShot(10000, &player, [this] { quit(); });
         player.setSourceDevice(&clip, QUrl(QStringLiteral("warm-up.mp4")));
         exec();
+        // Torn down while the player is whole: its destructor would otherwise stop a pipeline
+        // whose streaming thread still reports pads to the half-destroyed player.
+        empty(&player);
     }
 };
 
@@ -108,6 +119,12 @@ public:
         m_stuck.setSingleShot(true);
         connect(&m_stuck, &QTimer::timeout, this, &PooledMediaPlayer::putAside);
         makePlayer();
+    }
+    ~PooledMediaPlayer() override
+    {
+        if (m_phase != Phase::loading) {
+            empty(m_player);
+        }
     }
 
     QMediaPlayer *player() const { return m_player; }
@@ -347,6 +364,7 @@ private:
         connect(stuck, &QMediaPlayer::mediaStatusChanged, stuck,
                 [stuck, stuckOutput](QMediaPlayer::MediaStatus s) {
                     if (s != QMediaPlayer::LoadingMedia) {
+                        empty(stuck);
                         stuck->deleteLater();
                         stuckOutput->deleteLater();
                     }

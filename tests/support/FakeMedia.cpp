@@ -8,30 +8,20 @@
 
 namespace FakeMedia {
 
-QByteArray sineWav(int milliseconds, int frequency, int sampleRate)
+namespace {
+
+// The 44-byte header of a mono PCM WAV file, as a stream the caller appends its samples to.
+void writeWavHeader(QDataStream &stream, int sampleRate, int bytesPerSample, qint32 dataBytes)
 {
-    const qint32 samples =
-        static_cast<qint32>(static_cast<qint64>(sampleRate) * std::max(0, milliseconds) / 1000);
-    const qint32 dataBytes = samples * 2;
-    QByteArray out;
-    QDataStream stream(&out, QIODevice::WriteOnly);
     stream.setByteOrder(QDataStream::LittleEndian);
     stream.writeRawData("RIFF", 4);
     stream << qint32(36 + dataBytes);
     stream.writeRawData("WAVEfmt ", 8);
-    stream << qint32(16) << qint16(1) << qint16(1) << qint32(sampleRate) << qint32(sampleRate * 2)
-           << qint16(2) << qint16(16);
+    stream << qint32(16) << qint16(1) << qint16(1) << qint32(sampleRate)
+           << qint32(sampleRate * bytesPerSample) << qint16(bytesPerSample) << qint16(8 * bytesPerSample);
     stream.writeRawData("data", 4);
     stream << dataBytes;
-    for (qint32 i = 0; i < samples; ++i) {
-        const double t = static_cast<double>(i) / sampleRate;
-        stream << static_cast<qint16>(
-            std::lround(0.3 * 32767 * std::sin(2 * std::numbers::pi * frequency * t)));
-    }
-    return out;
 }
-
-namespace {
 
 QByteArray resource(const QString &name)
 {
@@ -43,6 +33,21 @@ QByteArray resource(const QString &name)
 }
 
 } // namespace
+
+QByteArray sineWav(int milliseconds, int frequency, int sampleRate)
+{
+    const qint32 samples =
+        static_cast<qint32>(static_cast<qint64>(sampleRate) * std::max(0, milliseconds) / 1000);
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    writeWavHeader(stream, sampleRate, 2, samples * 2);
+    for (qint32 i = 0; i < samples; ++i) {
+        const double t = static_cast<double>(i) / sampleRate;
+        stream << static_cast<qint16>(
+            std::lround(0.3 * 32767 * std::sin(2 * std::numbers::pi * frequency * t)));
+    }
+    return out;
+}
 
 QByteArray demoVideo()
 {
@@ -62,14 +67,7 @@ QByteArray toneWav(int seconds, int frequency)
     QByteArray out;
     out.reserve(44 + dataBytes);
     QDataStream stream(&out, QIODevice::WriteOnly);
-    stream.setByteOrder(QDataStream::LittleEndian);
-    stream.writeRawData("RIFF", 4);
-    stream << qint32(36 + dataBytes);
-    stream.writeRawData("WAVEfmt ", 8);
-    stream << qint32(16) << qint16(1) << qint16(1) << qint32(sampleRate) << qint32(sampleRate) << qint16(1)
-           << qint16(8);
-    stream.writeRawData("data", 4);
-    stream << dataBytes;
+    writeWavHeader(stream, sampleRate, 1, dataBytes);
     for (int i = 0; i < seconds; ++i) {
         out.append(second);
     }
@@ -84,6 +82,43 @@ QByteArray demoVcrVideo()
 QByteArray demoStarsVideo()
 {
     return resource(QStringLiteral("demo-stars.mp4"));
+}
+
+int stepToneFrequency(int step)
+{
+    return 500 + 100 * step;
+}
+
+QList<int> stepToneFrequencies()
+{
+    QList<int> frequencies;
+    for (int step = 0; step < stepToneSteps; ++step) {
+        frequencies.append(stepToneFrequency(step));
+    }
+    return frequencies;
+}
+
+QByteArray stepToneVideo()
+{
+    return resource(QStringLiteral("step-tone.mp4"));
+}
+
+QByteArray stepToneWav(int seconds)
+{
+    constexpr int sampleRate = 16000;
+    constexpr int stepSamples = sampleRate * stepToneStepMs / 1000;
+    const qint32 samples = sampleRate * std::max(0, seconds);
+    QByteArray out;
+    out.reserve(44 + 2 * samples);
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    writeWavHeader(stream, sampleRate, 2, 2 * samples);
+    for (qint32 i = 0; i < samples; ++i) {
+        const qint64 frequency = stepToneFrequency(i / stepSamples % stepToneSteps);
+        // Every step holds whole periods, so the phase, taken exactly, runs on across steps.
+        const double cycle = double(frequency * i % sampleRate) / sampleRate;
+        stream << static_cast<qint16>(std::lround(0.4 * 32767 * std::sin(2 * std::numbers::pi * cycle)));
+    }
+    return out;
 }
 
 } // namespace FakeMedia

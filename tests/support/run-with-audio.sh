@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a test program with a private PulseAudio server whose only output is a null sink, so media
 # really plays on a machine without sound hardware. Without pulseaudio the program runs as it is
-# (its playback test then skips).
+# (its playback test then skips). What the sink plays can be recorded from the source
+# quillory_null_heard: Qt lists no monitor sources, so the sink's monitor is passed on as a plain one.
 set -eu
 if [ $# -lt 1 ]; then
     echo "usage: $0 program [arguments...]" >&2
@@ -17,6 +18,7 @@ export XDG_RUNTIME_DIR="$scratch/runtime" HOME="$scratch/home"
 unset PULSE_SERVER
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
     -L "module-native-protocol-unix" -L "module-null-sink sink_name=quillory_null" \
+    -L "module-remap-source master=quillory_null.monitor source_name=quillory_null_heard" \
     >"$scratch/pulse.log" 2>&1 &
 server=$!
 cleanup() {

@@ -1,3 +1,4 @@
+#include "AudibleProbe.h"
 #include "FakeMedia.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
@@ -32,7 +33,13 @@
 #include <QVideoSink>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +77,50 @@ private:
     QStringList &m_log;
 };
 
+// Fails the test program instead of letting a frozen GUI thread hang the run: a media backend
+// that deadlocks never returns to the event loop.
+class FreezeWatchdog
+{
+public:
+    explicit FreezeWatchdog(std::chrono::seconds limit)
+        : m_limit(limit)
+    {
+        beat();
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { beat(); });
+        m_timer.start(50);
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (now() - m_lastBeat > m_limit.count() * 1000) {
+                    std::fprintf(stderr, "The GUI thread stood still for %lld s: frozen.\n",
+                                 static_cast<long long>(m_limit.count()));
+                    std::abort();
+                }
+            }
+        });
+    }
+    ~FreezeWatchdog()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    static qint64 now()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void beat() { m_lastBeat = now(); }
+
+    std::chrono::seconds m_limit;
+    QTimer m_timer;
+    std::atomic<qint64> m_lastBeat = 0;
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread;
+};
+
 QStringList stopCalls()
 {
     return {"audio pause", "video pause", "audio clear", "video clear"};
@@ -99,6 +150,11 @@ private Q_SLOTS:
     void liveRightsAndRules();
     void realPlaybackSmoke();
     void realPlayerRestartedWhileLoadingIsHeard();
+    void realVideoItemHeardFromItsFirstFrame();
+    void realRestartsPlayBothFromTheStart_data();
+    void realRestartsPlayBothFromTheStart();
+    void realItemBoundaryStressNeverFreezes();
+    void realPlayerStuckLoadingIsPutAside();
     void realPlayersHoldOnlyTheLiveItemsFiles_data();
     void realPlayersHoldOnlyTheLiveItemsFiles();
 
@@ -556,8 +612,208 @@ void TestPlayback::realPlayerRestartedWhileLoadingIsHeard()
     if (*restartedWhile != QMediaPlayer::LoadingMedia) {
         QSKIP("The file had loaded before the restart: nothing was silenced.");
     }
+    QTRY_VERIFY(player->playbackState() == QMediaPlayer::PlayingState && audio->position() > 0);
     QCOMPARE(player->audioOutput()->volume(), 1.0f);
-    QCOMPARE(player->playbackState(), QMediaPlayer::PlayingState);
+    QVERIFY(!player->audioOutput()->isMuted());
+}
+
+// A video item without an audio track, started after an item with sound: its soundtrack is heard
+// from the file's first frame.
+void TestPlayback::realVideoItemHeardFromItsFirstFrame()
+{
+    AudibleProbe probe;
+    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
+        QSKIP("No audio output with a monitor here: what is heard cannot be checked.");
+    }
+    const QList<RundownItem> items =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items; });
+    const QString before = items.at(0).id;
+    const QString stepped = items.at(4).id;
+    m_service->withPlatform([&](FakePlatform &p) {
+        p.attachAsset(m_demo.projectId, before, QStringLiteral("audio"), QStringLiteral("垫乐.wav"),
+                      FakeMedia::toneWav(30, 300), 30);
+        p.attachAsset(m_demo.projectId, stepped, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+    });
+    setLive(before);
+    QVERIFY(probe.start());
+    QTRY_VERIFY_WITH_TIMEOUT(probe.isHearing(), 5000);
+    MacProjectFlowView *page = openPage(QStringLiteral("总导演"));
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    QTRY_VERIFY_WITH_TIMEOUT(playback.audioPlayer() && playback.audioPlayer()->position() > 300, 10000);
+
+    probe.mark();
+    bool done = false;
+    QCoro::connect(page->liveControl().liveAction(QStringLiteral("start"), item(stepped)), this,
+                   [&] { done = true; });
+    const QList<int> steps = FakeMedia::stepToneFrequencies();
+    std::optional<double> onset;
+    QTRY_VERIFY_WITH_TIMEOUT(done && (onset = probe.firstHeardMs(steps)) &&
+                                 probe.recordedUntilMs().value_or(0) > *onset + 1000,
+                             10000);
+    onset = probe.firstHeardMs(steps); // read again once the time line has settled
+    QCOMPARE(probe.dominantFrequency(*onset, steps), FakeMedia::stepToneFrequency(0));
+    const double firstStep = probe.heardForMs(FakeMedia::stepToneFrequency(0), steps, *onset, *onset + 1000);
+    QVERIFY2(firstStep >= 400,
+             qPrintable(QStringLiteral("%1 ms of the first half second heard").arg(firstStep)));
+    QCOMPARE(playback.videoMediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+    QVERIFY(!playback.videoMediaPlayer()->audioOutput()->isMuted());
+}
+
+void TestPlayback::realRestartsPlayBothFromTheStart_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("forced sync of the live item") << "forced";
+    QTest::newRow("audio link off and on again") << "audio toggle";
+}
+
+// A restart plays both players again from their start, together, even with the same files.
+void TestPlayback::realRestartsPlayBothFromTheStart()
+{
+    QFETCH(QString, how);
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    // A backing track in small buffers, so its position moves smoothly, and a listener at the
+    // null sink, which otherwise starts a new stream with up to two seconds of latency.
+    m_service->withPlatform([&](FakePlatform &p) {
+        p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("audio"),
+                      QStringLiteral("伴奏.wav"), FakeMedia::stepToneWav(60), 60);
+    });
+    AudibleProbe listener;
+    if (AudibleProbe::monitorDevice()) {
+        QVERIFY(listener.start());
+        QTRY_VERIFY_WITH_TIMEOUT(listener.isHearing(), 5000);
+    }
+    setLive(m_demo.audioItemId);
+    MacProjectFlowView *page = openPage(QStringLiteral("总导演"));
+    PlaybackCoordinator &playback = page->liveControl().playback();
+    QTRY_VERIFY_WITH_TIMEOUT(playback.videoMediaPlayer() && !playback.isPreparing(), 10000);
+    QMediaPlayer *audio = playback.audioPlayer()->mediaPlayer();
+    QMediaPlayer *video = playback.videoMediaPlayer();
+    QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 2500 && video->position() > 2500, 15000);
+
+    if (how == QStringLiteral("forced")) {
+        bool done = false;
+        QCoro::connect(playback.sync(page->state().liveItem(), true, true, true), this, [&] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    } else {
+        auto *toggle = page->findChild<QCheckBox *>(QStringLiteral("flowAudioLinkedToggle"));
+        toggle->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!playback.lastAudioEnabled() && !playback.isPreparing(), 10000);
+        QTRY_VERIFY(audio->source().isEmpty());
+        toggle->click();
+        QTRY_VERIFY_WITH_TIMEOUT(playback.lastAudioEnabled() && !playback.isPreparing(), 10000);
+    }
+    QCOMPARE(audio->playbackState(), QMediaPlayer::PlayingState);
+    QCOMPARE(video->playbackState(), QMediaPlayer::PlayingState);
+    const qint64 a = audio->position();
+    const qint64 v = video->position();
+    QVERIFY2(a < 2500 && v < 2500, qPrintable(QStringLiteral("audio %1 ms, video %2 ms").arg(a).arg(v)));
+    // Started in one turn once both were loaded: the picture stays with its sound.
+    QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 500 && video->position() > 500, 10000);
+    const qint64 apart = std::abs(audio->position() - video->position());
+    QVERIFY2(apart <= 100, qPrintable(QStringLiteral("%1 ms apart (a %2 v %3)")
+                                          .arg(apart)
+                                          .arg(audio->position())
+                                          .arg(video->position())));
+}
+
+// A page starts an item with audio and video, switches the video off and on (a seek waits), and
+// goes while its players settle; the next page borrows them at once and starts another item.
+void TestPlayback::realItemBoundaryStressNeverFreezes()
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    // A run of its own (test_playback_stress) sets the number of rounds.
+    const int rounds = qEnvironmentVariableIntValue("QUILLORY_STRESS_ROUNDS");
+    if (rounds <= 0) {
+        QSKIP("Runs as test_playback_stress.");
+    }
+    const QString otherId = m_service->withPlatform([&](FakePlatform &p) {
+        const QString id = p.project(m_demo.projectId)->items.at(0).id;
+        p.attachAsset(m_demo.projectId, id, QStringLiteral("video"), QStringLiteral("片头.mp4"),
+                      FakeMedia::demoVcrVideo(), 150);
+        return id;
+    });
+    const QList<RundownItem> items = {item(m_demo.audioItemId), item(otherId)};
+    FreezeWatchdog watchdog(std::chrono::seconds(20));
+    QObject scope; // syncs still waiting when the round ends report to nobody
+
+    std::unique_ptr<PlaybackCoordinator> page;
+    for (int round = 0; round < rounds; ++round) {
+        const RundownItem &live = items.at(round % 2);
+        if (!page) {
+            page = std::make_unique<PlaybackCoordinator>(*m_client);
+            page->setItemProjectID(m_demo.projectId);
+        }
+        QCoro::connect(page->sync(live, true, true, true), &scope, [] {});
+        QTRY_VERIFY(page->videoMediaPlayer());
+        for (int turns = round % 4; turns > 0; --turns) {
+            QCoreApplication::processEvents();
+        }
+        QCoro::connect(page->sync(live, true, false, false), &scope, [] {});
+        QCoro::connect(page->sync(live, true, true, false), &scope, [] {});
+        for (int turns = round % 3; turns > 0; --turns) {
+            QCoreApplication::processEvents();
+        }
+        page = std::make_unique<PlaybackCoordinator>(*m_client);
+        page->setItemProjectID(m_demo.projectId);
+        const RundownItem &next = items.at((round + 1) % 2);
+        bool started = false;
+        QCoro::connect(page->sync(next, true, true, true), &scope, [&] { started = true; });
+        QTRY_VERIFY2_WITH_TIMEOUT(started && page->audioPlayer()->position() > 0 &&
+                                      page->videoMediaPlayer()->playbackState() == QMediaPlayer::PlayingState,
+                                  qPrintable(QStringLiteral("round %1").arg(round)), 15000);
+        QCOMPARE(page->audioPlayer()->mediaPlayer()->audioOutput()->volume(), 1.0f);
+    }
+}
+
+// A file whose loading never ends (a pipe nobody writes to) does not hold the show: the next
+// file plays on a new player, and the stuck one goes once it gives up.
+void TestPlayback::realPlayerStuckLoadingIsPutAside()
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pipe = dir.filePath(QStringLiteral("stuck.wav"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    int writer = ::open(QFile::encodeName(pipe).constData(), O_RDWR | O_NONBLOCK);
+    QVERIFY(writer >= 0);
+    const QString tone = dir.filePath(QStringLiteral("tone.wav"));
+    {
+        QFile out(tone);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(FakeMedia::toneWav(5, 440)) > 0);
+    }
+    setMediaLoadLimit(std::chrono::milliseconds(500));
+    const auto restore = qScopeGuard([&] {
+        setMediaLoadLimit(std::chrono::seconds(10));
+        if (writer >= 0) {
+            ::close(writer);
+        }
+    });
+    FreezeWatchdog watchdog(std::chrono::seconds(20));
+
+    const std::unique_ptr<PlaybackPlayer> player = makeMediaPlayer();
+    int replaced = 0;
+    player->onMediaPlayerReplaced([&] { ++replaced; });
+    QPointer<QMediaPlayer> stuck = player->mediaPlayer();
+    player->setSource(pipe);
+    player->play();
+    QTRY_COMPARE(stuck->mediaStatus(), QMediaPlayer::LoadingMedia);
+
+    player->setSource(tone);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(replaced == 1 && player->position() > 0, 10000);
+    QVERIFY(player->mediaPlayer() != stuck.data());
+    QCOMPARE(player->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
+    QVERIFY(stuck);
+
+    ::close(std::exchange(writer, -1));
+    QTRY_VERIFY_WITH_TIMEOUT(stuck.isNull(), 10000);
 }
 
 void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles_data()
@@ -690,7 +946,7 @@ void TestPlayback::outputsByRole()
     // The item carries its own audio track, so the video never plays its sound.
     QVERIFY(playback.videoMediaPlayer()->audioOutput()->isMuted());
     // Only directors run the show.
-    QCOMPARE(page->liveButtons()->isVisible(), role.endsWith(QStringLiteral("导演")));
+    QTRY_COMPARE(page->liveButtons()->isVisible(), role.endsWith(QStringLiteral("导演")));
 
     if (video) {
         // Switching video off and on again is a video-only switch: the audio keeps playing.

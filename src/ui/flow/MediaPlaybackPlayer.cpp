@@ -2,10 +2,13 @@
 
 #include "common/SignalOrTimeout.h"
 
+#include <QCoro/QCoroTimer>
+
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QMediaPlayer>
 #include <QPointer>
 #include <QThread>
@@ -19,11 +22,29 @@ namespace {
 
 using namespace std::chrono_literals;
 
+Q_LOGGING_CATEGORY(lcMedia, "quillory.media", QtWarningMsg)
+
 // The picture counts as quiet after this long without a new frame; new frames extend the wait
-// up to the second figure, a file still loading up to the third.
+// up to the second figure.
 constexpr int quietMs = 40;
-constexpr int longestSettleMs = 300;
-constexpr int longestLoadMs = 2000;
+constexpr int longestQuietMs = 300;
+// An end of media reported this close to a file's start, in a file longer than twice this, is the
+// previous file's.
+constexpr int staleEndMs = 1000;
+
+std::chrono::milliseconds &loadLimit()
+{
+    static std::chrono::milliseconds limit = 10s;
+    return limit;
+}
+
+// Empties a player before it is destroyed: its destructor would otherwise stop a pipeline whose
+// streaming thread still reports pads to the half-destroyed player.
+void empty(QMediaPlayer *player)
+{
+    player->stop();
+    player->setSource(QUrl());
+}
 
 // The first media a process plays makes GStreamer load its decoder libraries (libav): tens of
 // milliseconds, seconds on a busy machine, and meanwhile the backend's bus handling on the GUI
@@ -63,19 +84,28 @@ protected:
         QTimer::singleShot(10000, &player, [this] { quit(); });
         player.setSourceDevice(&clip, QUrl(QStringLiteral("warm-up.mp4")));
         exec();
+        // Torn down while the player is whole: its destructor would otherwise stop a pipeline
+        // whose streaming thread still reports pads to the half-destroyed player.
+        empty(&player);
     }
 };
 
 // One QMediaPlayer with its own audio output, made once and lent to one PlaybackPlayer at a time:
 // the first player of a process loads the media framework, which takes a noticeable while.
 //
-// On GStreamer, replacing or removing a source first stops the pipeline synchronously on the GUI
-// thread. The video sink hands every frame to the GUI thread and waits up to 300 ms for it, and a
-// file still loading is waited for up to a second, so a change made while a frame waits or while
-// the file loads blocks the interface that long. A change therefore silences the player at once
-// and is made from the event loop once the file has loaded, the player is paused and the picture
-// is quiet; until then the player plays nothing, whoever asks. (Pausing a file that is still
-// loading can keep it from ever finishing, so such a file is silenced by its volume instead.)
+// Every setSource is a request, carried out by a small state machine:
+//   settled  --request-->  quieting  --picture quiet-->  loading  --status-->  settled
+// - A request silences the player at once: it is paused, unless its pipeline is still being built.
+// - On GStreamer, replacing a source stops the pipeline synchronously on the GUI thread. The video
+//   sink hands every frame to the GUI thread and waits for it, so the change waits until the
+//   paused picture is quiet.
+// - A source is never replaced while the pipeline is still being built: the streaming thread then
+//   links the new pads under locks that the synchronous stop waits for, and both wait for good.
+//   The player's own status says when loading is over. A player that never gets there is put
+//   aside, untouched, for a new one.
+// - The same file asked for again restarts from its beginning in place.
+// - Playing starts only once the file is loaded: a pipeline set playing while its pads are still
+//   being linked starts its sound late and drops its beginning.
 class PooledMediaPlayer : public QObject
 {
     Q_OBJECT
@@ -83,24 +113,28 @@ class PooledMediaPlayer : public QObject
 public:
     PooledMediaPlayer()
         : QObject(QCoreApplication::instance())
-        , m_player(new QMediaPlayer(this))
-        , m_output(new QAudioOutput(this))
     {
-        m_player->setAudioOutput(m_output);
         m_quiet.setSingleShot(true);
-        connect(&m_quiet, &QTimer::timeout, this, &PooledMediaPlayer::settleNow);
-        connect(m_player, &QMediaPlayer::playbackStateChanged, this,
-                [this](QMediaPlayer::PlaybackState state) {
-                    if (state == QMediaPlayer::PlayingState && m_wanted != m_applied) {
-                        silence();
-                    }
-                });
+        connect(&m_quiet, &QTimer::timeout, this, &PooledMediaPlayer::apply);
+        m_stuck.setSingleShot(true);
+        connect(&m_stuck, &QTimer::timeout, this, &PooledMediaPlayer::putAside);
+        makePlayer();
+    }
+    ~PooledMediaPlayer() override
+    {
+        if (m_phase != Phase::loading) {
+            empty(m_player);
+        }
     }
 
     QMediaPlayer *player() const { return m_player; }
-    // Changes whenever the player is lent, given back or given another source: a wait begun for
-    // an earlier file or borrower ends there.
+    // Changes with every request and whenever the player is lent or given back: a wait begun for
+    // an earlier request or borrower ends there.
     quint64 lease() const { return m_lease; }
+    bool isInPlace(quint64 lease) const
+    {
+        return lease == m_lease && !m_pending && m_phase == Phase::settled;
+    }
 
     static PooledMediaPlayer *borrow()
     {
@@ -124,67 +158,53 @@ public:
     }
     void giveBack()
     {
-        ++m_lease;
         setSource({});
-        m_output->setMuted(false);
+        setMuted(false);
         idle().append(this);
     }
 
     void setSource(const QString &localFile)
     {
         ++m_lease;
+        qCDebug(lcMedia) << this << "request" << m_lease << localFile << "phase" << int(m_phase)
+                         << m_player->mediaStatus();
         m_wanted = localFile;
         m_wantPlaying = false;
-        silence();
-        settle();
+        m_pending = true;
+        hush();
+        advance();
     }
     void play()
     {
         m_wantPlaying = true;
-        if (!m_quiet.isActive() && !m_applied.isEmpty()) {
-            m_player->play();
-        }
+        advance();
     }
     void pause()
     {
         m_wantPlaying = false;
-        if (m_player->mediaStatus() != QMediaPlayer::LoadingMedia) {
-            m_player->pause();
-        }
+        hush();
     }
-    void setMuted(bool muted) { m_output->setMuted(muted); }
-    qint64 position() const
+    void setMuted(bool muted)
     {
-        return m_wanted != m_applied || m_applied.isEmpty() ? 0 : m_player->position();
+        m_muted = muted;
+        m_output->setMuted(muted);
     }
-    bool isSettling() const { return m_quiet.isActive(); }
-
-    // Emits `settled` once the player may change its source without blocking, and a wanted
-    // source is in place.
-    void settle()
+    qint64 position() const { return isInPlace(m_lease) && !m_applied.isEmpty() ? m_player->position() : 0; }
+    // Only for the request in place; a position set while loading is dropped by the backend.
+    void seekInPlace(qint64 milliseconds)
     {
-        if (m_quiet.isActive()) {
-            return;
-        }
-        m_settling.start();
-        disconnect(m_frames);
-        if (QVideoSink *sink = m_player->videoSink()) {
-            m_frames = connect(sink, &QVideoSink::videoFrameChanged, this, [this] {
-                if (m_quiet.isActive() && m_settling.elapsed() < longestSettleMs) {
-                    m_quiet.start(quietMs);
-                }
-            });
-            m_quiet.start(quietMs);
-        } else {
-            // Audio alone never waits for the GUI thread; the change still leaves the caller's turn.
-            m_quiet.start(0);
+        if (isInPlace(m_lease) && !m_applied.isEmpty() && m_player->position() != milliseconds) {
+            m_player->setPosition(milliseconds);
         }
     }
 
 Q_SIGNALS:
     void settled();
+    void playerReplaced();
 
 private:
+    enum class Phase { settled, quieting, loading };
+
     // The players belong to the application object and go with it.
     static QList<QPointer<PooledMediaPlayer>> &idle()
     {
@@ -192,53 +212,201 @@ private:
         return players;
     }
 
-    void silence()
+    void makePlayer()
     {
-        if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
-            m_output->setVolume(0);
-        } else {
+        m_player = new QMediaPlayer(this);
+        m_output = new QAudioOutput(this);
+        m_output->setMuted(m_muted);
+        m_player->setAudioOutput(m_output);
+        connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &PooledMediaPlayer::statusChanged);
+        connect(m_player, &QMediaPlayer::playbackStateChanged, this,
+                [this](QMediaPlayer::PlaybackState state) {
+                    // Started by someone else (the video view's button) while a change waits.
+                    if (state == QMediaPlayer::PlayingState && !isInPlace(m_lease)) {
+                        hush();
+                    }
+                });
+    }
+
+    void hush()
+    {
+        // A pipeline still being built is never playing (play waits for the load), and pausing it
+        // would flush what it has prerolled.
+        if (m_phase != Phase::loading && m_player->playbackState() == QMediaPlayer::PlayingState) {
             m_player->pause();
         }
     }
 
-    void settleNow()
+    void advance()
     {
-        if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia && m_settling.elapsed() < longestLoadMs) {
-            m_quiet.start(quietMs);
+        if (m_phase != Phase::settled) {
+            return; // the timer or the player's status moves on
+        }
+        if (m_pending) {
+            quieten();
             return;
         }
-        if (m_wanted != m_applied && m_player->playbackState() == QMediaPlayer::PlayingState) {
-            // Loaded meanwhile, and started as asked before the change: paused, then quiet again.
-            m_player->pause();
-            m_quiet.start(quietMs);
-            return;
-        }
-        disconnect(m_frames);
-        if (m_wanted != m_applied) {
-            m_applied = m_wanted;
-            m_player->setSource(m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
-        } else if (!m_wantPlaying && m_player->playbackState() == QMediaPlayer::PlayingState) {
-            // The same file asked for again while it loaded, and it started meanwhile.
-            m_player->pause();
-        }
-        // Silenced while it loaded, even when the same file was asked for again.
-        m_output->setVolume(1);
-        if (m_wantPlaying && !m_applied.isEmpty()) {
+        const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
+        const bool playable = status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia ||
+                              status == QMediaPlayer::EndOfMedia;
+        if (m_wantPlaying && playable && m_player->playbackState() != QMediaPlayer::PlayingState) {
+            qCDebug(lcMedia) << this << "play" << m_lease << "at" << m_player->position();
             m_player->play();
         }
-        Q_EMIT settled();
     }
 
-    QMediaPlayer *m_player;
-    QAudioOutput *m_output;
+    // The change is made from the event loop, once no frame has come for a while: only the last
+    // of several requests in one turn is carried out.
+    void quieten()
+    {
+        m_phase = Phase::quieting;
+        m_quietSince.start();
+        disconnect(m_frames);
+        QVideoSink *sink = m_player->videoSink();
+        if (!sink || m_player->source().isEmpty()) {
+            m_quiet.start(0);
+            return;
+        }
+        m_frames = connect(sink, &QVideoSink::videoFrameChanged, this, [this] {
+            if (m_quiet.isActive() && m_quietSince.elapsed() < longestQuietMs) {
+                m_quiet.start(quietMs);
+            }
+        });
+        m_quiet.start(quietMs);
+    }
+
+    void apply()
+    {
+        disconnect(m_frames);
+        m_phase = Phase::settled;
+        if (!m_pending) {
+            advance();
+            return;
+        }
+        if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+            // Started meanwhile by someone else: paused, then quiet again.
+            m_player->pause();
+            quieten();
+            return;
+        }
+        m_pending = false;
+        qCDebug(lcMedia) << this << "apply" << m_lease << m_wanted << "over" << m_applied
+                         << m_player->mediaStatus();
+        const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
+        const bool loaded = status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia ||
+                            status == QMediaPlayer::EndOfMedia;
+        if (!m_wanted.isEmpty() && m_wanted == m_applied && loaded) {
+            // The same file again: from its start, on the pipeline already built.
+            if (m_player->position() != 0) {
+                m_player->setPosition(0);
+            }
+            m_replayed = false;
+            done();
+            return;
+        }
+        if (!m_wanted.isEmpty() && m_wanted == m_applied) {
+            // Unplayable last time: the player keeps a source equal to the one asked for.
+            m_player->setSource(QUrl());
+        }
+        m_applied = m_wanted;
+        m_replayed = false;
+        m_player->setSource(m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
+        if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
+            m_phase = Phase::loading;
+            m_stuck.start(loadLimit());
+            return;
+        }
+        done();
+    }
+
+    void statusChanged(QMediaPlayer::MediaStatus status)
+    {
+        qCDebug(lcMedia) << this << "status" << status << "phase" << int(m_phase) << m_player->position()
+                         << m_player->duration();
+        if (status == QMediaPlayer::EndOfMedia && isInPlace(m_lease) && m_wantPlaying && !m_replayed &&
+            m_player->position() < staleEndMs && m_player->duration() > 2 * staleEndMs) {
+            // The end of the pipeline's previous file, reported late: this one has just begun.
+            qCDebug(lcMedia) << this << "stale end of media: playing on";
+            m_replayed = true;
+            m_player->play();
+            return;
+        }
+        if (m_phase != Phase::loading || status == QMediaPlayer::LoadingMedia) {
+            return;
+        }
+        m_stuck.stop();
+        m_phase = Phase::settled;
+        if (m_pending) {
+            advance();
+        } else {
+            done();
+        }
+    }
+
+    void done()
+    {
+        Q_EMIT settled();
+        advance();
+    }
+
+    // A player still loading long after it was asked to is left alone, for good: anything asked
+    // of it could wait on its pipeline. It goes once it is done loading, if ever.
+    void putAside()
+    {
+        if (m_phase != Phase::loading) {
+            return;
+        }
+        qCWarning(lcMedia) << this << "still loading" << m_applied << "after" << loadLimit().count()
+                           << "ms: put aside for a new player";
+        QMediaPlayer *stuck = m_player;
+        QAudioOutput *stuckOutput = m_output;
+        disconnect(stuck, nullptr, this, nullptr);
+        connect(stuck, &QMediaPlayer::mediaStatusChanged, stuck,
+                [stuck, stuckOutput](QMediaPlayer::MediaStatus s) {
+                    if (s != QMediaPlayer::LoadingMedia) {
+                        empty(stuck);
+                        stuck->deleteLater();
+                        stuckOutput->deleteLater();
+                    }
+                });
+        QObject *view = stuck->videoOutput();
+        makePlayer();
+        if (view) {
+            m_player->setVideoOutput(view);
+        }
+        // The file asked for, on the new player.
+        m_applied.clear();
+        m_phase = Phase::settled;
+        m_pending = true;
+        Q_EMIT playerReplaced();
+        advance();
+    }
+
+    QMediaPlayer *m_player = nullptr;
+    QAudioOutput *m_output = nullptr;
+    Phase m_phase = Phase::settled;
     QString m_wanted;
     QString m_applied;
+    bool m_pending = false;
     bool m_wantPlaying = false;
+    bool m_muted = false;
+    bool m_replayed = false;
     quint64 m_lease = 0;
     QTimer m_quiet;
-    QElapsedTimer m_settling;
+    QTimer m_stuck;
+    QElapsedTimer m_quietSince;
     QMetaObject::Connection m_frames;
 };
+
+// Ends once `lease` is in place on the player, or has been replaced. Waits on the player's own
+// signal, re-checking now and then.
+QCoro::Task<> inPlace(QPointer<PooledMediaPlayer> pooled, quint64 lease)
+{
+    while (pooled && pooled->lease() == lease && !pooled->isInPlace(lease)) {
+        SignalOrTimeout settled(pooled.data(), &PooledMediaPlayer::settled, 1s);
+        co_await settled;
+    }
+}
 
 class MediaPlaybackPlayer final : public PlaybackPlayer
 {
@@ -247,7 +415,11 @@ public:
         : m_player(PooledMediaPlayer::borrow())
     {}
     // Given back paused and emptied: a player nobody holds never plays on.
-    ~MediaPlaybackPlayer() override { m_player->giveBack(); }
+    ~MediaPlaybackPlayer() override
+    {
+        QObject::disconnect(m_replaced);
+        m_player->giveBack();
+    }
 
     void setSource(const QString &localFile) override { m_player->setSource(localFile); }
     void play() override { m_player->play(); }
@@ -255,50 +427,41 @@ public:
     void setMuted(bool muted) override { m_player->setMuted(muted); }
     qint64 position() const override { return m_player->position(); }
 
+    QCoro::Task<> loaded() override { return inPlace(m_player, m_player->lease()); }
+
+    QCoro::Task<> heard() override
+    {
+        QPointer<PooledMediaPlayer> pooled(m_player);
+        const quint64 lease = pooled->lease();
+        QElapsedTimer waited;
+        waited.start();
+        while (pooled && pooled->lease() == lease && pooled->position() <= 0 && waited.elapsed() < 1000) {
+            co_await QCoro::sleepFor(5ms);
+        }
+    }
+
     QCoro::Task<> seek(qint64 milliseconds) override
     {
         QPointer<PooledMediaPlayer> pooled(m_player);
         const quint64 lease = pooled->lease();
-        const auto gone = [&] { return !pooled || pooled->lease() != lease; };
-        const auto settled = [&]() -> QCoro::Task<> {
-            if (pooled->isSettling()) {
-                SignalOrTimeout done(pooled.data(), &PooledMediaPlayer::settled, 2s);
-                co_await done;
-            }
-        };
-        co_await settled();
-        if (gone()) {
-            co_return;
+        auto ready = inPlace(pooled, lease);
+        co_await ready;
+        if (pooled && pooled->lease() == lease) {
+            pooled->seekInPlace(milliseconds);
         }
-        QMediaPlayer *player = pooled->player();
-        // A position set before the media is loaded is dropped by the backend.
-        if (player->mediaStatus() == QMediaPlayer::LoadingMedia) {
-            SignalOrTimeout loaded(player, &QMediaPlayer::mediaStatusChanged, 5s);
-            co_await loaded;
-            if (gone()) {
-                co_return;
-            }
-        }
-        if (!player->isSeekable()) {
-            SignalOrTimeout seekable(player, &QMediaPlayer::seekableChanged, 2s);
-            co_await seekable;
-            if (gone()) {
-                co_return;
-            }
-        }
-        // A seek flushes the pipeline too: the first picture of the file must have been taken.
-        pooled->settle();
-        co_await settled();
-        if (gone()) {
-            co_return;
-        }
-        player->setPosition(milliseconds);
     }
 
     QMediaPlayer *mediaPlayer() override { return m_player->player(); }
+    void onMediaPlayerReplaced(std::function<void()> callback) override
+    {
+        QObject::disconnect(m_replaced);
+        m_replaced =
+            QObject::connect(m_player, &PooledMediaPlayer::playerReplaced, m_player, std::move(callback));
+    }
 
 private:
     PooledMediaPlayer *m_player;
+    QMetaObject::Connection m_replaced;
 };
 
 } // namespace
@@ -306,6 +469,11 @@ private:
 std::unique_ptr<PlaybackPlayer> makeMediaPlayer()
 {
     return std::make_unique<MediaPlaybackPlayer>();
+}
+
+void setMediaLoadLimit(std::chrono::milliseconds limit)
+{
+    loadLimit() = limit;
 }
 
 #include "MediaPlaybackPlayer.moc"

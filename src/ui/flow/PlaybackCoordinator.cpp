@@ -12,6 +12,8 @@ namespace {
 
 const QString audioCategory = QStringLiteral("audio");
 const QString videoCategory = QStringLiteral("video");
+// A picture this close behind its sound starts where it is rather than seek.
+constexpr qint64 joinAfterMs = 40;
 
 bool hasAsset(const std::optional<QString> &assetID)
 {
@@ -31,7 +33,9 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
     , m_client(client)
     , m_audioPlayer(std::move(audioPlayer))
     , m_videoPlayer(std::move(videoPlayer))
-{}
+{
+    followReplacedPlayers();
+}
 
 PlaybackCoordinator::~PlaybackCoordinator() = default;
 
@@ -42,7 +46,17 @@ void PlaybackCoordinator::borrowPlayers()
     }
     m_audioPlayer = makeMediaPlayer();
     m_videoPlayer = makeMediaPlayer();
+    followReplacedPlayers();
     Q_EMIT playersChanged();
+}
+
+void PlaybackCoordinator::followReplacedPlayers()
+{
+    for (PlaybackPlayer *player : {m_audioPlayer.get(), m_videoPlayer.get()}) {
+        if (player) {
+            player->onMediaPlayerReplaced([this] { Q_EMIT playersChanged(); });
+        }
+    }
 }
 
 void PlaybackCoordinator::stop()
@@ -148,7 +162,6 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
         co_return;
     }
 
-    const bool videoOwned = ownsVideo();
     if (!m_audioPlayer) {
         // Nothing of this item plays here.
         m_startPreparing = false;
@@ -158,15 +171,46 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     if (!audioFile.isEmpty()) {
         m_audioPlayer->setSource(audioFile);
     }
-    if (videoOwned) {
+    if (ownsVideo()) {
         if (!videoFile.isEmpty()) {
             m_videoPlayer->setSource(videoFile);
         }
         // A separate audio track replaces the video's own sound, whether or not it plays here.
         m_videoPlayer->setMuted(audioAsset);
     }
+    // Each plays once loaded, from its first frame: the sound as soon as it can.
+    if (!audioFile.isEmpty()) {
+        auto loaded = m_audioPlayer->loaded();
+        co_await loaded;
+        if (superseded()) {
+            co_return;
+        }
+    }
     m_audioPlayer->play();
-    if (videoOwned) {
+    if (!videoFile.isEmpty() && ownsVideo()) {
+        auto loaded = m_videoPlayer->loaded();
+        co_await loaded;
+        if (superseded()) {
+            co_return;
+        }
+        if (!audioFile.isEmpty() && ownsVideo()) {
+            // The sound reaches the listener an output latency after play, the picture at once:
+            // the picture waits for the sound and joins it where it stands.
+            auto heard = m_audioPlayer->heard();
+            co_await heard;
+            if (superseded() || !ownsVideo()) {
+                co_return;
+            }
+            if (const qint64 at = m_audioPlayer->position(); at > joinAfterMs) {
+                auto seek = m_videoPlayer->seek(at);
+                co_await seek;
+                if (superseded()) {
+                    co_return;
+                }
+            }
+        }
+    }
+    if (ownsVideo()) {
         m_videoPlayer->play();
     }
     m_startPreparing = false;
@@ -219,8 +263,13 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
     m_videoPlayer->setSource(file);
     m_videoPlayer->setMuted(hasAsset(item.audioAssetId));
     setVideoName(item.videoName);
+    auto loaded = m_videoPlayer->loaded();
+    co_await loaded;
+    if (superseded()) {
+        co_return;
+    }
     if (m_lastAudioEnabled) {
-        // The video joins the running audio where it stands.
+        // The video joins the running audio where it stands once loaded.
         auto seek = m_videoPlayer->seek(m_audioPlayer->position());
         co_await seek;
         if (superseded()) {

@@ -64,6 +64,7 @@ Q_SIGNALS:
 
 private:
     void borrowPlayers();
+    void followReplacedPlayers();
     QCoro::Task<> start(RundownItem item, bool audioEnabled, bool videoEnabled);
     QCoro::Task<> updateVideoOutput(RundownItem item, bool enabled);
     QCoro::Task<QString> fetch(RundownItem item, QString category);

@@ -3,6 +3,8 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 class QMediaPlayer;
@@ -13,17 +15,30 @@ class PlaybackPlayer
 public:
     virtual ~PlaybackPlayer() = default;
 
-    // A local file to play, or the empty text for none.
+    // A local file to play from its start, or the empty text for none. Every call is a request of
+    // its own: the same file asked for again starts again from its beginning.
     virtual void setSource(const QString &localFile) = 0;
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void setMuted(bool muted) = 0;
     virtual qint64 position() const = 0; // milliseconds
-    // Ends once the player took the new position (or gave up waiting for the media).
+    // Ends once the file last asked for is in place: loaded, or found unplayable. Also ends when a
+    // later request or another borrower took the player over.
+    virtual QCoro::Task<> loaded() { co_return; }
+    // Ends once the sound of a playing player reaches the listener (its position moves), which is
+    // an output latency after play; also after a second without, or when the request is gone.
+    virtual QCoro::Task<> heard() { co_return; }
+    // Ends once the player took the new position (or the request it was meant for is gone).
     virtual QCoro::Task<> seek(qint64 milliseconds) = 0;
-    // The platform player behind it, for the video view; none for fakes.
+    // The platform player behind it, for the video view; none for fakes. It can change: a player
+    // whose media never finishes loading is put aside for a new one.
     virtual QMediaPlayer *mediaPlayer() { return nullptr; }
+    virtual void onMediaPlayerReplaced(std::function<void()> callback) { Q_UNUSED(callback); }
 };
 
 // A QMediaPlayer with its own QAudioOutput.
 std::unique_ptr<PlaybackPlayer> makeMediaPlayer();
+
+// How long a player may take to load a file before it is put aside for a new one. The default
+// suits a loaded machine; tests shorten it.
+void setMediaLoadLimit(std::chrono::milliseconds limit);

@@ -1,0 +1,342 @@
+// The show's sound as a listener hears it: the null sink of tests/support/run-with-audio.sh
+// recorded through its monitor (AudibleProbe), against the fake service, offscreen:
+//   BM_MonitorLatency/sink     a tone handed to a plain QAudioSink until it is heard: what the
+//                              output, the sink and the monitor add to every figure here
+//   BM_MonitorLatency/player   a loaded WAV in a plain QMediaPlayer, play() until it is heard
+//   BM_GoToFirstAudible/video  the director's "推进下一节目" to an item whose only media is the
+//                              step-tone video, until its soundtrack is first heard; which step
+//                              was heard first and how much of the file's first half second
+//   BM_GoToFirstAudible/audio  the same for an item with the step-tone WAV as its audio asset
+//                              (and a silent backdrop video)
+// Each measured item follows one playing a 350 Hz backing track under a silent backdrop.
+
+#include "AudibleProbe.h"
+#include "DemoShow.h"
+#include "FakeMedia.h"
+#include "FakeService.h"
+#include "MemoryTokenStore.h"
+#include "api/APIClient.h"
+#include "flow/FlowPageState.h"
+#include "flow/MacProjectFlowView.h"
+
+#include <QApplication>
+#include <QAudioOutput>
+#include <QAudioSink>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs the event loop until done() or ms have passed; false when it gave up.
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() >= ms) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+void pause(int ms)
+{
+    waitFor([] { return false; }, ms);
+}
+
+// The sound between the items a show advances through; below every step of the step tone.
+constexpr int fillerHz = 350;
+// How long after its onset a measured item is listened to.
+constexpr int listenMs = 1200;
+
+// Waits until one of the candidates is heard after the mark and listenFor ms more are recorded;
+// the onset in ms after the mark, read once the probe's time line has settled.
+std::optional<double> waitUntilHeard(AudibleProbe &probe, const QList<int> &candidates, int listenFor,
+                                     int giveUpMs)
+{
+    std::optional<double> onset;
+    // Only new sound is searched while waiting: the player's GUI thread is this one.
+    double searched = 0;
+    const bool heard = waitFor(
+        [&] {
+            const double until = probe.recordedUntilMs().value_or(0);
+            if (!onset) {
+                onset = probe.firstHeardMs(candidates, searched);
+                searched = std::max(searched, until - 20);
+            }
+            return onset && until >= *onset + std::max(listenFor, 200);
+        },
+        giveUpMs);
+    return heard ? probe.firstHeardMs(candidates) : std::nullopt;
+}
+
+// Starts the probe and waits until the monitor delivers sound (the idle null sink may first
+// finish a block of up to two seconds).
+bool startListening(AudibleProbe &probe)
+{
+    return probe.start() && waitFor([&] { return probe.isHearing(); }, 5000);
+}
+
+// A second of a 1 kHz tone handed to a plain audio sink: the ms from start() until it is heard.
+std::optional<double> sinkToneHeardAfter(AudibleProbe &probe)
+{
+    QAudioFormat format;
+    format.setSampleRate(8000);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    QBuffer tone;
+    tone.setData(FakeMedia::sineWav(1000, 1000).mid(44));
+    tone.open(QIODevice::ReadOnly);
+    QAudioSink sink(QMediaDevices::defaultAudioOutput(), format);
+    probe.mark();
+    sink.start(&tone);
+    const std::optional<double> heard = waitUntilHeard(probe, {1000}, 0, 3000);
+    sink.stop();
+    return heard;
+}
+
+void BM_MonitorLatency(benchmark::State &bench, bool player)
+{
+    AudibleProbe probe;
+    if (!startListening(probe)) {
+        bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
+        return;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("steps.wav"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(FakeMedia::stepToneWav(3)) < 0) {
+        bench.SkipWithError("cannot write the tone");
+        return;
+    }
+    file.close();
+    QMediaPlayer media;
+    QAudioOutput output;
+    media.setAudioOutput(&output);
+    for (auto _ : bench) {
+        std::optional<double> heard;
+        if (player) {
+            media.setSource(QUrl::fromLocalFile(path));
+            if (!waitFor([&] { return media.mediaStatus() == QMediaPlayer::LoadedMedia; }, 3000)) {
+                bench.SkipWithError("the player did not load the tone");
+                break;
+            }
+            probe.mark();
+            media.play();
+            heard = waitUntilHeard(probe, FakeMedia::stepToneFrequencies(), 0, 3000);
+            media.stop();
+            media.setSource({});
+        } else {
+            heard = sinkToneHeardAfter(probe);
+        }
+        if (!heard) {
+            bench.SkipWithError("the probe heard nothing of a known tone");
+            break;
+        }
+        bench.SetIterationTime(*heard / 1e3);
+        // The tail of this tone must not be the next one's onset.
+        pause(300);
+    }
+}
+BENCHMARK_CAPTURE(BM_MonitorLatency, sink, false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_MonitorLatency, player, true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+
+enum class Measured { video, audio };
+
+// The director's rundown page on a show whose items alternate: a filler (a 350 Hz backing track
+// under a silent picture), the measured item, a filler, the measured item again …, each started
+// with "推进下一节目" as a director advances the show.
+struct AdvancingShow
+{
+    FakeService service;
+    std::unique_ptr<APIClient> client;
+    std::unique_ptr<MacProjectFlowView> page;
+    QList<RundownItem> items;
+    int started = 0;
+
+    bool open(Measured measured, int rounds)
+    {
+        if (!service.start()) {
+            return false;
+        }
+        const DemoShow show = service.seedDemoShow();
+        const QByteArray filler = FakeMedia::sineWav(20000, fillerHz, 16000);
+        const QByteArray picture = FakeMedia::demoStarsVideo();
+        const QByteArray steps =
+            measured == Measured::video ? FakeMedia::stepToneVideo() : FakeMedia::stepToneWav(20);
+        const QString id = service.withPlatform([&](FakePlatform &p) {
+            const QString large = seedLargeShow(p, show, 2 * rounds + 2);
+            FakeProject &project = *p.project(large);
+            for (RundownItem &item : project.items) {
+                item.type = QStringLiteral("歌曲"); // no lottery screen in between
+                item.liveStatus.clear();
+            }
+            for (qsizetype i = 0; i < project.items.size(); ++i) {
+                const QString item = project.items.at(i).id;
+                if (i % 2 == 0) {
+                    p.attachAsset(large, item, QStringLiteral("audio"), QStringLiteral("垫乐.wav"), filler,
+                                  20);
+                    p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("背景.mp4"), picture,
+                                  330);
+                } else if (measured == Measured::video) {
+                    p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"), steps,
+                                  12);
+                } else {
+                    p.attachAsset(large, item, QStringLiteral("audio"), QStringLiteral("阶梯音.wav"), steps,
+                                  20);
+                    p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("背景.mp4"), picture,
+                                  330);
+                }
+            }
+            items = project.items;
+            return large;
+        });
+        const ProjectSummary summary =
+            service.withPlatform([&](FakePlatform &p) { return p.project(id)->summary; });
+        client = std::make_unique<APIClient>(QUrl(service.baseUrl()),
+                                             std::make_shared<MemoryTokenStore>(service.tokenFor(
+                                                 show.loginForRole(QStringLiteral("总导演"))->accountId)),
+                                             false);
+        page = std::make_unique<MacProjectFlowView>(summary, *client, [] {});
+        page->resize(1400, 800);
+        page->show();
+        return waitFor([&] { return page->state().detail() && !page->state().isLoading(); }, 10000);
+    }
+
+    ~AdvancingShow()
+    {
+        page.reset();
+        waitFor([&] { return !client || client->network().findChildren<QNetworkReply *>().isEmpty(); }, 5000);
+        if (client) {
+            client->network().clearConnectionCache();
+        }
+        service.stop();
+    }
+
+    // Presses "推进下一节目" (the first time "开演下一节目") and waits until the service's answer
+    // shows the next item live (the ms after the press in shownAfterMs); false when that does not
+    // happen.
+    bool advance(double *shownAfterMs = nullptr)
+    {
+        auto *next = page->findChild<QPushButton *>(QStringLiteral("flowStartNextButton"));
+        if (!next || !next->isVisible() || started >= items.size()) {
+            return false;
+        }
+        const QString expected = items.at(started++).id;
+        QElapsedTimer pressed;
+        pressed.start();
+        QTest::mouseClick(next, Qt::LeftButton);
+        const bool shown = waitFor(
+            [&] {
+                const std::optional<RundownItem> live = page->state().liveItem();
+                return !page->state().busyItemID() && live && live->id == expected;
+            },
+            5000);
+        if (shownAfterMs) {
+            *shownAfterMs = double(pressed.nsecsElapsed()) / 1e6;
+        }
+        return shown;
+    }
+};
+
+void BM_GoToFirstAudible(benchmark::State &bench, Measured measured)
+{
+    if (!AudibleProbe::monitorDevice()) {
+        bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
+        return;
+    }
+    AudibleProbe probe;
+    const std::optional<double> monitor = startListening(probe) ? sinkToneHeardAfter(probe) : std::nullopt;
+    if (!monitor) {
+        bench.SkipWithError("the probe heard nothing of a known tone");
+        return;
+    }
+    AdvancingShow show;
+    if (!show.open(measured, int(bench.max_iterations))) {
+        bench.SkipWithError("the director's page did not open");
+        return;
+    }
+    // A director looks at the page a moment before the first press.
+    pause(1000);
+    probe.mark();
+    if (!show.advance() || !waitUntilHeard(probe, {fillerHz}, 0, 5000)) {
+        bench.SkipWithError("the first item was not heard");
+        return;
+    }
+
+    const QList<int> steps = FakeMedia::stepToneFrequencies();
+    const int firstStepHz = FakeMedia::stepToneFrequency(0);
+    int latestFirstHz = 0;
+    double firstStepMs = 0;
+    int firstStepHeard = 0;
+    double shownMs = 0;
+    for (auto _ : bench) {
+        // The filler plays a while, as an item does before the director moves on.
+        pause(1000);
+        probe.mark();
+        double shown = 0;
+        if (!show.advance(&shown)) {
+            bench.SkipWithError("the live action did not start the measured item");
+            break;
+        }
+        const std::optional<double> onset = waitUntilHeard(probe, steps, listenMs, 6000);
+        if (!onset) {
+            bench.SkipWithError("the measured item was not heard within 6 s");
+            break;
+        }
+        bench.SetIterationTime(*onset / 1e3);
+        const int first = probe.dominantFrequency(*onset, steps).value_or(0);
+        const double heardMs = probe.heardForMs(firstStepHz, steps, *onset, *onset + listenMs);
+        latestFirstHz = std::max(latestFirstHz, first);
+        firstStepMs += heardMs;
+        firstStepHeard += heardMs > 0 ? 1 : 0;
+        shownMs += shown;
+        if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+            std::printf(
+                "shown live after %.1f ms, heard after %.1f ms, first %d Hz, %.0f ms of the first step\n",
+                shown, *onset, first, heardMs);
+        }
+
+        probe.mark();
+        if (!show.advance() || !waitUntilHeard(probe, {fillerHz}, 0, 6000)) {
+            bench.SkipWithError("the filler after the measured item was not heard");
+            break;
+        }
+    }
+    const double rounds = double(std::max<benchmark::IterationCount>(1, bench.iterations()));
+    bench.counters["monitor_ms"] = *monitor;
+    bench.counters["firstHz"] = latestFirstHz;
+    bench.counters["firstStep_ms"] = firstStepMs / rounds;
+    bench.counters["firstStepHeard"] = firstStepHeard / rounds;
+    bench.counters["shownLive_ms"] = shownMs / rounds;
+}
+BENCHMARK_CAPTURE(BM_GoToFirstAudible, video, Measured::video)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_GoToFirstAudible, audio, Measured::audio)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+} // namespace

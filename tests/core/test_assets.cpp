@@ -53,30 +53,6 @@ QByteArray multipart(const QByteArray &boundary, const QList<QPair<QByteArray, Q
     return body;
 }
 
-// Lowers the file size limit for its lifetime: write(2) then stops part-way, as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-        : m_signal(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        const rlimit lowered{bytes, m_old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_signal);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    void (*m_signal)(int);
-    rlimit m_old{};
-};
-
 } // namespace
 
 class TestAssets : public QObject
@@ -302,11 +278,15 @@ void TestAssets::failedWritesSayWhy()
     QCOMPARE(readAll(path), QByteArray("earlier"));
 
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    QString cutShort;
-    {
-        FileSizeLimit limit(64 * 1024);
-        cutShort = FlowStructureCommands::writeAtomically(path, QByteArray(1024 * 1024, 'x'));
-    }
+    // A file size limit stops write(2) part-way, as a full disk does.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit lowered{64 * 1024, old.rlim_max};
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    const QString cutShort = FlowStructureCommands::writeAtomically(path, QByteArray(1024 * 1024, 'x'));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
     QCOMPARE(cutShort, format.arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
     QCOMPARE(readAll(path), QByteArray("earlier"));
     QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden),

@@ -15,10 +15,10 @@
 #include <QNetworkReply>
 #include <QtTest>
 
-#include <condition_variable>
+#include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
-#include <mutex>
 
 using Headers = QList<QPair<QByteArray, QByteArray>>;
 
@@ -36,35 +36,6 @@ QByteArray bearer(const QString &token)
 {
     return "Bearer " + token.toUtf8();
 }
-
-// Holds the service's worker that passes it until released.
-class Gate
-{
-public:
-    void pass()
-    {
-        std::unique_lock lock(m_mutex);
-        m_reached = true;
-        m_changed.wait(lock, [this] { return m_open; });
-    }
-    void release()
-    {
-        std::lock_guard lock(m_mutex);
-        m_open = true;
-        m_changed.notify_all();
-    }
-    bool reached()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_reached;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_reached = false;
-    bool m_open = false;
-};
 
 } // namespace
 
@@ -771,19 +742,23 @@ void TestFakeService::importLeavesTheServiceAnswering()
     m_demo = m_service->seedDemoShow();
     // Signed in beforehand: signing in takes the service's lock from this thread.
     const QByteArray actor = bearer(signIn(m_demo.loginForRole(QStringLiteral("演员"))->phone));
-    const auto gate = std::make_shared<Gate>();
-    m_service->setWhileWritingPreview([gate] { gate->pass(); });
-    const auto releaseAtEnd = qScopeGuard([gate] { gate->release(); });
+    const auto reached = std::make_shared<std::atomic<bool>>(false);
+    std::promise<void> release;
+    m_service->setWhileWritingPreview([reached, released = release.get_future().share()] {
+        *reached = true;
+        released.wait();
+    });
 
     QNetworkReply *import = startAs("总导演", "POST", "/api/rundown-import?projectId={p}",
                                     R"({"contentBase64":")" + workbook.toBase64() + R"("})");
-    QTRY_VERIFY(gate->reached());
-    const Answer other =
-        send("GET", "/api/project?projectId=" + m_demo.projectId.toUtf8(), {}, {{"Authorization", actor}});
-    QCOMPARE(other.status, 200);
-    QVERIFY(!import->isFinished());
-
-    gate->release();
+    {
+        const auto releaseAtEnd = qScopeGuard([&] { release.set_value(); });
+        QTRY_VERIFY(*reached);
+        const Answer other = send("GET", "/api/project?projectId=" + m_demo.projectId.toUtf8(), {},
+                                  {{"Authorization", actor}});
+        QCOMPARE(other.status, 200);
+        QVERIFY(!import->isFinished());
+    }
     const Answer preview = finish(import);
     QCOMPARE(preview.status, 200);
     QCOMPARE(json::decode<RundownImportPreview>(preview.body).items.size(), 2000);

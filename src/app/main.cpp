@@ -4,6 +4,7 @@
 #include "shell/RootView.h"
 
 #include <QApplication>
+#include <QThreadPool>
 
 int main(int argc, char *argv[])
 {
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     installQtTranslations(app);
     Theme::install();
+    QThreadPool::globalInstance()->start(&APIClient::removeStaleDownloadParts);
 
     // An unusable TAVIK_API_BASE_URL does not stop the program: the first bootstrap reports it.
     // Like every further window, the first one is deleted when closed.

@@ -1,8 +1,15 @@
 #include "ClientTestSupport.h"
+#include "api/LocalFiles.h"
+#include "flow/FlowStructureCommands.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <cstring>
+#include <sys/file.h>
+#include <sys/resource.h>
 
 using namespace ClientTest;
 
@@ -63,6 +70,8 @@ private Q_SLOTS:
     void downloadReplacesTheFile_data();
     void downloadReplacesTheFile();
     void assetsOfOneFileNameGetTwoFiles();
+    void failedWritesSayWhy();
+    void staleParts();
     void undecodableBodyFails();
     void downloadRefusals_data();
     void downloadRefusals();
@@ -160,6 +169,12 @@ void TestAssets::downloadNaming_data()
                                         << "a\n1"
                                         << "a\nb.mp3"
                                         << "tavik-p1-i-x-audio-a-1-a-b.mp3";
+    // 253 bytes: the part beside it must be shortened to stay within the name limit.
+    const QString longName = QString(76, QChar(u'歌')) + QStringLiteral(".mp3");
+    QTest::newRow("long name") << "p1"
+                               << "i1"
+                               << "audio"
+                               << "a1" << longName << QStringLiteral("tavik-p1-i1-audio-a1-") + longName;
 }
 
 void TestAssets::downloadNaming()
@@ -194,8 +209,9 @@ void TestAssets::downloadNaming()
 
 void TestAssets::downloadReplacesTheFile_data()
 {
-    QTest::addColumn<QString>("atTheName"); // "file", "link" or "dangling link"
+    QTest::addColumn<QString>("atTheName"); // "file", "read-only file", "link" or "dangling link"
     QTest::newRow("earlier copy") << "file";
+    QTest::newRow("read-only earlier copy") << "read-only file";
     QTest::newRow("link to another file") << "link";
     QTest::newRow("dangling link") << "dangling link";
 }
@@ -209,8 +225,9 @@ void TestAssets::downloadReplacesTheFile()
     QFile::remove(path);
     const QString victim = m_dir.filePath(QStringLiteral("victim"));
     QFile::remove(victim);
-    if (atTheName == QLatin1String("file")) {
+    if (atTheName.endsWith(QLatin1String("file"))) {
         QVERIFY(!writeFile(path, "a much longer earlier copy of the file").isEmpty());
+        QVERIFY(atTheName == QLatin1String("file") || QFile::setPermissions(path, QFileDevice::ReadOwner));
     } else {
         if (atTheName == QLatin1String("link")) {
             QVERIFY(!writeFile(victim, "keep me").isEmpty());
@@ -246,6 +263,75 @@ void TestAssets::assetsOfOneFileNameGetTwoFiles()
     QCOMPARE_NE(paths.first(), paths.last());
     QCOMPARE(readAll(paths.first()), QByteArray("bytes of old-asset"));
     QCOMPARE(readAll(paths.last()), QByteArray("bytes of new-asset"));
+}
+
+void TestAssets::failedWritesSayWhy()
+{
+    const QString path = m_dir.filePath(QStringLiteral("节目单.xlsx"));
+    QVERIFY(!writeFile(path, "earlier").isEmpty());
+    const QString format = QStringLiteral("无法保存文件“%1”：%2");
+
+    // Its owner made it read-only: the export leaves it alone.
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    QCOMPARE(FlowStructureCommands::writeAtomically(path, "new"),
+             format.arg(path, QStringLiteral("该位置已有只读文件，未覆盖")));
+    QCOMPARE(readAll(path), QByteArray("earlier"));
+
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    // A file size limit stops write(2) part-way, as a full disk does.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit lowered{64 * 1024, old.rlim_max};
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    const QString cutShort = FlowStructureCommands::writeAtomically(path, QByteArray(1024 * 1024, 'x'));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    QCOMPARE(cutShort, format.arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    QCOMPARE(readAll(path), QByteArray("earlier"));
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden),
+             QStringList());
+}
+
+// What a killed download left goes at the next start; nothing else does.
+void TestAssets::staleParts()
+{
+    QTemporaryDir dir;
+    const QString download = dir.filePath(APIClient::assetFileName("p1", "i1", "audio", "a1", "x.mp3"));
+    const QString longDownload = dir.filePath(APIClient::assetFileName(
+        "p1", "i1", "audio", "a1", QString(76, QChar(u'歌')) + QStringLiteral(".mp3")));
+    const QString stale = partFilePath(download);
+    QVERIFY(QFileInfo(stale).fileName().startsWith(QLatin1Char('.') + QFileInfo(download).fileName() + '.'));
+    const QString locked = partFilePath(download);
+    struct Entry
+    {
+        QString path;
+        bool old;
+        bool removed;
+    };
+    const QList<Entry> entries = {
+        {stale, true, true},
+        {partFilePath(longDownload), true, true},
+        {dir.filePath(QStringLiteral("tavik-0123456789abcdef.part")), true, true}, // an earlier version's
+        {partFilePath(download), false, false},                                    // maybe being written
+        {locked, true, false},                                                     // its writer lives
+        {download, true, false},
+        {partFilePath(dir.filePath(QStringLiteral("节目单.xlsx"))), true, false}, // not a download
+        {dir.filePath(QStringLiteral(".tavik-x.0123456789abcdeg.part")), true, false},
+    };
+    for (const Entry &e : entries) {
+        QFile file(e.path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("part") == 4 && file.flush());
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(e.old ? -3600 : 0),
+                                 QFileDevice::FileModificationTime));
+    }
+    QFile writer(locked);
+    QVERIFY(writer.open(QIODevice::ReadOnly) && flock(writer.handle(), LOCK_EX) == 0);
+
+    removeStaleParts(dir.path(), QStringLiteral("tavik-"));
+    for (const Entry &e : entries) {
+        QVERIFY2(QFile::exists(e.path) != e.removed, qPrintable(e.path));
+    }
 }
 
 // A 2xx body Qt cannot decode is a failed transfer, not an empty answer.

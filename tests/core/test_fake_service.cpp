@@ -1,6 +1,7 @@
 #include "FakeJsonWriter.h"
 #include "FakeMedia.h"
 #include "FakeService.h"
+#include "FakeWorkbook.h"
 
 #include "models/Admin.h"
 #include "models/EmptyResponse.h"
@@ -14,7 +15,9 @@
 #include <QNetworkReply>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 
 using Headers = QList<QPair<QByteArray, QByteArray>>;
@@ -62,6 +65,7 @@ private Q_SLOTS:
     void lotteryDrawAndClaim();
     void groupDecisionCreatesARecord();
     void importPreviewReadsLines();
+    void importLeavesTheServiceAnswering();
     void archivedAssetLeavesTheItem();
     void incompleteItemAndItsTaskAgree_data();
     void incompleteItemAndItsTaskAgree();
@@ -80,7 +84,12 @@ private:
     QString signIn(const QString &phone);
     // As the demo gala's person of that role; {p} and {l} in the target stand for the gala and
     // its lottery item.
-    Answer as(const QString &role, const QByteArray &method, QByteArray target, const QByteArray &body = {});
+    Answer as(const QString &role, const QByteArray &method, QByteArray target, const QByteArray &body = {})
+    {
+        return finish(startAs(role, method, std::move(target), body));
+    }
+    QNetworkReply *startAs(const QString &role, const QByteArray &method, QByteArray target,
+                           const QByteArray &body = {});
     FakeProject gala() const;
 
     std::unique_ptr<FakeService> m_service;
@@ -131,8 +140,8 @@ QString TestFakeService::signIn(const QString &phone)
     return m_service->signIn(phone);
 }
 
-Answer TestFakeService::as(const QString &role, const QByteArray &method, QByteArray target,
-                           const QByteArray &body)
+QNetworkReply *TestFakeService::startAs(const QString &role, const QByteArray &method, QByteArray target,
+                                        const QByteArray &body)
 {
     if (m_demo.projectId.isEmpty()) {
         m_demo = m_service->seedDemoShow();
@@ -140,8 +149,8 @@ Answer TestFakeService::as(const QString &role, const QByteArray &method, QByteA
     const DemoLogin *login =
         role == QStringLiteral("admin") ? m_demo.superAdmin() : m_demo.loginForRole(role);
     target.replace("{p}", m_demo.projectId.toUtf8()).replace("{l}", m_demo.lotteryItemId.toUtf8());
-    return send(method, target, body,
-                {{"Content-Type", "application/json"}, {"Authorization", bearer(signIn(login->phone))}});
+    return start(method, target, body,
+                 {{"Content-Type", "application/json"}, {"Authorization", bearer(signIn(login->phone))}});
 }
 
 FakeProject TestFakeService::gala() const
@@ -721,6 +730,38 @@ void TestFakeService::importPreviewReadsLines()
 
     QCOMPARE(as("总导演", "POST", "/api/rundown-import?projectId={p}", R"({"contentBase64":"@@@"})").status,
              400);
+}
+
+void TestFakeService::importLeavesTheServiceAnswering()
+{
+    QList<QStringList> rows{{QStringLiteral("节目名称"), QStringLiteral("表演者")}};
+    for (int i = 1; i <= 2000; ++i) {
+        rows.append({QStringLiteral("节目%1").arg(i), QStringLiteral("演员%1").arg(i)});
+    }
+    const QByteArray workbook = FakeWorkbook::writeXlsx({{QStringLiteral("节目单"), rows}});
+    m_demo = m_service->seedDemoShow();
+    // Signed in beforehand: signing in takes the service's lock from this thread.
+    const QByteArray actor = bearer(signIn(m_demo.loginForRole(QStringLiteral("演员"))->phone));
+    const auto reached = std::make_shared<std::atomic<bool>>(false);
+    std::promise<void> release;
+    m_service->setWhileWritingPreview([reached, released = release.get_future().share()] {
+        *reached = true;
+        released.wait();
+    });
+
+    QNetworkReply *import = startAs("总导演", "POST", "/api/rundown-import?projectId={p}",
+                                    R"({"contentBase64":")" + workbook.toBase64() + R"("})");
+    {
+        const auto releaseAtEnd = qScopeGuard([&] { release.set_value(); });
+        QTRY_VERIFY(*reached);
+        const Answer other = send("GET", "/api/project?projectId=" + m_demo.projectId.toUtf8(), {},
+                                  {{"Authorization", actor}});
+        QCOMPARE(other.status, 200);
+        QVERIFY(!import->isFinished());
+    }
+    const Answer preview = finish(import);
+    QCOMPARE(preview.status, 200);
+    QCOMPARE(json::decode<RundownImportPreview>(preview.body).items.size(), 2000);
 }
 
 void TestFakeService::archivedAssetLeavesTheItem()

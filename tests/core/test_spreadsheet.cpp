@@ -55,6 +55,16 @@ QByteArray sharedPartWorkbook(int sheets, qsizetype blanks)
                                    {QStringLiteral("xl/worksheets/sheet1.xml"), worksheet}});
 }
 
+// `count` rows of one title each, under a heading row.
+Rows rundownRows(int count)
+{
+    Rows rows{{QStringLiteral("节目名称")}};
+    for (int i = 1; i <= count; ++i) {
+        rows.append({QStringLiteral("节目%1").arg(i)});
+    }
+    return rows;
+}
+
 } // namespace
 
 class TestSpreadsheet : public QObject
@@ -235,6 +245,16 @@ void TestSpreadsheet::refusedFiles_data()
     QTest::newRow("binary text") << QByteArray("a\0b,c", 5) << QStringLiteral("server:无法读取表格文件");
     QTest::newRow("too many sheets") << sharedPartWorkbook(201, 0)
                                      << QStringLiteral("server:工作表过多（最多 200 个）");
+    // The rows of all sheets count together.
+    const QString tooManyRows = QStringLiteral("server:表格行数过多（最多 10000 行）");
+    QTest::newRow("too many rows") << FakeWorkbook::writeXlsx({{QStringLiteral("上半场"), rundownRows(5000)},
+                                                               {QStringLiteral("下半场"), rundownRows(5000)}})
+                                   << tooManyRows;
+    QByteArray lines;
+    for (const QStringList &row : rundownRows(10000)) {
+        lines += row.first().toUtf8() + '\n';
+    }
+    QTest::newRow("too many lines") << lines << tooManyRows;
 }
 
 void TestSpreadsheet::refusedFiles()
@@ -255,12 +275,20 @@ void TestSpreadsheet::budgetCoversAllParts()
     const auto sheets = FakeWorkbook::readXlsx(workbook, nullptr, {.inflatedBytes = 2 * 1024 * 1024});
     QVERIFY(sheets);
     QCOMPARE(sheets->size(), 3);
+
+    // Rows too, blank ones included.
+    const QByteArray rows = FakeWorkbook::writeXlsx(
+        {{QStringLiteral("A"), {{QStringLiteral("x")}, {}}}, {QStringLiteral("B"), {{QStringLiteral("y")}}}});
+    QVERIFY(FakeWorkbook::readXlsx(rows, nullptr, {.rows = 3}));
+    QString rowsError;
+    QVERIFY(!FakeWorkbook::readXlsx(rows, &rowsError, {.rows = 2}));
+    QCOMPARE(rowsError, QStringLiteral("表格行数过多（最多 2 行）"));
 }
 
 void TestSpreadsheet::csvQuoting()
 {
     const QByteArray text = "a,\"b, \"\"c\"\"\nd\",e\r\n\r\n;x\n";
-    const Rows rows = FakeWorkbook::readCsv(text);
+    const Rows rows = FakeWorkbook::readCsv(text, nullptr).value();
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.at(0),
              (QStringList{QStringLiteral("a"), QStringLiteral("b, \"c\"\nd"), QStringLiteral("e")}));

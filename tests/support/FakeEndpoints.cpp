@@ -442,7 +442,7 @@ QList<QByteArray> names(const QByteArray &rawQuery)
 
 } // namespace FakeQuery
 
-FakeReply answerCall(FakePlatform &platform, const FakeCall &call)
+FakeReply beginCall(FakePlatform &platform, const FakeCall &call)
 {
     if (call.spreadsheet) {
         return fake::Endpoints(platform, call).run();
@@ -450,4 +450,13 @@ FakeReply answerCall(FakePlatform &platform, const FakeCall &call)
     FakeCall prepared = call;
     prepareCall(prepared);
     return fake::Endpoints(platform, prepared).run();
+}
+
+FakeReply answerCall(FakePlatform &platform, const FakeCall &call)
+{
+    FakeReply reply = beginCall(platform, call);
+    if (const auto finish = std::exchange(reply.finish, {})) {
+        finish(reply);
+    }
+    return reply;
 }

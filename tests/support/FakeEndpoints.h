@@ -1,21 +1,23 @@
 #pragma once
 
-#include "FakeWorkbook.h"
+#include "models/Envelopes.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 struct FakePlatform;
 
-// An uploaded spreadsheet as read: its sheets, or the refusal it earns.
+// An uploaded spreadsheet as read: the preview it gives, its items without ids yet and its time
+// conflicts not yet counted, or the refusal it earns.
 struct FakeSpreadsheet
 {
-    QList<FakeWorkbook::Sheet> sheets;
+    RundownImportPreview preview;
     int status = 0; // of the refusal; 0 when read
     QString error;
 };
@@ -31,6 +33,8 @@ struct FakeCall
     QByteArray body;
     // Read ahead by prepareCall.
     std::shared_ptr<const FakeSpreadsheet> spreadsheet{};
+    // Runs while an import's preview is written, without the platform: a test holds it there.
+    std::function<void()> whileWritingPreview{};
 };
 
 struct FakeReply
@@ -39,6 +43,9 @@ struct FakeReply
     QByteArray body;
     QByteArray contentType = "application/json";
     QList<QPair<QByteArray, QByteArray>> headers;
+    // The rest of a long answer that needs no platform (an import's preview): made into this
+    // reply once the platform is unlocked.
+    std::function<void(FakeReply &)> finish{};
 };
 
 namespace FakeQuery {
@@ -51,6 +58,10 @@ QList<QByteArray> names(const QByteArray &rawQuery);
 // Does what of answering needs no platform and may take long (reading an uploaded workbook), so
 // that it runs before the platform is locked for answerCall, which otherwise does it itself.
 void prepareCall(FakeCall &call);
+
+// The part of the answer that needs the platform; the caller runs the reply's `finish`, if any,
+// once the platform is unlocked.
+FakeReply beginCall(FakePlatform &platform, const FakeCall &call);
 
 // Answers one call against the platform, as the show service would.
 FakeReply answerCall(FakePlatform &platform, const FakeCall &call);

@@ -231,6 +231,12 @@ int FakeService::hangingCount() const
     return m_hanging;
 }
 
+void FakeService::setWhileWritingPreview(std::function<void()> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_whileWritingPreview = std::move(hook);
+}
+
 QString FakeService::addAccount(const QString &phone, const QString &name, bool superAdmin)
 {
     std::lock_guard lock(m_mutex);
@@ -313,9 +319,11 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
     record.body = toBytes(req.body);
 
     std::optional<Script> scripted;
+    std::function<void()> whileWritingPreview;
     {
         std::lock_guard lock(m_mutex);
         m_requests.append(record);
+        whileWritingPreview = m_whileWritingPreview;
         for (qsizetype i = 0; i < m_scripts.size(); ++i) {
             auto &[key, script] = m_scripts[i];
             if (key.first != record.method || key.second != record.path) {
@@ -352,13 +360,19 @@ void FakeService::handle(const httplib::Request &req, httplib::Response &res)
                   record.query,
                   record.header("Authorization"),
                   record.header("Content-Type"),
-                  record.body};
-    // A workbook can take long to read: the other requests go on meanwhile.
+                  record.body,
+                  {},
+                  std::move(whileWritingPreview)};
+    // A workbook can take long to read and its preview long to write: the other requests go on
+    // meanwhile.
     prepareCall(call);
     FakeReply reply;
     {
         std::lock_guard lock(m_mutex);
-        reply = answerCall(m_platform, call);
+        reply = beginCall(m_platform, call);
+    }
+    if (const auto finish = std::exchange(reply.finish, {})) {
+        finish(reply);
     }
     res.status = reply.status;
     res.body.assign(reply.body.constData(), static_cast<size_t>(reply.body.size()));

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -99,6 +100,9 @@ public:
     void clearScripts();
     void releaseHangs();
     int hangingCount() const; // requests held right now
+    // Runs on a worker of the service while an import's preview is written, outside the service's
+    // lock: a test holds an import there. Empty for none.
+    void setWhileWritingPreview(std::function<void()> hook);
 
     // The platform, under the service's lock. Do not call other members of the service inside f.
     template<class F>
@@ -136,6 +140,7 @@ private:
     FakePlatform m_platform;
     QList<RecordedRequest> m_requests;
     QList<QPair<QPair<QByteArray, QByteArray>, Script>> m_scripts;
+    std::function<void()> m_whileWritingPreview;
     quint64 m_releaseGeneration = 0;
     int m_hanging = 0;
     bool m_stopping = false;

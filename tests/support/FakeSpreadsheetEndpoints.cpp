@@ -310,8 +310,8 @@ Chosen choose(const QList<FakeWorkbook::Sheet> &sheets)
     return chosen;
 }
 
-// The sheets of an import's body; the refusal is the one the endpoint answers once the caller's
-// rights are checked.
+// What an import's body gives: the preview of its chosen sheet, or the refusal the endpoint answers
+// once the caller's rights are checked. Needs no platform; the items get their ids under its lock.
 FakeSpreadsheet readSpreadsheet(const QByteArray &body)
 {
     const auto refused = [](int status, const QString &error) { return FakeSpreadsheet{{}, status, error}; };
@@ -328,14 +328,14 @@ FakeSpreadsheet readSpreadsheet(const QByteArray &body)
     }
     const QByteArray &bytes = decoded.decoded;
 
-    FakeSpreadsheet read;
+    QList<FakeWorkbook::Sheet> sheets;
+    QString error;
     if (FakeWorkbook::looksLikeZip(bytes)) {
-        QString error;
         auto workbook = FakeWorkbook::readXlsx(bytes, &error);
         if (!workbook) {
             return refused(400, error);
         }
-        read.sheets = std::move(*workbook);
+        sheets = std::move(*workbook);
     } else if (bytes.startsWith("\xD0\xCF\x11\xE0")) {
         return refused(400, QStringLiteral("暂不支持旧版 .xls 文件，请另存为 .xlsx 后导入"));
     } else if (!bytes.isEmpty()) {
@@ -344,8 +344,33 @@ FakeSpreadsheet readSpreadsheet(const QByteArray &body)
         if (utf8.hasError() || text.contains(QChar(0))) {
             return refused(400, QStringLiteral("无法读取表格文件"));
         }
-        read.sheets.append(FakeWorkbook::Sheet{QStringLiteral("CSV"), FakeWorkbook::readCsv(bytes)});
+        auto rows = FakeWorkbook::readCsv(bytes, &error);
+        if (!rows) {
+            return refused(400, error);
+        }
+        sheets.append(FakeWorkbook::Sheet{QStringLiteral("CSV"), std::move(*rows)});
     }
+
+    const Chosen chosen = choose(sheets);
+    FakeSpreadsheet read;
+    RundownImportPreview &preview = read.preview;
+    preview.items = chosen.items;
+    for (qsizetype i = 0; i < preview.items.size(); ++i) {
+        preview.items[i].order = i + 1;
+        const RundownItem &item = preview.items.at(i);
+        for (const QString &person :
+             PermissionPolicy::people(item.performers + QLatin1Char('\n') + item.owner)) {
+            if (!preview.people.contains(person)) {
+                preview.people.append(person);
+            }
+        }
+        if (!item.type.isEmpty() && !standardTypes.contains(item.type) &&
+            !preview.legacyTypes.contains(item.type)) {
+            preview.legacyTypes.append(item.type);
+        }
+    }
+    preview.selectedSheetName = chosen.sheetName;
+    preview.ignoredSheetCount = chosen.ignoredSheets;
     return read;
 }
 
@@ -358,38 +383,30 @@ FakeReply Endpoints::importPreview()
         refuse(403, errForbidden);
     }
     // Read by prepareCall, before the platform was locked.
-    const FakeSpreadsheet &read = *m_call.spreadsheet;
-    if (read.status != 0) {
-        refuse(read.status, read.error);
+    const std::shared_ptr<const FakeSpreadsheet> read = m_call.spreadsheet;
+    if (read->status != 0) {
+        refuse(read->status, read->error);
     }
-    const QList<FakeWorkbook::Sheet> &sheets = read.sheets;
-
-    const Chosen chosen = choose(sheets);
     FakeProject scratch;
-    RundownImportPreview preview;
-    for (qsizetype i = 0; i < chosen.items.size(); ++i) {
-        RundownItem imported = chosen.items.at(i);
-        // Fresh ids: lotteries, tasks and assets of an earlier rundown never attach to these.
-        imported.id = m_p.nextId(QStringLiteral("item"));
-        imported.order = i + 1;
-        scratch.items.append(imported);
-        for (const QString &person :
-             PermissionPolicy::people(imported.performers + QLatin1Char('\n') + imported.owner)) {
-            if (!preview.people.contains(person)) {
-                preview.people.append(person);
-            }
-        }
-        if (!imported.type.isEmpty() && !standardTypes.contains(imported.type) &&
-            !preview.legacyTypes.contains(imported.type)) {
-            preview.legacyTypes.append(imported.type);
-        }
+    scratch.items = read->preview.items;
+    // Fresh ids: lotteries, tasks and assets of an earlier rundown never attach to these.
+    for (RundownItem &item : scratch.items) {
+        item.id = m_p.nextId(QStringLiteral("item"));
     }
     m_p.refreshReadiness(scratch);
-    preview.items = scratch.items;
-    preview.selectedSheetName = chosen.sheetName;
-    preview.ignoredSheetCount = chosen.ignoredSheets;
-    preview.timeConflictCount = timeConflicts(scratch.items, a.project->summary.startTime);
-    return jsonReply(preview.toJson());
+
+    FakeReply reply;
+    reply.finish = [read, items = std::move(scratch.items), showStart = a.project->summary.startTime,
+                    pause = m_call.whileWritingPreview](FakeReply &out) {
+        RundownImportPreview preview = read->preview;
+        preview.items = items;
+        preview.timeConflictCount = timeConflicts(preview.items, showStart);
+        if (pause) {
+            pause();
+        }
+        out = recordReply(preview);
+    };
+    return reply;
 }
 
 FakeReply Endpoints::exportRundown()

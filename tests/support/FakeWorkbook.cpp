@@ -138,7 +138,14 @@ QStringList sharedStrings(const QByteArray &part)
     return strings;
 }
 
-QList<QStringList> worksheetRows(const QByteArray &part, const QStringList &strings, QString *error)
+QString tooManyRows(const Budget &budget)
+{
+    return QStringLiteral("表格行数过多（最多 %1 行）").arg(budget.rows);
+}
+
+// Spends `rowsLeft`, and stops reading as soon as it runs out.
+QList<QStringList> worksheetRows(const QByteArray &part, const QStringList &strings, int &rowsLeft,
+                                 const Budget &budget, QString *error)
 {
     // A generous bound that a real rundown never reaches; it keeps a crafted file from
     // padding rows out to millions of empty cells.
@@ -153,6 +160,10 @@ QList<QStringList> worksheetRows(const QByteArray &part, const QStringList &stri
             continue;
         }
         if (xml.name() == QStringLiteral("row")) {
+            if (--rowsLeft < 0) {
+                *error = tooManyRows(budget);
+                return {};
+            }
             rows.append(QStringList());
             row = &rows.last();
             nextColumn = 0;
@@ -409,6 +420,7 @@ std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, Bu
     }
 
     QList<Sheet> sheets;
+    int rowsLeft = budget.rows;
     for (const auto &[name, target] : std::as_const(listed)) {
         Sheet sheet;
         sheet.name = name;
@@ -419,7 +431,7 @@ std::optional<QList<Sheet>> readXlsx(const QByteArray &bytes, QString *error, Bu
         }
         // A chart sheet or a missing part has no cells: it is listed, empty.
         if (part) {
-            sheet.rows = worksheetRows(*part, strings, error);
+            sheet.rows = worksheetRows(*part, strings, rowsLeft, budget, error);
             if (!error->isEmpty()) {
                 return std::nullopt;
             }
@@ -572,7 +584,7 @@ QByteArray writeZip(const QList<std::pair<QString, QByteArray>> &parts)
     return out;
 }
 
-QList<QStringList> readCsv(const QByteArray &bytes)
+std::optional<QList<QStringList>> readCsv(const QByteArray &bytes, QString *error, Budget budget)
 {
     QString text = QString::fromUtf8(bytes);
     if (text.startsWith(QChar(0xFEFF))) {
@@ -589,6 +601,22 @@ QList<QStringList> readCsv(const QByteArray &bytes)
     QString cell;
     bool quoted = false;
     bool rowStarted = false;
+    // False once the budget is spent: reading stops there.
+    const auto endRow = [&] {
+        if (rowStarted || !cell.isEmpty()) {
+            row.append(cell);
+        }
+        if (rows.size() == budget.rows) {
+            if (error) {
+                *error = tooManyRows(budget);
+            }
+            return false;
+        }
+        rows.append(std::exchange(row, {}));
+        cell.clear();
+        rowStarted = false;
+        return true;
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (quoted) {
@@ -615,21 +643,16 @@ QList<QStringList> readCsv(const QByteArray &bytes)
             if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
                 ++i;
             }
-            if (rowStarted || !cell.isEmpty()) {
-                row.append(cell);
+            if (!endRow()) {
+                return std::nullopt;
             }
-            rows.append(row);
-            row.clear();
-            cell.clear();
-            rowStarted = false;
         } else {
             cell += c;
             rowStarted = true;
         }
     }
-    if (rowStarted || !cell.isEmpty()) {
-        row.append(cell);
-        rows.append(row);
+    if ((rowStarted || !cell.isEmpty()) && !endRow()) {
+        return std::nullopt;
     }
     return rows;
 }

@@ -21,12 +21,13 @@ struct Sheet
 // Whether the bytes start like a ZIP archive (every .xlsx does).
 bool looksLikeZip(const QByteArray &bytes);
 
-// What one import may cost. A few kilobytes of archive can inflate to gigabytes, or list the same
-// part under a thousand sheets.
+// What one import may cost. A few kilobytes of archive can inflate to gigabytes, list the same
+// part under a thousand sheets, or hold a million rows that each become an item.
 struct Budget
 {
     qint64 inflatedBytes = 64 * 1024 * 1024; // all parts read, together
     int sheets = 200;
+    int rows = 10000; // of all sheets together, blank ones included
 };
 
 // The workbook's sheets in workbook order; nullopt with `error` set when it is no readable .xlsx
@@ -41,7 +42,7 @@ QByteArray writeZip(const QList<std::pair<QString, QByteArray>> &parts);
 
 // RFC 4180 text: quoted cells may hold separators, quotes ("") and line breaks. A UTF-8 byte
 // order mark is dropped; the separator is a tab, a semicolon or a comma, whichever the first
-// line uses (tab first).
-QList<QStringList> readCsv(const QByteArray &bytes);
+// line uses (tab first). Nullopt with `error` set past the budget's rows.
+std::optional<QList<QStringList>> readCsv(const QByteArray &bytes, QString *error, Budget budget = {});
 
 } // namespace FakeWorkbook

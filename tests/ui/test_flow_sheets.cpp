@@ -508,7 +508,7 @@ void TestFlowSheets::exportSavesWhereChosen()
     QFile kept(victim);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("keep me"));
-    QVERIFY(QDir(m_dir->path()).entryList({QStringLiteral("*.part")}, QDir::Files).isEmpty());
+    QVERIFY(QDir(m_dir->path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 void TestFlowSheets::importPreviewThenApply()

@@ -209,11 +209,16 @@ QString configurationMessage(const QString &value)
     return QStringLiteral("环境变量 TAVIK_API_BASE_URL 不是有效的网址：“%1”").arg(value);
 }
 
+QString downloadPrefix()
+{
+    return QStringLiteral("tavik-");
+}
+
 // Runs replaceFile on a pool thread; returns its error text, empty on success.
 QString storeDownload(const QByteArray &body, const QString &target)
 {
     try {
-        replaceFile(target, body, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        replaceFile(target, body, QFileDevice::ReadOwner | QFileDevice::WriteOwner, ReadOnlyFile::Replace);
     } catch (const FileError &error) {
         return error.description();
     }
@@ -860,9 +865,14 @@ QString APIClient::assetFileName(const QString &projectID, const QString &itemID
                                  const QString &assetID, const QString &filename)
 {
     const QChar dash = QLatin1Char('-');
-    return QStringLiteral("tavik-") + replaceSeparators(projectID) + dash + replaceSeparators(itemID) + dash +
+    return downloadPrefix() + replaceSeparators(projectID) + dash + replaceSeparators(itemID) + dash +
            replaceSeparators(category) + dash + replaceSeparators(assetID) + dash +
            replaceSeparators(filename);
+}
+
+void APIClient::removeStaleDownloadParts()
+{
+    removeStaleParts(QDir::tempPath(), downloadPrefix());
 }
 
 QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID, QString category,

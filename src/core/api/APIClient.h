@@ -55,6 +55,9 @@ public:
     // copy of the asset it replaced.
     static QString assetFileName(const QString &projectID, const QString &itemID, const QString &category,
                                  const QString &assetID, const QString &filename);
+    // Removes from the temporary folder what downloads killed mid-write left there. Blocks on the
+    // file system: meant for a pool thread at start.
+    static void removeStaleDownloadParts();
 
     APIClient(QUrl baseURL, std::shared_ptr<AccessTokenStoring> tokenStore, bool blocksProduction,
               QObject *parent = nullptr);

@@ -6,41 +6,138 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// NAME_MAX of the common Linux file systems.
+constexpr qsizetype maxNameBytes = 255;
+// Covers the moment between creating a part and locking it, and writers on file systems where
+// locks do not reach other processes.
+constexpr std::time_t staleSeconds = 10 * 60;
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The system's reason when not all of `bytes` reached the file. QFile reports a write that the
+// disk cut short part-way as "Unknown error".
+QString writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(std::min<qsizetype>(left, 1 << 30)));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return systemReason(written < 0 ? errno : ENOSPC);
+        }
+        data += written;
+        left -= written;
+    }
+    return {};
+}
+
+// A file (not a link) that nobody may write, or at least not this user. Root may write anything,
+// so the mode's write bits count too.
+bool isReadOnlyFile(const QByteArray &path)
+{
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.constData(), W_OK) != 0);
+}
+
+} // namespace
 
 QString readableFileError(const QString &format, const QString &path, const QString &reason)
 {
     return format.arg(QDir::toNativeSeparators(path), reason);
 }
 
-void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions)
+QString partFilePath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString suffix =
+        QStringLiteral(".%1.part").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    QString stem = QLatin1Char('.') + info.fileName();
+    while (QFile::encodeName(stem + suffix).size() > maxNameBytes) {
+        stem.chop(stem.size() >= 2 && stem.back().isLowSurrogate() ? 2 : 1);
+    }
+    return info.dir().filePath(stem + suffix);
+}
+
+void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions,
+                 ReadOnlyFile readOnly)
 {
     const auto failure = [&](const QString &reason) {
         return FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), path, reason));
     };
-    const QString name = QStringLiteral("tavik-%1.part")
-                             .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-    QFile file(QFileInfo(path).dir().filePath(name));
+    const QByteArray target = QFile::encodeName(path);
+    if (readOnly == ReadOnlyFile::Refuse && isReadOnlyFile(target)) {
+        throw failure(QStringLiteral("该位置已有只读文件，未覆盖"));
+    }
+    QFile file(partFilePath(path));
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions)) {
         throw failure(file.errorString());
     }
-    QString reason;
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        reason = file.errorString();
-    } else if (::fsync(file.handle()) != 0) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
+    const int fd = file.handle();
+    // Held until the part is renamed or removed; a file system without locks still gets the file.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    QString reason = writeAll(fd, bytes);
+    if (reason.isEmpty() && ::fsync(fd) != 0) {
+        reason = systemReason(errno);
     }
-    file.close();
     if (reason.isEmpty() &&
-        ::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
+        ::rename(QFile::encodeName(file.fileName()).constData(), target.constData()) != 0) {
+        reason = systemReason(errno);
     }
     if (!reason.isEmpty()) {
-        file.remove();
+        ::unlink(QFile::encodeName(file.fileName()).constData());
+    }
+    file.close();
+    if (!reason.isEmpty()) {
         throw failure(reason);
+    }
+}
+
+void removeStaleParts(const QString &folder, const QString &prefix)
+{
+    const QString ours = QRegularExpression::escape(prefix);
+    const QRegularExpression pattern(QStringLiteral("^(?:\\.%1.*\\.|%1)[0-9a-f]{16}\\.part$").arg(ours),
+                                     QRegularExpression::DotMatchesEverythingOption);
+    const QDir dir(folder);
+    const std::time_t before = std::time(nullptr) - staleSeconds;
+    const QStringList names = dir.entryList(
+        {QLatin1Char('.') + prefix + QStringLiteral("*.part"), prefix + QStringLiteral("*.part")},
+        QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        if (!pattern.match(name).hasMatch()) {
+            continue;
+        }
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        // A killed writer's lock went with it; a live writer's part is locked, or new.
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            st.st_mtime < before && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(path.constData());
+        }
+        ::close(fd);
     }
 }

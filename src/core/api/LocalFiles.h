@@ -7,7 +7,22 @@
 // The text of a failed file operation: `format` takes the file's path, then the reason.
 QString readableFileError(const QString &format, const QString &path, const QString &reason);
 
-// Writes `bytes` to a new file beside `path` and renames it onto `path`: rename(2) replaces whatever
-// is at the name, a symbolic link included, and never follows it. A failure throws FileError and
-// leaves what was at the name as it was. `permissions` are those of a new file, less the umask.
-void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions);
+// Whether replaceFile may replace a file at the name that nobody may write.
+enum class ReadOnlyFile { Replace, Refuse };
+
+// Writes `bytes` to a part file beside `path` and renames it onto `path`: rename(2) replaces whatever
+// is at the name, a symbolic link included, and never follows it. A failure throws FileError with
+// the system's reason and leaves what was at the name as it was. `permissions` are those of a new
+// file, less the umask. The part stays locked while it exists, so that removeStaleParts can tell
+// a part being written from one that a killed process left.
+void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions,
+                 ReadOnlyFile readOnly);
+
+// Where replaceFile writes the bytes for `path`: a hidden file beside it named after it,
+// ".<name>.<16 hex digits>.part", the name shortened to what the file system allows.
+QString partFilePath(const QString &path);
+
+// Removes from `folder` the parts of files named `prefix`… that killed writers left: only regular
+// files of this user's, untouched for ten minutes, that no writer holds locked. Also takes the
+// parts of earlier versions, "<prefix><16 hex digits>.part". Blocks on the file system.
+void removeStaleParts(const QString &folder, const QString &prefix);

@@ -304,7 +304,8 @@ QString FlowStructureCommands::writeAtomically(const QString &path, const QByteA
         // Readable and writable as any new document is, less the umask.
         replaceFile(path, bytes,
                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther);
+                        QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther,
+                    ReadOnlyFile::Refuse);
         return {};
     } catch (const FileError &error) {
         return error.description();

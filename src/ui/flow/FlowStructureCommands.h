@@ -47,8 +47,9 @@ public:
     static std::optional<QByteArray> decodeBase64Strict(const QString &text);
     // The service's proposed name reduced to a plain file name.
     static QString proposedFileName(const QString &filename);
-    // Writes all bytes or nothing: an existing file stays untouched on failure, and a symbolic
-    // link at the name is replaced, never followed. The error text, or empty on success.
+    // Writes all bytes or nothing: an existing file stays untouched on failure, a read-only one is
+    // refused, and a symbolic link at the name is replaced, never followed. The error text, or
+    // empty on success.
     static QString writeAtomically(const QString &path, const QByteArray &bytes);
 
     QFileDialog *saveDialog() const { return m_saveDialog; }

@@ -711,7 +711,13 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
     const qint64 v = video->position();
     QVERIFY2(a < 2500 && v < 2500, qPrintable(QStringLiteral("audio %1 ms, video %2 ms").arg(a).arg(v)));
     // Started in one turn once both were loaded: the picture stays with its sound.
-    QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 500 && video->position() > 500, 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(audio->position() > 500 && video->position() > 500,
+                              qPrintable(QStringLiteral("audio %1 ms (%2), video %3 ms (%4)")
+                                             .arg(audio->position())
+                                             .arg(audio->playbackState())
+                                             .arg(video->position())
+                                             .arg(video->playbackState())),
+                              10000);
     const qint64 apart = std::abs(audio->position() - video->position());
     QVERIFY2(apart <= 100, qPrintable(QStringLiteral("%1 ms apart (a %2 v %3)")
                                           .arg(apart)

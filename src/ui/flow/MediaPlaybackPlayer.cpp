@@ -103,7 +103,7 @@ protected:
 //   links the new pads under locks that the synchronous stop waits for, and both wait for good.
 //   The player's own status says when loading is over. A player that never gets there is put
 //   aside, untouched, for a new one.
-// - The same file asked for again restarts from its beginning in place.
+// - The same file asked for again is loaded again, from its beginning.
 // - Playing starts only once the file is loaded: a pipeline set playing while its pads are still
 //   being linked starts its sound late and drops its beginning.
 class PooledMediaPlayer : public QObject
@@ -292,20 +292,9 @@ private:
         m_pending = false;
         qCDebug(lcMedia) << this << "apply" << m_lease << m_wanted << "over" << m_applied
                          << m_player->mediaStatus();
-        const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
-        const bool loaded = status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia ||
-                            status == QMediaPlayer::EndOfMedia;
-        if (!m_wanted.isEmpty() && m_wanted == m_applied && loaded) {
-            // The same file again: from its start, on the pipeline already built.
-            if (m_player->position() != 0) {
-                m_player->setPosition(0);
-            }
-            m_replayed = false;
-            done();
-            return;
-        }
         if (!m_wanted.isEmpty() && m_wanted == m_applied) {
-            // Unplayable last time: the player keeps a source equal to the one asked for.
+            // The same file again is loaded anew, from its start: a seek back on the pipeline
+            // built for it, played at once, could stall its sound or misreport where it stands.
             m_player->setSource(QUrl());
         }
         m_applied = m_wanted;

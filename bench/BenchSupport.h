@@ -737,6 +737,50 @@ public:
         return Requests{answer->at(1).toInt(), first ? msBetween(since, timeOf(first)) : 0.0};
     }
 
+    // One click timed (see click()) until the program says "idle", its requests of `method` on the
+    // project endpoint counted; the iteration's time is when the frame was shown. False, with the
+    // benchmark's error set, when something did not come in time.
+    bool timeClick(Child &program, const QByteArray &method)
+    {
+        const auto frame = click(program);
+        if (!frame) {
+            return false;
+        }
+        if (!program.expect("idle", 60000)) {
+            fail("the program did not finish what the click started");
+            return false;
+        }
+        const auto sent = requestsSince(method, "/api/project", frame->clicked);
+        if (!sent) {
+            return false;
+        }
+        m_bench.SetIterationTime(frame->shownMs / 1e3);
+        ++m_clicks;
+        m_input += frame->inputMs;
+        m_painted += frame->paintedMs;
+        m_flushed += frame->flushedMs;
+        m_worst = std::max(m_worst, frame->shownMs);
+        m_toRequest += sent->firstMs;
+        m_requests += sent->count;
+        if (qEnvironmentVariableIsSet("BENCH_FLOW_TRACE") || qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+            std::printf("input %.1f, request %.1f, painted %.1f, flushed %.1f, shown %.1f ms\n",
+                        frame->inputMs, sent->firstMs, frame->paintedMs, frame->flushedMs, frame->shownMs);
+        }
+        return true;
+    }
+
+    // The means of the timed clicks and the slowest, as the benchmark's counters.
+    void reportClicks() const
+    {
+        const double n = std::max(1, m_clicks);
+        m_bench.counters["input_ms"] = m_input / n;
+        m_bench.counters["painted_ms"] = m_painted / n;
+        m_bench.counters["flushed_ms"] = m_flushed / n;
+        m_bench.counters["worst_ms"] = m_worst;
+        m_bench.counters["toRequest_ms"] = m_toRequest / n;
+        m_bench.counters["requests"] = m_requests / n;
+    }
+
     void fail(const char *why)
     {
         m_ok = false;
@@ -745,45 +789,12 @@ public:
 
 private:
     benchmark::State &m_bench;
+    int m_clicks = 0;
+    double m_input = 0, m_painted = 0, m_flushed = 0, m_worst = 0, m_toRequest = 0, m_requests = 0;
     XDisplayWatch m_x;
     std::unique_ptr<Child> m_service;
     QString m_baseURL;
     bool m_ok = false;
-};
-
-// The means and the worst of a run's frames, as its counters; the first request of each click
-// is counted when the benchmark gives it.
-class FrameTally
-{
-public:
-    void add(const Frame &frame, const std::optional<UserPath::Requests> &sent = std::nullopt)
-    {
-        ++m_n;
-        m_input += frame.inputMs;
-        m_painted += frame.paintedMs;
-        m_flushed += frame.flushedMs;
-        m_worst = std::max(m_worst, frame.shownMs);
-        if (sent) {
-            m_toRequest += sent->firstMs;
-            m_requests += sent->count;
-        }
-    }
-    void report(benchmark::State &bench, bool requests) const
-    {
-        const double n = std::max(1, m_n);
-        bench.counters["input_ms"] = m_input / n;
-        bench.counters["painted_ms"] = m_painted / n;
-        bench.counters["flushed_ms"] = m_flushed / n;
-        bench.counters["worst_ms"] = m_worst;
-        if (requests) {
-            bench.counters["toRequest_ms"] = m_toRequest / n;
-            bench.counters["requests"] = m_requests / n;
-        }
-    }
-
-private:
-    int m_n = 0;
-    double m_input = 0, m_painted = 0, m_flushed = 0, m_worst = 0, m_toRequest = 0, m_requests = 0;
 };
 
 } // namespace harness

@@ -336,29 +336,13 @@ void BM_UserPress(benchmark::State &bench)
         path.fail("the program did not open the project");
         return;
     }
-    harness::FrameTally tally;
     for (auto _ : bench) {
         program->send("press");
-        const auto frame = path.click(*program);
-        if (!frame) {
+        if (!path.timeClick(*program, "PATCH")) {
             break;
-        }
-        if (!program->expect("idle", 30000)) {
-            path.fail("the press was not answered");
-            break;
-        }
-        const auto sent = path.requestsSince("PATCH", "/api/project", frame->clicked);
-        if (!sent) {
-            break;
-        }
-        bench.SetIterationTime(frame->shownMs / 1e3);
-        tally.add(*frame, sent);
-        if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
-            std::printf("input %.1f, request %.1f, painted %.1f, flushed %.1f, shown %.1f ms\n",
-                        frame->inputMs, sent->firstMs, frame->paintedMs, frame->flushedMs, frame->shownMs);
         }
     }
-    tally.report(bench, true);
+    path.reportClicks();
 }
 BENCHMARK(BM_UserPress)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 

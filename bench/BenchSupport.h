@@ -451,7 +451,14 @@ public:
     XDisplayWatch()
     {
         int screenNumber = 0;
+        // An X server resets when its last client leaves, and refuses connections meanwhile.
+        const QDeadlineTimer deadline(5000);
         m_c = xcb_connect(nullptr, &screenNumber);
+        while (xcb_connection_has_error(m_c) && !deadline.hasExpired()) {
+            xcb_disconnect(m_c);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            m_c = xcb_connect(nullptr, &screenNumber);
+        }
         if (xcb_connection_has_error(m_c)) {
             error = "cannot connect to the X display of DISPLAY";
             return;

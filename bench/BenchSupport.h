@@ -691,6 +691,18 @@ public:
         return std::make_unique<Child>(QStringList{QStringLiteral("--program")} + arguments, environment);
     }
 
+    // The program in `role` on the project, once it says "opened"; nothing, with the error set,
+    // when it does not in time.
+    std::unique_ptr<Child> openedProgram(const QString &role)
+    {
+        std::unique_ptr<Child> started = program({role, projectId});
+        if (!started->expect("opened", 180000)) {
+            fail("the program did not open the project");
+            return nullptr;
+        }
+        return started;
+    }
+
     // Moves the pointer where the program's "ready" line says, lets the hover settle, clicks and
     // waits for the frame the program marks.
     std::optional<Frame> click(Child &program)

@@ -685,12 +685,8 @@ void BM_UserPoll(benchmark::State &bench)
 {
     const bool change = bench.range(0) != 0;
     harness::UserPath path(bench, itemCount);
-    if (!path.ok()) {
-        return;
-    }
-    const auto program = path.program({QStringLiteral("poll"), path.projectId});
-    if (!program->expect("opened", 180000)) {
-        path.fail("the program did not open the project");
+    const auto program = path.ok() ? path.openedProgram(QStringLiteral("poll")) : nullptr;
+    if (!program) {
         return;
     }
     double wall = 0;

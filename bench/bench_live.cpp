@@ -328,12 +328,8 @@ int runProgram(int argc, char **argv)
 void BM_UserPress(benchmark::State &bench)
 {
     harness::UserPath path(bench, 500);
-    if (!path.ok()) {
-        return;
-    }
-    const auto program = path.program({QStringLiteral("press"), path.projectId});
-    if (!program->expect("opened", 120000)) {
-        path.fail("the program did not open the project");
+    const auto program = path.ok() ? path.openedProgram(QStringLiteral("press")) : nullptr;
+    if (!program) {
         return;
     }
     for (auto _ : bench) {

@@ -10,6 +10,9 @@
 //   BM_PressToRequest           a click on a row's "开演" until the service reads the live action
 //   BM_PressToPaint             the same click until the table shows the started item live
 //   (under tests/support/run-with-keyring.sh the token is read from a real keychain)
+//   BM_UserPress                the press on the user's path: the program in its own process on an X
+//                               display, its token in the keychain, clicked through the X server,
+//                               until the frame with the started item live reaches the display
 
 #include "BenchSupport.h"
 #include "DemoShow.h"
@@ -41,6 +44,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -139,6 +144,7 @@ struct LivePress
     std::unique_ptr<MacProjectFlowView> page;
     QList<RundownItem> items;
     int presses = 0;
+    bool loaded = false;
 
     LivePress()
     {
@@ -155,7 +161,7 @@ struct LivePress
         page = std::make_unique<MacProjectFlowView>(summary, *client, [] {});
         page->resize(1400, 800);
         page->show();
-        harness::waitUntil([&] { return page->state().detail() && !page->state().isLoading(); });
+        loaded = harness::waitUntil([&] { return page->state().detail() && !page->state().isLoading(); });
         page->state().stop();
         page->state().setAudioLinked(false);
         page->state().setVideoLinked(false);
@@ -193,15 +199,16 @@ struct LivePress
         ++presses;
     }
 
-    void waitUntilIdle()
+    bool waitUntilIdle()
     {
-        harness::waitUntil([&] {
+        const bool idle = harness::waitUntil([&] {
             return !page->state().busyItemID() && client->network().findChildren<QNetworkReply *>().isEmpty();
         });
         // The playback sync that follows is posted below the paint.
         for (int i = 0; i < 3; ++i) {
             QApplication::processEvents();
         }
+        return idle;
     }
 };
 
@@ -210,16 +217,26 @@ struct LivePress
 void BM_PressToRequest(benchmark::State &bench)
 {
     LivePress live;
+    if (!live.loaded) {
+        bench.SkipWithError("the page did not load in time");
+    }
     for (auto _ : bench) {
         live.showTarget();
         const auto pressed = harness::Clock::now();
         const qsizetype before = live.service.requests("/api/project", "PATCH").size();
         live.press();
-        harness::waitUntil([&] { return live.service.requests("/api/project", "PATCH").size() > before; });
+        if (!harness::waitUntil(
+                [&] { return live.service.requests("/api/project", "PATCH").size() > before; })) {
+            bench.SkipWithError("the live action did not reach the service in time");
+            break;
+        }
         bench.SetIterationTime(
             harness::msBetween(pressed, live.service.requests("/api/project", "PATCH").last().receivedAt) /
             1e3);
-        live.waitUntilIdle();
+        if (!live.waitUntilIdle()) {
+            bench.SkipWithError("the live action was not answered in time");
+            break;
+        }
     }
     bench.counters["keychain"] = harness::usesKeychain() ? 1 : 0;
 }
@@ -229,6 +246,9 @@ BENCHMARK(BM_PressToRequest)->UseManualTime()->Unit(benchmark::kMillisecond)->It
 void BM_PressToPaint(benchmark::State &bench)
 {
     LivePress live;
+    if (!live.loaded) {
+        bench.SkipWithError("the page did not load in time");
+    }
     QString expected;
     harness::FirstPaintClock painted([&](QWidget *widget) {
         const std::optional<RundownItem> shown = live.page->state().liveItem();
@@ -240,13 +260,87 @@ void BM_PressToPaint(benchmark::State &bench)
         painted.paintedAt.reset();
         const auto pressed = harness::Clock::now();
         live.press();
-        harness::waitUntil([&] { return painted.paintedAt.has_value(); });
+        if (!harness::waitUntil([&] { return painted.paintedAt.has_value(); })) {
+            bench.SkipWithError("the started item was not painted live in time");
+            break;
+        }
         bench.SetIterationTime(harness::msBetween(pressed, *painted.paintedAt) / 1e3);
-        live.waitUntilIdle();
+        if (!live.waitUntilIdle()) {
+            bench.SkipWithError("the live action was not answered in time");
+            break;
+        }
     }
     bench.counters["keychain"] = harness::usesKeychain() ? 1 : 0;
 }
 BENCHMARK(BM_PressToPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// --- The user's path: the program in its own process on the X display (see BenchSupport.h) ----
+
+// The director's program with the 500-item project open ("opened"), polling as it does; each line
+// "press" brings the next of the first six items into view, says where its "开演" is, times the
+// frame that shows it live after the click, and says "idle" once the press is answered.
+int runProgram(int argc, char **argv)
+{
+    const QString id = QString::fromUtf8(argv[3]);
+    int presses = 0;
+    QString expected;
+    return harness::runProgram(argc, argv, [&](harness::Program &program) {
+        program.openInCode(id, [&](MacProjectFlowView &) {
+            QTimer::singleShot(1000, &program, [&program] { program.say("opened"); });
+        });
+        program.onLine = [&](const QByteArray &line) {
+            MacProjectFlowView *page = program.page();
+            if (line != "press" || !page) {
+                return;
+            }
+            FlowTableView *table = page->flowTable();
+            const int first = presses++ % 6;
+            expected = page->model().row(first).item.id;
+            table->scrollTo(page->model().index(first, 0));
+            // Pressed once it is painted where it now is.
+            QTimer::singleShot(200, &program, [&, page, table] {
+                const int row = page->model().rowOf(expected);
+                const QRect cell = table->visualRect(page->model().index(row, FlowTableModel::live));
+                const QRect button = FlowItemDelegate::partRect(page->model().row(row), FlowTableModel::live,
+                                                                FlowItemDelegate::Part::liveButton, cell);
+                program.timeClick(
+                    table->viewport(), button.center(),
+                    [&, page, table](QWidget *widget) {
+                        const std::optional<RundownItem> live = page->state().liveItem();
+                        return widget == table->viewport() && live && live->id == expected;
+                    },
+                    [&program, page] {
+                        program.when(
+                            [page] { return !page->state().busyItemID() && harness::Program::quiet(); },
+                            [&program] { program.say("idle"); });
+                    });
+            });
+        };
+    });
+}
+
+// A click on a row's "开演" in the director's program (the project opened from its list, the
+// token in the keychain, polls running, the service in a process of its own), through the X
+// server, until the frame that shows the started item live has reached the X display (the
+// iteration time). Counters: when the program saw the click (input_ms), painted the table into
+// Qt's back buffer (painted_ms), flushed the frame (flushed_ms), the slowest press (worst_ms),
+// when the service read the live action (toRequest_ms).
+void BM_UserPress(benchmark::State &bench)
+{
+    harness::UserPath path(bench, 500);
+    const auto program = path.ok() ? path.openedProgram(QStringLiteral("press")) : nullptr;
+    if (!program) {
+        return;
+    }
+    for (auto _ : bench) {
+        program->send("press");
+        if (!path.timeClick(*program, "PATCH")) {
+            break;
+        }
+    }
+    path.reportClicks();
+}
+BENCHMARK(BM_UserPress)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 
 // arg 0: a player borrowed anew for every start (the first item of a page); arg 1: the same player
 // replacing the file it is playing (every later item), as the coordinator does.
@@ -469,6 +563,13 @@ BENCHMARK(BM_AdvanceLongestBlock)->UseManualTime()->Unit(benchmark::kMillisecond
 
 int main(int argc, char **argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--service") == 0) {
+        QCoreApplication app(argc, argv);
+        return harness::serveShow(std::atoi(argv[2]));
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--program") == 0) {
+        return runProgram(argc, argv);
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Theme::install();

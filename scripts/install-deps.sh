@@ -15,7 +15,7 @@ packages=(
     libcpp-httplib-dev
     libzip-dev
     fonts-wqy-microhei fonts-dejavu-core adwaita-icon-theme
-    xvfb xauth
+    xvfb xauth libxcb1-dev
 )
 
 missing=()

@@ -85,7 +85,10 @@ void BM_LiveAnswerToTable(benchmark::State &bench)
     auto page = std::make_unique<MacProjectFlowView>(summary, client, [] {});
     page->resize(1400, 800);
     page->show();
-    waitUntil([&] { return page->state().detail() && !page->state().isLoading(); });
+    if (!waitUntil([&] { return page->state().detail() && !page->state().isLoading(); })) {
+        bench.SkipWithError("the rundown did not load");
+        return;
+    }
     page->state().stop(); // no polls in between
 
     QElapsedTimer timer;
@@ -110,7 +113,10 @@ void BM_LiveAnswerToTable(benchmark::State &bench)
         timer.start();
         QCoro::connect(page->liveControl().liveAction(QStringLiteral("start"), target), page.get(),
                        [&] { done = true; });
-        waitUntil([&] { return answeredAt >= 0 && painted.paintedAt >= answeredAt; });
+        if (!waitUntil([&] { return answeredAt >= 0 && painted.paintedAt >= answeredAt; }, 10000)) {
+            bench.SkipWithError("the live answer was not painted");
+            break;
+        }
         if (page->state().liveItem()->id != target.id) {
             bench.SkipWithError("the table does not show the new live item");
             break;
@@ -121,7 +127,10 @@ void BM_LiveAnswerToTable(benchmark::State &bench)
                         painted.paintedAt / 1e6);
         }
         roundTrips += painted.paintedAt;
-        waitUntil([&] { return done; });
+        if (!waitUntil([&] { return done; }, 10000)) {
+            bench.SkipWithError("the live action did not end");
+            break;
+        }
     }
     bench.counters["clickToPaint_ms"] =
         benchmark::Counter(double(roundTrips) / 1e6 / double(std::max<int64_t>(1, bench.iterations())));
@@ -374,7 +383,10 @@ void BM_DownloadedToAudioPlaying(benchmark::State &bench)
         player->pause();
         player->setSource(paths.at(n++ % 2));
         player->play();
-        waitUntil([&] { return player->position() > 0; });
+        if (!waitUntil([&] { return player->position() > 0; }, 10000)) {
+            bench.SkipWithError("the file did not play within 10 s");
+            break;
+        }
         bench.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
     }
     player.reset();
@@ -423,7 +435,10 @@ void BM_UnforcedSyncUnchanged(benchmark::State &bench)
     live.liveStatus = RundownValues::live;
     bool started = false;
     QCoro::connect(coordinator.sync(live, true, true, true), &coordinator, [&] { started = true; });
-    waitUntil([&] { return started; });
+    if (!waitUntil([&] { return started; }, 10000)) {
+        bench.SkipWithError("the live item did not start");
+        return;
+    }
     const int callsBefore = a->calls + v->calls;
     const int requestsBefore = service.requestCount();
 
@@ -515,7 +530,10 @@ void BM_AdvanceLongestBlock(benchmark::State &bench)
     page->show();
     PlaybackCoordinator &playback = page->liveControl().playback();
     // The first sync borrows the players; making them is not part of an advance.
-    waitUntil([&] { return page->state().detail() && playback.videoMediaPlayer(); });
+    if (!waitUntil([&] { return page->state().detail() && playback.videoMediaPlayer(); })) {
+        bench.SkipWithError("the page did not load its players");
+        return;
+    }
     page->state().stop(); // no polls in between
     // A director looks at the page a moment before the first press.
     QElapsedTimer opened;
@@ -529,10 +547,15 @@ void BM_AdvanceLongestBlock(benchmark::State &bench)
         QCoro::connect(page->liveControl().liveAction(QStringLiteral("start"), target), page.get(),
                        [&] { done = true; });
         QMediaPlayer *video = playback.videoMediaPlayer();
-        waitUntil([&] {
-            return done && playback.activeItemID() == target.id && !playback.isPreparing() &&
-                   video->playbackState() == QMediaPlayer::PlayingState && video->position() > 0;
-        });
+        const bool playing = waitUntil(
+            [&] {
+                return done && playback.activeItemID() == target.id && !playback.isPreparing() &&
+                       video->playbackState() == QMediaPlayer::PlayingState && video->position() > 0;
+            },
+            10000);
+        if (!playing) {
+            return -1.0;
+        }
         // Late work of the change (first pictures, the old pipeline's end) counts too.
         QElapsedTimer after;
         after.start();
@@ -540,11 +563,19 @@ void BM_AdvanceLongestBlock(benchmark::State &bench)
         return meter.longestMs();
     };
     bench.counters["firstMediaLoad_ms"] = advance(items.last());
+    if (bench.counters["firstMediaLoad_ms"] < 0) {
+        bench.SkipWithError("the first item did not play within 10 s");
+        return;
+    }
 
     double worst = 0;
     int n = 0;
     for (auto _ : bench) {
         const double longest = advance(items.at(n++ % measured));
+        if (longest < 0) {
+            bench.SkipWithError("an advanced item did not play within 10 s");
+            break;
+        }
         worst = std::max(worst, longest);
         if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
             std::printf("advance %d: longest block %.1f ms\n", n, longest);

@@ -11,6 +11,7 @@
 // Each measured item follows one playing a 350 Hz backing track under a silent backdrop.
 
 #include "AudibleProbe.h"
+#include "BenchSupport.h"
 #include "DemoShow.h"
 #include "FakeMedia.h"
 #include "FakeService.h"
@@ -39,23 +40,11 @@
 
 namespace {
 
-// Runs the event loop until done() or ms have passed; false when it gave up.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done()) {
-        if (waited.elapsed() >= ms) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
+using harness::waitUntil;
 
 void pause(int ms)
 {
-    waitFor([] { return false; }, ms);
+    waitUntil([] { return false; }, ms);
 }
 
 // The sound between the items a show advances through; below every step of the step tone.
@@ -71,7 +60,7 @@ std::optional<double> waitUntilHeard(AudibleProbe &probe, const QList<int> &cand
     std::optional<double> onset;
     // Only new sound is searched while waiting: the player's GUI thread is this one.
     double searched = 0;
-    const bool heard = waitFor(
+    const bool heard = waitUntil(
         [&] {
             const double until = probe.recordedUntilMs().value_or(0);
             if (!onset) {
@@ -88,7 +77,7 @@ std::optional<double> waitUntilHeard(AudibleProbe &probe, const QList<int> &cand
 // finish a block of up to two seconds).
 bool startListening(AudibleProbe &probe)
 {
-    return probe.start() && waitFor([&] { return probe.isHearing(); }, 5000);
+    return probe.start() && waitUntil([&] { return probe.isHearing(); }, 5000);
 }
 
 // A second of a 1 kHz tone handed to a plain audio sink: the ms from start() until it is heard.
@@ -131,7 +120,7 @@ void BM_MonitorLatency(benchmark::State &bench, bool player)
         std::optional<double> heard;
         if (player) {
             media.setSource(QUrl::fromLocalFile(path));
-            if (!waitFor([&] { return media.mediaStatus() == QMediaPlayer::LoadedMedia; }, 3000)) {
+            if (!waitUntil([&] { return media.mediaStatus() == QMediaPlayer::LoadedMedia; }, 3000)) {
                 bench.SkipWithError("the player did not load the tone");
                 break;
             }
@@ -220,13 +209,14 @@ struct AdvancingShow
         page = std::make_unique<MacProjectFlowView>(summary, *client, [] {});
         page->resize(1400, 800);
         page->show();
-        return waitFor([&] { return page->state().detail() && !page->state().isLoading(); }, 10000);
+        return waitUntil([&] { return page->state().detail() && !page->state().isLoading(); }, 10000);
     }
 
     ~AdvancingShow()
     {
         page.reset();
-        waitFor([&] { return !client || client->network().findChildren<QNetworkReply *>().isEmpty(); }, 5000);
+        waitUntil([&] { return !client || client->network().findChildren<QNetworkReply *>().isEmpty(); },
+                  5000);
         if (client) {
             client->network().clearConnectionCache();
         }
@@ -246,7 +236,7 @@ struct AdvancingShow
         QElapsedTimer pressed;
         pressed.start();
         QTest::mouseClick(next, Qt::LeftButton);
-        const bool shown = waitFor(
+        const bool shown = waitUntil(
             [&] {
                 const std::optional<RundownItem> live = page->state().liveItem();
                 return !page->state().busyItemID() && live && live->id == expected;

@@ -1,3 +1,4 @@
+#include "DemoShow.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
 #include "TestHelpers.h"
@@ -6,7 +7,9 @@
 #include "common/Theme.h"
 #include "flow/FlowPageState.h"
 #include "flow/FlowTableView.h"
+#include "flow/MacFlowPlayerBar.h"
 #include "flow/MacProjectFlowView.h"
+#include "flow/MacVideoPlayerView.h"
 #include "shell/AccountAccessPanel.h"
 #include "shell/CreateProjectSheet.h"
 #include "shell/LoadingView.h"
@@ -18,6 +21,7 @@
 #include "stores/MacProjectDataStore.h"
 #include "workspace/MacProjectWorkspaceView.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QGlyphRun>
 #include <QLabel>
@@ -31,6 +35,7 @@
 #include <QScopeGuard>
 #include <QTextLayout>
 #include <QToolButton>
+#include <QVideoWidget>
 #include <QtTest>
 
 #include <memory>
@@ -93,6 +98,7 @@ private Q_SLOTS:
     void loginKeepsWhatIsTyped();
     void newProjectKeepsTheOpenWorkspace();
     void openingLoadsEachCopyOfTheProjectOnce();
+    void switchingWhileAVideoPlaysKeepsOnePicture();
     void pageBarFitsTheSmallestWindow();
     void createFailureKeepsSheetAndCancelledCreationStillSelects();
     void nicknameMessageColouredByOutcome();
@@ -617,6 +623,55 @@ void TestShell::openingLoadsEachCopyOfTheProjectOnce()
     QVERIFY(polled.wait(5000));
     QCOMPARE(fetches("/api/project"), 3);
     QCOMPARE(fetches("/api/work-items"), 1);
+}
+
+// Every project switch while a video item is live builds the rundown page again; the video
+// picture (a native window with its renderer) is handed on, not made afresh each time, and
+// nothing of the former page stays.
+void TestShell::switchingWhileAVideoPlaysKeepsOnePicture()
+{
+    const DemoShow show = m_service->seedDemoShow();
+    const QString other = m_service->withPlatform([&](FakePlatform &p) {
+        for (RundownItem &item : p.project(show.projectId)->items) {
+            item.liveStatus = item.type == QStringLiteral("VCR") ? RundownValues::live : QString();
+        }
+        return seedLargeShow(p, show, 3);
+    });
+    m_tokens->setToken(m_service->tokenFor(show.loginForRole(QStringLiteral("总导演"))->accountId));
+    showRoot(*m_client);
+    QTRY_VERIFY(home());
+    auto *list = child<QListWidget>(home(), "projectList");
+    const auto open = [&](const QString &id) {
+        for (int row = 0; row < list->count(); ++row) {
+            if (list->item(row)->data(Qt::UserRole).toString() == id) {
+                clickRow(list, row);
+            }
+        }
+        QCOMPARE(home()->workspace()->project().id, id);
+    };
+    const auto page = [&] { return home()->workspace()->findChild<MacProjectFlowView *>(); };
+    const auto picture = [&]() -> QVideoWidget * {
+        MacVideoPlayerView *view = page()->playerBarContent()->videoView();
+        return view ? view->videoWidget() : nullptr;
+    };
+    const auto pictures = [] {
+        qsizetype count = 0;
+        for (QWidget *widget : QApplication::allWidgets()) {
+            count += qobject_cast<QVideoWidget *>(widget) ? 1 : 0;
+        }
+        return count;
+    };
+
+    open(show.projectId);
+    QTRY_VERIFY(picture());
+    const QPointer<QVideoWidget> first = picture();
+    const QPointer<MacProjectFlowView> firstPage = page();
+    open(other);
+    QTRY_VERIFY(!firstPage);
+    open(show.projectId);
+    QTRY_VERIFY(picture());
+    QCOMPARE(picture(), first.data());
+    QCOMPARE(pictures(), 1);
 }
 
 // At the smallest window every page label and "刷新" get the width they need.

@@ -70,6 +70,34 @@ QString peopleText(const FlowRow &row, int column)
     return text.isEmpty() ? QStringLiteral("＋") : text;
 }
 
+// The style caches each button's picture under a key made from the palette's identity, and this
+// Qt keeps every such key it has seen. A palette changed afresh for every paint made a new key for
+// every button painted, so equal palettes are handed out as the very same one.
+QPalette buttonPalette(const QPalette &base, const QColor &textColour)
+{
+    struct Made
+    {
+        QPalette base;
+        QColor textColour;
+        QPalette palette;
+    };
+    // A few tints over one or two palettes; a theme change leaves only a handful behind.
+    constexpr qsizetype kept = 16;
+    static QList<Made> made;
+    for (const Made &m : std::as_const(made)) {
+        if (m.textColour == textColour && m.base == base) {
+            return m.palette;
+        }
+    }
+    QPalette palette = base;
+    palette.setColor(QPalette::ButtonText, textColour);
+    if (made.size() == kept) {
+        made.removeFirst();
+    }
+    made.append({base, textColour, palette});
+    return palette;
+}
+
 // A push button drawn by the style, so painted buttons look like real ones.
 void drawButton(QPainter *painter, const QRect &rect, const QString &text, const QColor &textColour,
                 bool enabled, const QWidget *widget)
@@ -80,8 +108,7 @@ void drawButton(QPainter *painter, const QRect &rect, const QString &text, const
     option.state = enabled ? QStyle::State_Enabled : QStyle::State_None;
     option.state |= QStyle::State_Raised;
     option.fontMetrics = QFontMetrics(styleFont(Theme::TextStyle::callout));
-    option.palette = widget ? widget->palette() : QApplication::palette();
-    option.palette.setColor(QPalette::ButtonText, textColour);
+    option.palette = buttonPalette(widget ? widget->palette() : QApplication::palette(), textColour);
     painter->save();
     painter->setFont(styleFont(Theme::TextStyle::callout));
     QApplication::style()->drawControl(QStyle::CE_PushButton, &option, painter, widget);

@@ -7,11 +7,48 @@
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QVideoWidget>
+
+namespace {
+
+// A picture widget sets up a native video window and its renderer when made (under X11 a GL
+// context with its own threads). Made afresh for every page, their freed memory stayed scattered
+// over the allocator's per-thread arenas and the process grew with every project switch while a
+// video played. So pictures are made once and handed from page to page, as the players are.
+QList<QPointer<QVideoWidget>> &idlePictures()
+{
+    static QList<QPointer<QVideoWidget>> pictures;
+    return pictures;
+}
+
+QVideoWidget *borrowPicture(QWidget *parent)
+{
+    while (!idlePictures().isEmpty()) {
+        if (QVideoWidget *picture = idlePictures().takeLast()) {
+            picture->setParent(parent);
+            picture->show();
+            return picture;
+        }
+    }
+    return new QVideoWidget(parent);
+}
+
+void giveBackPicture(QVideoWidget *picture)
+{
+    picture->hide();
+    picture->setParent(nullptr);
+    // The next page must not show this page's last frame.
+    picture->videoSink()->setVideoFrame(QVideoFrame());
+    idlePictures().append(picture);
+}
+
+} // namespace
 
 MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
     : QWidget(parent)
-    , m_video(new QVideoWidget(this))
+    , m_video(borrowPicture(this))
     , m_playPause(new QToolButton(this))
     , m_position(new QSlider(Qt::Horizontal, this))
 {
@@ -60,6 +97,7 @@ MacVideoPlayerView::~MacVideoPlayerView()
     if (m_player && m_player->videoOutput() == m_video) {
         m_player->setVideoOutput(nullptr);
     }
+    giveBackPicture(m_video);
 }
 
 void MacVideoPlayerView::setPlayer(QMediaPlayer *player)

@@ -14,6 +14,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMetaEnum>
+#include <QPixmapCache>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -134,6 +135,10 @@ MacProjectWorkspaceView::~MacProjectWorkspaceView()
     delete m_pageHost;
     m_pageHost = nullptr;
     m_pageView = nullptr;
+    // The style keeps the pictures of this project's controls in the process-wide pixmap cache,
+    // under palettes that die with them: left there, every project opened added its share until
+    // the cache was full.
+    QPixmapCache::clear();
 }
 
 QWidget *MacProjectWorkspaceView::buildPageBar()

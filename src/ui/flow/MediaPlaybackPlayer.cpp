@@ -104,8 +104,8 @@ protected:
 //   The player's own status says when loading is over. A player that never gets there is put
 //   aside, untouched, for a new one.
 // - The same file asked for again is loaded again, from its beginning.
-// - Playing starts only once the file is loaded: a pipeline set playing while its pads are still
-//   being linked starts its sound late and drops its beginning.
+// - Playing starts only once the file is loaded, from its start and at its volume: no pipeline
+//   is set playing while its pads are still being linked.
 class PooledMediaPlayer : public QObject
 {
     Q_OBJECT

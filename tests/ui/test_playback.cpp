@@ -34,6 +34,8 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstdlib>
+#include <string>
 #include <memory>
 #include <thread>
 
@@ -94,6 +96,12 @@ public:
                 if (now() - m_lastBeat > m_limit.count() * 1000) {
                     std::fprintf(stderr, "The GUI thread stood still for %lld s: frozen.\n",
                                  static_cast<long long>(m_limit.count()));
+                    // Where every thread stands, when the machine has a debugger.
+                    const std::string where = "command -v gdb >/dev/null && timeout 60 gdb -p " +
+                                              std::to_string(::getpid()) +
+                                              " -batch -ex 'thread apply all bt' 1>&2";
+                    std::fflush(stderr);
+                    [[maybe_unused]] const int ignored = std::system(where.c_str());
                     std::abort();
                 }
             }
@@ -705,8 +713,8 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
         toggle->click();
         QTRY_VERIFY_WITH_TIMEOUT(playback.lastAudioEnabled() && !playback.isPreparing(), 10000);
     }
-    QCOMPARE(audio->playbackState(), QMediaPlayer::PlayingState);
-    QCOMPARE(video->playbackState(), QMediaPlayer::PlayingState);
+    QTRY_COMPARE(audio->playbackState(), QMediaPlayer::PlayingState);
+    QTRY_COMPARE(video->playbackState(), QMediaPlayer::PlayingState);
     const qint64 a = audio->position();
     const qint64 v = video->position();
     QVERIFY2(a < 2500 && v < 2500, qPrintable(QStringLiteral("audio %1 ms, video %2 ms").arg(a).arg(v)));

@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     qcoro-qt6-dev
     qtkeychain-qt6-dev gnome-keyring dbus dbus-daemon
-    qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+    qt6-multimedia-dev libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
     libqrencode-dev libzbar-dev
     libsimdjson-dev
     pulseaudio

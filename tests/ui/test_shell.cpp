@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMediaPlayer>
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QPointer>
@@ -672,6 +673,10 @@ void TestShell::switchingWhileAVideoPlaysKeepsOnePicture()
     QTRY_VERIFY(picture());
     QCOMPARE(picture(), first.data());
     QCOMPARE(pictures(), 1);
+    // The next test starts with no pipeline still being built.
+    QMediaPlayer *player = page()->playerBarContent()->videoView()->player();
+    QVERIFY(player);
+    QTRY_VERIFY_WITH_TIMEOUT(player->mediaStatus() != QMediaPlayer::LoadingMedia, 20000);
 }
 
 // At the smallest window every page label and "刷新" get the width they need.

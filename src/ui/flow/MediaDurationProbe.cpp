@@ -1,5 +1,7 @@
 #include "MediaDurationProbe.h"
 
+#include "MediaSourceGate.h"
+
 #include <QAudioOutput>
 #include <QCoro/QCoroSignal>
 #include <QMediaPlayer>
@@ -48,7 +50,7 @@ public:
         // Started from the event loop, after the caller is listening for `finished`.
         QTimer::singleShot(0, this, [this, path] {
             m_timer.start();
-            m_player.setSource(QUrl::fromLocalFile(path));
+            MediaSourceGate::setSource(m_player, QUrl::fromLocalFile(path));
         });
     }
 

@@ -1,4 +1,5 @@
 #include "PlaybackPlayer.h"
+#include "MediaSourceGate.h"
 
 #include "common/SignalOrTimeout.h"
 
@@ -299,7 +300,7 @@ private:
         }
         m_applied = m_wanted;
         m_replayed = false;
-        m_player->setSource(m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
+        MediaSourceGate::setSource(*m_player, m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
         if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
             m_phase = Phase::loading;
             m_stuck.start(loadLimit());

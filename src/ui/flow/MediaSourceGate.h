@@ -1,0 +1,12 @@
+#pragma once
+
+class QMediaPlayer;
+class QUrl;
+
+namespace MediaSourceGate {
+
+// QMediaPlayer::setSource for a player on this thread, without the backend's own threads being
+// able to deadlock with it. Every source change of a player goes through here.
+void setSource(QMediaPlayer &player, const QUrl &source);
+
+} // namespace MediaSourceGate

@@ -61,6 +61,10 @@ void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)
     const auto building = [&g, bin] {
         return g.depth > 0 && std::find(g.building.begin(), g.building.end(), bin) != g.building.end();
     };
+    if (!building()) {
+        return;
+    }
+    qCDebug(lcGate) << "holding back" << GST_ELEMENT_NAME(bin) << "until its source is set";
     // Bounded, so that a hold the setter could ever wait for costs seconds, not the program.
     if (!g.opened.wait_for(lock, 5s, [&] { return !building(); })) {
         qCWarning(lcGate) << "a pipeline's streaming thread waited 5 s for a source change";

@@ -38,10 +38,11 @@ struct Gate
     std::vector<GstBin *> building;
 };
 
+// Never destroyed: a streaming thread may still pass the hook while the process exits.
 Gate &gate()
 {
-    static Gate g;
-    return g;
+    static Gate *const g = new Gate;
+    return *g;
 }
 
 void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)

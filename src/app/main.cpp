@@ -1,16 +1,22 @@
 #include "api/APIClient.h"
 #include "common/Theme.h"
+#include "flow/MediaSourceGate.h"
 #include "shell/QtTranslations.h"
 #include "shell/RootView.h"
 
 #include <QApplication>
 #include <QThreadPool>
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     installQtTranslations(app);
+    MediaSourceGate::install();
     Theme::install();
     QThreadPool::globalInstance()->start(&APIClient::removeStaleDownloadParts);
 
@@ -20,5 +26,11 @@ int main(int argc, char *argv[])
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->resize(1180, 780);
     window->show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Tearing down stops the media pipelines; one whose file never answers must not hold the exit.
+    std::thread([status] {
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        std::_Exit(status);
+    }).detach();
+    return status;
 }

@@ -21,6 +21,7 @@
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QMediaDevices>
@@ -165,6 +166,7 @@ private Q_SLOTS:
     void realPlayerStuckLoadingIsPutAside();
     void realPlayersHoldOnlyTheLiveItemsFiles_data();
     void realPlayersHoldOnlyTheLiveItemsFiles();
+    void realPictureKeepsWithSound();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -893,6 +895,85 @@ void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles()
         QVERIFY(audio->source().isEmpty());
         QVERIFY(!video->audioOutput()->isMuted());
     }
+}
+
+// The picture of an item with its own audio track shows the frame the sound is at: from the first
+// frame on, while both run, and again soon after the picture alone was paused and played. Where the
+// sound is comes from the listener (the step heard), where the picture is from the frames shown.
+void TestPlayback::realPictureKeepsWithSound()
+{
+    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
+        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
+    }
+    m_service->withPlatform([&](FakePlatform &p) {
+        p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("audio"),
+                      QStringLiteral("伴奏.wav"), FakeMedia::stepToneWav(60), 60);
+        p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("video"),
+                      QStringLiteral("阶梯音.mp4"), FakeMedia::stepToneVideo(), 12);
+    });
+    AudibleProbe listener;
+    QVERIFY(listener.start());
+    QTRY_VERIFY_WITH_TIMEOUT(listener.isHearing(), 5000);
+    PlaybackCoordinator real(*m_client);
+    real.setItemProjectID(m_demo.projectId);
+    real.preparePlayers();
+    QMediaPlayer *audio = real.audioPlayer()->mediaPlayer();
+    QMediaPlayer *video = real.videoMediaPlayer();
+    QVideoSink picture;
+    video->setVideoSink(&picture);
+    // When each frame was shown (ms after the mark) and where in the file it stands (its time
+    // stamp, less the first frame's: the clip's frames start late by its decoder delay).
+    QList<std::pair<double, qint64>> shown;
+    std::optional<qint64> firstStamp;
+    AudibleProbe::Clock::time_point marked;
+    const auto since = [&] {
+        return std::chrono::duration<double, std::milli>(AudibleProbe::Clock::now() - marked).count();
+    };
+    connect(&picture, &QVideoSink::videoFrameChanged, this, [&](const QVideoFrame &frame) {
+        if (frame.isValid() && frame.startTime() >= 0 && video->playbackState() == QMediaPlayer::PlayingState) {
+            firstStamp = firstStamp.value_or(frame.startTime() / 1000);
+            shown.append({since(), frame.startTime() / 1000 - *firstStamp});
+        }
+    });
+    // Sound heard later than the picture at each step the picture reaches in [from, to).
+    const QList<int> steps = FakeMedia::stepToneFrequencies();
+    const auto worst = [&](double from, double to) {
+        double most = 0;
+        QStringList seen;
+        for (const auto &[at, stamp] : std::as_const(shown)) {
+            if (at < from || at >= to || stamp % FakeMedia::stepToneStepMs >= 100 || stamp == 0) {
+                continue;
+            }
+            const int step = int(stamp / FakeMedia::stepToneStepMs) % FakeMedia::stepToneSteps;
+            // The step began stamp % step length before this frame.
+            const double pictureAt = at - stamp % FakeMedia::stepToneStepMs;
+            const auto heard = listener.firstHeardMs({FakeMedia::stepToneFrequency(step)}, pictureAt - 400);
+            if (!heard) {
+                continue;
+            }
+            const double late = *heard - pictureAt;
+            most = std::max(most, std::abs(late));
+            seen.append(QStringLiteral("%1@%2:%3").arg(step).arg(qRound(pictureAt)).arg(qRound(late)));
+        }
+        qDebug().noquote() << "sound after picture" << qRound(from) << "…" << qRound(to) << "ms:" << seen.join(QLatin1Char(' '));
+        return most;
+    };
+    bool done = false;
+    QObject scope;
+    marked = AudibleProbe::Clock::now();
+    listener.mark(marked);
+    QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, true), &scope, [&] { done = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(done && audio->position() > 6500, 15000);
+    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
+    QVERIFY(worst(0, since() - 500) <= 45);
+
+    video->pause();
+    QTRY_VERIFY(audio->position() > 8000);
+    video->play();
+    const double played = since();
+    QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 11500, 10000);
+    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
+    QVERIFY(worst(played + 1000, since() - 500) <= 45);
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

@@ -3,8 +3,6 @@
 
 #include "common/SignalOrTimeout.h"
 
-#include <QCoro/QCoroTimer>
-
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,9 +27,6 @@ Q_LOGGING_CATEGORY(lcMedia, "quillory.media", QtWarningMsg)
 // up to the second figure.
 constexpr int quietMs = 40;
 constexpr int longestQuietMs = 300;
-// An end of media reported this close to a file's start, in a file longer than twice this, is the
-// previous file's.
-constexpr int staleEndMs = 1000;
 
 std::chrono::milliseconds &loadLimit()
 {
@@ -45,6 +40,27 @@ void empty(QMediaPlayer *player)
 {
     player->stop();
     player->setSource(QUrl());
+}
+
+// A player whose file never finished loading cannot be stopped: stopping waits for a streaming
+// thread that waits on the file. Such a player is let go of, never destroyed, and the process
+// ends without stopping it. It is deleted should its loading ever end.
+void abandon(QMediaPlayer *player, QAudioOutput *output)
+{
+    static auto *const abandoned = new QList<QPointer<QObject>>; // reachable until the process ends
+    abandoned->removeAll(nullptr);
+    for (QObject *object : {static_cast<QObject *>(player), static_cast<QObject *>(output)}) {
+        object->setParent(nullptr);
+        abandoned->append(object);
+    }
+    QObject::connect(player, &QMediaPlayer::mediaStatusChanged, player,
+                     [player, output](QMediaPlayer::MediaStatus status) {
+                         if (status != QMediaPlayer::LoadingMedia) {
+                             empty(player);
+                             player->deleteLater();
+                             output->deleteLater();
+                         }
+                     });
 }
 
 // The first media a process plays makes GStreamer load its decoder libraries (libav): tens of
@@ -76,6 +92,9 @@ protected:
         QAudioOutput output;
         output.setMuted(true);
         player.setAudioOutput(&output);
+        // A picture too, so the video path (decoder, conversion, the sink) is loaded as well.
+        QVideoSink picture;
+        player.setVideoSink(&picture);
         connect(&player, &QMediaPlayer::mediaStatusChanged, &player,
                 [this](QMediaPlayer::MediaStatus status) {
                     if (status != QMediaPlayer::LoadingMedia && status != QMediaPlayer::NoMedia) {
@@ -123,7 +142,10 @@ public:
     }
     ~PooledMediaPlayer() override
     {
-        if (m_phase != Phase::loading) {
+        if (m_phase == Phase::loading) {
+            disconnect(m_player, nullptr, this, nullptr);
+            abandon(m_player, m_output);
+        } else {
             empty(m_player);
         }
     }
@@ -202,6 +224,8 @@ public:
 Q_SIGNALS:
     void settled();
     void playerReplaced();
+    // The file in place cannot be played: it could not be opened or decoded.
+    void failed(const QString &reason);
 
 private:
     enum class Phase { settled, quieting, loading };
@@ -220,6 +244,17 @@ private:
         m_output->setMuted(m_muted);
         m_player->setAudioOutput(m_output);
         connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &PooledMediaPlayer::statusChanged);
+        connect(m_player, &QMediaPlayer::errorOccurred, this,
+                [this](QMediaPlayer::Error error, const QString &text) {
+                    // Only the request being loaded or in place: an earlier file's failure is over.
+                    if (error == QMediaPlayer::NoError || m_pending || m_applied.isEmpty() ||
+                        m_failedLease == m_lease) {
+                        return;
+                    }
+                    m_failedLease = m_lease;
+                    qCDebug(lcMedia) << this << "failed" << m_lease << m_applied << error << text;
+                    Q_EMIT failed(text.isEmpty() ? m_player->errorString() : text);
+                });
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {
                     // Started by someone else (the video view's button) while a change waits.
@@ -314,7 +349,7 @@ private:
         qCDebug(lcMedia) << this << "status" << status << "phase" << int(m_phase) << m_player->position()
                          << m_player->duration();
         if (status == QMediaPlayer::EndOfMedia && isInPlace(m_lease) && m_wantPlaying && !m_replayed &&
-            m_player->position() < staleEndMs && m_player->duration() > 2 * staleEndMs) {
+            !MediaSourceGate::endedSinceSourceSet(*m_player)) {
             // The end of the pipeline's previous file, reported late: this one has just begun.
             qCDebug(lcMedia) << this << "stale end of media: playing on";
             m_replayed = true;
@@ -339,8 +374,8 @@ private:
         advance();
     }
 
-    // A player still loading long after it was asked to is left alone, for good: anything asked
-    // of it could wait on its pipeline. It goes once it is done loading, if ever.
+    // A player still loading long after it was asked to is left alone: anything asked of it could
+    // wait on its pipeline.
     void putAside()
     {
         if (m_phase != Phase::loading) {
@@ -349,16 +384,8 @@ private:
         qCWarning(lcMedia) << this << "still loading" << m_applied << "after" << loadLimit().count()
                            << "ms: put aside for a new player";
         QMediaPlayer *stuck = m_player;
-        QAudioOutput *stuckOutput = m_output;
         disconnect(stuck, nullptr, this, nullptr);
-        connect(stuck, &QMediaPlayer::mediaStatusChanged, stuck,
-                [stuck, stuckOutput](QMediaPlayer::MediaStatus s) {
-                    if (s != QMediaPlayer::LoadingMedia) {
-                        empty(stuck);
-                        stuck->deleteLater();
-                        stuckOutput->deleteLater();
-                    }
-                });
+        abandon(stuck, m_output);
         QObject *view = stuck->videoOutput();
         makePlayer();
         if (view) {
@@ -382,6 +409,7 @@ private:
     bool m_muted = false;
     bool m_replayed = false;
     quint64 m_lease = 0;
+    quint64 m_failedLease = 0;
     QTimer m_quiet;
     QTimer m_stuck;
     QElapsedTimer m_quietSince;
@@ -408,6 +436,7 @@ public:
     ~MediaPlaybackPlayer() override
     {
         QObject::disconnect(m_replaced);
+        QObject::disconnect(m_failed);
         m_player->giveBack();
     }
 
@@ -418,17 +447,6 @@ public:
     qint64 position() const override { return m_player->position(); }
 
     QCoro::Task<> loaded() override { return inPlace(m_player, m_player->lease()); }
-
-    QCoro::Task<> heard() override
-    {
-        QPointer<PooledMediaPlayer> pooled(m_player);
-        const quint64 lease = pooled->lease();
-        QElapsedTimer waited;
-        waited.start();
-        while (pooled && pooled->lease() == lease && pooled->position() <= 0 && waited.elapsed() < 1000) {
-            co_await QCoro::sleepFor(5ms);
-        }
-    }
 
     QCoro::Task<> seek(qint64 milliseconds) override
     {
@@ -448,10 +466,16 @@ public:
         m_replaced =
             QObject::connect(m_player, &PooledMediaPlayer::playerReplaced, m_player, std::move(callback));
     }
+    void onFailed(std::function<void(const QString &reason)> callback) override
+    {
+        QObject::disconnect(m_failed);
+        m_failed = QObject::connect(m_player, &PooledMediaPlayer::failed, m_player, std::move(callback));
+    }
 
 private:
     PooledMediaPlayer *m_player;
     QMetaObject::Connection m_replaced;
+    QMetaObject::Connection m_failed;
 };
 
 } // namespace

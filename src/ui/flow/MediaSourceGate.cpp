@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 // The GStreamer player, given a new source, builds its pipeline, sets it going and seeks it to
@@ -21,6 +22,14 @@
 // the interface with them. So while a source is being set, any other thread adding an element to
 // that pipeline waits until setSource has returned. GStreamer's tracing hooks are where an element
 // add can be held back.
+//
+// - A registered hook turns tracing on for every pipeline of the process: each element add and
+//   each message posted passes through a short check here.
+// - Empty sources (they only stop) and the decoder warm-up (a player of its own thread, loading
+//   a clip of the program's own) do not go through the gate.
+// - A held thread waits 5 s at most; past that it goes on with a warning, and the deadlock the gate
+//   exists for becomes possible again for that one change.
+// - There is one setter: every source change comes from the GUI thread.
 
 namespace {
 
@@ -36,6 +45,14 @@ struct Gate
     std::thread::id setter;
     // The pipelines the setter has added to since it began: the ones being built.
     std::vector<GstBin *> building;
+    // Ends of stream each pipeline has posted, and where each player's last source was set.
+    std::unordered_map<const void *, quint64> ends;
+    struct Source
+    {
+        const void *pipeline = nullptr;
+        quint64 endsAtSet = 0;
+    };
+    std::unordered_map<const QMediaPlayer *, Source> sources;
 };
 
 // Never destroyed: a streaming thread may still pass the hook while the process exits.
@@ -56,7 +73,9 @@ void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)
         return;
     }
     if (std::this_thread::get_id() == g.setter) {
-        g.building.push_back(bin);
+        if (std::find(g.building.begin(), g.building.end(), bin) == g.building.end()) {
+            g.building.push_back(bin);
+        }
         return;
     }
     const auto building = [&g, bin] {
@@ -66,10 +85,19 @@ void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)
         return;
     }
     qCDebug(lcGate) << "holding back" << GST_ELEMENT_NAME(bin) << "until its source is set";
-    // Bounded, so that a hold the setter could ever wait for costs seconds, not the program.
     if (!g.opened.wait_for(lock, 5s, [&] { return !building(); })) {
         qCWarning(lcGate) << "a pipeline's streaming thread waited 5 s for a source change";
     }
+}
+
+void beforePostMessage(GObject *, GstClockTime, GstElement *element, GstMessage *message)
+{
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_EOS || !GST_IS_PIPELINE(element)) {
+        return;
+    }
+    Gate &g = gate();
+    const std::lock_guard lock(g.mutex);
+    ++g.ends[element];
 }
 
 struct GateTracer
@@ -88,21 +116,12 @@ GType gateTracerType()
         GST_TYPE_TRACER, "QuilloryMediaSourceGate", sizeof(GateTracerClass), nullptr,
         sizeof(GateTracer),
         [](GTypeInstance *instance, gpointer) {
-            gst_tracing_register_hook(GST_TRACER(instance), "bin-add-pre", G_CALLBACK(beforeBinAdd));
+            auto *tracer = GST_TRACER(instance);
+            gst_tracing_register_hook(tracer, "bin-add-pre", G_CALLBACK(beforeBinAdd));
+            gst_tracing_register_hook(tracer, "element-post-message-pre", G_CALLBACK(beforePostMessage));
         },
         GTypeFlags(0));
     return type;
-}
-
-void install()
-{
-    static const bool installed = [] {
-        gst_init(nullptr, nullptr);
-        // Lives as long as the process: the hook stays registered.
-        gst_object_ref_sink(g_object_new(gateTracerType(), nullptr));
-        return true;
-    }();
-    Q_UNUSED(installed);
 }
 
 class Setting
@@ -112,6 +131,8 @@ public:
     {
         Gate &g = gate();
         const std::lock_guard lock(g.mutex);
+        Q_ASSERT_X(g.setter == std::thread::id() || g.setter == std::this_thread::get_id(),
+                   "MediaSourceGate", "sources are set from one thread only");
         if (g.depth++ == 0) {
             g.setter = std::this_thread::get_id();
             g.building.clear();
@@ -130,11 +151,30 @@ public:
     }
     Setting(const Setting &) = delete;
     Setting &operator=(const Setting &) = delete;
+
+    // The pipeline this change built, the first added to.
+    const void *pipeline() const
+    {
+        Gate &g = gate();
+        const std::lock_guard lock(g.mutex);
+        return g.building.empty() ? nullptr : g.building.front();
+    }
 };
 
 } // namespace
 
 namespace MediaSourceGate {
+
+void install()
+{
+    static const bool installed = [] {
+        gst_init(nullptr, nullptr);
+        // Lives as long as the process: the hooks stay registered.
+        gst_object_ref_sink(g_object_new(gateTracerType(), nullptr));
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
 
 void setSource(QMediaPlayer &player, const QUrl &source)
 {
@@ -145,6 +185,33 @@ void setSource(QMediaPlayer &player, const QUrl &source)
     install();
     const Setting setting;
     player.setSource(source);
+    Gate &g = gate();
+    const void *pipeline = setting.pipeline();
+    const std::lock_guard lock(g.mutex);
+    if (pipeline) {
+        // Ends posted until now, during the change included, are the previous source's.
+        g.sources[&player] = {pipeline, g.ends[pipeline]};
+    } else {
+        g.sources.erase(&player);
+    }
+}
+
+bool endedSinceSourceSet(const QMediaPlayer &player)
+{
+    Gate &g = gate();
+    const std::lock_guard lock(g.mutex);
+    const auto found = g.sources.find(&player);
+    if (found == g.sources.end()) {
+        return true; // nothing known against it: a genuine end
+    }
+    return g.ends[found->second.pipeline] > found->second.endsAtSet;
+}
+
+void whileSetting(const std::function<void()> &change)
+{
+    install();
+    const Setting setting;
+    change();
 }
 
 } // namespace MediaSourceGate

@@ -6,14 +6,30 @@
 #include "api/PreparedAssetCache.h"
 
 #include "rules/TextRules.h"
+
+#include <QLoggingCategory>
+#include <QMediaPlayer>
 #include <QPointer>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
 const QString audioCategory = QStringLiteral("audio");
 const QString videoCategory = QStringLiteral("video");
-// A picture this close behind its sound starts where it is rather than seek.
-constexpr qint64 joinAfterMs = 40;
+// A picture this far from its sound, steadily, is moved to where the sound is.
+constexpr qint64 apartMs = 100;
+// How often the picture is compared with the sound, and over how many comparisons.
+constexpr auto keepTogetherEvery = std::chrono::milliseconds(100);
+constexpr qsizetype togetherSamples = 5;
+// Positions that advance within this of the time that passed run steadily.
+constexpr qint64 steadyPercent = 15;
+// A moved picture takes a while to show again; what it took is learnt, within this bound.
+constexpr qint64 longestSeekLeadMs = 400;
+constexpr qint64 relearnWithinMs = 3000;
+
+Q_LOGGING_CATEGORY(lcPlayback, "quillory.media", QtWarningMsg)
 
 bool hasAsset(const std::optional<QString> &assetID)
 {
@@ -23,8 +39,7 @@ bool hasAsset(const std::optional<QString> &assetID)
 } // namespace
 
 PlaybackCoordinator::PlaybackCoordinator(APIClient &client, QObject *parent)
-    : QObject(parent)
-    , m_client(client)
+    : PlaybackCoordinator(client, nullptr, nullptr, parent)
 {}
 
 PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<PlaybackPlayer> audioPlayer,
@@ -34,6 +49,10 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
     , m_audioPlayer(std::move(audioPlayer))
     , m_videoPlayer(std::move(videoPlayer))
 {
+    m_keepTogether.setInterval(keepTogetherEvery);
+    connect(&m_keepTogether, &QTimer::timeout, this, [this] {
+        QCoro::connect(keepPictureWithSound(), this, [] {});
+    });
     followReplacedPlayers();
 }
 
@@ -57,12 +76,23 @@ void PlaybackCoordinator::followReplacedPlayers()
             player->onMediaPlayerReplaced([this] { Q_EMIT playersChanged(); });
         }
     }
+    // A file that cannot be played is said so in the bar; the other player goes on.
+    if (m_audioPlayer) {
+        m_audioPlayer->onFailed([this](const QString &reason) {
+            setError(QStringLiteral("无法播放音频“%1”：%2").arg(m_audioName, reason));
+        });
+        m_videoPlayer->onFailed([this](const QString &reason) {
+            setError(QStringLiteral("无法播放视频“%1”：%2").arg(m_videoName, reason));
+        });
+    }
 }
 
 void PlaybackCoordinator::stop()
 {
     ++m_generation;
     ++m_videoGeneration;
+    m_keepTogether.stop();
+    m_together.clear();
     if (m_audioPlayer) {
         m_audioPlayer->pause();
         m_videoPlayer->pause();
@@ -178,7 +208,8 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
         // A separate audio track replaces the video's own sound, whether or not it plays here.
         m_videoPlayer->setMuted(audioAsset);
     }
-    // Each plays once loaded, from its first frame: the sound as soon as it can.
+    // Both play from their first frame, started in one turn once both are loaded: the picture
+    // and the sound set out together.
     if (!audioFile.isEmpty()) {
         auto loaded = m_audioPlayer->loaded();
         co_await loaded;
@@ -186,32 +217,19 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
             co_return;
         }
     }
-    m_audioPlayer->play();
     if (!videoFile.isEmpty() && ownsVideo()) {
         auto loaded = m_videoPlayer->loaded();
         co_await loaded;
         if (superseded()) {
             co_return;
         }
-        if (!audioFile.isEmpty() && ownsVideo()) {
-            // The sound reaches the listener an output latency after play, the picture at once:
-            // the picture waits for the sound and joins it where it stands.
-            auto heard = m_audioPlayer->heard();
-            co_await heard;
-            if (superseded() || !ownsVideo()) {
-                co_return;
-            }
-            if (const qint64 at = m_audioPlayer->position(); at > joinAfterMs) {
-                auto seek = m_videoPlayer->seek(at);
-                co_await seek;
-                if (superseded()) {
-                    co_return;
-                }
-            }
-        }
     }
+    m_audioPlayer->play();
     if (ownsVideo()) {
         m_videoPlayer->play();
+    }
+    if (!audioFile.isEmpty()) {
+        m_keepTogether.start();
     }
     m_startPreparing = false;
     updatePreparing();
@@ -326,4 +344,62 @@ void PlaybackCoordinator::updatePreparing()
 {
     const bool preparing = m_startPreparing || m_videoPreparing;
     assignAndNotify(m_isPreparing, preparing, this, &PlaybackCoordinator::isPreparingChanged);
+}
+
+QCoro::Task<> PlaybackCoordinator::keepPictureWithSound()
+{
+    QMediaPlayer *audio = m_audioPlayer ? m_audioPlayer->mediaPlayer() : nullptr;
+    QMediaPlayer *video = m_videoPlayer ? m_videoPlayer->mediaPlayer() : nullptr;
+    if (m_seeking || !audio || !video || audio->playbackState() != QMediaPlayer::PlayingState ||
+        video->playbackState() != QMediaPlayer::PlayingState) {
+        m_together.clear(); // a paused picture waits where it is; played again, it rejoins the sound
+        co_return;
+    }
+    if (!m_togetherClock.isValid()) {
+        m_togetherClock.start();
+    }
+    m_together.append({m_togetherClock.elapsed(), m_audioPlayer->position(), m_videoPlayer->position()});
+    if (m_together.size() > togetherSamples) {
+        m_together.removeFirst();
+    }
+    if (m_together.size() < togetherSamples) {
+        co_return;
+    }
+    // Acted on only when both have run steadily apart for a while: the sound's position is
+    // coarse and settles only after its first seconds.
+    const Sample &first = m_together.first();
+    const Sample &last = m_together.last();
+    const qint64 ran = last.at - first.at;
+    const auto steady = [ran](qint64 moved) { return std::abs(moved - ran) * 100 <= steadyPercent * ran; };
+    qint64 least = std::numeric_limits<qint64>::max();
+    qint64 most = std::numeric_limits<qint64>::min();
+    for (const Sample &sample : std::as_const(m_together)) {
+        least = std::min(least, sample.sound - sample.picture);
+        most = std::max(most, sample.sound - sample.picture);
+    }
+    const bool apart = least > apartMs || most < -apartMs;
+    if (!apart || most - least > apartMs / 2 || !steady(last.sound - first.sound) ||
+        !steady(last.picture - first.picture)) {
+        co_return;
+    }
+    const qint64 behind = last.sound - last.picture;
+    if (m_lastSeek.isValid() && m_lastSeek.elapsed() < relearnWithinMs) {
+        // Moved a moment ago and apart again the same way: the move itself took that much longer.
+        m_seekLeadMs = std::clamp(m_seekLeadMs + behind, qint64(0), longestSeekLeadMs);
+    }
+    qCDebug(lcPlayback) << "picture" << behind << "ms behind its sound: moved to" << last.sound + m_seekLeadMs;
+    const quint64 generation = m_generation;
+    const quint64 videoGeneration = m_videoGeneration;
+    QPointer<PlaybackCoordinator> self(this);
+    m_seeking = true;
+    m_together.clear();
+    auto seek = m_videoPlayer->seek(m_audioPlayer->position() + m_seekLeadMs);
+    co_await seek;
+    if (!self) {
+        co_return;
+    }
+    m_seeking = false;
+    if (isCurrent(generation) && m_videoGeneration == videoGeneration) {
+        m_lastSeek.start();
+    }
 }

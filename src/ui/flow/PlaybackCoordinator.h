@@ -4,8 +4,11 @@
 #include "models/Rundown.h"
 
 #include <QCoro/QCoroTask>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -67,6 +70,9 @@ private:
     void followReplacedPlayers();
     QCoro::Task<> start(RundownItem item, bool audioEnabled, bool videoEnabled);
     QCoro::Task<> updateVideoOutput(RundownItem item, bool enabled);
+    // Moves a picture that strayed from its sound (a drift, or a pause of the picture alone) back to
+    // where the sound is.
+    QCoro::Task<> keepPictureWithSound();
     QCoro::Task<QString> fetch(RundownItem item, QString category);
     bool isCurrent(quint64 generation) const { return generation == m_generation; }
 
@@ -96,4 +102,18 @@ private:
     quint64 m_videoGeneration = 0;
     bool m_startPreparing = false;
     bool m_videoPreparing = false;
+
+    // Runs while an item's own audio track plays here.
+    QTimer m_keepTogether;
+    struct Sample
+    {
+        qint64 at;
+        qint64 sound;
+        qint64 picture;
+    };
+    QList<Sample> m_together;
+    QElapsedTimer m_togetherClock;
+    bool m_seeking = false;
+    qint64 m_seekLeadMs = 0;
+    QElapsedTimer m_lastSeek;
 };

@@ -25,15 +25,14 @@ public:
     // Ends once the file last asked for is in place: loaded, or found unplayable. Also ends when a
     // later request or another borrower took the player over.
     virtual QCoro::Task<> loaded() { co_return; }
-    // Ends once the sound of a playing player reaches the listener (its position moves), which is
-    // an output latency after play; also after a second without, or when the request is gone.
-    virtual QCoro::Task<> heard() { co_return; }
     // Ends once the player took the new position (or the request it was meant for is gone).
     virtual QCoro::Task<> seek(qint64 milliseconds) = 0;
     // The platform player behind it, for the video view; none for fakes. It can change: a player
     // whose media never finishes loading is put aside for a new one.
     virtual QMediaPlayer *mediaPlayer() { return nullptr; }
     virtual void onMediaPlayerReplaced(std::function<void()> callback) { Q_UNUSED(callback); }
+    // Called with the reason when the file in place cannot be opened or decoded.
+    virtual void onFailed(std::function<void(const QString &reason)> callback) { Q_UNUSED(callback); }
 };
 
 // A QMediaPlayer with its own QAudioOutput.

@@ -15,6 +15,7 @@
 #include "flow/MacFlowPlayerBar.h"
 #include "flow/MacProjectFlowView.h"
 #include "flow/MacVideoPlayerView.h"
+#include "flow/MediaSourceGate.h"
 #include "flow/PlaybackCoordinator.h"
 #include "flow/PlaybackPlayer.h"
 
@@ -26,13 +27,17 @@
 #include <QJsonDocument>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QtTest>
+
+#include <gst/gst.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -167,6 +172,11 @@ private Q_SLOTS:
     void realPlayersHoldOnlyTheLiveItemsFiles_data();
     void realPlayersHoldOnlyTheLiveItemsFiles();
     void realPictureKeepsWithSound();
+    void realUnplayableFileIsSaid_data();
+    void realUnplayableFileIsSaid();
+    void realPlayerRules();
+    void realStuckPlayerNeverHoldsTheExit();
+    void sourceGateHoldsOnlyThePipelineBeingBuilt();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -198,6 +208,7 @@ private:
 void TestPlayback::initTestCase()
 {
     Theme::install();
+    MediaSourceGate::install();
 }
 
 void TestPlayback::init()
@@ -974,6 +985,204 @@ void TestPlayback::realPictureKeepsWithSound()
     QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 11500, 10000);
     QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
     QVERIFY(worst(played + 1000, since() - 500) <= 45);
+}
+
+void TestPlayback::realUnplayableFileIsSaid_data()
+{
+    QTest::addColumn<QString>("broken");
+    QTest::newRow("video") << "video";
+    QTest::newRow("audio") << "audio";
+}
+
+// A file that cannot be decoded is said so in red, with its name and the reason; the item's other
+// file plays on.
+void TestPlayback::realUnplayableFileIsSaid()
+{
+    QFETCH(QString, broken);
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    QByteArray noise(512 * 1024, Qt::Uninitialized);
+    QRandomGenerator(36).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    const bool video = broken == QStringLiteral("video");
+    m_service->withPlatform([&](FakePlatform &p) {
+        p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("audio"),
+                      video ? QStringLiteral("伴奏.wav") : QStringLiteral("bad.wav"),
+                      video ? FakeMedia::toneWav(30, 300) : noise, 30);
+        p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("video"),
+                      video ? QStringLiteral("big.mp4") : QStringLiteral("阶梯音.mp4"),
+                      video ? noise : FakeMedia::stepToneVideo(), 12);
+    });
+    PlaybackCoordinator real(*m_client);
+    real.setItemProjectID(m_demo.projectId);
+    bool done = false;
+    QObject scope;
+    QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, true), &scope, [&] { done = true; });
+    const QString said = video ? QStringLiteral("无法播放视频“big.mp4”：") : QStringLiteral("无法播放音频“bad.wav”：");
+    QTRY_VERIFY_WITH_TIMEOUT(done && real.error().startsWith(said), 10000);
+    QVERIFY2(real.error().size() > said.size(), qPrintable(real.error()));
+    QMediaPlayer *other = video ? real.audioPlayer()->mediaPlayer() : real.videoMediaPlayer();
+    QTRY_VERIFY_WITH_TIMEOUT(other->playbackState() == QMediaPlayer::PlayingState && other->position() > 300, 10000);
+    QVERIFY(!real.isPreparing());
+    // The next start clears it.
+    real.stop();
+    QVERIFY(real.error().isEmpty());
+}
+
+// The rules a player keeps with the files it is given: nothing plays before it is loaded; the same
+// file asked for again is loaded anew; the end of the previous file, reported late, does not end the
+// next; a file that ends before the length it claims is heard once.
+void TestPlayback::realPlayerRules()
+{
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    QTemporaryDir dir;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        const QString path = dir.filePath(name);
+        QFile out(path);
+        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? path : QString();
+    };
+    const QString blip = write(QStringLiteral("blip.wav"), FakeMedia::sineWav(300, 440));
+    const QString tone = write(QStringLiteral("tone.wav"), FakeMedia::toneWav(5, 440));
+    // A FLAC file claims its length in its header: ten seconds, of which it keeps the first 8 %.
+    const QString flac = dir.filePath(QStringLiteral("whole.flac"));
+    GstElement *encode = gst_parse_launch(
+        qPrintable(QStringLiteral("audiotestsrc freq=440 samplesperbuffer=1600 num-buffers=100 ! "
+                                  "audio/x-raw,rate=16000,channels=1 ! flacenc ! filesink location=\"%1\"")
+                       .arg(flac)),
+        nullptr);
+    QVERIFY(encode);
+    gst_element_set_state(encode, GST_STATE_PLAYING);
+    GstBus *bus = gst_element_get_bus(encode);
+    gst_message_unref(gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    gst_object_unref(bus);
+    gst_element_set_state(encode, GST_STATE_NULL);
+    gst_object_unref(encode);
+    QFile whole(flac);
+    QVERIFY(whole.open(QIODevice::ReadOnly) && whole.size() > 10000);
+    const QString cut = write(QStringLiteral("cut.flac"), whole.read(whole.size() * 8 / 100));
+    QVERIFY(!blip.isEmpty() && !tone.isEmpty() && !cut.isEmpty());
+
+    const std::unique_ptr<PlaybackPlayer> player = makeMediaPlayer();
+    QMediaPlayer *media = player->mediaPlayer();
+    QStringList playedBeforeLoaded;
+    int plays = 0;
+    connect(media, &QMediaPlayer::playbackStateChanged, this, [&](QMediaPlayer::PlaybackState state) {
+        if (state != QMediaPlayer::PlayingState) {
+            return;
+        }
+        ++plays;
+        const auto status = media->mediaStatus();
+        if (status != QMediaPlayer::LoadedMedia && status != QMediaPlayer::BufferedMedia) {
+            playedBeforeLoaded.append(media->source().fileName());
+        }
+    });
+    QSignalSpy sources(media, &QMediaPlayer::sourceChanged);
+
+    // The blip ends while this thread is busy: its end waits in the queue as the tone is set.
+    player->setSource(blip);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    player->setSource(tone);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 1500, 10000);
+    QCOMPARE(media->playbackState(), QMediaPlayer::PlayingState);
+
+    // The same file again: loaded anew, from its start.
+    sources.clear();
+    player->setSource(tone);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(!sources.isEmpty() && media->playbackState() == QMediaPlayer::PlayingState, 10000);
+    QVERIFY2(player->position() < 1000, qPrintable(QString::number(player->position())));
+
+    plays = 0;
+    player->setSource(cut);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(media->mediaStatus() == QMediaPlayer::EndOfMedia, 10000);
+    QTest::qWait(1500); // long enough for a replay to begin
+    QCOMPARE(plays, 1);
+    QCOMPARE(media->mediaStatus(), QMediaPlayer::EndOfMedia);
+    QCOMPARE(playedBeforeLoaded, QStringList());
+}
+
+// A player whose file never loads (a pipe nobody writes to) does not hold the program's exit: a
+// program with one put aside and one still loading ends within seconds.
+void TestPlayback::realStuckPlayerNeverHoldsTheExit()
+{
+    const QByteArray childPipe = qgetenv("QUILLORY_STUCK_PIPE");
+    if (!childPipe.isEmpty()) {
+        // The child: leaves its players stuck, and ends.
+        setMediaLoadLimit(std::chrono::milliseconds(300));
+        std::unique_ptr<PlaybackPlayer> putAside = makeMediaPlayer();
+        // Still held when the application object goes, with its pooled players.
+        static PlaybackPlayer *const loading = makeMediaPlayer().release();
+        QMediaPlayer *first = putAside->mediaPlayer();
+        putAside->setSource(QString::fromLocal8Bit(childPipe));
+        loading->setSource(QString::fromLocal8Bit(childPipe));
+        QTRY_VERIFY_WITH_TIMEOUT(putAside->mediaPlayer() != first, 10000);
+        putAside.reset();
+        QCOMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        return;
+    }
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        QSKIP("This machine has no audio output device: real playback cannot run here.");
+    }
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("stuck.wav"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const int writer = ::open(QFile::encodeName(pipe).constData(), O_RDWR | O_NONBLOCK);
+    QVERIFY(writer >= 0);
+    const auto closeWriter = qScopeGuard([writer] { ::close(writer); });
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUILLORY_STUCK_PIPE"), pipe);
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("realStuckPlayerNeverHoldsTheExit")});
+    QVERIFY(child.waitForStarted());
+    const auto killChild = qScopeGuard([&] { child.kill(); });
+    // About a second of its own work; a held exit never ends.
+    QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 15000);
+    const QByteArray said = child.readAllStandardOutput();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             qPrintable(QStringLiteral("status %1, code %2").arg(child.exitStatus()).arg(child.exitCode())));
+    QVERIFY2(said.contains("PASS   : TestPlayback::realStuckPlayerNeverHoldsTheExit()"), said.constData());
+}
+
+// A second thread adding to the pipeline whose source is being set waits until the source is
+// set; adds to any other pipeline go ahead.
+void TestPlayback::sourceGateHoldsOnlyThePipelineBeingBuilt()
+{
+    MediaSourceGate::install();
+    GstElement *building = gst_pipeline_new("building");
+    GstElement *other = gst_pipeline_new("other");
+    const auto cleanUp = qScopeGuard([&] {
+        gst_object_unref(building);
+        gst_object_unref(other);
+    });
+    std::atomic<bool> heldAdded = false;
+    std::atomic<bool> otherAdded = false;
+    std::thread held;
+    bool heldWhileSetting = false;
+    MediaSourceGate::whileSetting([&] {
+        gst_bin_add(GST_BIN(building), gst_element_factory_make("identity", nullptr));
+        held = std::thread([&] {
+            gst_bin_add(GST_BIN(building), gst_element_factory_make("identity", nullptr));
+            heldAdded = true;
+        });
+        std::thread([&] {
+            gst_bin_add(GST_BIN(other), gst_element_factory_make("identity", nullptr));
+            otherAdded = true;
+        }).join();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        heldWhileSetting = !heldAdded;
+    });
+    held.join();
+    QVERIFY(otherAdded);
+    QVERIFY(heldWhileSetting);
+    QVERIFY(heldAdded);
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

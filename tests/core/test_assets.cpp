@@ -10,6 +10,7 @@
 #include <cstring>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace ClientTest;
 
@@ -293,21 +294,27 @@ void TestAssets::failedWritesSayWhy()
              QStringList());
 }
 
-// What a killed download left goes at the next start; nothing else does.
+// What a killed download left goes at the next start, what a killed export left at the next
+// export to the same name; nothing else does.
 void TestAssets::staleParts()
 {
     QTemporaryDir dir;
     const QString download = dir.filePath(APIClient::assetFileName("p1", "i1", "audio", "a1", "x.mp3"));
     const QString longDownload = dir.filePath(APIClient::assetFileName(
         "p1", "i1", "audio", "a1", QString(76, QChar(u'歌')) + QStringLiteral(".mp3")));
+    const QString exported = dir.filePath(QStringLiteral("节目单.xlsx"));
     const QString stale = partFilePath(download);
     QVERIFY(QFileInfo(stale).fileName().startsWith(QLatin1Char('.') + QFileInfo(download).fileName() + '.'));
     const QString locked = partFilePath(download);
+    // Only root can hand a file to another user.
+    const bool root = ::geteuid() == 0;
     struct Entry
     {
         QString path;
         bool old;
         bool removed;
+        bool removedByExport = false;
+        bool foreign = false;
     };
     const QList<Entry> entries = {
         {stale, true, true},
@@ -316,21 +323,40 @@ void TestAssets::staleParts()
         {partFilePath(download), false, false},                                    // maybe being written
         {locked, true, false},                                                     // its writer lives
         {download, true, false},
-        {partFilePath(dir.filePath(QStringLiteral("节目单.xlsx"))), true, false}, // not a download
+        {partFilePath(exported), true, false, true}, // not a download: the next export's
+        {partFilePath(exported), false, false},      // maybe being exported
+        {partFilePath(dir.filePath(QStringLiteral("节目单.xlsx.bak"))), true, false},
         {dir.filePath(QStringLiteral(".tavik-x.0123456789abcdeg.part")), true, false},
+        {partFilePath(download), true, false, false, true}, // another user's
+        {partFilePath(exported), true, false, false, true},
     };
     for (const Entry &e : entries) {
+        if (e.foreign && !root) {
+            continue;
+        }
         QFile file(e.path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("part") == 4 && file.flush());
         QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(e.old ? -3600 : 0),
                                  QFileDevice::FileModificationTime));
+        QVERIFY(!e.foreign || ::chown(QFile::encodeName(e.path).constData(), 65534, 65534) == 0);
     }
     QFile writer(locked);
     QVERIFY(writer.open(QIODevice::ReadOnly) && flock(writer.handle(), LOCK_EX) == 0);
 
     removeStaleParts(dir.path(), QStringLiteral("tavik-"));
-    for (const Entry &e : entries) {
-        QVERIFY2(QFile::exists(e.path) != e.removed, qPrintable(e.path));
+    for (const bool afterExport : {false, true}) {
+        if (afterExport) {
+            replaceFile(exported, "xlsx", QFileDevice::ReadOwner | QFileDevice::WriteOwner,
+                        ReadOnlyFile::Refuse);
+        }
+        for (const Entry &e : entries) {
+            const bool removed = e.removed || (afterExport && e.removedByExport);
+            QVERIFY2((e.foreign && !root) || QFile::exists(e.path) != removed, qPrintable(e.path));
+        }
+    }
+    QCOMPARE(readAll(exported), QByteArray("xlsx"));
+    if (!root) {
+        QSKIP("Parts of another user need root to be made");
     }
 }
 

@@ -730,27 +730,37 @@ void TestFlowSheets::detailsSheetTypesAndRefusedSave()
     QVERIFY(sheet.isVisible());
     QCOMPARE(saves, 1);
 
-    // The details right goes after a name was typed: the sheet names what it cannot save and
-    // saves nothing until the right is back.
-    sheet.findChild<QLineEdit *>(QStringLiteral("programTitleField"))->setText(QStringLiteral("开场舞"));
+    // The details right goes after a name was typed: the name stays in sight, named as not saved;
+    // a save is refused until something still allowed was typed, and then leaves the name out.
+    auto *title = sheet.findChild<QLineEdit *>(QStringLiteral("programTitleField"));
+    title->setText(QStringLiteral("开场舞"));
     sheet.setRights(false, true);
     auto *note = sheet.findChild<QLabel *>(QStringLiteral("programUnsavableNote"));
-    QVERIFY(note->isVisible());
-    QCOMPARE(note->text(), QStringLiteral("你已不能修改节目名称，这里的改动无法保存。"));
+    QTRY_VERIFY(note->isVisible());
+    QCOMPARE(note->text(), QStringLiteral("你已不能修改节目名称，这部分改动不会保存。"));
     QVERIFY(!save->isEnabled());
     save->click();
-    sheet.setRights(true, true);
-    QVERIFY(note->isHidden());
+    sheet.findChild<QPlainTextEdit *>(QStringLiteral("programScriptEditor"))
+        ->setPlainText(QStringLiteral("开场白"));
+    QTRY_VERIFY(save->isEnabled());
     save->click();
     QTRY_COMPARE(saves, 2);
-    QCOMPARE(sent, QByteArray(R"({"script":"","title":"开场舞","type":"小品"})"));
+    QCOMPARE(sent, QByteArray(R"({"script":"开场白"})"));
+    QTRY_VERIFY(save->isEnabled());
+    QCOMPARE(title->text(), QStringLiteral("开场舞"));
+    QVERIFY(title->isVisible() && note->isVisible());
+    sheet.setRights(true, true);
+    QTRY_VERIFY(note->isHidden());
+    save->click();
+    QTRY_COMPARE(saves, 3);
+    QCOMPARE(sent, QByteArray(R"({"script":"开场白","title":"开场舞","type":"小品"})"));
     // Untouched, the name does not stand in the way of the script.
     MacProgramDetailsSheet host(item, true, true, refused);
     host.setRights(false, true);
     host.findChild<QPlainTextEdit *>(QStringLiteral("programScriptEditor"))
         ->setPlainText(QStringLiteral("开场白"));
     host.findChild<QPushButton *>(QStringLiteral("programSaveButton"))->click();
-    QTRY_COMPARE(saves, 3);
+    QTRY_COMPARE(saves, 4);
     QCOMPARE(sent, QByteArray(R"({"script":"开场白"})"));
 
     MacProgramDetailsSheet locked(item, false, false, [](RundownItemPatch) { return answer(true); });

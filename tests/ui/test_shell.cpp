@@ -30,6 +30,7 @@
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QNetworkReply>
+#include <QPixmapCache>
 #include <QPointer>
 #include <QPushButton>
 #include <QRawFont>
@@ -431,8 +432,13 @@ void TestShell::newWindowHasItsOwnStore()
     const QPointer<FlowPageState> polls = &page->state();
     m_service->script("GET", "/api/project", Script{.hang = true, .times = 1, .passThrough = true});
     QTRY_COMPARE(m_service->hangingCount(), 1);
+    // The windows that stay keep their pictures.
+    const QString picture = QStringLiteral("test-picture-of-another-window");
+    QVERIFY(QPixmapCache::insert(picture, QPixmap(4, 4)));
     third->close();
     QTRY_VERIFY(!third && !store && !polls);
+    QPixmap cached;
+    QVERIFY(QPixmapCache::find(picture, &cached));
     const auto sent = [&] { return m_service->requestCount() - m_service->requests("/round-trip").size(); };
     const qsizetype before = sent();
     m_service->releaseHangs();

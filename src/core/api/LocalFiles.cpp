@@ -22,6 +22,8 @@ namespace {
 
 // NAME_MAX of the common Linux file systems.
 constexpr qsizetype maxNameBytes = 255;
+// ".<16 hex digits>.part"
+constexpr qsizetype partSuffixBytes = 22;
 // Covers the moment between creating a part and locking it, and writers on file systems where
 // locks do not reach other processes.
 constexpr std::time_t staleSeconds = 10 * 60;
@@ -60,6 +62,53 @@ bool isReadOnlyFile(const QByteArray &path)
            ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.constData(), W_OK) != 0);
 }
 
+// The part names of a file named `fileName` up to their random digits.
+QString partStem(const QString &fileName)
+{
+    QString stem = QLatin1Char('.') + fileName;
+    while (QFile::encodeName(stem).size() + partSuffixBytes > maxNameBytes) {
+        stem.chop(stem.size() >= 2 && stem.back().isLowSurrogate() ? 2 : 1);
+    }
+    return stem;
+}
+
+// Unlinks the part at `path` if a killed writer of this user's left it before `before`.
+void removeIfStale(const QByteArray &path, std::time_t before)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    // A killed writer's lock went with it; a live writer's part is locked, or new.
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_mtime < before &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        ::unlink(path.constData());
+    }
+    ::close(fd);
+}
+
+// What killed writers of `path` left beside it: the clean-up at start only looks at the
+// temporary folder.
+void removeStalePartsOf(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString stem = partStem(info.fileName());
+    const QRegularExpression pattern(
+        QStringLiteral("^%1\\.[0-9a-f]{16}\\.part$").arg(QRegularExpression::escape(stem)),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QDir dir = info.dir();
+    const std::time_t before = std::time(nullptr) - staleSeconds;
+    // Not filtered by the name itself: a name may hold the filter's own wildcards.
+    const QStringList names = dir.entryList({QStringLiteral(".*.part")},
+                                            QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        if (pattern.match(name).hasMatch()) {
+            removeIfStale(QFile::encodeName(dir.filePath(name)), before);
+        }
+    }
+}
+
 } // namespace
 
 QString readableFileError(const QString &format, const QString &path, const QString &reason)
@@ -70,13 +119,9 @@ QString readableFileError(const QString &format, const QString &path, const QStr
 QString partFilePath(const QString &path)
 {
     const QFileInfo info(path);
-    const QString suffix =
-        QStringLiteral(".%1.part").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-    QString stem = QLatin1Char('.') + info.fileName();
-    while (QFile::encodeName(stem + suffix).size() > maxNameBytes) {
-        stem.chop(stem.size() >= 2 && stem.back().isLowSurrogate() ? 2 : 1);
-    }
-    return info.dir().filePath(stem + suffix);
+    return info.dir().filePath(
+        partStem(info.fileName()) +
+        QStringLiteral(".%1.part").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0')));
 }
 
 void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions,
@@ -89,6 +134,7 @@ void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Perm
     if (readOnly == ReadOnlyFile::Refuse && isReadOnlyFile(target)) {
         throw failure(QStringLiteral("该位置已有只读文件，未覆盖"));
     }
+    removeStalePartsOf(path);
     QFile file(partFilePath(path));
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions)) {
         throw failure(file.errorString());
@@ -124,20 +170,8 @@ void removeStaleParts(const QString &folder, const QString &prefix)
         {QLatin1Char('.') + prefix + QStringLiteral("*.part"), prefix + QStringLiteral("*.part")},
         QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
     for (const QString &name : names) {
-        if (!pattern.match(name).hasMatch()) {
-            continue;
+        if (pattern.match(name).hasMatch()) {
+            removeIfStale(QFile::encodeName(dir.filePath(name)), before);
         }
-        const QByteArray path = QFile::encodeName(dir.filePath(name));
-        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        // A killed writer's lock went with it; a live writer's part is locked, or new.
-        struct stat st;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-            st.st_mtime < before && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::unlink(path.constData());
-        }
-        ::close(fd);
     }
 }

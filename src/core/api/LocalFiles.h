@@ -14,7 +14,8 @@ enum class ReadOnlyFile { Replace, Refuse };
 // is at the name, a symbolic link included, and never follows it. A failure throws FileError with
 // the system's reason and leaves what was at the name as it was. `permissions` are those of a new
 // file, less the umask. The part stays locked while it exists, so that removeStaleParts can tell
-// a part being written from one that a killed process left.
+// a part being written from one that a killed process left. Stale parts of `path` that a killed
+// writer left go first, by the rules of removeStaleParts.
 void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions,
                  ReadOnlyFile readOnly);
 

@@ -110,6 +110,10 @@ MacProgramDetailsSheet::MacProgramDetailsSheet(RundownItem item, bool canEditDet
     // Closing never stops a save under way; its answer simply no longer reaches this sheet.
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, &MacProgramDetailsSheet::save);
+    // Whether there is anything to save depends on what was typed once a right is gone.
+    connect(m_title, &QLineEdit::textChanged, this, &MacProgramDetailsSheet::updateControls);
+    connect(m_type, &QComboBox::currentIndexChanged, this, &MacProgramDetailsSheet::updateControls);
+    connect(m_script, &QPlainTextEdit::textChanged, this, &MacProgramDetailsSheet::updateControls);
     m_startTitle = m_title->text();
     m_startType = m_type->currentData().toString();
     m_startScript = m_script->toPlainText();
@@ -160,16 +164,41 @@ void MacProgramDetailsSheet::setRights(bool canEditDetails, bool canEditScript)
 QStringList MacProgramDetailsSheet::unsavableEdits() const
 {
     QStringList fields;
-    if (!m_canEditDetails && TextRules::trimmed(m_title->text()) != TextRules::trimmed(m_startTitle)) {
+    if (!m_canEditDetails && titleEdited()) {
         fields.append(QStringLiteral("节目名称"));
     }
-    if (!m_canEditDetails && m_type->currentData().toString() != m_startType) {
+    if (!m_canEditDetails && typeEdited()) {
         fields.append(QStringLiteral("节目类型"));
     }
-    if (!m_canEditScript && m_script->toPlainText() != m_startScript) {
+    if (!m_canEditScript && scriptEdited()) {
         fields.append(QStringLiteral("主持串词"));
     }
     return fields;
+}
+
+bool MacProgramDetailsSheet::titleEdited() const
+{
+    return TextRules::trimmed(m_title->text()) != TextRules::trimmed(m_startTitle);
+}
+
+bool MacProgramDetailsSheet::typeEdited() const
+{
+    return m_type->currentData().toString() != m_startType;
+}
+
+bool MacProgramDetailsSheet::scriptEdited() const
+{
+    return m_script->toPlainText() != m_startScript;
+}
+
+bool MacProgramDetailsSheet::canSave() const
+{
+    if (m_saving || !(m_canEditDetails || m_canEditScript)) {
+        return false;
+    }
+    // With nothing else typed, a save would only look as if it kept the edit it has to leave out.
+    return unsavableEdits().isEmpty() || (m_canEditDetails && (titleEdited() || typeEdited())) ||
+           (m_canEditScript && scriptEdited());
 }
 
 void MacProgramDetailsSheet::updateControls()
@@ -177,20 +206,20 @@ void MacProgramDetailsSheet::updateControls()
     m_title->setEnabled(m_canEditDetails);
     m_type->setEnabled(m_canEditDetails);
     m_script->setEnabled(m_canEditScript);
-    // A right lost while the sheet is open leaves what was typed under it; saving the rest would
-    // drop it unseen, so the sheet says so and waits until the right is back or it is cancelled.
+    // What was typed under a right lost since stays in sight in its field, but a save leaves it
+    // out: the note says which.
     const QStringList unsavable = unsavableEdits();
     m_unsavable->setText(unsavable.isEmpty() ? QString()
-                                             : QStringLiteral("你已不能修改%1，这里的改动无法保存。")
+                                             : QStringLiteral("你已不能修改%1，这部分改动不会保存。")
                                                    .arg(unsavable.join(QStringLiteral("、"))));
     m_unsavable->setVisible(!unsavable.isEmpty());
     m_save->setText(m_saving ? QStringLiteral("正在保存…") : QStringLiteral("保存节目资料"));
-    m_save->setEnabled(!m_saving && (m_canEditDetails || m_canEditScript) && unsavable.isEmpty());
+    m_save->setEnabled(canSave());
 }
 
 void MacProgramDetailsSheet::save()
 {
-    if (m_saving || !(m_canEditDetails || m_canEditScript) || !unsavableEdits().isEmpty()) {
+    if (!canSave()) {
         return;
     }
     const RundownItemPatch change = patch(m_title->text(), m_type->currentData().toString(),

@@ -37,8 +37,9 @@ public:
                                   bool canEditDetails, bool canEditScript);
 
     bool isSaving() const { return m_saving; }
-    // The page's rules as they are now (the rundown froze, the role changed); the edits stay, and
-    // while one of them can no longer be saved the sheet says which and does not save.
+    // The page's rules as they are now (the rundown froze, the role changed). The edits stay; one
+    // that can no longer be saved is named as such and left out of the save, which then needs
+    // another edit to be worth it.
     void setRights(bool canEditDetails, bool canEditScript);
 
 private:
@@ -46,6 +47,10 @@ private:
     void updateControls();
     // The fields typed into that the rights as they are now no longer let this sheet save.
     QStringList unsavableEdits() const;
+    bool titleEdited() const;
+    bool typeEdited() const;
+    bool scriptEdited() const;
+    bool canSave() const;
 
     RundownItem m_item;
     bool m_canEditDetails;

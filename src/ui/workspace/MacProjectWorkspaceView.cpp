@@ -11,12 +11,37 @@
 #include "stores/MacProjectDataStore.h"
 #include "workitems/MacWorkItemsView.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMetaEnum>
 #include <QPixmapCache>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// A shown window or dialog other than `own` and the dialogs that belong to it.
+bool anotherWindowOpen(const QWidget *own)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [own](const QWidget *w) {
+        const Qt::WindowType type = w->windowType();
+        if (!w->isVisible() || (type != Qt::Window && type != Qt::Dialog)) {
+            return false;
+        }
+        for (const QWidget *up = w; up; up = up->parentWidget()) {
+            if (up == own) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+} // namespace
 
 QString MacProjectWorkspaceView::title(Page page)
 {
@@ -137,8 +162,12 @@ MacProjectWorkspaceView::~MacProjectWorkspaceView()
     m_pageView = nullptr;
     // The style keeps the pictures of this project's controls in the process-wide pixmap cache,
     // under palettes that die with them: left there, every project opened added its share until
-    // the cache was full.
-    QPixmapCache::clear();
+    // the cache was full. Its keys are the style's own and cannot be told apart, so the cache is
+    // only emptied when no other window would have to draw all of its pictures again; otherwise
+    // the dead ones are the first the cache lets go once it is full.
+    if (!anotherWindowOpen(window())) {
+        QPixmapCache::clear();
+    }
 }
 
 QWidget *MacProjectWorkspaceView::buildPageBar()

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void groupDecisionCreatesARecord();
     void importPreviewReadsLines();
     void importLeavesTheServiceAnswering();
+    void importCostsAreBounded();
     void archivedAssetLeavesTheItem();
     void incompleteItemAndItsTaskAgree_data();
     void incompleteItemAndItsTaskAgree();
@@ -762,6 +763,67 @@ void TestFakeService::importLeavesTheServiceAnswering()
     const Answer preview = finish(import);
     QCOMPARE(preview.status, 200);
     QCOMPARE(json::decode<RundownImportPreview>(preview.body).items.size(), 2000);
+}
+
+// What an import may cost: items counted, not headings or blank lines; the preview's text bounded;
+// a stranger's upload never read.
+void TestFakeService::importCostsAreBounded()
+{
+    const auto import = [](const QByteArray &file) {
+        return R"({"contentBase64":")" + file.toBase64() + R"("})";
+    };
+    const auto error = [](const Answer &a) {
+        return APIErrorPayload::fromJson(json::parseObject(a.body)).error;
+    };
+
+    QList<QStringList> rundown{{QStringLiteral("节目名称")}};
+    QByteArray csv = "节目名称\n\n";
+    for (int i = 1; i <= 10000; ++i) {
+        rundown.append({QStringLiteral("节目%1").arg(i)});
+        csv += "节目" + QByteArray::number(i) + "\n\n";
+    }
+    for (const QByteArray &file : {csv, FakeWorkbook::writeXlsx({{QStringLiteral("节目单"), rundown}})}) {
+        const Answer full = as("总导演", "POST", "/api/rundown-import?projectId={p}", import(file));
+        QCOMPARE(full.status, 200);
+        QCOMPARE(json::decode<RundownImportPreview>(full.body).items.size(), 10000);
+    }
+
+    // One long shared string as the title of every row: a small file, a quarter gigabyte of preview.
+    QByteArray sheet =
+        R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)"
+        R"(<row><c t="inlineStr"><is><t>节目名称</t></is></c></row>)";
+    for (int i = 0; i < 9999; ++i) {
+        sheet += R"(<row><c t="s"><v>0</v></c></row>)";
+    }
+    sheet += "</sheetData></worksheet>";
+    const QByteArray bomb = FakeWorkbook::writeZip({
+        {QStringLiteral("xl/workbook.xml"),
+         R"(<workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")"
+         R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+         R"(<sheets><sheet name="S" sheetId="1" r:id="rId1"/></sheets></workbook>)"},
+        {QStringLiteral("xl/_rels/workbook.xml.rels"),
+         R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+         R"(<Relationship Id="rId1" Target="worksheets/sheet1.xml"/></Relationships>)"},
+        {QStringLiteral("xl/sharedStrings.xml"),
+         R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><si><t>)" +
+             QByteArray(25 * 1024, 'x') + "</t></si></sst>"},
+        {QStringLiteral("xl/worksheets/sheet1.xml"), sheet},
+    });
+    QVERIFY(bomb.size() < 100 * 1024);
+    const Answer refused = as("总导演", "POST", "/api/rundown-import?projectId={p}", import(bomb));
+    QCOMPARE(refused.status, 400);
+    QCOMPARE(error(refused), QStringLiteral("表格内容过多（预览文本超过 16 MB）"));
+
+    // Refused by the headers alone: the body, garbage or not, is never read.
+    const QByteArray target = "/api/rundown-import?projectId=" + m_demo.projectId.toUtf8();
+    const QByteArray garbage(64 * 1024, '@');
+    const Answer stranger = send("POST", target, garbage, {{"Authorization", "Bearer nobody"}});
+    QCOMPARE(stranger.status, 401);
+    QCOMPARE(m_service->lastRequest().body, QByteArray());
+    QCOMPARE(as("演员", "POST", "/api/rundown-import?projectId={p}", garbage).status, 403);
+    QCOMPARE(m_service->lastRequest().body, QByteArray());
+    QCOMPARE(as("总导演", "POST", "/api/rundown-import?projectId={p}", garbage).status, 400);
+    QCOMPARE(m_service->lastRequest().body, garbage);
 }
 
 void TestFakeService::archivedAssetLeavesTheItem()

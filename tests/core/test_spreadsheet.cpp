@@ -245,13 +245,13 @@ void TestSpreadsheet::refusedFiles_data()
     QTest::newRow("binary text") << QByteArray("a\0b,c", 5) << QStringLiteral("server:无法读取表格文件");
     QTest::newRow("too many sheets") << sharedPartWorkbook(201, 0)
                                      << QStringLiteral("server:工作表过多（最多 200 个）");
-    // The rows of all sheets count together.
+    // The rows of all sheets count together, past the first rows of each, where headings stand.
     const QString tooManyRows = QStringLiteral("server:表格行数过多（最多 10000 行）");
-    QTest::newRow("too many rows") << FakeWorkbook::writeXlsx({{QStringLiteral("上半场"), rundownRows(5000)},
-                                                               {QStringLiteral("下半场"), rundownRows(5000)}})
+    QTest::newRow("too many rows") << FakeWorkbook::writeXlsx({{QStringLiteral("上半场"), rundownRows(5010)},
+                                                               {QStringLiteral("下半场"), rundownRows(5010)}})
                                    << tooManyRows;
     QByteArray lines;
-    for (const QStringList &row : rundownRows(10000)) {
+    for (const QStringList &row : rundownRows(10001)) {
         lines += row.first().toUtf8() + '\n';
     }
     QTest::newRow("too many lines") << lines << tooManyRows;
@@ -276,13 +276,14 @@ void TestSpreadsheet::budgetCoversAllParts()
     QVERIFY(sheets);
     QCOMPARE(sheets->size(), 3);
 
-    // Rows too, blank ones included.
+    // Rows too: those with content, each sheet's first ones free.
     const QByteArray rows = FakeWorkbook::writeXlsx(
         {{QStringLiteral("A"), {{QStringLiteral("x")}, {}}}, {QStringLiteral("B"), {{QStringLiteral("y")}}}});
-    QVERIFY(FakeWorkbook::readXlsx(rows, nullptr, {.rows = 3}));
+    QVERIFY(FakeWorkbook::readXlsx(rows, nullptr, {.rows = 2, .headingRows = 0}));
+    QVERIFY(FakeWorkbook::readXlsx(rows, nullptr, {.rows = 0, .headingRows = 1}));
     QString rowsError;
-    QVERIFY(!FakeWorkbook::readXlsx(rows, &rowsError, {.rows = 2}));
-    QCOMPARE(rowsError, QStringLiteral("表格行数过多（最多 2 行）"));
+    QVERIFY(!FakeWorkbook::readXlsx(rows, &rowsError, {.rows = 1, .headingRows = 0}));
+    QCOMPARE(rowsError, QStringLiteral("表格行数过多（最多 1 行）"));
 }
 
 void TestSpreadsheet::csvQuoting()

@@ -55,6 +55,10 @@ std::optional<QString> item(const QByteArray &rawQuery, const QString &name);
 QList<QByteArray> names(const QByteArray &rawQuery);
 } // namespace FakeQuery
 
+// The refusal a call earns by its headers alone, answered before its body is read: an upload to
+// import from someone who may not import there. Nullopt when the body is to be read.
+std::optional<FakeReply> refusalBeforeBody(FakePlatform &platform, const FakeCall &call);
+
 // Does what of answering needs no platform and may take long (reading an uploaded workbook), so
 // that it runs before the platform is locked for answerCall, which otherwise does it itself.
 void prepareCall(FakeCall &call);

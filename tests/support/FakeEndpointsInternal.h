@@ -106,6 +106,7 @@ public:
     {}
 
     FakeReply run();
+    std::optional<FakeReply> refusalBeforeBody();
 
 private:
     FakeReply route();
@@ -134,6 +135,7 @@ private:
     Access accessFromQuery() const { return access(query(QStringLiteral("projectId"))); }
     RundownItem &item(FakeProject &project, const QString &itemId) const;
     static void requireUnfrozen(const Access &a);
+    Access importer() const;
 
     // Rights that mirror what the pages offer.
     static bool canEdit(const Access &a, const RundownItem &item);

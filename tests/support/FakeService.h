@@ -17,6 +17,7 @@
 #include <thread>
 
 namespace httplib {
+class ContentReader;
 class Server;
 struct Request;
 struct Response;
@@ -30,7 +31,7 @@ struct RecordedRequest
     QByteArray path;   // raw path, up to the first '?'
     QByteArray query;  // raw query after the first '?', undecoded
     QList<QPair<QByteArray, QByteArray>> headers;
-    QByteArray body; // raw bytes, multipart bodies included
+    QByteArray body; // raw bytes, multipart bodies included; none when refused before it was read
     // When the service had read it (for benchmarks that time a request's departure).
     std::chrono::steady_clock::time_point receivedAt;
 
@@ -132,7 +133,10 @@ public:
     DemoShow seedDemoShow();
 
 private:
-    void handle(const httplib::Request &req, httplib::Response &res);
+    // With `unread`, the body is read only once the headers alone earn no refusal.
+    void handle(const httplib::Request &req, httplib::Response &res,
+                const httplib::ContentReader *unread = nullptr);
+    bool isScripted(const QByteArray &method, const QByteArray &path) const; // under the lock
     bool waitScripted(const Script &script);
 
     mutable std::mutex m_mutex;

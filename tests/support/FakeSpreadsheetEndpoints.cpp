@@ -1,6 +1,7 @@
 #include "FakeEndpointsInternal.h"
 #include "FakeWorkbook.h"
 
+#include <QSet>
 #include <QStringDecoder>
 
 #include <cmath>
@@ -200,8 +201,35 @@ QString durationText(qint64 seconds)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-QList<RundownItem> itemsFrom(const QList<QStringList> &rows, const Layout &layout)
+// What one preview may echo back, in bytes of UTF-8: a small workbook can name one long shared
+// string in every row. A real rundown of ten thousand items with long notes and scripts stays
+// well below it.
+constexpr qsizetype previewTextBudget = 16 * 1024 * 1024;
+
+qsizetype utf8Size(QStringView text)
 {
+    qsizetype size = 0;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        size += u < 0x80 ? 1 : (u < 0x800 || QChar::isSurrogate(u)) ? 2 : 3;
+    }
+    return size;
+}
+
+qsizetype previewText(const RundownItem &item)
+{
+    qsizetype size = 0;
+    for (const QString *text : {&item.section, &item.startTime, &item.title, &item.type, &item.performers,
+                                &item.owner, &item.stage, &item.props, &item.notes, &item.script}) {
+        size += utf8Size(*text);
+    }
+    return size;
+}
+
+// Nullopt as soon as the items' text passes the preview's budget.
+std::optional<QList<RundownItem>> itemsFrom(const QList<QStringList> &rows, const Layout &layout)
+{
+    qsizetype textLeft = previewTextBudget;
     QList<RundownItem> items;
     for (qsizetype r = layout.firstDataRow; r < rows.size(); ++r) {
         QStringList cells = rows.at(r);
@@ -240,6 +268,10 @@ QList<RundownItem> itemsFrom(const QList<QStringList> &rows, const Layout &layou
         item.props = cell(Field::props).trimmed();
         item.notes = cell(Field::notes).trimmed();
         item.script = cell(Field::script);
+        textLeft -= previewText(item);
+        if (textLeft < 0) {
+            return std::nullopt;
+        }
         items.append(item);
     }
     return items;
@@ -271,7 +303,8 @@ struct Chosen
 {
     QString sheetName;
     qint64 ignoredSheets = 0;
-    QList<RundownItem> items;
+    QList<QStringList> rows; // of the chosen sheet; none when no sheet has content
+    Layout layout;
 };
 
 // The first sheet with headings and items wins; then the first with headings; then the first
@@ -306,7 +339,8 @@ Chosen choose(const QList<FakeWorkbook::Sheet> &sheets)
         return chosen;
     }
     chosen.sheetName = sheets.at(*pick).name;
-    chosen.items = itemsFrom(sheets.at(*pick).rows, *pickLayout);
+    chosen.rows = sheets.at(*pick).rows;
+    chosen.layout = *pickLayout;
     return chosen;
 }
 
@@ -352,20 +386,33 @@ FakeSpreadsheet readSpreadsheet(const QByteArray &body)
     }
 
     const Chosen chosen = choose(sheets);
+    // The reader's budget leaves each sheet its headings; the items alone count here.
+    const FakeWorkbook::Budget budget;
+    if (rowCount(chosen.rows, chosen.layout) > budget.rows) {
+        return refused(400, FakeWorkbook::tooManyRows(budget));
+    }
+    auto items = itemsFrom(chosen.rows, chosen.layout);
+    if (!items) {
+        return refused(
+            400, QStringLiteral("表格内容过多（预览文本超过 %1 MB）").arg(previewTextBudget / (1024 * 1024)));
+    }
     FakeSpreadsheet read;
     RundownImportPreview &preview = read.preview;
-    preview.items = chosen.items;
+    preview.items = std::move(*items);
+    QSet<QString> people;
+    QSet<QString> legacyTypes;
     for (qsizetype i = 0; i < preview.items.size(); ++i) {
         preview.items[i].order = i + 1;
         const RundownItem &item = preview.items.at(i);
         for (const QString &person :
              PermissionPolicy::people(item.performers + QLatin1Char('\n') + item.owner)) {
-            if (!preview.people.contains(person)) {
+            if (!people.contains(person)) {
+                people.insert(person);
                 preview.people.append(person);
             }
         }
-        if (!item.type.isEmpty() && !standardTypes.contains(item.type) &&
-            !preview.legacyTypes.contains(item.type)) {
+        if (!item.type.isEmpty() && !standardTypes.contains(item.type) && !legacyTypes.contains(item.type)) {
+            legacyTypes.insert(item.type);
             preview.legacyTypes.append(item.type);
         }
     }
@@ -376,12 +423,31 @@ FakeSpreadsheet readSpreadsheet(const QByteArray &body)
 
 } // namespace
 
-FakeReply Endpoints::importPreview()
+Access Endpoints::importer() const
 {
     const Access a = accessFromQuery();
     if (!a.manager()) {
         refuse(403, errForbidden);
     }
+    return a;
+}
+
+std::optional<FakeReply> Endpoints::refusalBeforeBody()
+{
+    if (m_call.method != "POST" || m_call.path != "/api/rundown-import") {
+        return std::nullopt;
+    }
+    try {
+        importer();
+    } catch (const Refusal &r) {
+        return errorReply(r.status, r.error);
+    }
+    return std::nullopt;
+}
+
+FakeReply Endpoints::importPreview()
+{
+    const Access a = importer();
     // Read by prepareCall, before the platform was locked.
     const std::shared_ptr<const FakeSpreadsheet> read = m_call.spreadsheet;
     if (read->status != 0) {
@@ -475,6 +541,11 @@ FakeReply Endpoints::exportRundown()
 }
 
 } // namespace fake
+
+std::optional<FakeReply> refusalBeforeBody(FakePlatform &platform, const FakeCall &call)
+{
+    return fake::Endpoints(platform, call).refusalBeforeBody();
+}
 
 void prepareCall(FakeCall &call)
 {

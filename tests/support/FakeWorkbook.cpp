@@ -6,6 +6,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -138,9 +139,23 @@ QStringList sharedStrings(const QByteArray &part)
     return strings;
 }
 
-QString tooManyRows(const Budget &budget)
+bool hasContent(const QStringList &row)
 {
-    return QStringLiteral("表格行数过多（最多 %1 行）").arg(budget.rows);
+    return std::any_of(row.cbegin(), row.cend(),
+                       [](const QString &cell) { return !QStringView(cell).trimmed().isEmpty(); });
+}
+
+// Called once the last row is complete: spends `rowsLeft` on it, or drops it when it only
+// lengthens a run of blank rows. False once the budget is spent.
+bool settleRow(QList<QStringList> &rows, int &rowsLeft, const Budget &budget)
+{
+    if (!hasContent(rows.last())) {
+        if (rows.size() > 1 && !hasContent(rows.at(rows.size() - 2))) {
+            rows.removeLast();
+        }
+        return true;
+    }
+    return rows.size() <= budget.headingRows || --rowsLeft >= 0;
 }
 
 // Spends `rowsLeft`, and stops reading as soon as it runs out.
@@ -156,14 +171,18 @@ QList<QStringList> worksheetRows(const QByteArray &part, const QStringList &stri
     int nextColumn = 0;
     while (!xml.atEnd()) {
         const auto token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement && xml.name() == QStringLiteral("row") && row) {
+            row = nullptr;
+            if (!settleRow(rows, rowsLeft, budget)) {
+                *error = tooManyRows(budget);
+                return {};
+            }
+            continue;
+        }
         if (token != QXmlStreamReader::StartElement) {
             continue;
         }
         if (xml.name() == QStringLiteral("row")) {
-            if (--rowsLeft < 0) {
-                *error = tooManyRows(budget);
-                return {};
-            }
             rows.append(QStringList());
             row = &rows.last();
             nextColumn = 0;
@@ -338,6 +357,11 @@ QByteArray stylesXml()
 }
 
 } // namespace
+
+QString tooManyRows(const Budget &budget)
+{
+    return QStringLiteral("表格行数过多（最多 %1 行）").arg(budget.rows);
+}
 
 bool looksLikeZip(const QByteArray &bytes)
 {
@@ -601,20 +625,21 @@ std::optional<QList<QStringList>> readCsv(const QByteArray &bytes, QString *erro
     QString cell;
     bool quoted = false;
     bool rowStarted = false;
+    int rowsLeft = budget.rows;
     // False once the budget is spent: reading stops there.
     const auto endRow = [&] {
         if (rowStarted || !cell.isEmpty()) {
             row.append(cell);
         }
-        if (rows.size() == budget.rows) {
+        rows.append(std::exchange(row, {}));
+        cell.clear();
+        rowStarted = false;
+        if (!settleRow(rows, rowsLeft, budget)) {
             if (error) {
                 *error = tooManyRows(budget);
             }
             return false;
         }
-        rows.append(std::exchange(row, {}));
-        cell.clear();
-        rowStarted = false;
         return true;
     };
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -27,8 +27,14 @@ struct Budget
 {
     qint64 inflatedBytes = 64 * 1024 * 1024; // all parts read, together
     int sheets = 200;
-    int rows = 10000; // of all sheets together, blank ones included
+    // Rows with content, of all sheets together. A sheet's first rows, where its title and headings
+    // stand, are free; blank rows never become items and cost nothing (a run of them is kept as one).
+    int rows = 10000;
+    int headingRows = 10;
 };
+
+// The refusal of a file past the budget's rows; a rundown of more items than that earns it too.
+QString tooManyRows(const Budget &budget);
 
 // The workbook's sheets in workbook order; nullopt with `error` set when it is no readable .xlsx
 // or would cost more than the budget (refused before it is inflated or read further).

@@ -7,6 +7,7 @@
 #include "api/APIClientError.h"
 #include "api/PreparedAssetCache.h"
 #include "common/Theme.h"
+#include "flow/FlowItemDelegate.h"
 #include "flow/FlowLiveControl.h"
 #include "flow/FlowPageState.h"
 #include "flow/FlowTableModel.h"
@@ -41,8 +42,8 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <string>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include <fcntl.h>
@@ -186,6 +187,8 @@ private Q_SLOTS:
     void lotteryScreenTurnsVideoOff_data();
     void lotteryScreenTurnsVideoOff();
     void liveActionWinsOverStalePollAndResetStops();
+    void startAndStopAtTheTopMoveNoRow_data();
+    void startAndStopAtTheTopMoveNoRow();
 
 private:
     MacProjectFlowView *openPage(const QString &role);
@@ -1418,6 +1421,77 @@ void TestPlayback::liveActionWinsOverStalePollAndResetStops()
     QTRY_VERIFY(!page->state().liveItem());
     QCOMPARE(playback.activeItemID(), std::nullopt);
     QVERIFY(!page->playerBar()->isVisible());
+}
+
+void TestPlayback::startAndStopAtTheTopMoveNoRow_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::newRow("chief director starts and stops from the row") << "总导演";
+    QTest::newRow("performer: no bar, no room") << "演员";
+}
+
+// At the top of the rundown the table cannot scroll to make up for the bar: a start keeps the
+// started row in view, and once the show has run the bar's room stays with an idle face, so a
+// stop leaves no other row's button under the pointer.
+void TestPlayback::startAndStopAtTheTopMoveNoRow()
+{
+    QFETCH(QString, role);
+    const QString started =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items.at(1).id; });
+    MacProjectFlowView *page = openPage(role);
+    FlowTableView *table = page->flowTable();
+    FlowTableModel &model = page->model();
+    QWidget *idle = page->idlePlayerBar();
+    // The page settles under a pointer left there by the last test: then back to the top.
+    QVERIFY(TestHelpers::roundTrip(*m_roleClient));
+    table->verticalScrollBar()->setValue(0);
+    const auto tableTop = [&] { return table->viewport()->mapTo(page, QPoint()).y(); };
+    const bool director = role == QStringLiteral("总导演");
+    // A performer has no live button: the pointer rests on the row's title.
+    const auto liveButton = [&] {
+        const FlowRow &row = model.row(model.rowOf(started));
+        return director
+                   ? FlowItemDelegate::partRect(row, FlowTableModel::live, FlowItemDelegate::Part::liveButton,
+                                                table->cellRect(started, FlowTableModel::live))
+                   : table->cellRect(started, FlowTableModel::title);
+    };
+    const auto rowAt = [&](const QPoint &inPage) {
+        const QModelIndex index = table->indexAt(table->viewport()->mapFrom(page, inPage));
+        return index.isValid() ? model.row(index.row()).item.id : QString();
+    };
+    QTest::mouseMove(table->viewport(), liveButton().center());
+    const int top = tableTop();
+
+    if (director) {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, liveButton().center());
+        QTRY_VERIFY(!page->state().busyItemID());
+    } else {
+        setLive(started);
+    }
+    QTRY_VERIFY(page->state().liveItem() && page->state().liveItem()->id == started);
+    QTRY_COMPARE(page->playerBar()->isVisible(), director);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->liveControl().playback().isPreparing(), 10000);
+    QVERIFY(TestHelpers::roundTrip(*m_roleClient));
+    if (director) {
+        QCOMPARE(FlowItemDelegate::liveButtonText(model.row(model.rowOf(started))), QStringLiteral("停止"));
+        QVERIFY(table->viewport()->rect().contains(liveButton()));
+    } else {
+        QCOMPARE(tableTop(), top);
+    }
+    const QPoint stopAt = table->viewport()->mapTo(page, liveButton().center());
+    const int barTop = tableTop();
+
+    if (director) {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, liveButton().center());
+    } else {
+        setLive(QString());
+    }
+    QTRY_VERIFY(!page->state().liveItem() && !page->state().busyItemID());
+    QTRY_COMPARE(idle->isVisible(), director);
+    QVERIFY(!page->playerBar()->isVisible());
+    QVERIFY(TestHelpers::roundTrip(*m_roleClient));
+    QCOMPARE(tableTop(), barTop);
+    QCOMPARE(rowAt(stopAt), started);
 }
 
 QTEST_MAIN(TestPlayback)

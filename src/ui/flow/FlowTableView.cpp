@@ -9,6 +9,7 @@
 #include "common/ScrollAnchor.h"
 #include "common/Theme.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -20,6 +21,8 @@ namespace {
 // The longest the rows wait to look busy: about the longest a click may go without a visible
 // answer.
 constexpr int inertLookDelayMs = 100;
+
+const QEvent::Type keepInViewExpired = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 } // namespace
 
@@ -106,10 +109,53 @@ QRect FlowTableView::cellRect(const QString &itemID, int column) const
     return row < 0 ? QRect() : visualRect(m_model.index(row, column));
 }
 
+void FlowTableView::keepInView(const QString &itemID)
+{
+    const QRect row = cellRect(itemID, 0);
+    if (row.isEmpty() || !viewport()->rect().intersects(row)) {
+        return;
+    }
+    m_keptInView = itemID;
+    // Below the layout and the scroll anchor's settling, both at normal priority.
+    QCoreApplication::postEvent(this, new QEvent(keepInViewExpired), Qt::LowEventPriority);
+}
+
 void FlowTableView::resizeEvent(QResizeEvent *event)
 {
     QTableView::resizeEvent(event);
     updateColumnWidths();
+    if (!m_keptInView.isEmpty()) {
+        // After the scroll anchor, which was asked to settle before this handler ran.
+        QMetaObject::invokeMethod(this, &FlowTableView::bringKeptIntoView, Qt::QueuedConnection);
+    }
+}
+
+bool FlowTableView::event(QEvent *event)
+{
+    if (event->type() == keepInViewExpired) {
+        m_keptInView.clear();
+        return true;
+    }
+    return QTableView::event(event);
+}
+
+void FlowTableView::bringKeptIntoView()
+{
+    const QRect row = cellRect(m_keptInView, 0);
+    m_keptInView.clear();
+    if (row.isEmpty()) {
+        return;
+    }
+    const int height = viewport()->height();
+    int shift = 0;
+    if (row.top() < 0) {
+        shift = row.top();
+    } else if (row.bottom() >= height) {
+        shift = std::min(row.bottom() - height + 1, row.top());
+    }
+    if (shift != 0) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + shift);
+    }
 }
 
 void FlowTableView::mouseMoveEvent(QMouseEvent *event)

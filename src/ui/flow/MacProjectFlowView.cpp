@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // The longest the rest of the page waits for the first request to leave (a keychain asking for
@@ -125,7 +127,11 @@ void MacProjectFlowView::buildDetailParts()
         m_playerBarLayout->setContentsMargins(14, 14, 14, 14);
         m_playerBarLayout->setSpacing(14);
         inset->addWidget(m_playerBar);
+        m_playerBar->hide();
+        m_idleBar = makeIdleBar();
+        inset->addWidget(m_idleBar);
     }
+    m_playerBarHost->installEventFilter(this);
     m_column->insertWidget(row++, m_playerBarHost);
 
     m_table = new FlowTableView(*m_state, *m_model);
@@ -156,6 +162,41 @@ void MacProjectFlowView::buildDetailParts()
     updateLayout();
 }
 
+QWidget *MacProjectFlowView::makeIdleBar()
+{
+    auto *bar = new QFrame(m_playerBarHost);
+    bar->setObjectName(QStringLiteral("flowPlayerBarIdle"));
+    bar->setStyleSheet(QStringLiteral("#flowPlayerBarIdle { background: %1; border: 1px dashed %2;"
+                                      " border-radius: 14px; }")
+                           .arg(Theme::css(Theme::Colour::grey, 0.06), Theme::css(Theme::Colour::separator)));
+    bar->hide();
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(14, 14, 14, 14);
+    row->setSpacing(10);
+    auto *symbol = new QLabel(bar);
+    symbol->setPixmap(
+        Theme::symbolPixmap(QStringLiteral("stop.circle"), 22, Theme::colour(Theme::Colour::secondary)));
+    row->addWidget(symbol, 0, Qt::AlignVCenter);
+    auto *text = new QVBoxLayout;
+    text->setSpacing(4);
+    text->addStretch(1);
+    text->addWidget(Theme::label(QStringLiteral("当前没有节目在演出"), Theme::TextStyle::headline,
+                                 Theme::Colour::secondary, bar));
+    text->addWidget(Theme::label(QStringLiteral("开演后，这里显示正在播放的节目"), Theme::TextStyle::caption,
+                                 Theme::Colour::secondary, bar));
+    text->addStretch(1);
+    row->addLayout(text, 1);
+    return bar;
+}
+
+bool MacProjectFlowView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_playerBarHost && event->type() == QEvent::Resize && !m_playerBar->isHidden()) {
+        m_barRoom = std::max(m_barRoom, m_playerBarHost->height());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 MacProjectFlowView::~MacProjectFlowView()
 {
     m_state->stop();
@@ -176,6 +217,24 @@ void MacProjectFlowView::updateLayout()
     if (showSummary) {
         m_summary->setCounts(m_state->readinessCounts());
     }
-    m_playerBarHost->setVisible(m_state->liveItem().has_value() && m_state->canControlPlayback() &&
-                                m_playerBarLayout->count() > 0);
+    const std::optional<RundownItem> live = m_state->liveItem();
+    const bool showBar = live && m_state->canControlPlayback() && m_playerBarLayout->count() > 0;
+    if (showBar && m_playerBar->isHidden()) {
+        // Showing the bar lays the page out at once: its content must hold its height by then.
+        m_playerBarContent->refresh();
+        if (m_playerBarHost->isHidden() && m_state->busyItemID() == live->id) {
+            // Started here: at the top of the table the bar would cover the started row.
+            m_table->keepInView(live->id);
+        }
+    }
+    if (!showBar && !m_playerBar->isHidden()) {
+        // A stop at the top would move the next row's button under the pointer: the bar's room
+        // stays, with a face that tells the show is not running.
+        m_barRoom = std::max(m_barRoom, m_playerBarHost->sizeHint().height());
+        m_playerBarHost->setMinimumHeight(m_barRoom);
+    }
+    m_barRoomKept = m_barRoomKept || showBar;
+    m_playerBar->setVisible(showBar);
+    m_idleBar->setVisible(!showBar);
+    m_playerBarHost->setVisible(showBar || (m_barRoomKept && m_state->canControlPlayback()));
 }

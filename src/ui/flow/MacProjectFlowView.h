@@ -52,6 +52,9 @@ public:
     // The player bar's frame; the player bar content goes into playerBarLayout(). Shown only
     // while an item is live, the role may control playback and the frame has content.
     QWidget *playerBar() { return built(m_playerBar); }
+    // Takes the bar's place, at its height, once the show has stopped: the rows below stay
+    // where they were until the page is left.
+    QWidget *idlePlayerBar() { return built(m_idleBar); }
     QHBoxLayout *playerBarLayout() { return built(m_playerBarLayout); }
     PageStateStack *pageStates() const { return m_pages; }
     // Live control and playback.
@@ -64,6 +67,8 @@ public:
 
 private:
     void buildDetailParts();
+    QWidget *makeIdleBar();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     // A part read through a getter: built first if it is not yet.
     template<typename T>
     T &built(T &part)
@@ -86,6 +91,10 @@ private:
     QWidget *m_playerBarHost = nullptr;
     QWidget *m_playerBar = nullptr;
     QHBoxLayout *m_playerBarLayout = nullptr;
+    QWidget *m_idleBar = nullptr;
+    // The tallest the bar's room has been; kept once the bar has shown.
+    int m_barRoom = 0;
+    bool m_barRoomKept = false;
     FlowTableView *m_table = nullptr;
     PageStateStack *m_pages = nullptr;
     FlowLiveControl *m_live = nullptr;

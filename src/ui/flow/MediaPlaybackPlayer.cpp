@@ -7,8 +7,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMediaPlayer>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -67,6 +70,8 @@ void abandon(QMediaPlayer *player, QAudioOutput *output)
 // milliseconds, seconds on a busy machine, and meanwhile the backend's bus handling on the GUI
 // thread can wait for the loader. So a tiny clip is loaded once, muted, by a player in a thread of
 // its own as soon as the first player exists, and the first item of a show finds them loaded.
+// The first picture shown likewise loads the graphics driver on the GUI thread, while the video
+// sink, and with it the item's sound, waits: a throwaway context loads it here first.
 class DecoderWarmUp final : public QThread
 {
 public:
@@ -74,6 +79,10 @@ public:
         : QThread(parent)
     {
         setObjectName(QStringLiteral("media warm-up"));
+        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
+            QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            m_surface.create(); // made on the GUI thread, used on the warm-up's
+        }
     }
     ~DecoderWarmUp() override
     {
@@ -84,6 +93,12 @@ public:
 protected:
     void run() override
     {
+        if (m_surface.isValid()) {
+            QOpenGLContext context;
+            if (context.create() && context.makeCurrent(&m_surface)) {
+                context.doneCurrent();
+            }
+        }
         QFile clip(QStringLiteral(":/media/warm-up.mp4"));
         if (!clip.open(QIODevice::ReadOnly)) {
             return;
@@ -108,6 +123,9 @@ protected:
         // whose streaming thread still reports pads to the half-destroyed player.
         empty(&player);
     }
+
+private:
+    QOffscreenSurface m_surface;
 };
 
 // One QMediaPlayer with its own audio output, made once and lent to one PlaybackPlayer at a time:

@@ -1,4 +1,5 @@
 #include "MediaSourceGate.h"
+#include "MediaAudioSink.h"
 
 #include <QLoggingCategory>
 #include <QMediaPlayer>
@@ -89,6 +90,10 @@ GType gateTracerType()
         sizeof(GateTracer),
         [](GTypeInstance *instance, gpointer) {
             gst_tracing_register_hook(GST_TRACER(instance), "bin-add-pre", G_CALLBACK(beforeBinAdd));
+            gst_tracing_register_hook(GST_TRACER(instance), "element-new",
+                                      G_CALLBACK(+[](GObject *, GstClockTime, GstElement *element) {
+                                          MediaAudioSink::configure(element);
+                                      }));
         },
         GTypeFlags(0));
     return type;
@@ -135,6 +140,11 @@ public:
 } // namespace
 
 namespace MediaSourceGate {
+
+void install()
+{
+    ::install();
+}
 
 void setSource(QMediaPlayer &player, const QUrl &source)
 {

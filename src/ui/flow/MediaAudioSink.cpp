@@ -8,8 +8,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Elements are created on GStreamer's threads as well as on the GUI thread.
-std::atomic<std::chrono::microseconds> buffer{200ms};
+// The smallest buffer that, on a loaded machine, still played every start from its first sample
+// and 30 s without a dropout (bench/README.md, "The audio sink's buffer"): 60 and 40 ms dropped
+// out there. Elements are created on GStreamer's threads as well as on the GUI thread.
+std::atomic<std::chrono::microseconds> buffer{100ms};
 std::atomic<std::chrono::microseconds> period{10ms};
 
 GType audioBaseSinkType()

@@ -8,6 +8,9 @@
 //                              was heard first and how much of the file's first half second
 //   BM_GoToFirstAudible/audio  the same for an item with the step-tone WAV as its audio asset
 //                              (and a silent backdrop video)
+//   BM_AudioSinkBuffer/…       the same two with the players' audio sinks asking for the buffer
+//                              and period of the arguments, then 30 s of backing track, in which
+//                              every silence over 10 ms is counted
 // Each measured item follows one playing a 350 Hz backing track under a silent backdrop.
 
 #include "AudibleProbe.h"
@@ -19,6 +22,8 @@
 #include "api/APIClient.h"
 #include "flow/FlowPageState.h"
 #include "flow/MacProjectFlowView.h"
+#include "flow/MediaAudioSink.h"
+#include "flow/MediaSourceGate.h"
 
 #include <QApplication>
 #include <QAudioOutput>
@@ -34,7 +39,11 @@
 #include <QTest>
 
 #include <benchmark/benchmark.h>
+#include <gst/gst.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -100,6 +109,7 @@ std::optional<double> sinkToneHeardAfter(AudibleProbe &probe)
 
 void BM_MonitorLatency(benchmark::State &bench, bool player)
 {
+    MediaSourceGate::install();
     AudibleProbe probe;
     if (!startListening(probe)) {
         bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
@@ -163,13 +173,13 @@ struct AdvancingShow
     QList<RundownItem> items;
     int started = 0;
 
-    bool open(Measured measured, int rounds)
+    bool open(Measured measured, int rounds, int fillerMs)
     {
         if (!service.start()) {
             return false;
         }
         const DemoShow show = service.seedDemoShow();
-        const QByteArray filler = FakeMedia::sineWav(20000, fillerHz, 16000);
+        const QByteArray filler = FakeMedia::sineWav(fillerMs, fillerHz, 16000);
         const QByteArray picture = FakeMedia::demoStarsVideo();
         const QByteArray steps =
             measured == Measured::video ? FakeMedia::stepToneVideo() : FakeMedia::stepToneWav(20);
@@ -249,36 +259,46 @@ struct AdvancingShow
     }
 };
 
-void BM_GoToFirstAudible(benchmark::State &bench, Measured measured)
+// Opens the show, hears the monitor's tone (monitor_ms) and starts the first filler; false, with
+// the benchmark skipped, when one of them fails.
+bool openAndStart(benchmark::State &bench, AudibleProbe &probe, AdvancingShow &show, Measured measured,
+                  int fillerMs = 20000)
 {
     if (!AudibleProbe::monitorDevice()) {
         bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
-        return;
+        return false;
     }
-    AudibleProbe probe;
     const std::optional<double> monitor = startListening(probe) ? sinkToneHeardAfter(probe) : std::nullopt;
     if (!monitor) {
         bench.SkipWithError("the probe heard nothing of a known tone");
-        return;
+        return false;
     }
-    AdvancingShow show;
-    if (!show.open(measured, int(bench.max_iterations))) {
+    bench.counters["monitor_ms"] = *monitor;
+    if (!show.open(measured, int(bench.max_iterations), fillerMs)) {
         bench.SkipWithError("the director's page did not open");
-        return;
+        return false;
     }
     // A director looks at the page a moment before the first press.
     pause(1000);
     probe.mark();
     if (!show.advance() || !waitUntilHeard(probe, {fillerHz}, 0, 5000)) {
         bench.SkipWithError("the first item was not heard");
-        return;
+        return false;
     }
+    return true;
+}
 
+// Each iteration a GO to the measured item, timed until it is heard, and a GO to the next filler;
+// false, with the benchmark skipped, when one of them fails.
+bool measureStarts(benchmark::State &bench, AudibleProbe &probe, AdvancingShow &show)
+{
     const QList<int> steps = FakeMedia::stepToneFrequencies();
     const int firstStepHz = FakeMedia::stepToneFrequency(0);
     int latestFirstHz = 0;
     double firstStepMs = 0;
+    double leastFirstStepMs = listenMs;
     int firstStepHeard = 0;
+    qsizetype gaps = 0;
     double shownMs = 0;
     for (auto _ : bench) {
         // The filler plays a while, as an item does before the director moves on.
@@ -287,44 +307,147 @@ void BM_GoToFirstAudible(benchmark::State &bench, Measured measured)
         double shown = 0;
         if (!show.advance(&shown)) {
             bench.SkipWithError("the live action did not start the measured item");
-            break;
+            return false;
         }
         const std::optional<double> onset = waitUntilHeard(probe, steps, listenMs, 6000);
         if (!onset) {
             bench.SkipWithError("the measured item was not heard within 6 s");
-            break;
+            return false;
         }
         bench.SetIterationTime(*onset / 1e3);
         const int first = probe.dominantFrequency(*onset, steps).value_or(0);
         const double heardMs = probe.heardForMs(firstStepHz, steps, *onset, *onset + listenMs);
+        const qsizetype startGaps = probe.gapsOverMs(*onset, *onset + listenMs, 10).size();
         latestFirstHz = std::max(latestFirstHz, first);
         firstStepMs += heardMs;
+        leastFirstStepMs = std::min(leastFirstStepMs, heardMs);
         firstStepHeard += heardMs > 0 ? 1 : 0;
+        gaps += startGaps;
         shownMs += shown;
         if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
-            std::printf(
-                "shown live after %.1f ms, heard after %.1f ms, first %d Hz, %.0f ms of the first step\n",
-                shown, *onset, first, heardMs);
+            std::printf("shown live after %.1f ms, heard after %.1f ms, first %d Hz, %.0f ms of the first "
+                        "step, %d gaps\n",
+                        shown, *onset, first, heardMs, int(startGaps));
         }
 
         probe.mark();
         if (!show.advance() || !waitUntilHeard(probe, {fillerHz}, 0, 6000)) {
             bench.SkipWithError("the filler after the measured item was not heard");
-            break;
+            return false;
         }
     }
     const double rounds = double(std::max<benchmark::IterationCount>(1, bench.iterations()));
-    bench.counters["monitor_ms"] = *monitor;
     bench.counters["firstHz"] = latestFirstHz;
     bench.counters["firstStep_ms"] = firstStepMs / rounds;
+    bench.counters["leastFirstStep_ms"] = leastFirstStepMs;
     bench.counters["firstStepHeard"] = firstStepHeard / rounds;
+    bench.counters["startGaps"] = double(gaps);
     bench.counters["shownLive_ms"] = shownMs / rounds;
+    return true;
+}
+
+void BM_GoToFirstAudible(benchmark::State &bench, Measured measured)
+{
+    MediaSourceGate::install();
+    AudibleProbe probe;
+    AdvancingShow show;
+    if (openAndStart(bench, probe, show, measured)) {
+        measureStarts(bench, probe, show);
+    }
 }
 BENCHMARK_CAPTURE(BM_GoToFirstAudible, video, Measured::video)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 BENCHMARK_CAPTURE(BM_GoToFirstAudible, audio, Measured::audio)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+// Under BENCH_LIVE_TRACE: the buffer of every audio sink as it starts, read back from the sink,
+// so that a value Qt set after ours would show.
+void traceAudioSinks()
+{
+    static const bool installed = [] {
+        const GType type =
+            g_type_register_static_simple(GST_TYPE_TRACER, "QuilloryBenchSinkTrace", sizeof(GstTracerClass),
+                                          nullptr, sizeof(GstTracer), nullptr, GTypeFlags(0));
+        GstTracer *tracer = GST_TRACER(g_object_new(type, nullptr));
+        gst_object_ref_sink(tracer);
+        gst_tracing_register_hook(
+            tracer, "element-change-state-post",
+            G_CALLBACK(+[](GObject *, GstClockTime, GstElement *element, GstStateChange change,
+                           GstStateChangeReturn) {
+                if (change != GST_STATE_CHANGE_READY_TO_PAUSED ||
+                    !GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK) ||
+                    !g_object_class_find_property(G_OBJECT_GET_CLASS(element), "buffer-time")) {
+                    return;
+                }
+                gint64 buffer = 0;
+                gint64 period = 0;
+                g_object_get(element, "buffer-time", &buffer, "latency-time", &period, nullptr);
+                std::printf("%s %s: buffer-time %lld us, latency-time %lld us\n", G_OBJECT_TYPE_NAME(element),
+                            GST_ELEMENT_NAME(element), static_cast<long long>(buffer),
+                            static_cast<long long>(period));
+            }));
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+// As BM_GoToFirstAudible with the players' audio sinks asking for a buffer and period of the
+// arguments (ms), then 30 s of the filler (a 350 Hz tone under the backdrop video): gaps counts
+// its silences over 10 ms, longestGap_ms the longest; startGaps those in the measured starts.
+// One buffer a process: the players and their sinks live as long as the application.
+void BM_AudioSinkBuffer(benchmark::State &bench, Measured measured)
+{
+    constexpr int toneMs = 30000;
+    MediaAudioSink::setBuffer(std::chrono::milliseconds(bench.range(0)),
+                              std::chrono::milliseconds(bench.range(1)));
+    if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+        gst_init(nullptr, nullptr);
+        traceAudioSinks();
+    }
+    MediaSourceGate::install();
+    AudibleProbe probe;
+    AdvancingShow show;
+    if (!openAndStart(bench, probe, show, measured, toneMs + 3000) || !measureStarts(bench, probe, show)) {
+        return;
+    }
+    // The last start was followed by a filler, heard already.
+    probe.mark();
+    if (!waitUntil([&] { return probe.recordedUntilMs().value_or(0) >= toneMs; }, toneMs + 10000)) {
+        bench.SkipWithError("the probe stopped recording during the tone");
+        return;
+    }
+    const QList<double> gaps = probe.gapsOverMs(0, toneMs, 10);
+    bench.counters["gaps"] = double(gaps.size());
+    bench.counters["longestGap_ms"] = gaps.isEmpty() ? 0 : *std::max_element(gaps.begin(), gaps.end());
+    if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+        for (double gap : gaps) {
+            std::printf("gap of %.1f ms in the tone\n", gap);
+        }
+    }
+}
+BENCHMARK_CAPTURE(BM_AudioSinkBuffer, video, Measured::video)
+    ->Args({200, 10})
+    ->Args({100, 10})
+    ->Args({60, 10})
+    ->Args({40, 10})
+    ->Args({30, 5})
+    ->Args({20, 5})
+    ->ArgNames({"buffer_ms", "period_ms"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_AudioSinkBuffer, audio, Measured::audio)
+    ->Args({200, 10})
+    ->Args({100, 10})
+    ->Args({60, 10})
+    ->Args({40, 10})
+    ->Args({30, 5})
+    ->Args({20, 5})
+    ->ArgNames({"buffer_ms", "period_ms"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);

@@ -257,3 +257,25 @@ double AudibleProbe::heardForMs(int frequency, const QList<int> &candidates, dou
     }
     return heard;
 }
+
+QList<double> AudibleProbe::gapsOverMs(double fromMs, double toMs, double minMs, double threshold) const
+{
+    QList<double> gaps;
+    if (!covers(fromMs) || recordedUntilMs() < toMs) {
+        return gaps;
+    }
+    const qint64 end = std::min(indexAt(toMs), m_first + qint64(m_samples.size()));
+    const double longerThan = minMs * m_rate / 1000;
+    qint64 quiet = 0;
+    for (qint64 i = indexAt(fromMs); i <= end; ++i) {
+        if (i < end && std::abs(m_samples[i - m_first]) < threshold) {
+            ++quiet;
+            continue;
+        }
+        if (quiet > longerThan) {
+            gaps.append(double(quiet) * 1000 / m_rate);
+        }
+        quiet = 0;
+    }
+    return gaps;
+}

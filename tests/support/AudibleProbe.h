@@ -67,6 +67,10 @@ public:
     // How long frequency dominated between fromMs and toMs, counted in 10 ms windows among the
     // candidates.
     double heardForMs(int frequency, const QList<int> &candidates, double fromMs, double toMs) const;
+    // The lengths (ms) of the silences longer than minMs between fromMs and toMs: runs of samples
+    // below threshold, as a dropout inside a tone sounds. Empty when that span is not recorded.
+    QList<double> gapsOverMs(double fromMs, double toMs, double minMs,
+                             double threshold = defaultThreshold) const;
 
 Q_SIGNALS:
     // New samples have been recorded.

@@ -1,4 +1,5 @@
 #include "MediaSourceGate.h"
+#include "MediaAudioSink.h"
 
 #include <QLoggingCategory>
 #include <QMediaPlayer>
@@ -119,6 +120,10 @@ GType gateTracerType()
             auto *tracer = GST_TRACER(instance);
             gst_tracing_register_hook(tracer, "bin-add-pre", G_CALLBACK(beforeBinAdd));
             gst_tracing_register_hook(tracer, "element-post-message-pre", G_CALLBACK(beforePostMessage));
+            gst_tracing_register_hook(tracer, "element-new",
+                                      G_CALLBACK(+[](GObject *, GstClockTime, GstElement *element) {
+                                          MediaAudioSink::configure(element);
+                                      }));
         },
         GTypeFlags(0));
     return type;

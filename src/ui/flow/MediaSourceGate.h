@@ -7,8 +7,9 @@ class QUrl;
 
 namespace MediaSourceGate {
 
-// Registers the gate's GStreamer hooks. Called once at start-up, before any pipeline runs:
-// GStreamer's hook table is not safe to change while other threads trace through it.
+// Registers the players' GStreamer hooks (the gate's, and the audio sinks' buffer). Called once
+// at start-up, before any pipeline runs: GStreamer's hook table is not safe to change while
+// other threads trace through it, and a sink made before would keep its default buffer.
 void install();
 
 // QMediaPlayer::setSource for a player on this thread, without the backend's own threads being

@@ -36,6 +36,10 @@
 #include <QToolButton>
 #include <QVideoFrame>
 #include <QVideoSink>
+#include <QVideoWidget>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QtTest>
 
 #include <gst/gst.h>
@@ -178,6 +182,7 @@ private Q_SLOTS:
     void realPlayerRules();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
+    void zzFreshVideo();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -913,17 +918,23 @@ void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles()
 
 // The picture of an item with its own audio track shows the frame the sound is at: from the first
 // frame on, while both run, and again soon after the picture alone was paused and played. Where the
-// sound is comes from the listener (the step heard), where the picture is from the frames shown.
+// sound is comes from the listener (the step heard), where the picture is from the frames shown;
+// a clip playing its own sound, which GStreamer keeps in step within one pipeline, tells what the
+// listener itself adds.
 void TestPlayback::realPictureKeepsWithSound()
 {
     if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
         QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
     }
-    m_service->withPlatform([&](FakePlatform &p) {
+    const QString clip = m_service->withPlatform([&](FakePlatform &p) {
         p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("audio"),
                       QStringLiteral("伴奏.wav"), FakeMedia::stepToneWav(60), 60);
         p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("video"),
                       QStringLiteral("阶梯音.mp4"), FakeMedia::stepToneVideo(), 12);
+        const QString vcr = p.project(m_demo.projectId)->items.at(3).id;
+        p.attachAsset(m_demo.projectId, vcr, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+        return vcr;
     });
     AudibleProbe listener;
     QVERIFY(listener.start());
@@ -949,37 +960,57 @@ void TestPlayback::realPictureKeepsWithSound()
             shown.append({since(), frame.startTime() / 1000 - *firstStamp});
         }
     });
-    // Sound heard later than the picture at each step the picture reaches in [from, to).
-    const QList<int> steps = FakeMedia::stepToneFrequencies();
-    const auto worst = [&](double from, double to) {
-        double most = 0;
-        QStringList seen;
+    // How much later than the picture each step the picture reaches in [from, to) is heard.
+    const auto heardLate = [&](double from, double to) {
+        QList<double> late;
         for (const auto &[at, stamp] : std::as_const(shown)) {
-            if (at < from || at >= to || stamp % FakeMedia::stepToneStepMs >= 100 || stamp == 0) {
+            const qint64 into = stamp % FakeMedia::stepToneStepMs;
+            if (at < from || at >= to || into >= 100 || stamp < FakeMedia::stepToneStepMs) {
                 continue;
             }
             const int step = int(stamp / FakeMedia::stepToneStepMs) % FakeMedia::stepToneSteps;
-            // The step began stamp % step length before this frame.
-            const double pictureAt = at - stamp % FakeMedia::stepToneStepMs;
-            const auto heard = listener.firstHeardMs({FakeMedia::stepToneFrequency(step)}, pictureAt - 400);
-            if (!heard) {
-                continue;
+            const double pictureAt = at - into;
+            if (const auto heard = listener.firstHeardMs({FakeMedia::stepToneFrequency(step)}, pictureAt - 400)) {
+                late.append(*heard - pictureAt);
             }
-            const double late = *heard - pictureAt;
-            most = std::max(most, std::abs(late));
-            seen.append(QStringLiteral("%1@%2:%3").arg(step).arg(qRound(pictureAt)).arg(qRound(late)));
         }
-        qDebug().noquote() << "sound after picture" << qRound(from) << "…" << qRound(to) << "ms:" << seen.join(QLatin1Char(' '));
+        return late;
+    };
+    const auto play = [&](const QString &id, qint64 until) {
+        shown.clear();
+        firstStamp.reset();
+        marked = AudibleProbe::Clock::now();
+        listener.mark(marked);
+        bool done = false;
+        QCoro::connect(real.sync(item(id), true, true, true), this, [&done] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done && video->position() > until, 15000);
+        QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
+    };
+    const auto apart = [](const QList<double> &late, double reference) {
+        double most = 0;
+        for (double l : late) {
+            most = std::max(most, std::abs(l - reference));
+        }
         return most;
     };
-    bool done = false;
-    QObject scope;
-    marked = AudibleProbe::Clock::now();
-    listener.mark(marked);
-    QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, true), &scope, [&] { done = true; });
-    QTRY_VERIFY_WITH_TIMEOUT(done && audio->position() > 6500, 15000);
-    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
-    QVERIFY(worst(0, since() - 500) <= 45);
+    const auto said = [](const QList<double> &late, double reference) {
+        QStringList text;
+        for (double l : late) {
+            text.append(QString::number(qRound(l)));
+        }
+        return QStringLiteral("heard after the picture: %1 ms; own sound %2 ms").arg(text.join(QLatin1Char(' '))).arg(reference);
+    };
+
+    play(clip, 3000);
+    QList<double> own = heardLate(0, since());
+    QVERIFY(own.size() >= 3);
+    std::sort(own.begin(), own.end());
+    const double reference = own.at(own.size() / 2);
+
+    play(m_demo.audioItemId, 6500);
+    const QList<double> together = heardLate(0, since());
+    QVERIFY(together.size() >= 10);
+    QVERIFY2(apart(together, reference) <= 45, qPrintable(said(together, reference)));
 
     video->pause();
     QTRY_VERIFY(audio->position() > 8000);
@@ -987,7 +1018,10 @@ void TestPlayback::realPictureKeepsWithSound()
     const double played = since();
     QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 11500, 10000);
     QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
-    QVERIFY(worst(played + 1000, since() - 500) <= 45);
+    const QList<double> rejoined = heardLate(played + 1000, since());
+    QVERIFY(rejoined.size() >= 2);
+    QVERIFY2(apart(rejoined, reference) <= 45, qPrintable(said(rejoined, reference)));
+    qDebug().noquote() << said(together, reference) << "|" << said(rejoined, reference);
 }
 
 void TestPlayback::realUnplayableFileIsSaid_data()
@@ -1186,6 +1220,46 @@ void TestPlayback::sourceGateHoldsOnlyThePipelineBeingBuilt()
     QVERIFY(otherAdded);
     QVERIFY(heldWhileSetting);
     QVERIFY(heldAdded);
+}
+
+void TestPlayback::zzFreshVideo()
+{
+    if (!qEnvironmentVariableIsSet("FRESH")) QSKIP("x");
+    const QString vcr = m_service->withPlatform([&](FakePlatform &p) {
+        const QString id = p.project(m_demo.projectId)->items.at(3).id;
+        p.attachAsset(m_demo.projectId, id, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"), FakeMedia::stepToneVideo(), 12);
+        return id;
+    });
+    AudibleProbe listener;
+    QVERIFY(listener.start());
+    QTRY_VERIFY_WITH_TIMEOUT(listener.isHearing(), 5000);
+    PlaybackCoordinator real(*m_client);
+    real.setItemProjectID(m_demo.projectId);
+    if (!qEnvironmentVariableIsSet("NOPREP")) real.preparePlayers();
+    QVideoWidget view; view.resize(320, 180); if (!qEnvironmentVariableIsSet("SHOWLATE")) view.show();
+    if (real.videoMediaPlayer()) real.videoMediaPlayer()->setVideoOutput(&view);
+    connect(&real, &PlaybackCoordinator::playersChanged, this, [&] { real.videoMediaPlayer()->setVideoOutput(&view); });
+    if (qEnvironmentVariableIsSet("WARMGL")) {
+        QElapsedTimer t; t.start();
+        QOffscreenSurface surface; surface.create();
+        QOpenGLContext context; context.create(); context.makeCurrent(&surface); context.functions()->glGetString(GL_VERSION); context.doneCurrent();
+        qWarning() << "FRESH gl warm took" << t.elapsed();
+    }
+    if (qEnvironmentVariableIsSet("WARMWIDGET")) {
+        QElapsedTimer t; t.start();
+        QVideoWidget warm; warm.setAttribute(Qt::WA_DontShowOnScreen); warm.resize(2,2); warm.show(); QCoreApplication::processEvents(); warm.hide();
+        qWarning() << "FRESH widget warm took" << t.elapsed();
+    }
+    QTest::qWait(qEnvironmentVariableIntValue("PAUSEMS"));
+    bool done = false;
+    QObject scope;
+    listener.mark();
+    QCoro::connect(real.sync(item(vcr), true, true, true), &scope, [&] { done = true; });
+    if (qEnvironmentVariableIsSet("SHOWLATE")) view.show();
+    QTRY_VERIFY_WITH_TIMEOUT(done && listener.recordedUntilMs().value_or(0) > 3000, 10000);
+    std::optional<double> heard = listener.firstHeardMs(FakeMedia::stepToneFrequencies());
+    QVERIFY(heard);
+    qWarning() << "FRESH heard after" << *heard;
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

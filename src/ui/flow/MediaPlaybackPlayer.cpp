@@ -152,6 +152,7 @@ public:
     PooledMediaPlayer()
         : QObject(QCoreApplication::instance())
     {
+        MediaSourceGate::install(); // done at start-up; here for programs that did not
         m_quiet.setSingleShot(true);
         connect(&m_quiet, &QTimer::timeout, this, &PooledMediaPlayer::apply);
         m_stuck.setSingleShot(true);

@@ -36,10 +36,6 @@
 #include <QToolButton>
 #include <QVideoFrame>
 #include <QVideoSink>
-#include <QVideoWidget>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QtTest>
 
 #include <gst/gst.h>
@@ -140,6 +136,14 @@ private:
     std::thread m_thread;
 };
 
+// The sanitizers slow decoding several fold: picture and sound take that much longer to find each
+// other than a show's build does.
+#ifdef __SANITIZE_ADDRESS__
+constexpr int sanitizerSlack = 4;
+#else
+constexpr int sanitizerSlack = 1;
+#endif
+
 QStringList stopCalls()
 {
     return {"audio pause", "video pause", "audio clear", "video clear"};
@@ -182,7 +186,6 @@ private Q_SLOTS:
     void realPlayerRules();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
-    void zzFreshVideo();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -748,7 +751,7 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
                                              .arg(video->playbackState())),
                               10000);
     const qint64 apart = std::abs(audio->position() - video->position());
-    QVERIFY2(apart <= 100, qPrintable(QStringLiteral("%1 ms apart (a %2 v %3)")
+    QVERIFY2(apart <= 100 * sanitizerSlack, qPrintable(QStringLiteral("%1 ms apart (a %2 v %3)")
                                           .arg(apart)
                                           .arg(audio->position())
                                           .arg(video->position())));
@@ -1010,7 +1013,7 @@ void TestPlayback::realPictureKeepsWithSound()
     play(m_demo.audioItemId, 6500);
     const QList<double> together = heardLate(0, since());
     QVERIFY(together.size() >= 10);
-    QVERIFY2(apart(together, reference) <= 45, qPrintable(said(together, reference)));
+    QVERIFY2(apart(together, reference) <= 45 * sanitizerSlack, qPrintable(said(together, reference)));
 
     video->pause();
     QTRY_VERIFY(audio->position() > 8000);
@@ -1020,8 +1023,7 @@ void TestPlayback::realPictureKeepsWithSound()
     QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
     const QList<double> rejoined = heardLate(played + 1000, since());
     QVERIFY(rejoined.size() >= 2);
-    QVERIFY2(apart(rejoined, reference) <= 45, qPrintable(said(rejoined, reference)));
-    qDebug().noquote() << said(together, reference) << "|" << said(rejoined, reference);
+    QVERIFY2(apart(rejoined, reference) <= 45 * sanitizerSlack, qPrintable(said(rejoined, reference)));
 }
 
 void TestPlayback::realUnplayableFileIsSaid_data()
@@ -1220,46 +1222,6 @@ void TestPlayback::sourceGateHoldsOnlyThePipelineBeingBuilt()
     QVERIFY(otherAdded);
     QVERIFY(heldWhileSetting);
     QVERIFY(heldAdded);
-}
-
-void TestPlayback::zzFreshVideo()
-{
-    if (!qEnvironmentVariableIsSet("FRESH")) QSKIP("x");
-    const QString vcr = m_service->withPlatform([&](FakePlatform &p) {
-        const QString id = p.project(m_demo.projectId)->items.at(3).id;
-        p.attachAsset(m_demo.projectId, id, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"), FakeMedia::stepToneVideo(), 12);
-        return id;
-    });
-    AudibleProbe listener;
-    QVERIFY(listener.start());
-    QTRY_VERIFY_WITH_TIMEOUT(listener.isHearing(), 5000);
-    PlaybackCoordinator real(*m_client);
-    real.setItemProjectID(m_demo.projectId);
-    if (!qEnvironmentVariableIsSet("NOPREP")) real.preparePlayers();
-    QVideoWidget view; view.resize(320, 180); if (!qEnvironmentVariableIsSet("SHOWLATE")) view.show();
-    if (real.videoMediaPlayer()) real.videoMediaPlayer()->setVideoOutput(&view);
-    connect(&real, &PlaybackCoordinator::playersChanged, this, [&] { real.videoMediaPlayer()->setVideoOutput(&view); });
-    if (qEnvironmentVariableIsSet("WARMGL")) {
-        QElapsedTimer t; t.start();
-        QOffscreenSurface surface; surface.create();
-        QOpenGLContext context; context.create(); context.makeCurrent(&surface); context.functions()->glGetString(GL_VERSION); context.doneCurrent();
-        qWarning() << "FRESH gl warm took" << t.elapsed();
-    }
-    if (qEnvironmentVariableIsSet("WARMWIDGET")) {
-        QElapsedTimer t; t.start();
-        QVideoWidget warm; warm.setAttribute(Qt::WA_DontShowOnScreen); warm.resize(2,2); warm.show(); QCoreApplication::processEvents(); warm.hide();
-        qWarning() << "FRESH widget warm took" << t.elapsed();
-    }
-    QTest::qWait(qEnvironmentVariableIntValue("PAUSEMS"));
-    bool done = false;
-    QObject scope;
-    listener.mark();
-    QCoro::connect(real.sync(item(vcr), true, true, true), &scope, [&] { done = true; });
-    if (qEnvironmentVariableIsSet("SHOWLATE")) view.show();
-    QTRY_VERIFY_WITH_TIMEOUT(done && listener.recordedUntilMs().value_or(0) > 3000, 10000);
-    std::optional<double> heard = listener.firstHeardMs(FakeMedia::stepToneFrequencies());
-    QVERIFY(heard);
-    qWarning() << "FRESH heard after" << *heard;
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

@@ -2,6 +2,7 @@
 #include "FakeMedia.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "ShownSteps.h"
 #include "TestHelpers.h"
 #include "api/APIClient.h"
 #include "api/APIClientError.h"
@@ -949,45 +950,15 @@ void TestPlayback::realPictureKeepsWithSound()
     QMediaPlayer *video = real.videoMediaPlayer();
     QVideoSink picture;
     video->setVideoSink(&picture);
-    // When each frame was shown (ms after the mark) and where in the file it stands (its time
-    // stamp, less the first frame's: the clip's frames start late by its decoder delay).
-    QList<std::pair<double, qint64>> shown;
-    std::optional<qint64> firstStamp;
-    AudibleProbe::Clock::time_point marked;
-    const auto since = [&] {
-        return std::chrono::duration<double, std::milli>(AudibleProbe::Clock::now() - marked).count();
-    };
-    connect(&picture, &QVideoSink::videoFrameChanged, this, [&](const QVideoFrame &frame) {
-        if (frame.isValid() && frame.startTime() >= 0 && video->playbackState() == QMediaPlayer::PlayingState) {
-            firstStamp = firstStamp.value_or(frame.startTime() / 1000);
-            shown.append({since(), frame.startTime() / 1000 - *firstStamp});
-        }
-    });
-    // How much later than the picture each step the picture reaches in [from, to) is heard.
-    const auto heardLate = [&](double from, double to) {
-        QList<double> late;
-        for (const auto &[at, stamp] : std::as_const(shown)) {
-            const qint64 into = stamp % FakeMedia::stepToneStepMs;
-            if (at < from || at >= to || into >= 100 || stamp < FakeMedia::stepToneStepMs) {
-                continue;
-            }
-            const int step = int(stamp / FakeMedia::stepToneStepMs) % FakeMedia::stepToneSteps;
-            const double pictureAt = at - into;
-            if (const auto heard = listener.firstHeardMs({FakeMedia::stepToneFrequency(step)}, pictureAt - 400)) {
-                late.append(*heard - pictureAt);
-            }
-        }
-        return late;
-    };
+    ShownSteps steps(picture, *video);
+    bool done = false;
+    QObject scope; // a sync still waiting when a check fails reports to nobody
     const auto play = [&](const QString &id, qint64 until) {
-        shown.clear();
-        firstStamp.reset();
-        marked = AudibleProbe::Clock::now();
-        listener.mark(marked);
-        bool done = false;
-        QCoro::connect(real.sync(item(id), true, true, true), this, [&done] { done = true; });
+        steps.restart(listener);
+        done = false;
+        QCoro::connect(real.sync(item(id), true, true, true), &scope, [&done] { done = true; });
         QTRY_VERIFY_WITH_TIMEOUT(done && video->position() > until, 15000);
-        QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
+        QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
     };
     const auto apart = [](const QList<double> &late, double reference) {
         double most = 0;
@@ -1005,23 +976,23 @@ void TestPlayback::realPictureKeepsWithSound()
     };
 
     play(clip, 3000);
-    QList<double> own = heardLate(0, since());
+    QList<double> own = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(own.size() >= 3);
     std::sort(own.begin(), own.end());
     const double reference = own.at(own.size() / 2);
 
     play(m_demo.audioItemId, 6500);
-    const QList<double> together = heardLate(0, since());
+    const QList<double> together = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(together.size() >= 10);
     QVERIFY2(apart(together, reference) <= 45 * sanitizerSlack, qPrintable(said(together, reference)));
 
     video->pause();
     QTRY_VERIFY(audio->position() > 8000);
     video->play();
-    const double played = since();
+    const double played = steps.sinceMs();
     QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 11500, 10000);
-    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > since() - 100);
-    const QList<double> rejoined = heardLate(played + 1000, since());
+    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
+    const QList<double> rejoined = steps.heardLate(listener, played + 1000, steps.sinceMs());
     QVERIFY(rejoined.size() >= 2);
     QVERIFY2(apart(rejoined, reference) <= 45 * sanitizerSlack, qPrintable(said(rejoined, reference)));
 }
@@ -1107,7 +1078,8 @@ void TestPlayback::realPlayerRules()
     QMediaPlayer *media = player->mediaPlayer();
     QStringList playedBeforeLoaded;
     int plays = 0;
-    connect(media, &QMediaPlayer::playbackStateChanged, this, [&](QMediaPlayer::PlaybackState state) {
+    QObject scope; // the pooled player outlives this test
+    connect(media, &QMediaPlayer::playbackStateChanged, &scope, [&](QMediaPlayer::PlaybackState state) {
         if (state != QMediaPlayer::PlayingState) {
             return;
         }
@@ -1162,7 +1134,7 @@ void TestPlayback::realStuckPlayerNeverHoldsTheExit()
         loading->setSource(QString::fromLocal8Bit(childPipe));
         QTRY_VERIFY_WITH_TIMEOUT(putAside->mediaPlayer() != first, 10000);
         putAside.reset();
-        QCOMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        QTRY_COMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
         return;
     }
     if (QMediaDevices::audioOutputs().isEmpty()) {
@@ -1186,7 +1158,10 @@ void TestPlayback::realStuckPlayerNeverHoldsTheExit()
     QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 15000);
     const QByteArray said = child.readAllStandardOutput();
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             qPrintable(QStringLiteral("status %1, code %2").arg(child.exitStatus()).arg(child.exitCode())));
+             qPrintable(QStringLiteral("status %1, code %2: %3")
+                            .arg(child.exitStatus())
+                            .arg(child.exitCode())
+                            .arg(QString::fromLocal8Bit(said))));
     QVERIFY2(said.contains("PASS   : TestPlayback::realStuckPlayerNeverHoldsTheExit()"), said.constData());
 }
 

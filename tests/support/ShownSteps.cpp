@@ -1,0 +1,60 @@
+#include "ShownSteps.h"
+
+#include "FakeMedia.h"
+
+#include <QMediaPlayer>
+#include <QVideoFrame>
+#include <QVideoSink>
+
+ShownSteps::ShownSteps(QVideoSink &picture, const QMediaPlayer &player, QObject *parent)
+    : QObject(parent)
+    , m_player(player)
+{
+    connect(&picture, &QVideoSink::videoFrameChanged, this, &ShownSteps::shown);
+    // Another file's frames have time stamps of their own.
+    connect(&player, &QMediaPlayer::sourceChanged, this, [this] {
+        m_frames.clear();
+        m_firstStamp.reset();
+    });
+}
+
+void ShownSteps::restart(AudibleProbe &probe)
+{
+    m_frames.clear();
+    m_firstStamp.reset();
+    m_marked = AudibleProbe::Clock::now();
+    probe.mark(m_marked);
+}
+
+double ShownSteps::sinceMs() const
+{
+    return std::chrono::duration<double, std::milli>(AudibleProbe::Clock::now() - m_marked).count();
+}
+
+void ShownSteps::shown(const QVideoFrame &frame)
+{
+    if (!frame.isValid() || frame.startTime() < 0 || m_player.playbackState() != QMediaPlayer::PlayingState) {
+        return;
+    }
+    const qint64 stamp = frame.startTime() / 1000;
+    m_firstStamp = m_firstStamp.value_or(stamp);
+    m_frames.append({sinceMs(), stamp - *m_firstStamp});
+}
+
+QList<double> ShownSteps::heardLate(const AudibleProbe &probe, double fromMs, double toMs) const
+{
+    QList<double> late;
+    for (const auto &[at, into] : m_frames) {
+        const qint64 intoStep = into % FakeMedia::stepToneStepMs;
+        // The first frame of each step but the file's first, which has no step before it to end.
+        if (at < fromMs || at >= toMs || intoStep >= 100 || into < FakeMedia::stepToneStepMs) {
+            continue;
+        }
+        const int step = int(into / FakeMedia::stepToneStepMs) % FakeMedia::stepToneSteps;
+        const double pictureAt = at - intoStep;
+        if (const auto heard = probe.firstHeardMs({FakeMedia::stepToneFrequency(step)}, pictureAt - 400)) {
+            late.append(*heard - pictureAt);
+        }
+    }
+    return late;
+}

@@ -975,6 +975,8 @@ void TestPlayback::realPictureKeepsWithSound()
         return QStringLiteral("heard after the picture: %1 ms; own sound %2 ms").arg(text.join(QLatin1Char(' '))).arg(reference);
     };
 
+    // Within 45 ms, and the spread of this measure itself (its 10 ms windows, the reference's own).
+    constexpr double together = (45 + 15) * sanitizerSlack;
     play(clip, 3000);
     QList<double> own = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(own.size() >= 3);
@@ -982,9 +984,9 @@ void TestPlayback::realPictureKeepsWithSound()
     const double reference = own.at(own.size() / 2);
 
     play(m_demo.audioItemId, 6500);
-    const QList<double> together = steps.heardLate(listener, 0, steps.sinceMs());
-    QVERIFY(together.size() >= 10);
-    QVERIFY2(apart(together, reference) <= 45 * sanitizerSlack, qPrintable(said(together, reference)));
+    const QList<double> started = steps.heardLate(listener, 0, steps.sinceMs());
+    QVERIFY(started.size() >= 10);
+    QVERIFY2(apart(started, reference) <= together, qPrintable(said(started, reference)));
 
     video->pause();
     QTRY_VERIFY(audio->position() > 8000);
@@ -992,9 +994,10 @@ void TestPlayback::realPictureKeepsWithSound()
     const double played = steps.sinceMs();
     QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 11500, 10000);
     QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
-    const QList<double> rejoined = steps.heardLate(listener, played + 1000, steps.sinceMs());
+    // A moment to find the sound again, and to learn how long a move of the picture takes.
+    const QList<double> rejoined = steps.heardLate(listener, played + 1500, steps.sinceMs());
     QVERIFY(rejoined.size() >= 2);
-    QVERIFY2(apart(rejoined, reference) <= 45 * sanitizerSlack, qPrintable(said(rejoined, reference)));
+    QVERIFY2(apart(rejoined, reference) <= together, qPrintable(said(rejoined, reference)));
 }
 
 void TestPlayback::realUnplayableFileIsSaid_data()

@@ -18,14 +18,17 @@ namespace {
 
 const QString audioCategory = QStringLiteral("audio");
 const QString videoCategory = QStringLiteral("video");
-// A picture this far from its sound, steadily, is moved to where the sound is.
-constexpr qint64 apartMs = 100;
+// A picture this far from its sound, steadily, is moved to where the sound is; this far, at once.
+constexpr qint64 apartMs = 80;
+constexpr qint64 farApartMs = 1000;
 // How often the picture is compared with the sound, and over how many comparisons.
 constexpr auto keepTogetherEvery = std::chrono::milliseconds(100);
 constexpr qsizetype togetherSamples = 5;
 // Positions that advance within this of the time that passed run steadily.
 constexpr qint64 steadyPercent = 15;
-// A moved picture takes a while to show again; what it took is learnt, within this bound.
+// A moved picture takes a while to show again (about this long here); what it took is learnt,
+// within this bound.
+constexpr qint64 firstSeekLeadMs = 100;
 constexpr qint64 longestSeekLeadMs = 400;
 constexpr qint64 relearnWithinMs = 3000;
 
@@ -48,6 +51,7 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
     , m_client(client)
     , m_audioPlayer(std::move(audioPlayer))
     , m_videoPlayer(std::move(videoPlayer))
+    , m_seekLeadMs(firstSeekLeadMs)
 {
     m_keepTogether.setInterval(keepTogetherEvery);
     connect(&m_keepTogether, &QTimer::timeout, this, [this] {
@@ -362,32 +366,38 @@ QCoro::Task<> PlaybackCoordinator::keepPictureWithSound()
     if (m_together.size() > togetherSamples) {
         m_together.removeFirst();
     }
-    if (m_together.size() < togetherSamples) {
-        co_return;
+    const auto gap = [](const Sample &sample) { return sample.sound - sample.picture; };
+    const qint64 behind = gap(m_together.last());
+    // A picture seconds away (paused alone, then played) is moved at once; any other only when
+    // both have run steadily apart for a while: the sound's position is coarse and settles only
+    // after its first seconds.
+    const bool farApart = m_together.size() >= 2 && std::abs(behind) > farApartMs &&
+                          std::abs(gap(m_together.at(m_together.size() - 2))) > farApartMs;
+    if (!farApart) {
+        if (m_together.size() < togetherSamples) {
+            co_return;
+        }
+        const Sample &first = m_together.first();
+        const Sample &last = m_together.last();
+        const qint64 ran = last.at - first.at;
+        const auto steady = [ran](qint64 moved) { return std::abs(moved - ran) * 100 <= steadyPercent * ran; };
+        qint64 least = std::numeric_limits<qint64>::max();
+        qint64 most = std::numeric_limits<qint64>::min();
+        for (const Sample &sample : std::as_const(m_together)) {
+            least = std::min(least, gap(sample));
+            most = std::max(most, gap(sample));
+        }
+        const bool apart = least > apartMs || most < -apartMs;
+        if (!apart || most - least > apartMs / 2 || !steady(last.sound - first.sound) ||
+            !steady(last.picture - first.picture)) {
+            co_return;
+        }
     }
-    // Acted on only when both have run steadily apart for a while: the sound's position is
-    // coarse and settles only after its first seconds.
-    const Sample &first = m_together.first();
-    const Sample &last = m_together.last();
-    const qint64 ran = last.at - first.at;
-    const auto steady = [ran](qint64 moved) { return std::abs(moved - ran) * 100 <= steadyPercent * ran; };
-    qint64 least = std::numeric_limits<qint64>::max();
-    qint64 most = std::numeric_limits<qint64>::min();
-    for (const Sample &sample : std::as_const(m_together)) {
-        least = std::min(least, sample.sound - sample.picture);
-        most = std::max(most, sample.sound - sample.picture);
-    }
-    const bool apart = least > apartMs || most < -apartMs;
-    if (!apart || most - least > apartMs / 2 || !steady(last.sound - first.sound) ||
-        !steady(last.picture - first.picture)) {
-        co_return;
-    }
-    const qint64 behind = last.sound - last.picture;
     if (m_lastSeek.isValid() && m_lastSeek.elapsed() < relearnWithinMs) {
         // Moved a moment ago and apart again the same way: the move itself took that much longer.
         m_seekLeadMs = std::clamp(m_seekLeadMs + behind, qint64(0), longestSeekLeadMs);
     }
-    qCDebug(lcPlayback) << "picture" << behind << "ms behind its sound: moved to" << last.sound + m_seekLeadMs;
+    qCDebug(lcPlayback) << "picture" << behind << "ms behind its sound: moved" << m_seekLeadMs << "ms ahead of it";
     const quint64 generation = m_generation;
     const quint64 videoGeneration = m_videoGeneration;
     QPointer<PlaybackCoordinator> self(this);

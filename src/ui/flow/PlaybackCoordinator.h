@@ -114,6 +114,6 @@ private:
     QList<Sample> m_together;
     QElapsedTimer m_togetherClock;
     bool m_seeking = false;
-    qint64 m_seekLeadMs = 0;
+    qint64 m_seekLeadMs;
     QElapsedTimer m_lastSeek;
 };

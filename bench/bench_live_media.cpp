@@ -11,9 +11,6 @@
 //   BM_AudioSinkBuffer/…       the same two with the players' audio sinks asking for the buffer
 //                              and period of the arguments, then 30 s of backing track, in which
 //                              every silence over 10 ms is counted
-//   BM_PictureWithSound        an item with the step-tone WAV as its audio asset and the step-tone
-//                              clip as its picture: how much later than the picture each step is
-//                              heard, at the start and six seconds in
 //   BM_FirstVideoOfAFreshProcess  the first video item of a fresh program: run alone
 // Each measured item follows one playing a 350 Hz backing track under a silent backdrop.
 
@@ -23,14 +20,11 @@
 #include "FakeMedia.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
-#include "ShownSteps.h"
 #include "api/APIClient.h"
-#include "flow/FlowLiveControl.h"
 #include "flow/FlowPageState.h"
 #include "flow/MacProjectFlowView.h"
 #include "flow/MediaAudioSink.h"
 #include "flow/MediaSourceGate.h"
-#include "flow/PlaybackCoordinator.h"
 
 #include <QApplication>
 #include <QAudioOutput>
@@ -52,7 +46,6 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <numeric>
 #include <memory>
 
 namespace {
@@ -168,9 +161,7 @@ BENCHMARK_CAPTURE(BM_MonitorLatency, player, true)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
-// The measured item: the step-tone clip with its own sound; the step-tone WAV (under a silent
-// picture); or the WAV with the clip as its picture, muted.
-enum class Measured { video, audio, together };
+enum class Measured { video, audio };
 
 // The director's rundown page on a show whose items alternate: a filler (a 350 Hz backing track
 // under a silent picture), the measured item, a filler, the measured item again …, each started
@@ -210,11 +201,6 @@ struct AdvancingShow
                     p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("背景.mp4"), picture,
                                   330);
                 } else if (measured == Measured::video) {
-                    p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"), steps,
-                                  12);
-                } else if (measured == Measured::together) {
-                    p.attachAsset(large, item, QStringLiteral("audio"), QStringLiteral("阶梯音.wav"),
-                                  FakeMedia::stepToneWav(20), 20);
                     p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"), steps,
                                   12);
                 } else {
@@ -462,69 +448,6 @@ void sinkBuffers(benchmark::internal::Benchmark *b)
 }
 BENCHMARK_CAPTURE(BM_AudioSinkBuffer, video, Measured::video)->Apply(sinkBuffers);
 BENCHMARK_CAPTURE(BM_AudioSinkBuffer, audio, Measured::audio)->Apply(sinkBuffers);
-
-// An item with its own audio track (the step-tone WAV) whose picture is the step-tone clip, muted:
-// how much later than the picture reaches a step the listener hears it, over the item's first
-// second (start_ms) and about six seconds in (at6s_ms), and the farthest apart (worst_ms).
-void BM_PictureWithSound(benchmark::State &bench)
-{
-    MediaSourceGate::install();
-    AudibleProbe probe;
-    AdvancingShow show;
-    if (!openAndStart(bench, probe, show, Measured::together)) {
-        return;
-    }
-    QMediaPlayer *video = show.page->liveControl().playback().videoMediaPlayer();
-    if (!video || !video->videoSink()) {
-        bench.SkipWithError("the page shows no picture");
-        return;
-    }
-    ShownSteps steps(*video->videoSink(), *video);
-    QList<double> start;
-    QList<double> later;
-    for (auto _ : bench) {
-        pause(1000);
-        steps.restart(probe);
-        if (!show.advance() || !waitUntil([&] { return probe.recordedUntilMs().value_or(0) > 7000; }, 10000)) {
-            bench.SkipWithError("the measured item did not play for seven seconds");
-            return;
-        }
-        const QList<double> late = steps.heardLate(probe, 0, steps.sinceMs());
-        if (late.size() < 12) {
-            bench.SkipWithError("the picture's steps were not all heard");
-            return;
-        }
-        start << late.mid(0, 2);
-        later << late.mid(10, 2);
-        bench.SetIterationTime(std::abs(late.first()) / 1e3);
-        if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
-            QStringList text;
-            for (double l : late) {
-                text.append(QString::number(qRound(l)));
-            }
-            std::printf("heard after the picture: %s ms\n", qPrintable(text.join(QLatin1Char(' '))));
-        }
-        probe.mark();
-        if (!show.advance() || !waitUntilHeard(probe, {fillerHz}, 0, 6000)) {
-            bench.SkipWithError("the filler after the measured item was not heard");
-            return;
-        }
-    }
-    const auto mean = [](const QList<double> &values) {
-        return values.isEmpty() ? 0.0 : std::accumulate(values.begin(), values.end(), 0.0) / values.size();
-    };
-    const auto farthest = [](const QList<double> &values) {
-        double most = 0;
-        for (double v : values) {
-            most = std::max(most, std::abs(v));
-        }
-        return most;
-    };
-    bench.counters["start_ms"] = mean(start);
-    bench.counters["at6s_ms"] = mean(later);
-    bench.counters["worst_ms"] = std::max(farthest(start), farthest(later));
-}
-BENCHMARK(BM_PictureWithSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The first video item of a freshly started program, from the click until its own sound is heard:
 // the director's page opened a second before on a show whose first item is the step-tone clip.

@@ -752,7 +752,9 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
                                              .arg(video->playbackState())),
                               10000);
     const qint64 apart = std::abs(audio->position() - video->position());
-    QVERIFY2(apart <= 100 * sanitizerSlack, qPrintable(QStringLiteral("%1 ms apart (a %2 v %3)")
+    // Positions read, not what is heard (realPictureKeepsWithSound listens): the sound's moves in
+    // steps of up to 128 ms.
+    QVERIFY2(apart <= 256 * sanitizerSlack, qPrintable(QStringLiteral("%1 ms apart (a %2 v %3)")
                                           .arg(apart)
                                           .arg(audio->position())
                                           .arg(video->position())));

@@ -755,9 +755,9 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
     // Positions read, not what is heard (realPictureKeepsWithSound listens): the sound's moves in
     // steps of up to 128 ms.
     QVERIFY2(apart <= 256 * sanitizerSlack, qPrintable(QStringLiteral("%1 ms apart (a %2 v %3)")
-                                          .arg(apart)
-                                          .arg(audio->position())
-                                          .arg(video->position())));
+                                                           .arg(apart)
+                                                           .arg(audio->position())
+                                                           .arg(video->position())));
 }
 
 // A page starts an item with audio and video, switches the video off and on (a seek waits), and
@@ -974,7 +974,9 @@ void TestPlayback::realPictureKeepsWithSound()
         for (double l : late) {
             text.append(QString::number(qRound(l)));
         }
-        return QStringLiteral("heard after the picture: %1 ms; own sound %2 ms").arg(text.join(QLatin1Char(' '))).arg(reference);
+        return QStringLiteral("heard after the picture: %1 ms; own sound %2 ms")
+            .arg(text.join(QLatin1Char(' ')))
+            .arg(reference);
     };
 
     // Within 45 ms, and the spread of this measure itself (its 10 ms windows, the reference's own).
@@ -1033,11 +1035,13 @@ void TestPlayback::realUnplayableFileIsSaid()
     bool done = false;
     QObject scope;
     QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, true), &scope, [&] { done = true; });
-    const QString said = video ? QStringLiteral("无法播放视频“big.mp4”：") : QStringLiteral("无法播放音频“bad.wav”：");
+    const QString said =
+        video ? QStringLiteral("无法播放视频“big.mp4”：") : QStringLiteral("无法播放音频“bad.wav”：");
     QTRY_VERIFY_WITH_TIMEOUT(done && real.error().startsWith(said), 10000);
     QVERIFY2(real.error().size() > said.size(), qPrintable(real.error()));
     QMediaPlayer *other = video ? real.audioPlayer()->mediaPlayer() : real.videoMediaPlayer();
-    QTRY_VERIFY_WITH_TIMEOUT(other->playbackState() == QMediaPlayer::PlayingState && other->position() > 300, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(other->playbackState() == QMediaPlayer::PlayingState && other->position() > 300,
+                             10000);
     QVERIFY(!real.isPreparing());
     // The next start clears it.
     real.stop();
@@ -1070,7 +1074,8 @@ void TestPlayback::realPlayerRules()
     QVERIFY(encode);
     gst_element_set_state(encode, GST_STATE_PLAYING);
     GstBus *bus = gst_element_get_bus(encode);
-    gst_message_unref(gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    gst_message_unref(gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
     gst_object_unref(bus);
     gst_element_set_state(encode, GST_STATE_NULL);
     gst_object_unref(encode);
@@ -1110,7 +1115,8 @@ void TestPlayback::realPlayerRules()
     sources.clear();
     player->setSource(tone);
     player->play();
-    QTRY_VERIFY_WITH_TIMEOUT(!sources.isEmpty() && media->playbackState() == QMediaPlayer::PlayingState, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!sources.isEmpty() && media->playbackState() == QMediaPlayer::PlayingState,
+                             10000);
     QVERIFY2(player->position() < 1000, qPrintable(QString::number(player->position())));
 
     plays = 0;
@@ -1156,7 +1162,8 @@ void TestPlayback::realStuckPlayerNeverHoldsTheExit()
     environment.insert(QStringLiteral("QUILLORY_STUCK_PIPE"), pipe);
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("realStuckPlayerNeverHoldsTheExit")});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("realStuckPlayerNeverHoldsTheExit")});
     QVERIFY(child.waitForStarted());
     const auto killChild = qScopeGuard([&] { child.kill(); });
     // About a second of its own work; a held exit never ends.

@@ -1,5 +1,5 @@
-#include "PlaybackPlayer.h"
 #include "MediaSourceGate.h"
+#include "PlaybackPlayer.h"
 
 #include "common/SignalOrTimeout.h"
 

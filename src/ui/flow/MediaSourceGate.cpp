@@ -114,8 +114,7 @@ struct GateTracerClass
 GType gateTracerType()
 {
     static const GType type = g_type_register_static_simple(
-        GST_TYPE_TRACER, "QuilloryMediaSourceGate", sizeof(GateTracerClass), nullptr,
-        sizeof(GateTracer),
+        GST_TYPE_TRACER, "QuilloryMediaSourceGate", sizeof(GateTracerClass), nullptr, sizeof(GateTracer),
         [](GTypeInstance *instance, gpointer) {
             auto *tracer = GST_TRACER(instance);
             gst_tracing_register_hook(tracer, "bin-add-pre", G_CALLBACK(beforeBinAdd));
@@ -136,8 +135,8 @@ public:
     {
         Gate &g = gate();
         const std::lock_guard lock(g.mutex);
-        Q_ASSERT_X(g.setter == std::thread::id() || g.setter == std::this_thread::get_id(),
-                   "MediaSourceGate", "sources are set from one thread only");
+        Q_ASSERT_X(g.setter == std::thread::id() || g.setter == std::this_thread::get_id(), "MediaSourceGate",
+                   "sources are set from one thread only");
         if (g.depth++ == 0) {
             g.setter = std::this_thread::get_id();
             g.building.clear();

@@ -54,9 +54,8 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
     , m_seekLeadMs(firstSeekLeadMs)
 {
     m_keepTogether.setInterval(keepTogetherEvery);
-    connect(&m_keepTogether, &QTimer::timeout, this, [this] {
-        QCoro::connect(keepPictureWithSound(), this, [] {});
-    });
+    connect(&m_keepTogether, &QTimer::timeout, this,
+            [this] { QCoro::connect(keepPictureWithSound(), this, [] {}); });
     followReplacedPlayers();
 }
 
@@ -380,7 +379,9 @@ QCoro::Task<> PlaybackCoordinator::keepPictureWithSound()
         const Sample &first = m_together.first();
         const Sample &last = m_together.last();
         const qint64 ran = last.at - first.at;
-        const auto steady = [ran](qint64 moved) { return std::abs(moved - ran) * 100 <= steadyPercent * ran; };
+        const auto steady = [ran](qint64 moved) {
+            return std::abs(moved - ran) * 100 <= steadyPercent * ran;
+        };
         qint64 least = std::numeric_limits<qint64>::max();
         qint64 most = std::numeric_limits<qint64>::min();
         for (const Sample &sample : std::as_const(m_together)) {
@@ -397,7 +398,8 @@ QCoro::Task<> PlaybackCoordinator::keepPictureWithSound()
         // Moved a moment ago and apart again the same way: the move itself took that much longer.
         m_seekLeadMs = std::clamp(m_seekLeadMs + behind, qint64(0), longestSeekLeadMs);
     }
-    qCDebug(lcPlayback) << "picture" << behind << "ms behind its sound: moved" << m_seekLeadMs << "ms ahead of it";
+    qCDebug(lcPlayback) << "picture" << behind << "ms behind its sound: moved" << m_seekLeadMs
+                        << "ms ahead of it";
     const quint64 generation = m_generation;
     const quint64 videoGeneration = m_videoGeneration;
     QPointer<PlaybackCoordinator> self(this);

@@ -11,6 +11,9 @@
 //   BM_AudioSinkBuffer/…       the same two with the players' audio sinks asking for the buffer
 //                              and period of the arguments, then 30 s of backing track, in which
 //                              every silence over 10 ms is counted
+//   BM_PictureToSound          an item with its own sound file and the step-tone clip as its
+//                              picture: how far the sound is from the picture at its start and
+//                              6 s later
 //   BM_FirstVideoOfAFreshProcess  the first video item of a fresh program: run alone
 // Each measured item follows one playing a 350 Hz backing track under a silent backdrop.
 
@@ -20,11 +23,13 @@
 #include "FakeMedia.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
+#include "ShownSteps.h"
 #include "api/APIClient.h"
 #include "flow/FlowPageState.h"
 #include "flow/MacProjectFlowView.h"
 #include "flow/MediaAudioSink.h"
 #include "flow/MediaSourceGate.h"
+#include "flow/PlaybackCoordinator.h"
 
 #include <QApplication>
 #include <QAudioOutput>
@@ -38,6 +43,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVideoSink>
 
 #include <benchmark/benchmark.h>
 #include <gst/gst.h>
@@ -448,6 +454,113 @@ void sinkBuffers(benchmark::internal::Benchmark *b)
 }
 BENCHMARK_CAPTURE(BM_AudioSinkBuffer, video, Measured::video)->Apply(sinkBuffers);
 BENCHMARK_CAPTURE(BM_AudioSinkBuffer, audio, Measured::audio)->Apply(sinkBuffers);
+
+// An item with its own sound file and the step-tone clip as its picture, started as the live
+// item's playback starts it, its frames received by a video sink: for each step the picture
+// reaches, how much later it is heard. The probe's own delay is unknown, so the clip playing its
+// own sound (one pipeline keeps that in step) is heard first, and the item is read against it:
+// start_ms the farthest apart in the item's first second, later_ms from 5.5 to 6.5 s.
+void BM_PictureToSound(benchmark::State &bench)
+{
+    MediaSourceGate::install();
+    AudibleProbe probe;
+    if (!AudibleProbe::monitorDevice() || !startListening(probe)) {
+        bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
+        return;
+    }
+    FakeService service;
+    if (!service.start()) {
+        bench.SkipWithError("the service did not start");
+        return;
+    }
+    const DemoShow show = service.seedDemoShow();
+    const auto [clip, measured] = service.withPlatform([&](FakePlatform &p) {
+        const QList<RundownItem> &items = p.project(show.projectId)->items;
+        const QString own = items.at(3).id;
+        p.attachAsset(show.projectId, own, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+        p.attachAsset(show.projectId, show.audioItemId, QStringLiteral("audio"), QStringLiteral("伴奏.wav"),
+                      FakeMedia::stepToneWav(60), 60);
+        p.attachAsset(show.projectId, show.audioItemId, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+        const auto live = [&](const QString &id) {
+            RundownItem item = *p.project(show.projectId)->item(id);
+            item.liveStatus = RundownValues::live;
+            return item;
+        };
+        return std::pair{live(own), live(show.audioItemId)};
+    });
+    APIClient client(QUrl(service.baseUrl()),
+                     std::make_shared<MemoryTokenStore>(
+                         service.tokenFor(show.loginForRole(QStringLiteral("总导演"))->accountId)),
+                     false);
+    {
+        PlaybackCoordinator playback(client);
+        playback.setItemProjectID(show.projectId);
+        playback.preparePlayers();
+        QMediaPlayer *video = playback.videoMediaPlayer();
+        QVideoSink picture;
+        video->setVideoSink(&picture);
+        ShownSteps steps(picture, *video);
+        QObject scope; // a sync still waiting when a run gives up reports to nobody
+        const auto play = [&](const RundownItem &item, qint64 untilMs) {
+            steps.restart(probe);
+            bool done = false;
+            QCoro::connect(playback.sync(item, true, true, true), &scope, [&done] { done = true; });
+            return waitUntil([&] { return done && video->position() > untilMs; }, 15000) &&
+                   waitUntil([&] { return probe.recordedUntilMs().value_or(0) > steps.sinceMs() - 100; }, 5000);
+        };
+        const auto median = [](QList<double> values) {
+            std::sort(values.begin(), values.end());
+            return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+        };
+        const auto farthest = [](const QList<double> &late, double reference) {
+            double most = 0;
+            for (double l : late) {
+                most = std::max(most, std::abs(l - reference));
+            }
+            return most;
+        };
+        double start = 0;
+        double later = 0;
+        double reference = 0;
+        for (auto _ : bench) {
+            if (!play(clip, 3000)) {
+                bench.SkipWithError("the clip did not play");
+                break;
+            }
+            const double own = median(steps.heardLate(probe, 0, steps.sinceMs()));
+            if (!play(measured, 6500)) {
+                bench.SkipWithError("the item did not play");
+                break;
+            }
+            // The first step the picture ends is at 500 ms, so the first second holds one or two.
+            const QList<double> first = steps.heardLate(probe, 0, 1100);
+            const QList<double> on = steps.heardLate(probe, 5500, 6600);
+            if (first.isEmpty() || on.isEmpty()) {
+                bench.SkipWithError("no step of the picture was heard");
+                break;
+            }
+            bench.SetIterationTime(farthest(first, own) / 1e3);
+            start = std::max(start, farthest(first, own));
+            later = std::max(later, farthest(on, own));
+            reference += own;
+            if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+                std::printf("own sound %.0f ms after the picture; the item's first second %.0f ms apart, "
+                            "at 6 s %.0f ms apart\n",
+                            own, farthest(first, own), farthest(on, own));
+            }
+        }
+        const double rounds = double(std::max<benchmark::IterationCount>(1, bench.iterations()));
+        bench.counters["start_ms"] = start;
+        bench.counters["later_ms"] = later;
+        bench.counters["ownSound_ms"] = reference / rounds;
+    }
+    waitUntil([&] { return client.network().findChildren<QNetworkReply *>().isEmpty(); }, 5000);
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK(BM_PictureToSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The first video item of a freshly started program, from the click until its own sound is heard:
 // the director's page opened a second before on a show whose first item is the step-tone clip.

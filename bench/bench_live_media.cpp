@@ -96,6 +96,16 @@ bool startListening(AudibleProbe &probe)
     return probe.start() && waitUntil([&] { return probe.isHearing(); }, 5000);
 }
 
+// Starts the probe, or skips the benchmark where there is no null sink's monitor to listen to.
+bool listenOrSkip(benchmark::State &bench, AudibleProbe &probe)
+{
+    if (AudibleProbe::monitorDevice() && startListening(probe)) {
+        return true;
+    }
+    bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
+    return false;
+}
+
 // A second of a 1 kHz tone handed to a plain audio sink: the ms from start() until it is heard.
 std::optional<double> sinkToneHeardAfter(AudibleProbe &probe)
 {
@@ -464,8 +474,7 @@ void BM_PictureToSound(benchmark::State &bench)
 {
     MediaSourceGate::install();
     AudibleProbe probe;
-    if (!AudibleProbe::monitorDevice() || !startListening(probe)) {
-        bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
+    if (!listenOrSkip(bench, probe)) {
         return;
     }
     FakeService service;
@@ -508,7 +517,8 @@ void BM_PictureToSound(benchmark::State &bench)
             bool done = false;
             QCoro::connect(playback.sync(item, true, true, true), &scope, [&done] { done = true; });
             return waitUntil([&] { return done && video->position() > untilMs; }, 15000) &&
-                   waitUntil([&] { return probe.recordedUntilMs().value_or(0) > steps.sinceMs() - 100; }, 5000);
+                   waitUntil([&] { return probe.recordedUntilMs().value_or(0) > steps.sinceMs() - 100; },
+                             5000);
         };
         const auto median = [](QList<double> values) {
             std::sort(values.begin(), values.end());
@@ -569,8 +579,7 @@ void BM_FirstVideoOfAFreshProcess(benchmark::State &bench)
 {
     MediaSourceGate::install();
     AudibleProbe probe;
-    if (!AudibleProbe::monitorDevice() || !startListening(probe)) {
-        bench.SkipWithError("no monitor of the null sink (run under tests/support/run-with-audio.sh)");
+    if (!listenOrSkip(bench, probe)) {
         return;
     }
     AdvancingShow show;

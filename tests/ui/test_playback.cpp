@@ -969,28 +969,30 @@ void TestPlayback::realPictureKeepsWithSound()
         }
         return most;
     };
-    const auto said = [](const QList<double> &late, double reference) {
+    const auto listed = [](const QList<double> &late) {
         QStringList text;
         for (double l : late) {
             text.append(QString::number(qRound(l)));
         }
-        return QStringLiteral("heard after the picture: %1 ms; own sound %2 ms")
-            .arg(text.join(QLatin1Char(' ')))
-            .arg(reference);
+        return text.join(QLatin1Char(' '));
     };
-
-    // Within 45 ms, and the spread of this measure itself (its 10 ms windows, the reference's own).
-    constexpr double together = (45 + 15) * sanitizerSlack;
     play(clip, 3000);
     QList<double> own = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(own.size() >= 3);
     std::sort(own.begin(), own.end());
     const double reference = own.at(own.size() / 2);
+    const auto said = [&](const QList<double> &late) {
+        return QStringLiteral("heard after the picture: %1 ms; own sound %2 ms")
+            .arg(listed(late), listed(own));
+    };
+    // Within 45 ms, and the spread of this measure itself: its 10 ms windows, and what the clip's
+    // own sound, kept in step by one pipeline, varied by (more on a busy machine).
+    const double together = (45 + std::max(15.0, own.last() - own.first())) * sanitizerSlack;
 
     play(m_demo.audioItemId, 6500);
     const QList<double> started = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(started.size() >= 10);
-    QVERIFY2(apart(started, reference) <= together, qPrintable(said(started, reference)));
+    QVERIFY2(apart(started, reference) <= together, qPrintable(said(started)));
 
     video->pause();
     QTRY_VERIFY(audio->position() > 8000);
@@ -1001,7 +1003,7 @@ void TestPlayback::realPictureKeepsWithSound()
     // A moment to find the sound again, and to learn how long a move of the picture takes.
     const QList<double> rejoined = steps.heardLate(listener, played + 1500, steps.sinceMs());
     QVERIFY(rejoined.size() >= 2);
-    QVERIFY2(apart(rejoined, reference) <= together, qPrintable(said(rejoined, reference)));
+    QVERIFY2(apart(rejoined, reference) <= together, qPrintable(said(rejoined)));
 }
 
 void TestPlayback::realUnplayableFileIsSaid_data()

@@ -1003,7 +1003,11 @@ void TestPlayback::realPictureKeepsWithSound()
     // A moment to find the sound again, and to learn how long a move of the picture takes.
     const QList<double> rejoined = steps.heardLate(listener, played + 1500, steps.sinceMs());
     QVERIFY(rejoined.size() >= 2);
-    QVERIFY2(apart(rejoined, reference) <= together, qPrintable(said(rejoined)));
+    // A move that takes longer than its lead (a busy machine) leaves the picture behind by the
+    // difference, which the players' positions do not show; bench/README.md has the figures.
+    constexpr double slowMoveMs = 100;
+    QVERIFY2(apart(rejoined, reference) <= together + slowMoveMs * sanitizerSlack,
+             qPrintable(said(rejoined)));
 }
 
 void TestPlayback::realUnplayableFileIsSaid_data()

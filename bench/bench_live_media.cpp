@@ -520,17 +520,6 @@ void BM_PictureToSound(benchmark::State &bench)
                    waitUntil([&] { return probe.recordedUntilMs().value_or(0) > steps.sinceMs() - 100; },
                              5000);
         };
-        const auto median = [](QList<double> values) {
-            std::sort(values.begin(), values.end());
-            return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
-        };
-        const auto farthest = [](const QList<double> &late, double reference) {
-            double most = 0;
-            for (double l : late) {
-                most = std::max(most, std::abs(l - reference));
-            }
-            return most;
-        };
         double start = 0;
         double later = 0;
         double reference = 0;
@@ -539,7 +528,7 @@ void BM_PictureToSound(benchmark::State &bench)
                 bench.SkipWithError("the clip did not play");
                 break;
             }
-            const double own = median(steps.heardLate(probe, 0, steps.sinceMs()));
+            const double own = ShownSteps::median(steps.heardLate(probe, 0, steps.sinceMs()));
             if (!play(measured, 6500)) {
                 bench.SkipWithError("the item did not play");
                 break;
@@ -551,14 +540,14 @@ void BM_PictureToSound(benchmark::State &bench)
                 bench.SkipWithError("no step of the picture was heard");
                 break;
             }
-            bench.SetIterationTime(farthest(first, own) / 1e3);
-            start = std::max(start, farthest(first, own));
-            later = std::max(later, farthest(on, own));
+            bench.SetIterationTime(ShownSteps::farthestFrom(first, own) / 1e3);
+            start = std::max(start, ShownSteps::farthestFrom(first, own));
+            later = std::max(later, ShownSteps::farthestFrom(on, own));
             reference += own;
             if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
                 std::printf("own sound %.0f ms after the picture; the item's first second %.0f ms apart, "
                             "at 6 s %.0f ms apart\n",
-                            own, farthest(first, own), farthest(on, own));
+                            own, ShownSteps::farthestFrom(first, own), ShownSteps::farthestFrom(on, own));
             }
         }
         const double rounds = double(std::max<benchmark::IterationCount>(1, bench.iterations()));

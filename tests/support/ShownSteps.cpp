@@ -6,6 +6,9 @@
 #include <QVideoFrame>
 #include <QVideoSink>
 
+#include <algorithm>
+#include <cmath>
+
 ShownSteps::ShownSteps(QVideoSink &picture, const QMediaPlayer &player, QObject *parent)
     : QObject(parent)
     , m_player(player)
@@ -57,4 +60,19 @@ QList<double> ShownSteps::heardLate(const AudibleProbe &probe, double fromMs, do
         }
     }
     return late;
+}
+
+double ShownSteps::median(QList<double> late)
+{
+    std::sort(late.begin(), late.end());
+    return late.isEmpty() ? 0.0 : late.at(late.size() / 2);
+}
+
+double ShownSteps::farthestFrom(const QList<double> &late, double reference)
+{
+    double most = 0;
+    for (double l : late) {
+        most = std::max(most, std::abs(l - reference));
+    }
+    return most;
 }

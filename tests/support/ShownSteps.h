@@ -28,6 +28,10 @@ public:
     // For each step the picture reached between fromMs and toMs: how much later it was heard.
     QList<double> heardLate(const AudibleProbe &probe, double fromMs, double toMs) const;
 
+    // The middle of such figures, and the farthest any is from a reference.
+    static double median(QList<double> late);
+    static double farthestFrom(const QList<double> &late, double reference);
+
 private:
     void shown(const QVideoFrame &frame);
 

@@ -51,6 +51,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// The real players' cases need somewhere to play; QSKIP leaves the test function it stands in.
+#define SKIP_WITHOUT_AUDIO_OUTPUT()                                                                          \
+    do {                                                                                                     \
+        if (QMediaDevices::audioOutputs().isEmpty()) {                                                       \
+            QSKIP("This machine has no audio output device: real playback cannot run here.");                \
+        }                                                                                                    \
+    } while (false)
+
 namespace {
 
 // Writes every call into a log shared by both players, prefixed with the player's name.
@@ -580,9 +588,7 @@ void TestPlayback::liveRightsAndRules()
 
 void TestPlayback::realPlaybackSmoke()
 {
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const auto write = [&](const QString &name, const QByteArray &bytes) {
@@ -614,9 +620,7 @@ void TestPlayback::realPlaybackSmoke()
 // player is silenced meanwhile and must play aloud once loaded.
 void TestPlayback::realPlayerRestartedWhileLoadingIsHeard()
 {
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString file = dir.filePath(QStringLiteral("tone.wav"));
@@ -704,9 +708,7 @@ void TestPlayback::realRestartsPlayBothFromTheStart_data()
 void TestPlayback::realRestartsPlayBothFromTheStart()
 {
     QFETCH(QString, how);
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     // A backing track in small buffers, so its position moves smoothly, and a listener at the
     // null sink, which otherwise starts a new stream with up to two seconds of latency.
     m_service->withPlatform([&](FakePlatform &p) {
@@ -764,9 +766,7 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
 // goes while its players settle; the next page borrows them at once and starts another item.
 void TestPlayback::realItemBoundaryStressNeverFreezes()
 {
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     // A run of its own (test_playback_stress) sets the number of rounds.
     const int rounds = qEnvironmentVariableIntValue("QUILLORY_STRESS_ROUNDS");
     if (rounds <= 0) {
@@ -815,9 +815,7 @@ void TestPlayback::realItemBoundaryStressNeverFreezes()
 // file plays on a new player, and the stuck one goes once it gives up.
 void TestPlayback::realPlayerStuckLoadingIsPutAside()
 {
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString pipe = dir.filePath(QStringLiteral("stuck.wav"));
@@ -868,9 +866,7 @@ void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles_data()
 void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles()
 {
     QFETCH(QString, then);
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     PlaybackCoordinator real(*m_client);
     real.setItemProjectID(m_demo.projectId);
     QCOMPARE(real.videoMediaPlayer(), nullptr);
@@ -962,13 +958,6 @@ void TestPlayback::realPictureKeepsWithSound()
         QTRY_VERIFY_WITH_TIMEOUT(done && video->position() > until, 15000);
         QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
     };
-    const auto apart = [](const QList<double> &late, double reference) {
-        double most = 0;
-        for (double l : late) {
-            most = std::max(most, std::abs(l - reference));
-        }
-        return most;
-    };
     const auto listed = [](const QList<double> &late) {
         QStringList text;
         for (double l : late) {
@@ -980,7 +969,7 @@ void TestPlayback::realPictureKeepsWithSound()
     QList<double> own = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(own.size() >= 3);
     std::sort(own.begin(), own.end());
-    const double reference = own.at(own.size() / 2);
+    const double reference = ShownSteps::median(own);
     const auto said = [&](const QList<double> &late) {
         return QStringLiteral("heard after the picture: %1 ms; own sound %2 ms")
             .arg(listed(late), listed(own));
@@ -992,7 +981,7 @@ void TestPlayback::realPictureKeepsWithSound()
     play(m_demo.audioItemId, 6500);
     const QList<double> started = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(started.size() >= 10);
-    QVERIFY2(apart(started, reference) <= together, qPrintable(said(started)));
+    QVERIFY2(ShownSteps::farthestFrom(started, reference) <= together, qPrintable(said(started)));
 
     video->pause();
     QTRY_VERIFY(audio->position() > 8000);
@@ -1006,7 +995,7 @@ void TestPlayback::realPictureKeepsWithSound()
     // A move that takes longer than its lead (a busy machine) leaves the picture behind by the
     // difference, which the players' positions do not show; bench/README.md has the figures.
     constexpr double slowMoveMs = 100;
-    QVERIFY2(apart(rejoined, reference) <= together + slowMoveMs * sanitizerSlack,
+    QVERIFY2(ShownSteps::farthestFrom(rejoined, reference) <= together + slowMoveMs * sanitizerSlack,
              qPrintable(said(rejoined)));
 }
 
@@ -1022,9 +1011,7 @@ void TestPlayback::realUnplayableFileIsSaid_data()
 void TestPlayback::realUnplayableFileIsSaid()
 {
     QFETCH(QString, broken);
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     QByteArray noise(512 * 1024, Qt::Uninitialized);
     QRandomGenerator(36).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     const bool video = broken == QStringLiteral("video");
@@ -1059,9 +1046,7 @@ void TestPlayback::realUnplayableFileIsSaid()
 // next; a file that ends before the length it claims is heard once.
 void TestPlayback::realPlayerRules()
 {
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
     const auto write = [&](const QString &name, const QByteArray &bytes) {
         const QString path = dir.filePath(name);
@@ -1154,9 +1139,7 @@ void TestPlayback::realStuckPlayerNeverHoldsTheExit()
         QTRY_COMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
         return;
     }
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QSKIP("This machine has no audio output device: real playback cannot run here.");
-    }
+    SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
     const QString pipe = dir.filePath(QStringLiteral("stuck.wav"));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);

@@ -128,6 +128,20 @@ private:
     QOffscreenSurface m_surface;
 };
 
+PlaybackFailure failureOf(QMediaPlayer::Error error)
+{
+    switch (error) {
+    case QMediaPlayer::FormatError:
+        return PlaybackFailure::format;
+    case QMediaPlayer::AccessDeniedError:
+        return PlaybackFailure::access;
+    case QMediaPlayer::NetworkError:
+        return PlaybackFailure::network;
+    default:
+        return PlaybackFailure::resource;
+    }
+}
+
 // One QMediaPlayer with its own audio output, made once and lent to one PlaybackPlayer at a time:
 // the first player of a process loads the media framework, which takes a noticeable while.
 //
@@ -244,7 +258,7 @@ Q_SIGNALS:
     void settled();
     void playerReplaced();
     // The file in place cannot be played: it could not be opened or decoded.
-    void failed(const QString &reason);
+    void failed(PlaybackFailure why);
 
 private:
     enum class Phase { settled, quieting, loading };
@@ -272,7 +286,7 @@ private:
                     }
                     m_failedLease = m_lease;
                     qCDebug(lcMedia) << this << "failed" << m_lease << m_applied << error << text;
-                    Q_EMIT failed(text.isEmpty() ? m_player->errorString() : text);
+                    Q_EMIT failed(failureOf(error));
                 });
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {
@@ -464,6 +478,10 @@ public:
     void pause() override { m_player->pause(); }
     void setMuted(bool muted) override { m_player->setMuted(muted); }
     qint64 position() const override { return m_player->position(); }
+    bool isPlaying() const override
+    {
+        return m_player->player()->playbackState() == QMediaPlayer::PlayingState;
+    }
 
     QCoro::Task<> loaded() override { return inPlace(m_player, m_player->lease()); }
 
@@ -485,7 +503,7 @@ public:
         m_replaced =
             QObject::connect(m_player, &PooledMediaPlayer::playerReplaced, m_player, std::move(callback));
     }
-    void onFailed(std::function<void(const QString &reason)> callback) override
+    void onFailed(std::function<void(PlaybackFailure why)> callback) override
     {
         QObject::disconnect(m_failed);
         m_failed = QObject::connect(m_player, &PooledMediaPlayer::failed, m_player, std::move(callback));

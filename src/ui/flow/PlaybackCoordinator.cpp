@@ -8,31 +8,36 @@
 #include "rules/TextRules.h"
 
 #include <QLoggingCategory>
-#include <QMediaPlayer>
 #include <QPointer>
 
-#include <algorithm>
-#include <limits>
 
 namespace {
 
 const QString audioCategory = QStringLiteral("audio");
 const QString videoCategory = QStringLiteral("video");
-// A picture this far from its sound, steadily, is moved to where the sound is; this far, at once.
-constexpr qint64 apartMs = 80;
-constexpr qint64 farApartMs = 1000;
-// How often the picture is compared with the sound, and over how many comparisons.
-constexpr auto keepTogetherEvery = std::chrono::milliseconds(100);
-constexpr qsizetype togetherSamples = 5;
-// Positions that advance within this of the time that passed run steadily.
-constexpr qint64 steadyPercent = 15;
-// A moved picture takes a while to show again (about this long here); what it took is learnt,
-// within this bound.
-constexpr qint64 firstSeekLeadMs = 100;
-constexpr qint64 longestSeekLeadMs = 400;
-constexpr qint64 relearnWithinMs = 3000;
 
-Q_LOGGING_CATEGORY(lcPlayback, "quillory.media", QtWarningMsg)
+QString describeFailure(PlaybackFailure why, bool video, const QString &name)
+{
+    if (why == PlaybackFailure::stalled) {
+        return QStringLiteral("素材读取超时：%1").arg(name);
+    }
+    QString reason;
+    switch (why) {
+    case PlaybackFailure::format:
+        reason = QStringLiteral("文件格式不受支持或已损坏");
+        break;
+    case PlaybackFailure::access:
+        reason = QStringLiteral("没有读取该文件的权限");
+        break;
+    case PlaybackFailure::network:
+        reason = QStringLiteral("网络错误");
+        break;
+    default:
+        reason = QStringLiteral("文件无法打开或读取");
+        break;
+    }
+    return (video ? QStringLiteral("无法播放视频“%1”：%2") : QStringLiteral("无法播放音频“%1”：%2")).arg(name, reason);
+}
 
 bool hasAsset(const std::optional<QString> &assetID)
 {
@@ -51,11 +56,7 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
     , m_client(client)
     , m_audioPlayer(std::move(audioPlayer))
     , m_videoPlayer(std::move(videoPlayer))
-    , m_seekLeadMs(firstSeekLeadMs)
 {
-    m_keepTogether.setInterval(keepTogetherEvery);
-    connect(&m_keepTogether, &QTimer::timeout, this,
-            [this] { QCoro::connect(keepPictureWithSound(), this, [] {}); });
     followReplacedPlayers();
 }
 
@@ -81,12 +82,8 @@ void PlaybackCoordinator::followReplacedPlayers()
     }
     // A file that cannot be played is said so in the bar; the other player goes on.
     if (m_audioPlayer) {
-        m_audioPlayer->onFailed([this](const QString &reason) {
-            setError(QStringLiteral("无法播放音频“%1”：%2").arg(m_audioName, reason));
-        });
-        m_videoPlayer->onFailed([this](const QString &reason) {
-            setError(QStringLiteral("无法播放视频“%1”：%2").arg(m_videoName, reason));
-        });
+        m_audioPlayer->onFailed([this](PlaybackFailure why) { setError(describeFailure(why, false, m_audioName)); });
+        m_videoPlayer->onFailed([this](PlaybackFailure why) { setError(describeFailure(why, true, m_videoName)); });
     }
 }
 
@@ -94,8 +91,7 @@ void PlaybackCoordinator::stop()
 {
     ++m_generation;
     ++m_videoGeneration;
-    m_keepTogether.stop();
-    m_together.clear();
+    m_keeper.stop();
     if (m_audioPlayer) {
         m_audioPlayer->pause();
         m_videoPlayer->pause();
@@ -232,7 +228,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
         m_videoPlayer->play();
     }
     if (!audioFile.isEmpty()) {
-        m_keepTogether.start();
+        m_keeper.start(m_audioPlayer.get(), m_videoPlayer.get());
     }
     m_startPreparing = false;
     updatePreparing();
@@ -347,71 +343,4 @@ void PlaybackCoordinator::updatePreparing()
 {
     const bool preparing = m_startPreparing || m_videoPreparing;
     assignAndNotify(m_isPreparing, preparing, this, &PlaybackCoordinator::isPreparingChanged);
-}
-
-QCoro::Task<> PlaybackCoordinator::keepPictureWithSound()
-{
-    QMediaPlayer *audio = m_audioPlayer ? m_audioPlayer->mediaPlayer() : nullptr;
-    QMediaPlayer *video = m_videoPlayer ? m_videoPlayer->mediaPlayer() : nullptr;
-    if (m_seeking || !audio || !video || audio->playbackState() != QMediaPlayer::PlayingState ||
-        video->playbackState() != QMediaPlayer::PlayingState) {
-        m_together.clear(); // a paused picture waits where it is; played again, it rejoins the sound
-        co_return;
-    }
-    if (!m_togetherClock.isValid()) {
-        m_togetherClock.start();
-    }
-    m_together.append({m_togetherClock.elapsed(), m_audioPlayer->position(), m_videoPlayer->position()});
-    if (m_together.size() > togetherSamples) {
-        m_together.removeFirst();
-    }
-    const auto gap = [](const Sample &sample) { return sample.sound - sample.picture; };
-    const qint64 behind = gap(m_together.last());
-    // A picture seconds away (paused alone, then played) is moved at once; any other only when
-    // both have run steadily apart for a while: the sound's position is coarse and settles only
-    // after its first seconds.
-    const bool farApart = m_together.size() >= 2 && std::abs(behind) > farApartMs &&
-                          std::abs(gap(m_together.at(m_together.size() - 2))) > farApartMs;
-    if (!farApart) {
-        if (m_together.size() < togetherSamples) {
-            co_return;
-        }
-        const Sample &first = m_together.first();
-        const Sample &last = m_together.last();
-        const qint64 ran = last.at - first.at;
-        const auto steady = [ran](qint64 moved) {
-            return std::abs(moved - ran) * 100 <= steadyPercent * ran;
-        };
-        qint64 least = std::numeric_limits<qint64>::max();
-        qint64 most = std::numeric_limits<qint64>::min();
-        for (const Sample &sample : std::as_const(m_together)) {
-            least = std::min(least, gap(sample));
-            most = std::max(most, gap(sample));
-        }
-        const bool apart = least > apartMs || most < -apartMs;
-        if (!apart || most - least > apartMs / 2 || !steady(last.sound - first.sound) ||
-            !steady(last.picture - first.picture)) {
-            co_return;
-        }
-    }
-    if (m_lastSeek.isValid() && m_lastSeek.elapsed() < relearnWithinMs) {
-        // Moved a moment ago and apart again the same way: the move itself took that much longer.
-        m_seekLeadMs = std::clamp(m_seekLeadMs + behind, qint64(0), longestSeekLeadMs);
-    }
-    qCDebug(lcPlayback) << "picture" << behind << "ms behind its sound: moved" << m_seekLeadMs
-                        << "ms ahead of it";
-    const quint64 generation = m_generation;
-    const quint64 videoGeneration = m_videoGeneration;
-    QPointer<PlaybackCoordinator> self(this);
-    m_seeking = true;
-    m_together.clear();
-    auto seek = m_videoPlayer->seek(m_audioPlayer->position() + m_seekLeadMs);
-    co_await seek;
-    if (!self) {
-        co_return;
-    }
-    m_seeking = false;
-    if (isCurrent(generation) && m_videoGeneration == videoGeneration) {
-        m_lastSeek.start();
-    }
 }

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "PictureKeeper.h"
 #include "PlaybackPlayer.h"
 #include "models/Rundown.h"
 
 #include <QCoro/QCoroTask>
-#include <QElapsedTimer>
-#include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -70,9 +68,6 @@ private:
     void followReplacedPlayers();
     QCoro::Task<> start(RundownItem item, bool audioEnabled, bool videoEnabled);
     QCoro::Task<> updateVideoOutput(RundownItem item, bool enabled);
-    // Moves a picture that strayed from its sound (a drift, or a pause of the picture alone) back to
-    // where the sound is.
-    QCoro::Task<> keepPictureWithSound();
     QCoro::Task<QString> fetch(RundownItem item, QString category);
     bool isCurrent(quint64 generation) const { return generation == m_generation; }
 
@@ -104,16 +99,5 @@ private:
     bool m_videoPreparing = false;
 
     // Runs while an item's own audio track plays here.
-    QTimer m_keepTogether;
-    struct Sample
-    {
-        qint64 at;
-        qint64 sound;
-        qint64 picture;
-    };
-    QList<Sample> m_together;
-    QElapsedTimer m_togetherClock;
-    bool m_seeking = false;
-    qint64 m_seekLeadMs;
-    QElapsedTimer m_lastSeek;
+    PictureKeeper m_keeper;
 };

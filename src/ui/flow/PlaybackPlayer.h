@@ -9,6 +9,15 @@
 
 class QMediaPlayer;
 
+// Why a player could not play the file it was given.
+enum class PlaybackFailure {
+    format,   // not a media file it can decode
+    resource, // the file cannot be opened or read
+    access,   // not allowed to read it
+    network,
+    stalled,  // loading never finished: the file does not answer
+};
+
 // The few player operations live playback needs; tests stand in recording fakes.
 class PlaybackPlayer
 {
@@ -22,6 +31,7 @@ public:
     virtual void pause() = 0;
     virtual void setMuted(bool muted) = 0;
     virtual qint64 position() const = 0; // milliseconds
+    virtual bool isPlaying() const { return false; }
     // Ends once the file last asked for is in place: loaded, or found unplayable. Also ends when a
     // later request or another borrower took the player over.
     virtual QCoro::Task<> loaded() { co_return; }
@@ -31,8 +41,9 @@ public:
     // whose media never finishes loading is put aside for a new one.
     virtual QMediaPlayer *mediaPlayer() { return nullptr; }
     virtual void onMediaPlayerReplaced(std::function<void()> callback) { Q_UNUSED(callback); }
-    // Called with the reason when the file in place cannot be opened or decoded.
-    virtual void onFailed(std::function<void(const QString &reason)> callback) { Q_UNUSED(callback); }
+    // Called when the file last asked for cannot be played: it could not be opened or decoded,
+    // or its loading stalled.
+    virtual void onFailed(std::function<void(PlaybackFailure why)> callback) { Q_UNUSED(callback); }
 };
 
 // A QMediaPlayer with its own QAudioOutput.

@@ -42,10 +42,13 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <coroutine>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -60,6 +63,26 @@
     } while (false)
 
 namespace {
+
+// Holds whoever awaits it until opened. Awaited through a copy (QCoro's await_transform copies
+// what it is given), so the copies share the waiting list.
+class LoadGate
+{
+public:
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> waiting) { m_waiting->push_back(waiting); }
+    void await_resume() const noexcept {}
+    void open()
+    {
+        for (std::coroutine_handle<> waiting : std::exchange(*m_waiting, {})) {
+            waiting.resume();
+        }
+    }
+
+private:
+    std::shared_ptr<std::vector<std::coroutine_handle<>>> m_waiting =
+        std::make_shared<std::vector<std::coroutine_handle<>>>();
+};
 
 // Writes every call into a log shared by both players, prefixed with the player's name.
 class RecordingPlayer final : public PlaybackPlayer
@@ -84,6 +107,28 @@ public:
         record(QStringLiteral("seek %1").arg(milliseconds));
         co_return;
     }
+    // Loaded at once, unless held.
+    QCoro::Task<> loaded() override
+    {
+        if (m_gate) {
+            LoadGate gate = *m_gate;
+            co_await gate;
+        }
+    }
+    void onFailed(std::function<void(PlaybackFailure why)> callback) override
+    {
+        m_failed = std::move(callback);
+    }
+
+    // Loads from now on wait for releaseLoad(); a test releases what it held before the player goes.
+    void holdLoad() { m_gate.emplace(); }
+    void releaseLoad()
+    {
+        if (std::optional<LoadGate> gate = std::exchange(m_gate, std::nullopt)) {
+            gate->open();
+        }
+    }
+    void fail(PlaybackFailure why) { m_failed(why); }
 
     QString m_source;
     qint64 m_position = 0;
@@ -93,6 +138,8 @@ private:
 
     QString m_name;
     QStringList &m_log;
+    std::optional<LoadGate> m_gate;
+    std::function<void(PlaybackFailure why)> m_failed;
 };
 
 // Fails the test program instead of letting a frozen GUI thread hang the run: a media backend
@@ -172,6 +219,8 @@ private Q_SLOTS:
     void startLoadsAndPlays_data();
     void startLoadsAndPlays();
     void failedAudioDownloadPlaysNothing();
+    void pictureNeverHoldsTheSound_data();
+    void pictureNeverHoldsTheSound();
     void unforcedSyncOfTheSameItemDoesNothing();
     void videoSwitch_data();
     void videoSwitch();
@@ -248,6 +297,10 @@ void TestPlayback::init()
 
 void TestPlayback::cleanup()
 {
+    if (m_coordinator) {
+        m_audio->releaseLoad();
+        m_video->releaseLoad();
+    }
     m_page.reset();
     m_coordinator.reset();
     m_service->releaseHangs();
@@ -294,15 +347,15 @@ void TestPlayback::startLoadsAndPlays_data()
     const QStringList stop = stopCalls();
     QTest::newRow("both outputs: audio first, video muted")
         << "both" << true << true << QStringList{"audio", "video"}
-        << stop + QStringList{"audio load", "video load", "video mute", "audio play", "video play"};
+        << stop + QStringList{"audio load", "video mute", "video load", "audio play", "video play"};
     QTest::newRow("video only: muted under the item's audio")
         << "both" << false << true << QStringList{"video"}
-        << stop + QStringList{"video load", "video mute", "audio play", "video play"};
+        << stop + QStringList{"video mute", "video load", "audio play", "video play"};
     QTest::newRow("audio only") << "both" << true << false << QStringList{"audio"}
                                 << stop + QStringList{"audio load", "video mute", "audio play", "video play"};
     QTest::newRow("no audio asset: the video keeps its sound")
         << "video" << true << true << QStringList{"video"}
-        << stop + QStringList{"video load", "video unmute", "audio play", "video play"};
+        << stop + QStringList{"video unmute", "video load", "audio play", "video play"};
     QTest::newRow("no asset ids: nothing downloaded")
         << "none" << true << true << QStringList{}
         << stop + QStringList{"video unmute", "audio play", "video play"};
@@ -326,8 +379,19 @@ void TestPlayback::startLoadsAndPlays()
     }
     live.title.clear();
 
-    sync(live, audioOn, videoOn, false);
-    QCOMPARE(assetRequests(), downloads);
+    // The sound's load is held until the picture is in place, so both set out in one turn however
+    // the two downloads, asked for side by side, finish.
+    m_audio->holdLoad();
+    bool done = false;
+    QCoro::connect(m_coordinator->sync(live, audioOn, videoOn, false), this, [&] { done = true; });
+    if (downloads.contains(QStringLiteral("video"))) {
+        QTRY_VERIFY(m_log.contains(QStringLiteral("video load")));
+    }
+    m_audio->releaseLoad();
+    QTRY_VERIFY(done);
+    QStringList requested = assetRequests();
+    requested.sort();
+    QCOMPARE(requested, downloads);
     QCOMPARE(m_log, calls);
     QCOMPARE(m_coordinator->activeItemID(), live.id);
     QCOMPARE(m_coordinator->title(), QStringLiteral("未命名节目"));
@@ -344,6 +408,12 @@ void TestPlayback::failedAudioDownloadPlaysNothing()
 {
     m_service->script("GET", "/api/assets", Script{.status = 500, .body = "{}", .times = 1});
     const RundownItem live = item(m_demo.audioItemId);
+    // The picture is on this machine already: it does not play without its sound either.
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("picture.mp4"));
+    QVERIFY(QFile(picture).open(QIODevice::WriteOnly));
+    PreparedAssetCache::shared().remember(m_demo.projectId, live.id, QStringLiteral("video"),
+                                          *live.videoAssetId, picture);
     sync(live, true, true, false);
     QCOMPARE(assetRequests(), QStringList{"audio"});
     QCOMPARE(m_log, stopCalls());
@@ -355,9 +425,70 @@ void TestPlayback::failedAudioDownloadPlaysNothing()
     sync(live, true, true, false);
     QCOMPARE(assetRequests().size(), 1);
     sync(live, true, true, true);
-    QCOMPARE(assetRequests(), (QStringList{"audio", "audio", "video"}));
+    QCOMPARE(assetRequests(), (QStringList{"audio", "audio"}));
     QCOMPARE(m_coordinator->error(), QString());
     QVERIFY(m_log.endsWith(QStringLiteral("video play")));
+}
+
+void TestPlayback::pictureNeverHoldsTheSound_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QStringList>("calls"); // after the stop calls
+    QTest::addColumn<QString>("error");     // %1: the failing file's name
+
+    const QStringList soundPlays{"audio load", "video mute", "video load", "audio play"};
+    QTest::newRow("picture loads late: joins the sound ahead of it")
+        << "load" << soundPlays + QStringList{"video seek 4300", "video play"} << "";
+    QTest::newRow("picture unplayable")
+        << "format" << soundPlays << "无法播放视频“%1”：文件格式不受支持或已损坏";
+    QTest::newRow("picture stalls") << "stall" << soundPlays << "素材读取超时：%1";
+    QTest::newRow("picture download fails")
+        << "download" << QStringList{"audio load", "video mute", "audio play"} << "素材读取失败（500）";
+    QTest::newRow("sound unplayable: the picture plays from its start")
+        << "sound" << soundPlays + QStringList{"video play"} << "无法播放音频“%1”：文件格式不受支持或已损坏";
+}
+
+void TestPlayback::pictureNeverHoldsTheSound()
+{
+    QFETCH(QString, then);
+    QFETCH(QStringList, calls);
+    QFETCH(QString, error);
+    const RundownItem live = item(m_demo.audioItemId);
+    const bool soundFails = then == QStringLiteral("sound");
+    if (then == QStringLiteral("download")) {
+        // The sound is on this machine already; only the picture is downloaded.
+        sync(live, true, true, true);
+        QVERIFY(QFile::remove(m_video->m_source));
+        m_service->script("GET", "/api/assets", Script{.status = 500, .body = "{}", .times = 1});
+        m_log.clear();
+    }
+
+    (soundFails ? m_audio : m_video)->holdLoad();
+    bool done = false;
+    QCoro::connect(m_coordinator->sync(live, true, true, true), this, [&] { done = true; });
+    if (soundFails) {
+        QTRY_VERIFY(m_log.contains(QStringLiteral("video load")));
+        m_audio->fail(PlaybackFailure::format);
+    } else {
+        QTRY_VERIFY(m_log.contains(QStringLiteral("audio play")));
+        if (then != QStringLiteral("download")) {
+            QVERIFY(m_coordinator->isPreparing());
+            m_audio->m_position = 4200;
+            if (then == QStringLiteral("load")) {
+                m_video->releaseLoad();
+            } else {
+                m_video->fail(then == QStringLiteral("stall") ? PlaybackFailure::stalled
+                                                              : PlaybackFailure::format);
+            }
+        }
+    }
+    QTRY_VERIFY2(done, qPrintable(m_log.join(",")));
+    QCOMPARE(m_log, stopCalls() + calls);
+    QVERIFY(!m_coordinator->isPreparing());
+    if (error.contains(QStringLiteral("%1"))) {
+        error = error.arg(soundFails ? live.audioName : live.videoName);
+    }
+    QCOMPARE(m_coordinator->error(), error);
 }
 
 void TestPlayback::unforcedSyncOfTheSameItemDoesNothing()
@@ -383,7 +514,7 @@ void TestPlayback::unforcedSyncOfTheSameItemDoesNothing()
     // Forced: both players restart from the files already on this machine.
     sync(live, false, true, true);
     QCOMPARE(m_service->requestCount(), 0);
-    QCOMPARE(m_log, (stopCalls() + QStringList{"video load", "video mute", "audio play", "video play"}));
+    QCOMPARE(m_log, (stopCalls() + QStringList{"video mute", "video load", "audio play", "video play"}));
     QCOMPARE(m_coordinator->audioName(), QString());
 
     // A file that vanished is downloaded again.
@@ -398,7 +529,7 @@ void TestPlayback::videoSwitch_data()
     QTest::addColumn<bool>("force");
     QTest::addColumn<QStringList>("onCalls");
     QTest::newRow("joins the running audio")
-        << true << true << QStringList{"video load", "video mute", "video seek 4200", "video play"};
+        << true << true << QStringList{"video load", "video mute", "video seek 4300", "video play"};
     QTest::newRow("without audio from the start")
         << false << false << QStringList{"video load", "video mute", "video play"};
 }
@@ -471,10 +602,11 @@ void TestPlayback::supersededStartIsDropped()
     const QString otherId =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items.at(0).id; });
 
-    m_service->script("GET", "/api/assets", Script{.hang = true, .times = 1, .passThrough = true});
+    m_service->script("GET", "/api/assets", Script{.hang = true, .times = 2, .passThrough = true});
     bool firstDone = false;
     QCoro::connect(m_coordinator->sync(first, true, true, false), this, [&] { firstDone = true; });
-    QTRY_COMPARE(m_service->hangingCount(), 1);
+    // Both downloads are asked for side by side.
+    QTRY_COMPARE(m_service->hangingCount(), 2);
     QVERIFY(m_coordinator->isPreparing());
 
     if (then == QStringLiteral("stop")) {
@@ -496,9 +628,8 @@ void TestPlayback::supersededStartIsDropped()
         QCOMPARE(m_log, QStringList());
         QCOMPARE(m_coordinator->activeItemID(), otherId);
     } else {
-        // The audio plays; the video download is skipped and the player left empty.
+        // The audio plays; the video download is dropped and the player left empty.
         QCOMPARE(m_log, (QStringList{"audio load", "audio play"}));
-        QCOMPARE(assetRequests(), QStringList{"audio"});
     }
     QVERIFY(!m_coordinator->isPreparing());
 }

@@ -4,9 +4,11 @@
 #include "Error.h"
 #include "api/APIClient.h"
 #include "api/PreparedAssetCache.h"
+#include "common/SignalOrTimeout.h"
 
 #include "rules/TextRules.h"
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QPointer>
 
@@ -15,6 +17,14 @@ namespace {
 
 const QString audioCategory = QStringLiteral("audio");
 const QString videoCategory = QStringLiteral("video");
+
+// A picture loads within about this here: a sound waits as long for its picture, so that both set
+// out together; a slower picture joins the running sound.
+constexpr std::chrono::milliseconds pictureLoadWait(100);
+// What a move of the picture takes to show here: it joins its running sound that far ahead.
+constexpr qint64 joinLeadMs = 100;
+// Waits for a load re-check now and then whether the start they belong to is still current.
+constexpr std::chrono::milliseconds recheckEvery(1000);
 
 QString describeFailure(PlaybackFailure why, bool video, const QString &name)
 {
@@ -82,8 +92,14 @@ void PlaybackCoordinator::followReplacedPlayers()
     }
     // A file that cannot be played is said so in the bar; the other player goes on.
     if (m_audioPlayer) {
-        m_audioPlayer->onFailed([this](PlaybackFailure why) { setError(describeFailure(why, false, m_audioName)); });
-        m_videoPlayer->onFailed([this](PlaybackFailure why) { setError(describeFailure(why, true, m_videoName)); });
+        m_audioPlayer->onFailed([this](PlaybackFailure why) {
+            setError(describeFailure(why, false, m_audioName));
+            settleLoad(false, Load::failed);
+        });
+        m_videoPlayer->onFailed([this](PlaybackFailure why) {
+            setError(describeFailure(why, true, m_videoName));
+            settleLoad(true, Load::failed);
+        });
     }
 }
 
@@ -155,80 +171,116 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     updatePreparing();
 
     const bool audioAsset = hasAsset(item.audioAssetId);
-    if ((audioEnabled && audioAsset) || (videoEnabled && hasAsset(item.videoAssetId))) {
+    const bool wantsSound = audioEnabled && audioAsset;
+    const bool wantsPicture = videoEnabled && hasAsset(item.videoAssetId);
+    if (wantsSound || wantsPicture) {
         // Before the downloads, so the decoders load meanwhile.
         borrowPlayers();
     }
     QPointer<PlaybackCoordinator> self(this);
     const auto superseded = [&] { return !self || !isCurrent(generation); };
-    // A video switch during the downloads takes the video player over from this start.
+    // A video switch during the start takes the video player over from it.
     const auto ownsVideo = [&] { return m_videoGeneration == videoGeneration; };
-    QString audioFile;
-    QString videoFile;
-    try {
-        if (audioEnabled && audioAsset) {
-            auto download = fetch(item, audioCategory);
-            audioFile = co_await download;
-            if (superseded()) {
-                co_return;
-            }
-        }
-        if (videoEnabled && hasAsset(item.videoAssetId) && ownsVideo()) {
-            auto download = fetch(item, videoCategory);
-            videoFile = co_await download;
-            if (superseded()) {
-                co_return;
-            }
-        }
-    } catch (...) {
-        const QString text = describeCurrentException();
+    const auto pictureLoading = [&] { return ownsVideo() && m_pictureLoad == Load::pending; };
+
+    // Side by side: a large picture still downloading never holds its sound.
+    std::optional<QCoro::Task<Fetched>> soundDownload;
+    std::optional<QCoro::Task<Fetched>> pictureDownload;
+    if (wantsSound) {
+        soundDownload = fetch(item, audioCategory);
+    }
+    if (wantsPicture) {
+        pictureDownload = fetch(item, videoCategory);
+    }
+    m_soundLoad = Load::idle;
+    m_pictureLoad = wantsPicture ? Load::pending : Load::idle;
+    QString soundFile;
+    if (soundDownload) {
+        const Fetched sound = co_await *soundDownload;
         if (superseded()) {
             co_return;
         }
-        setError(text);
-        m_startPreparing = false;
-        updatePreparing();
-        co_return;
+        if (!sound.error.isEmpty()) {
+            // Nothing of the item plays without its sound; the picture's download is dropped.
+            setError(sound.error);
+            m_startPreparing = false;
+            updatePreparing();
+            co_return;
+        }
+        soundFile = sound.file;
     }
-
     if (!m_audioPlayer) {
         // Nothing of this item plays here.
         m_startPreparing = false;
         updatePreparing();
         co_return;
     }
-    if (!audioFile.isEmpty()) {
-        m_audioPlayer->setSource(audioFile);
+    if (!soundFile.isEmpty()) {
+        m_audioPlayer->setSource(soundFile);
+        followLoad(false);
     }
     if (ownsVideo()) {
-        if (!videoFile.isEmpty()) {
-            m_videoPlayer->setSource(videoFile);
-        }
         // A separate audio track replaces the video's own sound, whether or not it plays here.
         m_videoPlayer->setMuted(audioAsset);
+        if (pictureDownload) {
+            QCoro::connect(std::move(*pictureDownload), this,
+                           [this, videoGeneration](const Fetched &picture) {
+                               if (m_videoGeneration != videoGeneration) {
+                                   return;
+                               }
+                               if (!picture.error.isEmpty()) {
+                                   setError(picture.error);
+                                   settleLoad(true, Load::failed);
+                                   return;
+                               }
+                               m_videoPlayer->setSource(picture.file);
+                               followLoad(true);
+                           });
+        }
     }
-    // Both play from their first frame, started in one turn once both are loaded: the picture
-    // and the sound set out together.
-    if (!audioFile.isEmpty()) {
-        auto loaded = m_audioPlayer->loaded();
-        co_await loaded;
+
+    while (m_soundLoad == Load::pending) {
+        auto news = loadNews(recheckEvery);
+        co_await news;
         if (superseded()) {
             co_return;
         }
     }
-    if (!videoFile.isEmpty() && ownsVideo()) {
-        auto loaded = m_videoPlayer->loaded();
-        co_await loaded;
+    // A picture that loads as soon as pictures do here sets out with its sound, both from their
+    // first frame in one turn; a slower one joins the running sound once loaded. Without a sound
+    // that plays, the picture plays when it is loaded.
+    const bool soundPlays = m_soundLoad == Load::loaded;
+    QElapsedTimer waited;
+    waited.start();
+    while (pictureLoading() && (!soundPlays || waited.elapsed() < pictureLoadWait.count())) {
+        auto news = loadNews(soundPlays ? pictureLoadWait - std::chrono::milliseconds(waited.elapsed())
+                                         : recheckEvery);
+        co_await news;
         if (superseded()) {
             co_return;
         }
     }
     m_audioPlayer->play();
-    if (ownsVideo()) {
+    const bool pictureJoins = pictureLoading();
+    if (ownsVideo() && !pictureJoins && m_pictureLoad != Load::failed) {
         m_videoPlayer->play();
     }
-    if (!audioFile.isEmpty()) {
+    if (!soundFile.isEmpty()) {
         m_keeper.start(m_audioPlayer.get(), m_videoPlayer.get());
+    }
+    while (pictureLoading()) {
+        auto news = loadNews(recheckEvery);
+        co_await news;
+        if (superseded()) {
+            co_return;
+        }
+    }
+    if (pictureJoins && ownsVideo() && m_pictureLoad == Load::loaded) {
+        auto join = joinSound(videoGeneration);
+        co_await join;
+        if (superseded()) {
+            co_return;
+        }
     }
     m_startPreparing = false;
     updatePreparing();
@@ -238,6 +290,9 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
 {
     const quint64 generation = m_generation;
     const quint64 videoGeneration = ++m_videoGeneration;
+    // A start still waiting for its picture stops waiting: the picture is this switch's now.
+    m_pictureLoad = Load::idle;
+    Q_EMIT loadSettled(QPrivateSignal());
     if (!enabled) {
         if (m_videoPlayer) {
             m_videoPlayer->pause();
@@ -260,58 +315,99 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
     const auto superseded = [&] {
         return !self || !isCurrent(generation) || m_videoGeneration != videoGeneration;
     };
-    QString file;
-    try {
-        auto download = fetch(item, videoCategory);
-        file = co_await download;
-    } catch (...) {
-        const QString text = describeCurrentException();
-        if (superseded()) {
-            co_return;
-        }
-        setError(text);
+    auto download = fetch(item, videoCategory);
+    const Fetched picture = co_await download;
+    if (superseded()) {
+        co_return;
+    }
+    if (!picture.error.isEmpty()) {
+        setError(picture.error);
         m_videoPreparing = false;
         updatePreparing();
         co_return;
     }
-    if (superseded()) {
-        co_return;
-    }
-    m_videoPlayer->setSource(file);
+    m_videoPlayer->setSource(picture.file);
     m_videoPlayer->setMuted(hasAsset(item.audioAssetId));
     setVideoName(item.videoName);
-    auto loaded = m_videoPlayer->loaded();
-    co_await loaded;
-    if (superseded()) {
-        co_return;
-    }
-    if (m_lastAudioEnabled) {
-        // The video joins the running audio where it stands once loaded.
-        auto seek = m_videoPlayer->seek(m_audioPlayer->position());
-        co_await seek;
+    followLoad(true);
+    while (m_pictureLoad == Load::pending) {
+        auto news = loadNews(recheckEvery);
+        co_await news;
         if (superseded()) {
             co_return;
         }
     }
-    m_videoPlayer->play();
+    if (m_pictureLoad == Load::loaded) {
+        if (m_lastAudioEnabled && hasAsset(item.audioAssetId)) {
+            auto join = joinSound(videoGeneration);
+            co_await join;
+            if (superseded()) {
+                co_return;
+            }
+        } else {
+            m_videoPlayer->play();
+        }
+    }
     m_videoPreparing = false;
     updatePreparing();
 }
 
-QCoro::Task<QString> PlaybackCoordinator::fetch(RundownItem item, QString category)
+// Notes when the file just asked of a player is in place; its failure (onFailed) ends the wait too.
+void PlaybackCoordinator::followLoad(bool picture)
+{
+    (picture ? m_pictureLoad : m_soundLoad) = Load::pending;
+    const quint64 run = picture ? m_videoGeneration : m_generation;
+    QCoro::connect((picture ? m_videoPlayer : m_audioPlayer)->loaded(), this, [this, picture, run] {
+        if (run == (picture ? m_videoGeneration : m_generation)) {
+            settleLoad(picture, Load::loaded);
+        }
+    });
+}
+
+void PlaybackCoordinator::settleLoad(bool picture, Load outcome)
+{
+    Load &load = picture ? m_pictureLoad : m_soundLoad;
+    if (load == Load::pending) {
+        load = outcome;
+        Q_EMIT loadSettled(QPrivateSignal());
+    }
+}
+
+QCoro::Task<> PlaybackCoordinator::loadNews(std::chrono::milliseconds within)
+{
+    SignalOrTimeout news(this, &PlaybackCoordinator::loadSettled, within);
+    co_await news;
+}
+
+// The picture joins the running sound where the sound will be once the move shows.
+QCoro::Task<> PlaybackCoordinator::joinSound(quint64 videoGeneration)
+{
+    QPointer<PlaybackCoordinator> self(this);
+    auto seek = m_videoPlayer->seek(m_audioPlayer->position() + joinLeadMs);
+    co_await seek;
+    if (self && m_videoGeneration == videoGeneration) {
+        m_videoPlayer->play();
+    }
+}
+
+QCoro::Task<PlaybackCoordinator::Fetched> PlaybackCoordinator::fetch(RundownItem item, QString category)
 {
     const QString projectID = m_itemProjectID;
     const bool audio = category == audioCategory;
     const QString assetID = (audio ? item.audioAssetId : item.videoAssetId).value_or(QString());
     PreparedAssetCache &cache = PreparedAssetCache::shared();
     if (const auto path = cache.lookup(projectID, item.id, category, assetID)) {
-        co_return *path;
+        co_return Fetched{*path, {}};
     }
-    auto download = m_client.downloadAsset(projectID, item.id, category, assetID,
-                                           audio ? item.audioName : item.videoName);
-    const QString path = co_await download;
-    cache.remember(projectID, item.id, category, assetID, path);
-    co_return path;
+    try {
+        auto download = m_client.downloadAsset(projectID, item.id, category, assetID,
+                                               audio ? item.audioName : item.videoName);
+        const QString path = co_await download;
+        cache.remember(projectID, item.id, category, assetID, path);
+        co_return Fetched{path, {}};
+    } catch (...) {
+        co_return Fetched{{}, describeCurrentException()};
+    }
 }
 
 void PlaybackCoordinator::setActiveItemID(std::optional<QString> id)

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -62,13 +63,26 @@ Q_SIGNALS:
     void videoNameChanged();
     void isPreparingChanged();
     void errorChanged();
+    // A file of the start or video switch in progress is in place, or failed.
+    void loadSettled(QPrivateSignal);
 
 private:
     void borrowPlayers();
     void followReplacedPlayers();
     QCoro::Task<> start(RundownItem item, bool audioEnabled, bool videoEnabled);
     QCoro::Task<> updateVideoOutput(RundownItem item, bool enabled);
-    QCoro::Task<QString> fetch(RundownItem item, QString category);
+    struct Fetched
+    {
+        QString file;
+        QString error; // what to say when the download failed
+    };
+    // Never throws.
+    QCoro::Task<Fetched> fetch(RundownItem item, QString category);
+    enum class Load { idle, pending, loaded, failed };
+    void followLoad(bool picture);
+    void settleLoad(bool picture, Load outcome);
+    QCoro::Task<> loadNews(std::chrono::milliseconds within);
+    QCoro::Task<> joinSound(quint64 videoGeneration);
     bool isCurrent(quint64 generation) const { return generation == m_generation; }
 
     void setActiveItemID(std::optional<QString> id);
@@ -97,6 +111,9 @@ private:
     quint64 m_videoGeneration = 0;
     bool m_startPreparing = false;
     bool m_videoPreparing = false;
+    // Where the files of the start (the sound) and of the latest video switch (the picture) stand.
+    Load m_soundLoad = Load::idle;
+    Load m_pictureLoad = Load::idle;
 
     // Runs while an item's own audio track plays here.
     PictureKeeper m_keeper;

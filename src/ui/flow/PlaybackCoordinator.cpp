@@ -254,7 +254,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     waited.start();
     while (pictureLoading() && (!soundPlays || waited.elapsed() < pictureLoadWait.count())) {
         auto news = loadNews(soundPlays ? pictureLoadWait - std::chrono::milliseconds(waited.elapsed())
-                                         : recheckEvery);
+                                        : recheckEvery);
         co_await news;
         if (superseded()) {
             co_return;

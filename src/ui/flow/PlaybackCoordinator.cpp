@@ -26,6 +26,8 @@ constexpr qint64 joinLeadMs = 100;
 // Waits for a load re-check now and then whether the start they belong to is still current.
 constexpr std::chrono::milliseconds recheckEvery(1000);
 
+Q_LOGGING_CATEGORY(lcStart, "quillory.media", QtWarningMsg)
+
 QString describeFailure(PlaybackFailure why, bool video, const QString &name)
 {
     if (why == PlaybackFailure::stalled) {
@@ -262,6 +264,8 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     }
     m_audioPlayer->play();
     const bool pictureJoins = pictureLoading();
+    qCDebug(lcStart) << "sound out after" << waited.elapsed() << "ms for its picture;"
+                     << (pictureJoins ? "the picture joins later" : "together");
     if (ownsVideo() && !pictureJoins && m_pictureLoad != Load::failed) {
         m_videoPlayer->play();
     }
@@ -276,6 +280,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
         }
     }
     if (pictureJoins && ownsVideo() && m_pictureLoad == Load::loaded) {
+        qCDebug(lcStart) << "picture joins" << waited.elapsed() << "ms after its sound's load";
         auto join = joinSound(videoGeneration);
         co_await join;
         if (superseded()) {

@@ -111,6 +111,15 @@ void PlaybackCoordinator::stop()
     updatePreparing();
 }
 
+void PlaybackCoordinator::moveTo(qint64 milliseconds)
+{
+    if (m_keeper.isRunning()) {
+        m_keeper.moveBoth(milliseconds);
+    } else if (m_videoPlayer) {
+        QCoro::connect(m_videoPlayer->seek(milliseconds), this, [] {});
+    }
+}
+
 QCoro::Task<> PlaybackCoordinator::sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled,
                                         bool force)
 {

@@ -51,6 +51,8 @@ public:
     // would otherwise wait for.
     void preparePlayers() { borrowPlayers(); }
     void stop();
+    // The operator moved the picture: a separate sound playing here goes with it.
+    void moveTo(qint64 milliseconds);
     // Never throws; failures end in error().
     QCoro::Task<> sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled, bool force);
 

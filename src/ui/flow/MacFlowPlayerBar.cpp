@@ -255,7 +255,8 @@ void MacFlowPlayerBar::attachVideo()
         m_video->hide();
         m_row->insertWidget(m_row->indexOf(m_qrBlock) + 1, m_video);
         // A picture with its own separate sound takes the sound along.
-        m_video->setMoveHandler([this](qint64 milliseconds) { m_live.playback().moveTo(milliseconds); });
+        m_video->setMoveHandler(
+            [this](qint64 milliseconds, bool done) { m_live.playback().moveTo(milliseconds, done); });
     }
     m_video->setPlayer(player);
     refresh();

@@ -85,9 +85,14 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
     });
     connect(m_position, &QSlider::sliderMoved, this, [this](int value) {
         if (m_moveHandler) {
-            m_moveHandler(value);
+            m_moveHandler(value, false);
         } else if (m_player) {
             m_player->setPosition(value);
+        }
+    });
+    connect(m_position, &QSlider::sliderReleased, this, [this] {
+        if (m_moveHandler) {
+            m_moveHandler(m_position->value(), true);
         }
     });
     setPlayer(player);

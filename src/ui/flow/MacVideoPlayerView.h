@@ -24,11 +24,9 @@ public:
     void setPlayer(QMediaPlayer *player);
     QVideoWidget *videoWidget() const { return m_video; }
     // Where the slider's moves go instead of the player: a picture that follows another player
-    // takes that one along.
-    void setMoveHandler(std::function<void(qint64 milliseconds)> handler)
-    {
-        m_moveHandler = std::move(handler);
-    }
+    // takes that one along. Called at every step of a drag, and once more where it ends (done).
+    using MoveHandler = std::function<void(qint64 milliseconds, bool done)>;
+    void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
 
 private:
     void updateControls();
@@ -38,7 +36,7 @@ private:
     QToolButton *m_playPause = nullptr;
     QSlider *m_position = nullptr;
     QList<QMetaObject::Connection> m_connections;
-    std::function<void(qint64)> m_moveHandler;
+    MoveHandler m_moveHandler;
     // The player's file cannot be played: nothing to offer until it gets another.
     bool m_failed = false;
 };

@@ -27,8 +27,8 @@ constexpr qint64 longestSeekLeadMs = 400;
 constexpr qint64 firstBackOffMs = 1000;
 constexpr int missesAllowed = 3;
 constexpr int movesAllowed = 10;
-// The operator's moves of the sound while dragging: a seek of the sound stutters it.
-constexpr auto soundMoveEvery = std::chrono::milliseconds(250);
+// A drag with no step for this long has ended, whether or not its end was said.
+constexpr auto dragEndsAfter = std::chrono::milliseconds(1000);
 
 Q_LOGGING_CATEGORY(lcKeeper, "quillory.media", QtWarningMsg)
 
@@ -45,9 +45,9 @@ PictureKeeper::PictureKeeper(QObject *parent)
 {
     m_timer.setInterval(checkEvery);
     connect(&m_timer, &QTimer::timeout, this, [this] { compare(m_clock.elapsed()); });
-    m_soundMoveTimer.setSingleShot(true);
-    m_soundMoveTimer.setInterval(soundMoveEvery);
-    connect(&m_soundMoveTimer, &QTimer::timeout, this, [this] { QCoro::connect(moveSound(), this, [] {}); });
+    m_dragEnd.setSingleShot(true);
+    m_dragEnd.setInterval(dragEndsAfter);
+    connect(&m_dragEnd, &QTimer::timeout, this, [this] { QCoro::connect(moveSound(), this, [] {}); });
 }
 
 void PictureKeeper::start(PlaybackPlayer *sound, PlaybackPlayer *picture)
@@ -70,7 +70,7 @@ void PictureKeeper::reset()
 {
     ++m_run;
     m_timer.stop();
-    m_soundMoveTimer.stop();
+    m_dragEnd.stop();
     forgetSamples();
     m_seeking = false;
     m_awaitingOutcome = false;
@@ -87,7 +87,7 @@ void PictureKeeper::forgetSamples()
     m_samples.clear();
 }
 
-void PictureKeeper::moveBoth(qint64 milliseconds)
+void PictureKeeper::moveBoth(qint64 milliseconds, bool done)
 {
     if (!m_sound) {
         return;
@@ -99,30 +99,31 @@ void PictureKeeper::moveBoth(qint64 milliseconds)
     forgetSamples();
     QCoro::connect(m_picture->seek(milliseconds), this, [] {});
     m_soundTarget = milliseconds;
-    if (!m_soundMoveTimer.isActive() && !m_soundMoving) {
+    if (done) {
+        m_dragEnd.stop();
         QCoro::connect(moveSound(), this, [] {});
+    } else {
+        m_dragEnd.start();
     }
 }
 
 QCoro::Task<> PictureKeeper::moveSound()
 {
-    if (!m_sound || !m_soundTarget || m_soundMoving) {
-        co_return;
+    if (m_soundMoving) {
+        co_return; // the move under way takes the new target up
     }
-    const qint64 target = *std::exchange(m_soundTarget, std::nullopt);
-    const quint64 run = m_run;
     QPointer<PictureKeeper> self(this);
-    m_soundMoving = true;
-    m_soundMoveTimer.start();
-    auto seek = m_sound->seek(target);
-    co_await seek;
-    if (!self || !m_sound) {
-        co_return;
+    while (m_sound && m_soundTarget && !m_dragEnd.isActive()) {
+        const qint64 target = *std::exchange(m_soundTarget, std::nullopt);
+        m_soundMoving = true;
+        auto seek = m_sound->seek(target);
+        co_await seek;
+        if (!self) {
+            co_return;
+        }
+        m_soundMoving = false;
     }
-    m_soundMoving = false;
-    if (run == m_run) {
-        forgetSamples();
-    }
+    forgetSamples();
 }
 
 bool PictureKeeper::steadyWindow() const

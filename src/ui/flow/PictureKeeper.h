@@ -28,8 +28,9 @@ public:
     bool isRunning() const { return m_sound != nullptr; }
 
     // The operator moved the picture: the sound goes with it, and keeping starts afresh there.
-    // Called for every step of a drag; the sound is moved at a bounded rate, the last step always.
-    void moveBoth(qint64 milliseconds);
+    // A drag moves the picture at every step and the sound once, where the drag ends (`done`):
+    // sound moved again while it settles from a move can stall for good.
+    void moveBoth(qint64 milliseconds, bool done);
 
     // One comparison of the picture with the sound, `atMs` into the item; the timer makes one
     // every 100 ms.
@@ -72,8 +73,8 @@ private:
     int m_misses = 0;
     qint64 m_notBeforeMs = 0;
 
-    // The operator's moves of the sound, at a bounded rate.
-    QTimer m_soundMoveTimer;
+    // Where the operator's drag will leave the sound; a drag whose end never comes ends on its own.
+    QTimer m_dragEnd;
     std::optional<qint64> m_soundTarget;
     bool m_soundMoving = false;
 };

@@ -111,10 +111,10 @@ void PlaybackCoordinator::stop()
     updatePreparing();
 }
 
-void PlaybackCoordinator::moveTo(qint64 milliseconds)
+void PlaybackCoordinator::moveTo(qint64 milliseconds, bool done)
 {
     if (m_keeper.isRunning()) {
-        m_keeper.moveBoth(milliseconds);
+        m_keeper.moveBoth(milliseconds, done);
     } else if (m_videoPlayer) {
         QCoro::connect(m_videoPlayer->seek(milliseconds), this, [] {});
     }

@@ -18,6 +18,7 @@
 #include "flow/MacProjectFlowView.h"
 #include "flow/MacVideoPlayerView.h"
 #include "flow/MediaSourceGate.h"
+#include "flow/PictureKeeper.h"
 #include "flow/PlaybackCoordinator.h"
 #include "flow/PlaybackPlayer.h"
 
@@ -33,6 +34,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QVideoFrame>
@@ -142,6 +144,58 @@ private:
     std::function<void(PlaybackFailure why)> m_failed;
 };
 
+// A player on the keeper tests' own clock: it runs while playing, `rate` percent of the time that
+// passes, and a move of it lands as far short of its target as the move took.
+class ClockPlayer final : public PlaybackPlayer
+{
+public:
+    void setSource(const QString &) override {}
+    void play() override { playing = true; }
+    void pause() override { playing = false; }
+    void setMuted(bool) override {}
+    qint64 position() const override { return at; }
+    bool isPlaying() const override { return playing; }
+    QCoro::Task<> seek(qint64 milliseconds) override
+    {
+        seeks.append(milliseconds);
+        at = milliseconds - took;
+        co_return;
+    }
+
+    qint64 at = 5000;
+    bool playing = true;
+    qint64 took = 0;
+    qint64 rate = 100;
+    QList<qint64> seeks;
+};
+
+// A keeper with its sound and picture, compared every 100 ms of the test's clock.
+struct KeeperRun
+{
+    KeeperRun() { keeper.start(&sound, &picture); }
+    void run(qint64 milliseconds)
+    {
+        for (const qint64 end = now + milliseconds; now < end;) {
+            now += 100;
+            sound.at += sound.playing ? 100 : 0;
+            picture.at += picture.playing ? picture.rate : 0;
+            const qsizetype before = picture.seeks.size();
+            keeper.compare(now);
+            if (picture.seeks.size() > before) {
+                movedAt.append(now);
+                leads.append(picture.seeks.last() - sound.at);
+            }
+        }
+    }
+
+    PictureKeeper keeper;
+    ClockPlayer sound;
+    ClockPlayer picture;
+    qint64 now = 0;
+    QList<qint64> movedAt; // the keeper's own moves
+    QList<qint64> leads;   // how far ahead of the sound each put the picture
+};
+
 // Fails the test program instead of letting a frozen GUI thread hang the run: a media backend
 // that deadlocks never returns to the event loop.
 class FreezeWatchdog
@@ -229,6 +283,15 @@ private Q_SLOTS:
     void supersededStartIsDropped();
     void liveRightsAndRules_data();
     void liveRightsAndRules();
+    void keeperMovesAStrayPictureOnce_data();
+    void keeperMovesAStrayPictureOnce();
+    void keeperLearnsOnlyFromItsOwnMoves_data();
+    void keeperLearnsOnlyFromItsOwnMoves();
+    void keeperMovesAreBounded_data();
+    void keeperMovesAreBounded();
+    void keeperLeavesAPausedPictureAndRejoinsIt();
+    void operatorsMoveTakesTheSoundAlong_data();
+    void operatorsMoveTakesTheSoundAlong();
     void realPlaybackSmoke();
     void realPlayerRestartedWhileLoadingIsHeard();
     void realVideoItemHeardFromItsFirstFrame();
@@ -717,6 +780,173 @@ void TestPlayback::liveRightsAndRules()
     client.network().clearConnectionCache();
 }
 
+void TestPlayback::keeperMovesAStrayPictureOnce_data()
+{
+    QTest::addColumn<qint64>("behind");
+    QTest::addColumn<bool>("moved");
+    QTest::newRow("80 ms behind: left alone") << qint64(80) << false;
+    QTest::newRow("80 ms ahead: left alone") << qint64(-80) << false;
+    QTest::newRow("200 ms behind") << qint64(200) << true;
+    QTest::newRow("300 ms ahead") << qint64(-300) << true;
+    QTest::newRow("a second behind") << qint64(1000) << true;
+}
+
+// A picture steadily apart from its sound for half a second is moved once, to the sound's
+// position and the lead; a move that takes as long as its lead leaves it there.
+void TestPlayback::keeperMovesAStrayPictureOnce()
+{
+    QFETCH(qint64, behind);
+    QFETCH(bool, moved);
+    KeeperRun r;
+    r.picture.at = r.sound.at - behind;
+    r.picture.took = 100;
+    r.run(300);
+    QCOMPARE(r.picture.seeks, QList<qint64>());
+    r.run(10000);
+    QCOMPARE(r.leads, moved ? QList<qint64>{100} : QList<qint64>());
+    QCOMPARE(r.sound.seeks, QList<qint64>());
+}
+
+void TestPlayback::keeperLearnsOnlyFromItsOwnMoves_data()
+{
+    QTest::addColumn<qint64>("took");  // how long each of the keeper's moves takes
+    QTest::addColumn<QString>("then"); // what happens before its outcome is seen
+    QTest::addColumn<qint64>("lead");
+    QTest::addColumn<int>("moves");
+    QTest::newRow("left behind: the lead grows") << qint64(250) << QString() << qint64(250) << 2;
+    QTest::newRow("left ahead: the lead shrinks") << qint64(0) << QString() << qint64(0) << 2;
+    QTest::newRow("far behind: the longest lead") << qint64(700) << QString() << qint64(400) << 3;
+    QTest::newRow("picture paused") << qint64(250) << "pause" << qint64(100) << 1;
+    QTest::newRow("operator's drag") << qint64(250) << "drag" << qint64(100) << 1;
+    QTest::newRow("next item after learning") << qint64(250) << "next item" << qint64(100) << 0;
+}
+
+// The lead grows by what the keeper's own move left the picture behind, shrinks by what it left
+// it ahead; a gap after a pause, a drag or in the next item is not the move's doing.
+void TestPlayback::keeperLearnsOnlyFromItsOwnMoves()
+{
+    QFETCH(qint64, took);
+    QFETCH(QString, then);
+    QFETCH(qint64, lead);
+    QFETCH(int, moves);
+    KeeperRun r;
+    r.picture.at = r.sound.at - 300;
+    r.picture.took = took;
+    r.run(500);
+    QCOMPARE(r.keeper.moves(), 1);
+    // Each case leaves the picture 60 ms behind: within bounds, yet a lesson if it were learnt.
+    if (then == QStringLiteral("pause")) {
+        r.picture.pause();
+        r.run(1000);
+        r.picture.at = r.sound.at - 60;
+        r.picture.play();
+    } else if (then == QStringLiteral("drag")) {
+        r.picture.took = 60;
+        r.keeper.moveBoth(r.sound.at + 2000, true);
+        QCOMPARE(r.sound.seeks, QList<qint64>{r.picture.seeks.last()});
+    } else if (then == QStringLiteral("next item")) {
+        r.run(5000);
+        QCOMPARE(r.keeper.seekLeadMs(), took);
+        r.picture.at = r.sound.at - 60;
+        r.keeper.start(&r.sound, &r.picture);
+    }
+    r.run(20000);
+    QCOMPARE(r.keeper.seekLeadMs(), lead);
+    QCOMPARE(r.keeper.moves(), moves);
+}
+
+void TestPlayback::keeperMovesAreBounded_data()
+{
+    QTest::addColumn<qint64>("took");
+    QTest::addColumn<qint64>("rate");
+    QTest::addColumn<int>("moves");
+    QTest::addColumn<bool>("backsOff");
+    QTest::newRow("each move takes 600 ms") << qint64(600) << qint64(100) << 3 << true;
+    QTest::newRow("each move lands 1.5 s behind") << qint64(1600) << qint64(100) << 3 << true;
+    QTest::newRow("a picture running 10 % slow") << qint64(100) << qint64(90) << 10 << false;
+}
+
+// A picture the keeper's moves cannot keep with its sound is moved a few times, each after a
+// longer wait than the last, and then left as it is for the rest of the item.
+void TestPlayback::keeperMovesAreBounded()
+{
+    QFETCH(qint64, took);
+    QFETCH(qint64, rate);
+    QFETCH(int, moves);
+    QFETCH(bool, backsOff);
+    KeeperRun r;
+    r.picture.at = r.sound.at - 300;
+    r.picture.took = took;
+    r.picture.rate = rate;
+    r.run(60000);
+    QCOMPARE(r.movedAt.size(), moves);
+    r.run(60000);
+    QCOMPARE(r.picture.seeks.size(), moves);
+    for (qsizetype i = 2; backsOff && i < r.movedAt.size(); ++i) {
+        QVERIFY2(r.movedAt.at(i) - r.movedAt.at(i - 1) > r.movedAt.at(i - 1) - r.movedAt.at(i - 2),
+                 qPrintable(QStringLiteral("moved at %1 %2 %3 ms")
+                                .arg(r.movedAt.at(i - 2))
+                                .arg(r.movedAt.at(i - 1))
+                                .arg(r.movedAt.at(i))));
+    }
+}
+
+// The picture's own pause holds it where it is; played again, far from the sound, it rejoins the
+// sound at once.
+void TestPlayback::keeperLeavesAPausedPictureAndRejoinsIt()
+{
+    KeeperRun r;
+    r.picture.took = 100;
+    r.picture.pause();
+    r.run(3000);
+    QCOMPARE(r.picture.seeks, QList<qint64>());
+    r.picture.play();
+    r.run(200);
+    QCOMPARE(r.leads, QList<qint64>{100});
+    r.run(5000);
+    QCOMPARE(r.picture.seeks.size(), 1);
+}
+
+void TestPlayback::operatorsMoveTakesTheSoundAlong_data()
+{
+    QTest::addColumn<bool>("audioOn");
+    QTest::newRow("with its own sound playing here") << true;
+    QTest::newRow("its own sound not played here") << false;
+}
+
+// The operator's move of a picture with its own sound moves the sound along, and the keeper
+// leaves both there; a drag moves the picture at every step, the sound once where it ends.
+void TestPlayback::operatorsMoveTakesTheSoundAlong()
+{
+    QFETCH(bool, audioOn);
+    sync(item(m_demo.audioItemId), audioOn, true, true);
+    m_log.clear();
+    m_coordinator->moveTo(6500);
+    const QStringList moved =
+        audioOn ? QStringList{"video seek 6500", "audio seek 6500"} : QStringList{"video seek 6500"};
+    QCOMPARE(m_log.filter(QStringLiteral("seek")), moved);
+    if (!audioOn) {
+        return;
+    }
+
+    KeeperRun r;
+    r.sound.at = r.picture.at = 2500;
+    r.run(1000);
+    for (qint64 to = 3000; to < 6500; to += 500) {
+        r.keeper.moveBoth(to, false);
+    }
+    QCOMPARE(r.picture.seeks.last(), 6000);
+    QCOMPARE(r.sound.seeks, QList<qint64>());
+    r.run(1000); // still dragging
+    r.keeper.moveBoth(6500, true);
+    QCOMPARE(r.picture.seeks.size(), 8);
+    QCOMPARE(r.sound.seeks, QList<qint64>{6500});
+    r.run(5000);
+    QCOMPARE(r.picture.seeks.size(), 8);
+    QCOMPARE(r.keeper.moves(), 0);
+    QCOMPARE(r.picture.at, r.sound.at);
+}
+
 void TestPlayback::realPlaybackSmoke()
 {
     SKIP_WITHOUT_AUDIO_OUTPUT();
@@ -860,6 +1090,23 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
     QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 2500 && video->position() > 2500, 15000);
 
     if (how == QStringLiteral("forced")) {
+        // The operator drags the picture on: its sound goes along, and both stay there.
+        auto *slider =
+            page->playerBarContent()->videoView()->findChild<QSlider *>(QStringLiteral("videoPosition"));
+        QTRY_VERIFY(slider->isEnabled() && slider->maximum() > 6500);
+        slider->setSliderDown(true);
+        for (int to = 3000; to <= 6500; to += 500) {
+            slider->setSliderPosition(to);
+        }
+        slider->setSliderDown(false);
+        QTRY_VERIFY(audio->position() >= 6500 && video->position() >= 6500);
+        const qint64 until = audio->position() + 1000;
+        QTRY_VERIFY_WITH_TIMEOUT(audio->position() > until, 10000);
+        const qint64 movedAudio = audio->position();
+        const qint64 movedVideo = video->position();
+        QVERIFY2(movedVideo > 7000 && std::abs(movedAudio - movedVideo) <= 256 * sanitizerSlack,
+                 qPrintable(QStringLiteral("audio %1 ms, video %2 ms").arg(movedAudio).arg(movedVideo)));
+
         bool done = false;
         QCoro::connect(playback.sync(page->state().liveItem(), true, true, true), this, [&] { done = true; });
         QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
@@ -1107,7 +1354,9 @@ void TestPlayback::realPictureKeepsWithSound()
     };
     // Within 45 ms, and the spread of this measure itself: its 10 ms windows, and what the clip's
     // own sound, kept in step by one pipeline, varied by (more on a busy machine).
-    const double together = (45 + std::max(15.0, own.last() - own.first())) * sanitizerSlack;
+    // The spread counts up to a bound: a run whose own sound varied more proves nothing here.
+    const double spread = std::clamp(own.last() - own.first(), 15.0, 30.0);
+    const double together = (45 + spread) * sanitizerSlack;
 
     play(m_demo.audioItemId, 6500);
     const QList<double> started = steps.heardLate(listener, 0, steps.sinceMs());
@@ -1156,6 +1405,10 @@ void TestPlayback::realUnplayableFileIsSaid()
     });
     PlaybackCoordinator real(*m_client);
     real.setItemProjectID(m_demo.projectId);
+    real.preparePlayers();
+    MacVideoPlayerView view(real.videoMediaPlayer());
+    auto *playPause = view.findChild<QToolButton *>(QStringLiteral("videoPlayPause"));
+    auto *slider = view.findChild<QSlider *>(QStringLiteral("videoPosition"));
     bool done = false;
     QObject scope;
     QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, true), &scope, [&] { done = true; });
@@ -1167,6 +1420,9 @@ void TestPlayback::realUnplayableFileIsSaid()
     QTRY_VERIFY_WITH_TIMEOUT(other->playbackState() == QMediaPlayer::PlayingState && other->position() > 300,
                              10000);
     QVERIFY(!real.isPreparing());
+    // A picture that cannot play offers no button that would turn to pause while nothing plays.
+    QTRY_COMPARE(playPause->isEnabled(), !video);
+    QCOMPARE(slider->isEnabled(), !video);
     // The next start clears it.
     real.stop();
     QVERIFY(real.error().isEmpty());
@@ -1635,6 +1891,21 @@ void TestPlayback::startAndStopAtTheTopMoveNoRow()
     QVERIFY(TestHelpers::roundTrip(*m_roleClient));
     QCOMPARE(tableTop(), barTop);
     QCOMPARE(rowAt(stopAt), started);
+    if (!director) {
+        return;
+    }
+
+    // The room is kept for whoever runs the show: a role that no longer may gives it up.
+    m_service->withPlatform([&](FakePlatform &p) {
+        for (ProjectMember &member : p.project(m_demo.projectId)->members) {
+            if (member.id == m_demo.loginForRole(role)->memberId) {
+                member.role = QStringLiteral("演员");
+            }
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!page->state().canControlPlayback(), 10000);
+    QTRY_VERIFY(!idle->isVisible());
+    QVERIFY(tableTop() < barTop);
 }
 
 QTEST_MAIN(TestPlayback)

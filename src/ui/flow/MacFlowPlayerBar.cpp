@@ -254,6 +254,9 @@ void MacFlowPlayerBar::attachVideo()
         m_video->setMask(QRegion(rounded.toFillPolygon().toPolygon()));
         m_video->hide();
         m_row->insertWidget(m_row->indexOf(m_qrBlock) + 1, m_video);
+        // A picture with its own separate sound takes the sound along.
+        m_video->setMoveHandler(
+            [this](qint64 milliseconds, bool done) { m_live.playback().moveTo(milliseconds, done); });
     }
     m_video->setPlayer(player);
     refresh();

@@ -84,8 +84,15 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
         }
     });
     connect(m_position, &QSlider::sliderMoved, this, [this](int value) {
-        if (m_player) {
+        if (m_moveHandler) {
+            m_moveHandler(value, false);
+        } else if (m_player) {
             m_player->setPosition(value);
+        }
+    });
+    connect(m_position, &QSlider::sliderReleased, this, [this] {
+        if (m_moveHandler) {
+            m_moveHandler(m_position->value(), true);
         }
     });
     setPlayer(player);
@@ -113,12 +120,23 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
         m_player->setVideoOutput(nullptr);
     }
     m_player = player;
+    m_failed = false;
     if (m_player) {
         m_player->setVideoOutput(m_video);
         m_connections = {
             connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MacVideoPlayerView::updateControls),
             connect(m_player, &QMediaPlayer::durationChanged, this, &MacVideoPlayerView::updateControls),
-            connect(m_player, &QMediaPlayer::sourceChanged, this, &MacVideoPlayerView::updateControls),
+            connect(m_player, &QMediaPlayer::sourceChanged, this,
+                    [this] {
+                        m_failed = false;
+                        updateControls();
+                    }),
+            connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MacVideoPlayerView::updateControls),
+            connect(m_player, &QMediaPlayer::errorOccurred, this,
+                    [this](QMediaPlayer::Error error) {
+                        m_failed = m_failed || error != QMediaPlayer::NoError;
+                        updateControls();
+                    }),
             connect(m_player, &QMediaPlayer::positionChanged, this,
                     [this](qint64 position) {
                         if (!m_position->isSliderDown()) {
@@ -132,8 +150,10 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
 
 void MacVideoPlayerView::updateControls()
 {
-    // An emptied player has nothing to offer.
-    const bool loaded = m_player && !m_player->source().isEmpty();
+    // An emptied player, or one whose file cannot be played, has nothing to offer: its button
+    // would turn to pause while nothing plays.
+    const bool loaded = m_player && !m_player->source().isEmpty() && !m_failed &&
+                        m_player->mediaStatus() != QMediaPlayer::InvalidMedia;
     const bool playing = loaded && m_player->playbackState() == QMediaPlayer::PlayingState;
     m_playPause->setIcon(Theme::icon(playing ? QStringLiteral("pause.circle") : QStringLiteral("play.circle"),
                                      Theme::colour(Theme::Colour::primary)));

@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QSlider;
 class QToolButton;
 class QVideoWidget;
@@ -21,6 +23,10 @@ public:
     // Rebinding the very same player leaves the view untouched.
     void setPlayer(QMediaPlayer *player);
     QVideoWidget *videoWidget() const { return m_video; }
+    // Where the slider's moves go instead of the player: a picture that follows another player
+    // takes that one along. Called at every step of a drag, and once more where it ends (done).
+    using MoveHandler = std::function<void(qint64 milliseconds, bool done)>;
+    void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
 
 private:
     void updateControls();
@@ -30,4 +36,7 @@ private:
     QToolButton *m_playPause = nullptr;
     QSlider *m_position = nullptr;
     QList<QMetaObject::Connection> m_connections;
+    MoveHandler m_moveHandler;
+    // The player's file cannot be played: nothing to offer until it gets another.
+    bool m_failed = false;
 };

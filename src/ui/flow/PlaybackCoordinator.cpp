@@ -129,6 +129,15 @@ void PlaybackCoordinator::stop()
     updatePreparing();
 }
 
+void PlaybackCoordinator::moveTo(qint64 milliseconds, bool done)
+{
+    if (m_keeper.isRunning()) {
+        m_keeper.moveBoth(milliseconds, done);
+    } else if (m_videoPlayer) {
+        QCoro::connect(m_videoPlayer->seek(milliseconds), this, [] {});
+    }
+}
+
 QCoro::Task<> PlaybackCoordinator::sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled,
                                         bool force)
 {

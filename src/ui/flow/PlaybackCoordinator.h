@@ -52,6 +52,9 @@ public:
     // would otherwise wait for.
     void preparePlayers() { borrowPlayers(); }
     void stop();
+    // The operator moved the picture: a separate sound playing here goes with it, once a drag
+    // is `done`.
+    void moveTo(qint64 milliseconds, bool done = true);
     // Never throws; failures end in error().
     QCoro::Task<> sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled, bool force);
 

@@ -193,6 +193,7 @@ private Q_SLOTS:
     void realUnplayableFileIsSaid_data();
     void realUnplayableFileIsSaid();
     void realPlayerRules();
+    void realStuckPlayerNeverHoldsTheExit_data();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
 
@@ -1120,23 +1121,39 @@ void TestPlayback::realPlayerRules()
     QCOMPARE(playedBeforeLoaded, QStringList());
 }
 
+void TestPlayback::realStuckPlayerNeverHoldsTheExit_data()
+{
+    QTest::addColumn<bool>("held"); // a tear-down that never ends, which the exit's bound cuts short
+    QTest::newRow("quit") << false;
+    QTest::newRow("held") << true;
+}
+
 // A player whose file never loads (a pipe nobody writes to) does not hold the program's exit: a
-// program with one put aside and one still loading ends within seconds.
+// program with one put aside and one still loading ends at once, without waiting out the bound set
+// on its tear-down. A tear-down that hangs all the same is cut short by the bound, which says so
+// and exits with a failure.
 void TestPlayback::realStuckPlayerNeverHoldsTheExit()
 {
+    QFETCH(bool, held);
     const QByteArray childPipe = qgetenv("QUILLORY_STUCK_PIPE");
     if (!childPipe.isEmpty()) {
         // The child: leaves its players stuck, and ends.
-        setMediaLoadLimit(std::chrono::milliseconds(300));
-        std::unique_ptr<PlaybackPlayer> putAside = makeMediaPlayer();
         // Still held when the application object goes, with its pooled players.
         static PlaybackPlayer *const loading = makeMediaPlayer().release();
+        loading->setSource(QString::fromLocal8Bit(childPipe));
+        QTRY_COMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        setMediaLoadLimit(std::chrono::milliseconds(300));
+        std::unique_ptr<PlaybackPlayer> putAside = makeMediaPlayer();
         QMediaPlayer *first = putAside->mediaPlayer();
         putAside->setSource(QString::fromLocal8Bit(childPipe));
-        loading->setSource(QString::fromLocal8Bit(childPipe));
         QTRY_VERIFY_WITH_TIMEOUT(putAside->mediaPlayer() != first, 10000);
         putAside.reset();
-        QTRY_COMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        QCOMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        // As the program does once its event loop has returned.
+        MediaSourceGate::boundTearDown(held ? std::chrono::seconds(1) : std::chrono::seconds(5));
+        if (held) {
+            qAddPostRoutine([] { std::this_thread::sleep_for(std::chrono::minutes(1)); });
+        }
         return;
     }
     SKIP_WITHOUT_AUDIO_OUTPUT();
@@ -1150,20 +1167,23 @@ void TestPlayback::realStuckPlayerNeverHoldsTheExit()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUILLORY_STUCK_PIPE"), pipe);
     child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("realStuckPlayerNeverHoldsTheExit")});
+                {QStringLiteral("realStuckPlayerNeverHoldsTheExit:") + QTest::currentDataTag()});
     QVERIFY(child.waitForStarted());
     const auto killChild = qScopeGuard([&] { child.kill(); });
     // About a second of its own work; a held exit never ends.
     QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 15000);
     const QByteArray said = child.readAllStandardOutput();
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             qPrintable(QStringLiteral("status %1, code %2: %3")
+    const QByteArray complained = child.readAllStandardError();
+    const QString how = QStringLiteral("status %1, code %2: %3\n%4")
                             .arg(child.exitStatus())
                             .arg(child.exitCode())
-                            .arg(QString::fromLocal8Bit(said))));
-    QVERIFY2(said.contains("PASS   : TestPlayback::realStuckPlayerNeverHoldsTheExit()"), said.constData());
+                            .arg(QString::fromLocal8Bit(said), QString::fromLocal8Bit(complained));
+    QVERIFY2(said.contains("PASS   : TestPlayback::realStuckPlayerNeverHoldsTheExit("), qPrintable(how));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit &&
+                 child.exitCode() == (held ? MediaSourceGate::tearDownCutShort : 0),
+             qPrintable(how));
+    QVERIFY2(complained.contains("exit cut short") == held, qPrintable(how));
 }
 
 // A second thread adding to the pipeline whose source is being set waits until the source is
@@ -1191,13 +1211,14 @@ void TestPlayback::sourceGateHoldsOnlyThePipelineBeingBuilt()
             gst_bin_add(GST_BIN(other), gst_element_factory_make("identity", nullptr));
             otherAdded = true;
         }).join();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QTRY_COMPARE(MediaSourceGate::heldThreads(), 1);
         heldWhileSetting = !heldAdded;
     });
     held.join();
     QVERIFY(otherAdded);
     QVERIFY(heldWhileSetting);
     QVERIFY(heldAdded);
+    QCOMPARE(MediaSourceGate::heldThreads(), 0);
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

@@ -196,6 +196,7 @@ private Q_SLOTS:
     void realStuckPlayerNeverHoldsTheExit_data();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
+    void sourceGateTellsWhoseMessagesTheyAre();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -1043,8 +1044,8 @@ void TestPlayback::realUnplayableFileIsSaid()
 }
 
 // The rules a player keeps with the files it is given: nothing plays before it is loaded; the same
-// file asked for again is loaded anew; the end of the previous file, reported late, does not end the
-// next; a file that ends before the length it claims is heard once.
+// file asked for again is loaded anew; an end posted before the next file was set, reported late,
+// does not end it; a file that ends before the length it claims is heard once.
 void TestPlayback::realPlayerRules()
 {
     SKIP_WITHOUT_AUDIO_OUTPUT();
@@ -1093,14 +1094,28 @@ void TestPlayback::realPlayerRules()
     });
     QSignalSpy sources(media, &QMediaPlayer::sourceChanged);
 
-    // The blip ends while this thread is busy: its end waits in the queue as the tone is set.
+    // An end posted while the tone is being set, as the blip's own can be, is reported once the
+    // tone is in place.
+    bool endPosted = false;
+    int lateEnds = 0;
+    connect(media, &QMediaPlayer::sourceChanged, &scope, [&](const QUrl &source) {
+        if (source.fileName() == QLatin1String("tone.wav") && !std::exchange(endPosted, true)) {
+            GstElement *pipeline = MediaSourceGate::pipelineOf(*media);
+            QVERIFY(pipeline);
+            gst_element_post_message(pipeline, gst_message_new_eos(GST_OBJECT(pipeline)));
+        }
+    });
+    connect(media, &QMediaPlayer::mediaStatusChanged, &scope, [&](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::EndOfMedia && media->source().fileName() == QLatin1String("tone.wav")) {
+            ++lateEnds;
+        }
+    });
     player->setSource(blip);
     player->play();
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
     player->setSource(tone);
     player->play();
-    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 1500, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(lateEnds == 1 && player->position() > 1500, 10000);
     QCOMPARE(media->playbackState(), QMediaPlayer::PlayingState);
 
     // The same file again: loaded anew, from its start.
@@ -1219,6 +1234,67 @@ void TestPlayback::sourceGateHoldsOnlyThePipelineBeingBuilt()
     QVERIFY(heldWhileSetting);
     QVERIFY(heldAdded);
     QCOMPARE(MediaSourceGate::heldThreads(), 0);
+}
+
+// Ends and errors a pipeline posted before its player's source was set are the previous source's;
+// the ones after are the new one's. An error posted while the new source is being built is the new
+// one's: a file that cannot be opened fails there. An end posted then is the previous one's.
+void TestPlayback::sourceGateTellsWhoseMessagesTheyAre()
+{
+    SKIP_WITHOUT_AUDIO_OUTPUT();
+    QTemporaryDir dir;
+    QStringList tones;
+    for (const QString &name :
+         {QStringLiteral("one.wav"), QStringLiteral("two.wav"), QStringLiteral("three.wav")}) {
+        QFile out(dir.filePath(name));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(FakeMedia::toneWav(1, 440)) > 0);
+        tones.append(out.fileName());
+    }
+    QMediaPlayer media;
+    QAudioOutput output;
+    output.setMuted(true);
+    media.setAudioOutput(&output);
+    const auto emptied = qScopeGuard([&] {
+        media.stop();
+        media.setSource(QUrl());
+    });
+    const auto post = [&](GstMessageType type) {
+        GstElement *pipeline = MediaSourceGate::pipelineOf(media);
+        QVERIFY(pipeline);
+        GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "planted");
+        gst_element_post_message(pipeline, type == GST_MESSAGE_EOS
+                                               ? gst_message_new_eos(GST_OBJECT(pipeline))
+                                               : gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
+        g_error_free(error);
+    };
+    const auto since = [&] {
+        return std::pair(MediaSourceGate::endedSinceSourceSet(media),
+                         MediaSourceGate::failedSinceSourceSet(media));
+    };
+
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(tones[0]));
+    QTRY_COMPARE(media.mediaStatus(), QMediaPlayer::LoadedMedia);
+    QCOMPARE(since(), std::pair(false, false));
+    post(GST_MESSAGE_EOS);
+    post(GST_MESSAGE_ERROR);
+    QCOMPARE(since(), std::pair(true, true));
+
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(tones[1]));
+    QCOMPARE(since(), std::pair(false, false));
+    QTRY_COMPARE(media.mediaStatus(), QMediaPlayer::LoadedMedia);
+
+    QObject scope;
+    connect(&media, &QMediaPlayer::sourceChanged, &scope, [&] {
+        post(GST_MESSAGE_EOS);
+        post(GST_MESSAGE_ERROR);
+    });
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(tones[2]));
+    QCOMPARE(since(), std::pair(false, true));
+    scope.disconnect();
+    QTRY_VERIFY(media.mediaStatus() != QMediaPlayer::LoadingMedia);
+
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.wav"))));
+    QCOMPARE(since().second, true);
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

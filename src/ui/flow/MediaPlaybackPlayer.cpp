@@ -412,13 +412,18 @@ private:
     {
         qCDebug(lcMedia) << this << "status" << status << "phase" << int(m_phase) << m_player->position()
                          << m_player->duration();
-        if (status == QMediaPlayer::EndOfMedia && isInPlace(m_lease) && m_wantPlaying && !m_replayed &&
-            !MediaSourceGate::endedSinceSourceSet(*m_player)) {
+        if (status == QMediaPlayer::EndOfMedia && !MediaSourceGate::endedSinceSourceSet(*m_player)) {
             // The end of the pipeline's previous file, reported late: this one has just begun.
-            qCDebug(lcMedia) << this << "stale end of media: playing on";
-            m_replayed = true;
-            m_player->play();
-            return;
+            if (m_phase == Phase::loading) {
+                qCDebug(lcMedia) << this << "stale end of media while loading";
+                return;
+            }
+            if (isInPlace(m_lease) && m_wantPlaying && !m_replayed) {
+                qCDebug(lcMedia) << this << "stale end of media: playing on";
+                m_replayed = true;
+                m_player->play();
+                return;
+            }
         }
         if (m_phase != Phase::loading || status == QMediaPlayer::LoadingMedia) {
             return;

@@ -254,4 +254,13 @@ int heldThreads()
     return g.held;
 }
 
+GstElement *pipelineOf(const QMediaPlayer &player)
+{
+    Gate &g = gate();
+    const std::lock_guard lock(g.mutex);
+    const auto found = g.sources.find(&player);
+    return found == g.sources.end() ? nullptr
+                                    : static_cast<GstElement *>(const_cast<void *>(found->second.pipeline));
+}
+
 } // namespace MediaSourceGate

@@ -5,6 +5,7 @@
 
 class QMediaPlayer;
 class QUrl;
+typedef struct _GstElement GstElement;
 
 namespace MediaSourceGate {
 
@@ -35,7 +36,9 @@ void boundTearDown(std::chrono::milliseconds limit);
 // Runs change as setSource runs its source change: pipelines it adds to are held against other
 // threads until it returns. For the gate's own test.
 void whileSetting(const std::function<void()> &change);
-// How many threads the gate is holding now. For the gate's own test.
+// How many threads the gate is holding now, and the pipeline of a player's last source. For the
+// gate's own test.
 int heldThreads();
+GstElement *pipelineOf(const QMediaPlayer &player);
 
 } // namespace MediaSourceGate

@@ -385,6 +385,7 @@ private:
         qCDebug(lcMedia) << this << "apply" << m_lease << m_wanted << "over" << m_applied
                          << m_player->mediaStatus();
         if (stalledFiles().contains(m_wanted)) {
+            // Its stalled read still hangs: opening it again would hang this thread with it.
             if (!m_player->source().isEmpty()) {
                 MediaSourceGate::setSource(*m_player, QUrl());
             }

@@ -23,8 +23,9 @@ void setSource(QMediaPlayer &player, const QUrl &source);
 // set. An end of media reported without it is the previous source's, reported late.
 bool endedSinceSourceSet(const QMediaPlayer &player);
 
-// Whether the pipeline of the player's last source has posted an error since that source was
-// set. An error reported without it is the previous source's, reported late.
+// Whether the pipeline of the player's last source has posted an error since that source began to
+// be built, while it was being set included: a file that cannot be opened fails there. An error
+// reported without it is the previous source's, reported late.
 bool failedSinceSourceSet(const QMediaPlayer &player);
 
 // Ends the process `limit` from now unless it has ended by then, saying so on stderr, with the

@@ -6,7 +6,9 @@ usage: hung-reads-mount.py FOLDER MOUNTPOINT NAME RELEASE
 
 Prints "mounted" once the mount answers; runs until unmounted or killed."""
 import os
+import subprocess
 import sys
+import threading
 import time
 
 import fusepy as fuse  # Debian's python3-fusepy
@@ -52,6 +54,16 @@ class HungReads(fuse.Operations):
         return 0
 
 
+def unmount_when_orphaned(mountpoint):
+    # A test that died leaves no mount behind, nor a read hanging on it.
+    parent = os.getppid()
+    while os.getppid() == parent:
+        time.sleep(0.5)
+    subprocess.run(['fusermount', '-u', '-z', mountpoint], check=False)
+    os._exit(0)
+
+
 if __name__ == '__main__':
     folder, mountpoint, name, release = sys.argv[1:5]
+    threading.Thread(target=unmount_when_orphaned, args=(mountpoint,), daemon=True).start()
     fuse.FUSE(HungReads(folder, name, release), mountpoint, foreground=True, nothreads=False, ro=True)

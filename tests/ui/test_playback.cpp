@@ -1049,7 +1049,8 @@ void TestPlayback::realUnplayableFileIsSaid()
 
 // The rules a player keeps with the files it is given: nothing plays before it is loaded; the same
 // file asked for again is loaded anew; an end posted before the next file was set, reported late,
-// does not end it; a file that ends before the length it claims is heard once.
+// does not end it; a file that ends before the length it claims is heard once; a file that cannot
+// be opened is said so.
 void TestPlayback::realPlayerRules()
 {
     SKIP_WITHOUT_AUDIO_OUTPUT();
@@ -1097,6 +1098,8 @@ void TestPlayback::realPlayerRules()
         }
     });
     QSignalSpy sources(media, &QMediaPlayer::sourceChanged);
+    QList<PlaybackFailure> failures;
+    player->onFailed([&](PlaybackFailure why) { failures.append(why); });
 
     // An end posted while the tone is being set, as the blip's own can be, is reported once the
     // tone is in place.
@@ -1138,6 +1141,12 @@ void TestPlayback::realPlayerRules()
     QCOMPARE(plays, 1);
     QCOMPARE(media->mediaStatus(), QMediaPlayer::EndOfMedia);
     QCOMPARE(playedBeforeLoaded, QStringList());
+
+    // A file that cannot be opened fails while it is being set: that failure is its own.
+    QCOMPARE(failures, QList<PlaybackFailure>());
+    player->setSource(dir.filePath(QStringLiteral("missing.wav")));
+    player->play();
+    QTRY_COMPARE(failures, QList<PlaybackFailure>{PlaybackFailure::resource});
 }
 
 void TestPlayback::realStuckPlayerNeverHoldsTheExit_data()

@@ -11,6 +11,7 @@ packages=(
     libqrencode-dev libzbar-dev
     libsimdjson-dev
     pulseaudio
+    fuse python3-fusepy
     libbenchmark-dev
     libcpp-httplib-dev
     libzip-dev

@@ -8,8 +8,6 @@
 #include <QThreadPool>
 
 #include <chrono>
-#include <cstdlib>
-#include <thread>
 
 int main(int argc, char *argv[])
 {
@@ -27,10 +25,6 @@ int main(int argc, char *argv[])
     window->resize(1180, 780);
     window->show();
     const int status = QApplication::exec();
-    // Tearing down stops the media pipelines; one whose file never answers must not hold the exit.
-    std::thread([status] {
-        std::this_thread::sleep_for(std::chrono::seconds(5));
-        std::_Exit(status);
-    }).detach();
+    MediaSourceGate::boundTearDown(std::chrono::seconds(5));
     return status;
 }

@@ -305,8 +305,10 @@ private Q_SLOTS:
     void realUnplayableFileIsSaid_data();
     void realUnplayableFileIsSaid();
     void realPlayerRules();
+    void realStuckPlayerNeverHoldsTheExit_data();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
+    void sourceGateTellsWhoseMessagesTheyAre();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -1217,6 +1219,9 @@ void TestPlayback::realPlayerStuckLoadingIsPutAside()
     const std::unique_ptr<PlaybackPlayer> player = makeMediaPlayer();
     int replaced = 0;
     player->onMediaPlayerReplaced([&] { ++replaced; });
+    // The stall is the pipe's, which nobody waits for any more: nothing is said against the tone.
+    int failures = 0;
+    player->onFailed([&](PlaybackFailure) { ++failures; });
     QPointer<QMediaPlayer> stuck = player->mediaPlayer();
     player->setSource(pipe);
     player->play();
@@ -1228,6 +1233,7 @@ void TestPlayback::realPlayerStuckLoadingIsPutAside()
     QVERIFY(player->mediaPlayer() != stuck.data());
     QCOMPARE(player->mediaPlayer()->playbackState(), QMediaPlayer::PlayingState);
     QVERIFY(stuck);
+    QCOMPARE(failures, 0);
 
     ::close(std::exchange(writer, -1));
     QTRY_VERIFY_WITH_TIMEOUT(stuck.isNull(), 10000);
@@ -1429,8 +1435,9 @@ void TestPlayback::realUnplayableFileIsSaid()
 }
 
 // The rules a player keeps with the files it is given: nothing plays before it is loaded; the same
-// file asked for again is loaded anew; the end of the previous file, reported late, does not end the
-// next; a file that ends before the length it claims is heard once.
+// file asked for again is loaded anew; an end posted before the next file was set, reported late,
+// does not end it; a file that ends before the length it claims is heard once; a file that cannot
+// be opened is said so.
 void TestPlayback::realPlayerRules()
 {
     SKIP_WITHOUT_AUDIO_OUTPUT();
@@ -1478,15 +1485,31 @@ void TestPlayback::realPlayerRules()
         }
     });
     QSignalSpy sources(media, &QMediaPlayer::sourceChanged);
+    QList<PlaybackFailure> failures;
+    player->onFailed([&](PlaybackFailure why) { failures.append(why); });
 
-    // The blip ends while this thread is busy: its end waits in the queue as the tone is set.
+    // An end posted while the tone is being set, as the blip's own can be, is reported once the
+    // tone is in place.
+    bool endPosted = false;
+    int lateEnds = 0;
+    connect(media, &QMediaPlayer::sourceChanged, &scope, [&](const QUrl &source) {
+        if (source.fileName() == QLatin1String("tone.wav") && !std::exchange(endPosted, true)) {
+            GstElement *pipeline = MediaSourceGate::pipelineOf(*media);
+            QVERIFY(pipeline);
+            gst_element_post_message(pipeline, gst_message_new_eos(GST_OBJECT(pipeline)));
+        }
+    });
+    connect(media, &QMediaPlayer::mediaStatusChanged, &scope, [&](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::EndOfMedia && media->source().fileName() == QLatin1String("tone.wav")) {
+            ++lateEnds;
+        }
+    });
     player->setSource(blip);
     player->play();
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
     player->setSource(tone);
     player->play();
-    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 1500, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(lateEnds == 1 && player->position() > 1500, 10000);
     QCOMPARE(media->playbackState(), QMediaPlayer::PlayingState);
 
     // The same file again: loaded anew, from its start.
@@ -1505,25 +1528,47 @@ void TestPlayback::realPlayerRules()
     QCOMPARE(plays, 1);
     QCOMPARE(media->mediaStatus(), QMediaPlayer::EndOfMedia);
     QCOMPARE(playedBeforeLoaded, QStringList());
+
+    // A file that cannot be opened fails while it is being set: that failure is its own.
+    QCOMPARE(failures, QList<PlaybackFailure>());
+    player->setSource(dir.filePath(QStringLiteral("missing.wav")));
+    player->play();
+    QTRY_COMPARE(failures, QList<PlaybackFailure>{PlaybackFailure::resource});
+}
+
+void TestPlayback::realStuckPlayerNeverHoldsTheExit_data()
+{
+    QTest::addColumn<bool>("held"); // a tear-down that never ends, which the exit's bound cuts short
+    QTest::newRow("quit") << false;
+    QTest::newRow("held") << true;
 }
 
 // A player whose file never loads (a pipe nobody writes to) does not hold the program's exit: a
-// program with one put aside and one still loading ends within seconds.
+// program with one put aside and one still loading ends at once, without waiting out the bound set
+// on its tear-down. A tear-down that hangs all the same is cut short by the bound, which says so
+// and exits with a failure.
 void TestPlayback::realStuckPlayerNeverHoldsTheExit()
 {
+    QFETCH(bool, held);
     const QByteArray childPipe = qgetenv("QUILLORY_STUCK_PIPE");
     if (!childPipe.isEmpty()) {
         // The child: leaves its players stuck, and ends.
-        setMediaLoadLimit(std::chrono::milliseconds(300));
-        std::unique_ptr<PlaybackPlayer> putAside = makeMediaPlayer();
         // Still held when the application object goes, with its pooled players.
         static PlaybackPlayer *const loading = makeMediaPlayer().release();
+        loading->setSource(QString::fromLocal8Bit(childPipe));
+        QTRY_COMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        setMediaLoadLimit(std::chrono::milliseconds(300));
+        std::unique_ptr<PlaybackPlayer> putAside = makeMediaPlayer();
         QMediaPlayer *first = putAside->mediaPlayer();
         putAside->setSource(QString::fromLocal8Bit(childPipe));
-        loading->setSource(QString::fromLocal8Bit(childPipe));
         QTRY_VERIFY_WITH_TIMEOUT(putAside->mediaPlayer() != first, 10000);
         putAside.reset();
-        QTRY_COMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        QCOMPARE(loading->mediaPlayer()->mediaStatus(), QMediaPlayer::LoadingMedia);
+        // As the program does once its event loop has returned.
+        MediaSourceGate::boundTearDown(held ? std::chrono::seconds(1) : std::chrono::seconds(5));
+        if (held) {
+            qAddPostRoutine([] { std::this_thread::sleep_for(std::chrono::minutes(1)); });
+        }
         return;
     }
     SKIP_WITHOUT_AUDIO_OUTPUT();
@@ -1536,21 +1581,28 @@ void TestPlayback::realStuckPlayerNeverHoldsTheExit()
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QUILLORY_STUCK_PIPE"), pipe);
+    // The child's leaks are not what it is for, and a leak check would lengthen the tear-down the
+    // bound measures.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
     child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("realStuckPlayerNeverHoldsTheExit")});
+                {QStringLiteral("realStuckPlayerNeverHoldsTheExit:") + QTest::currentDataTag()});
     QVERIFY(child.waitForStarted());
     const auto killChild = qScopeGuard([&] { child.kill(); });
     // About a second of its own work; a held exit never ends.
     QTRY_VERIFY_WITH_TIMEOUT(child.state() == QProcess::NotRunning, 15000);
     const QByteArray said = child.readAllStandardOutput();
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             qPrintable(QStringLiteral("status %1, code %2: %3")
+    const QByteArray complained = child.readAllStandardError();
+    const QString how = QStringLiteral("status %1, code %2: %3\n%4")
                             .arg(child.exitStatus())
                             .arg(child.exitCode())
-                            .arg(QString::fromLocal8Bit(said))));
-    QVERIFY2(said.contains("PASS   : TestPlayback::realStuckPlayerNeverHoldsTheExit()"), said.constData());
+                            .arg(QString::fromLocal8Bit(said), QString::fromLocal8Bit(complained));
+    QVERIFY2(said.contains("PASS   : TestPlayback::realStuckPlayerNeverHoldsTheExit("), qPrintable(how));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit &&
+                 child.exitCode() == (held ? MediaSourceGate::tearDownCutShort : 0),
+             qPrintable(how));
+    QVERIFY2(complained.contains("exit cut short") == held, qPrintable(how));
 }
 
 // A second thread adding to the pipeline whose source is being set waits until the source is
@@ -1578,13 +1630,75 @@ void TestPlayback::sourceGateHoldsOnlyThePipelineBeingBuilt()
             gst_bin_add(GST_BIN(other), gst_element_factory_make("identity", nullptr));
             otherAdded = true;
         }).join();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QTRY_COMPARE(MediaSourceGate::heldThreads(), 1);
         heldWhileSetting = !heldAdded;
     });
     held.join();
     QVERIFY(otherAdded);
     QVERIFY(heldWhileSetting);
     QVERIFY(heldAdded);
+    QCOMPARE(MediaSourceGate::heldThreads(), 0);
+}
+
+// Ends and errors a pipeline posted before its player's source was set are the previous source's;
+// the ones after are the new one's. An error posted while the new source is being built is the new
+// one's: a file that cannot be opened fails there. An end posted then is the previous one's.
+void TestPlayback::sourceGateTellsWhoseMessagesTheyAre()
+{
+    SKIP_WITHOUT_AUDIO_OUTPUT();
+    QTemporaryDir dir;
+    QStringList tones;
+    for (const QString &name :
+         {QStringLiteral("one.wav"), QStringLiteral("two.wav"), QStringLiteral("three.wav")}) {
+        QFile out(dir.filePath(name));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(FakeMedia::toneWav(1, 440)) > 0);
+        tones.append(out.fileName());
+    }
+    QMediaPlayer media;
+    QAudioOutput output;
+    output.setMuted(true);
+    media.setAudioOutput(&output);
+    const auto emptied = qScopeGuard([&] {
+        media.stop();
+        media.setSource(QUrl());
+    });
+    const auto post = [&](GstMessageType type) {
+        GstElement *pipeline = MediaSourceGate::pipelineOf(media);
+        QVERIFY(pipeline);
+        GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "planted");
+        gst_element_post_message(pipeline, type == GST_MESSAGE_EOS
+                                               ? gst_message_new_eos(GST_OBJECT(pipeline))
+                                               : gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
+        g_error_free(error);
+    };
+    const auto since = [&] {
+        return std::pair(MediaSourceGate::endedSinceSourceSet(media),
+                         MediaSourceGate::failedSinceSourceSet(media));
+    };
+
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(tones[0]));
+    QTRY_COMPARE(media.mediaStatus(), QMediaPlayer::LoadedMedia);
+    QCOMPARE(since(), std::pair(false, false));
+    post(GST_MESSAGE_EOS);
+    post(GST_MESSAGE_ERROR);
+    QCOMPARE(since(), std::pair(true, true));
+
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(tones[1]));
+    QCOMPARE(since(), std::pair(false, false));
+    QTRY_COMPARE(media.mediaStatus(), QMediaPlayer::LoadedMedia);
+
+    QObject scope;
+    connect(&media, &QMediaPlayer::sourceChanged, &scope, [&] {
+        post(GST_MESSAGE_EOS);
+        post(GST_MESSAGE_ERROR);
+    });
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(tones[2]));
+    QCOMPARE(since(), std::pair(false, true));
+    scope.disconnect();
+    QTRY_VERIFY(media.mediaStatus() != QMediaPlayer::LoadingMedia);
+
+    MediaSourceGate::setSource(media, QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.wav"))));
+    QCOMPARE(since().second, true);
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QMediaPlayer>
 #include <QOffscreenSurface>
@@ -19,6 +20,7 @@
 #include <QVideoSink>
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -45,10 +47,19 @@ void empty(QMediaPlayer *player)
     player->setSource(QUrl());
 }
 
+// Files whose loading stalled, with how many put-aside players still load each. A read of such a
+// file can hang in the kernel, and the thread opening it again with it, for as long as the file
+// does not answer: it is not opened again until that load ends.
+QHash<QString, int> &stalledFiles()
+{
+    static QHash<QString, int> files;
+    return files;
+}
+
 // A player whose file never finished loading cannot be stopped: stopping waits for a streaming
 // thread that waits on the file. Such a player is let go of, never destroyed, and the process
 // ends without stopping it. It is deleted should its loading ever end.
-void abandon(QMediaPlayer *player, QAudioOutput *output)
+void abandon(QMediaPlayer *player, QAudioOutput *output, const QString &stalledFile = {})
 {
     static auto *const abandoned = new QList<QPointer<QObject>>; // reachable until the process ends
     abandoned->removeAll(nullptr);
@@ -56,9 +67,17 @@ void abandon(QMediaPlayer *player, QAudioOutput *output)
         object->setParent(nullptr);
         abandoned->append(object);
     }
+    if (!stalledFile.isEmpty()) {
+        ++stalledFiles()[stalledFile];
+    }
     QObject::connect(player, &QMediaPlayer::mediaStatusChanged, player,
-                     [player, output](QMediaPlayer::MediaStatus status) {
+                     [player, output, stalledFile](QMediaPlayer::MediaStatus status) {
                          if (status != QMediaPlayer::LoadingMedia) {
+                             // Once: emptying it reports a status again.
+                             QObject::disconnect(player, nullptr, player, nullptr);
+                             if (!stalledFile.isEmpty() && --stalledFiles()[stalledFile] == 0) {
+                                 stalledFiles().remove(stalledFile);
+                             }
                              empty(player);
                              player->deleteLater();
                              output->deleteLater();
@@ -80,7 +99,8 @@ public:
     {
         setObjectName(QStringLiteral("media warm-up"));
         if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
-            QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            QGuiApplication::platformName() != QLatin1String("offscreen") &&
+            QOpenGLContext::supportsThreadedOpenGL()) {
             m_surface.create(); // made on the GUI thread, used on the warm-up's
         }
     }
@@ -154,7 +174,9 @@ PlaybackFailure failureOf(QMediaPlayer::Error error)
 // - A source is never replaced while the pipeline is still being built: the streaming thread then
 //   links the new pads under locks that the synchronous stop waits for, and both wait for good.
 //   The player's own status says when loading is over. A player that never gets there is put
-//   aside, untouched, for a new one.
+//   aside, untouched, for a new one, and its file is said to have stalled. The new player is left
+//   empty: opening the file again would wait on the read that stalled, on the GUI thread. Until
+//   that load ends, the file asked for again is refused the same way.
 // - The same file asked for again is loaded again, from its beginning.
 // - Playing starts only once the file is loaded, from its start and at its volume: no pipeline
 //   is set playing while its pads are still being linked.
@@ -279,9 +301,10 @@ private:
         connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &PooledMediaPlayer::statusChanged);
         connect(m_player, &QMediaPlayer::errorOccurred, this,
                 [this](QMediaPlayer::Error error, const QString &text) {
-                    // Only the request being loaded or in place: an earlier file's failure is over.
+                    // Only the request being loaded or in place: an earlier file's failure is over,
+                    // also when it is reported after the next source was set.
                     if (error == QMediaPlayer::NoError || m_pending || m_applied.isEmpty() ||
-                        m_failedLease == m_lease) {
+                        m_failedLease == m_lease || !MediaSourceGate::failedSinceSourceSet(*m_player)) {
                         return;
                     }
                     m_failedLease = m_lease;
@@ -361,6 +384,15 @@ private:
         m_pending = false;
         qCDebug(lcMedia) << this << "apply" << m_lease << m_wanted << "over" << m_applied
                          << m_player->mediaStatus();
+        if (stalledFiles().contains(m_wanted)) {
+            // Its stalled read still hangs: opening it again would hang this thread with it.
+            if (!m_player->source().isEmpty()) {
+                MediaSourceGate::setSource(*m_player, QUrl());
+            }
+            m_applied.clear();
+            reportStalled();
+            return;
+        }
         if (!m_wanted.isEmpty() && m_wanted == m_applied) {
             // The same file again is loaded anew, from its start: a seek back on the pipeline
             // built for it, played at once, could stall its sound or misreport where it stands.
@@ -381,13 +413,18 @@ private:
     {
         qCDebug(lcMedia) << this << "status" << status << "phase" << int(m_phase) << m_player->position()
                          << m_player->duration();
-        if (status == QMediaPlayer::EndOfMedia && isInPlace(m_lease) && m_wantPlaying && !m_replayed &&
-            !MediaSourceGate::endedSinceSourceSet(*m_player)) {
+        if (status == QMediaPlayer::EndOfMedia && !MediaSourceGate::endedSinceSourceSet(*m_player)) {
             // The end of the pipeline's previous file, reported late: this one has just begun.
-            qCDebug(lcMedia) << this << "stale end of media: playing on";
-            m_replayed = true;
-            m_player->play();
-            return;
+            if (m_phase == Phase::loading) {
+                qCDebug(lcMedia) << this << "stale end of media while loading";
+                return;
+            }
+            if (isInPlace(m_lease) && m_wantPlaying && !m_replayed) {
+                qCDebug(lcMedia) << this << "stale end of media: playing on";
+                m_replayed = true;
+                m_player->play();
+                return;
+            }
         }
         if (m_phase != Phase::loading || status == QMediaPlayer::LoadingMedia) {
             return;
@@ -407,6 +444,14 @@ private:
         advance();
     }
 
+    void reportStalled()
+    {
+        qCDebug(lcMedia) << this << "stalled" << m_lease << m_wanted;
+        m_failedLease = m_lease;
+        Q_EMIT failed(PlaybackFailure::stalled);
+        done();
+    }
+
     // A player still loading long after it was asked to is left alone: anything asked of it could
     // wait on its pipeline.
     void putAside()
@@ -418,18 +463,19 @@ private:
                            << "ms: put aside for a new player";
         QMediaPlayer *stuck = m_player;
         disconnect(stuck, nullptr, this, nullptr);
-        abandon(stuck, m_output);
+        abandon(stuck, m_output, std::exchange(m_applied, QString()));
         QObject *view = stuck->videoOutput();
         makePlayer();
         if (view) {
             m_player->setVideoOutput(view);
         }
-        // The file asked for, on the new player.
-        m_applied.clear();
         m_phase = Phase::settled;
-        m_pending = true;
         Q_EMIT playerReplaced();
-        advance();
+        if (m_pending) {
+            advance(); // a later request, on the new player
+        } else {
+            reportStalled();
+        }
     }
 
     QMediaPlayer *m_player = nullptr;

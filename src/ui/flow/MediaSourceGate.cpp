@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -46,12 +48,18 @@ struct Gate
     std::thread::id setter;
     // The pipelines the setter has added to since it began: the ones being built.
     std::vector<GstBin *> building;
-    // Ends of stream each pipeline has posted, and where each player's last source was set.
+    // Errors the first of them had posted when the setter first added to it: later ones are the
+    // new source's, even those posted while it is being set (a file that cannot be opened).
+    quint64 errorsAtBuild = 0;
+    int held = 0;
+    // Ends of stream and errors each pipeline has posted, and where each player's last source was set.
     std::unordered_map<const void *, quint64> ends;
+    std::unordered_map<const void *, quint64> errors;
     struct Source
     {
         const void *pipeline = nullptr;
         quint64 endsAtSet = 0;
+        quint64 errorsAtSet = 0;
     };
     std::unordered_map<const QMediaPlayer *, Source> sources;
 };
@@ -75,6 +83,9 @@ void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)
     }
     if (std::this_thread::get_id() == g.setter) {
         if (std::find(g.building.begin(), g.building.end(), bin) == g.building.end()) {
+            if (g.building.empty()) {
+                g.errorsAtBuild = g.errors[bin];
+            }
             g.building.push_back(bin);
         }
         return;
@@ -86,19 +97,22 @@ void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)
         return;
     }
     qCDebug(lcGate) << "holding back" << GST_ELEMENT_NAME(bin) << "until its source is set";
+    ++g.held;
     if (!g.opened.wait_for(lock, 5s, [&] { return !building(); })) {
         qCWarning(lcGate) << "a pipeline's streaming thread waited 5 s for a source change";
     }
+    --g.held;
 }
 
 void beforePostMessage(GObject *, GstClockTime, GstElement *element, GstMessage *message)
 {
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_EOS || !GST_IS_PIPELINE(element)) {
+    const GstMessageType type = GST_MESSAGE_TYPE(message);
+    if ((type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR) || !GST_IS_PIPELINE(element)) {
         return;
     }
     Gate &g = gate();
     const std::lock_guard lock(g.mutex);
-    ++g.ends[element];
+    ++(type == GST_MESSAGE_EOS ? g.ends : g.errors)[element];
 }
 
 struct GateTracer
@@ -155,14 +169,6 @@ public:
     }
     Setting(const Setting &) = delete;
     Setting &operator=(const Setting &) = delete;
-
-    // The pipeline this change built, the first added to.
-    const void *pipeline() const
-    {
-        Gate &g = gate();
-        const std::lock_guard lock(g.mutex);
-        return g.building.empty() ? nullptr : g.building.front();
-    }
 };
 
 } // namespace
@@ -190,11 +196,12 @@ void setSource(QMediaPlayer &player, const QUrl &source)
     const Setting setting;
     player.setSource(source);
     Gate &g = gate();
-    const void *pipeline = setting.pipeline();
     const std::lock_guard lock(g.mutex);
-    if (pipeline) {
-        // Ends posted until now, during the change included, are the previous source's.
-        g.sources[&player] = {pipeline, g.ends[pipeline]};
+    if (!g.building.empty()) {
+        // The pipeline this change built, the first added to. Ends posted until now, during the
+        // change included, are the previous source's.
+        const void *pipeline = g.building.front();
+        g.sources[&player] = {pipeline, g.ends[pipeline], g.errorsAtBuild};
     } else {
         g.sources.erase(&player);
     }
@@ -211,11 +218,49 @@ bool endedSinceSourceSet(const QMediaPlayer &player)
     return g.ends[found->second.pipeline] > found->second.endsAtSet;
 }
 
+bool failedSinceSourceSet(const QMediaPlayer &player)
+{
+    Gate &g = gate();
+    const std::lock_guard lock(g.mutex);
+    const auto found = g.sources.find(&player);
+    if (found == g.sources.end()) {
+        return true;
+    }
+    return g.errors[found->second.pipeline] > found->second.errorsAtSet;
+}
+
+void boundTearDown(std::chrono::milliseconds limit)
+{
+    std::thread([limit] {
+        std::this_thread::sleep_for(limit);
+        std::fprintf(stderr, "quillory: tear-down still running after %lld ms: exit cut short\n",
+                     static_cast<long long>(limit.count()));
+        std::fflush(stderr);
+        std::_Exit(tearDownCutShort);
+    }).detach();
+}
+
 void whileSetting(const std::function<void()> &change)
 {
     install();
     const Setting setting;
     change();
+}
+
+int heldThreads()
+{
+    Gate &g = gate();
+    const std::lock_guard lock(g.mutex);
+    return g.held;
+}
+
+GstElement *pipelineOf(const QMediaPlayer &player)
+{
+    Gate &g = gate();
+    const std::lock_guard lock(g.mutex);
+    const auto found = g.sources.find(&player);
+    return found == g.sources.end() ? nullptr
+                                    : static_cast<GstElement *>(const_cast<void *>(found->second.pipeline));
 }
 
 } // namespace MediaSourceGate

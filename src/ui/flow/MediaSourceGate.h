@@ -1,9 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 class QMediaPlayer;
 class QUrl;
+typedef struct _GstElement GstElement;
 
 namespace MediaSourceGate {
 
@@ -21,8 +23,23 @@ void setSource(QMediaPlayer &player, const QUrl &source);
 // set. An end of media reported without it is the previous source's, reported late.
 bool endedSinceSourceSet(const QMediaPlayer &player);
 
+// Whether the pipeline of the player's last source has posted an error since that source began to
+// be built, while it was being set included: a file that cannot be opened fails there. An error
+// reported without it is the previous source's, reported late.
+bool failedSinceSourceSet(const QMediaPlayer &player);
+
+// Ends the process `limit` from now unless it has ended by then, saying so on stderr, with the
+// status below: tearing down stops the media pipelines, and one whose file never answers would
+// hold the exit for good. Called once the event loop has returned.
+constexpr int tearDownCutShort = 3;
+void boundTearDown(std::chrono::milliseconds limit);
+
 // Runs change as setSource runs its source change: pipelines it adds to are held against other
 // threads until it returns. For the gate's own test.
 void whileSetting(const std::function<void()> &change);
+// How many threads the gate is holding now, and the pipeline of a player's last source. For the
+// gate's own test.
+int heldThreads();
+GstElement *pipelineOf(const QMediaPlayer &player);
 
 } // namespace MediaSourceGate

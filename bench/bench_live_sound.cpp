@@ -51,7 +51,7 @@ bool tracing()
 // A step of the step tone lasts 500 ms; one outside these bounds lost or gained sound.
 constexpr double shortStepMs = 480;
 constexpr double longStepMs = 520;
-constexpr double longestSilenceMs = 20;
+constexpr double silenceOverMs = 20;
 // How long an item is listened to after each start, and after how much of it a restart comes.
 constexpr int listenMs = 10000;
 constexpr int fillerHz = 350;
@@ -91,6 +91,17 @@ const std::array sinkSettings = {
                 withSlaving(MediaAudioSink::gstreamerDrift(200ms, 20ms), SlaveMethod::resample)},
     SinkSetting{"the program's", MediaAudioSink::chosen()},
 };
+
+// BENCH_SINK_SETTING=N gives every player of the process the sink setting N of the table above,
+// so the other benchmarks can be read with it.
+const bool sinkSettingFromEnvironment = [] {
+    bool ok = false;
+    const int index = qEnvironmentVariableIntValue("BENCH_SINK_SETTING", &ok);
+    if (ok && index >= 0 && index < int(sinkSettings.size())) {
+        MediaAudioSink::setSettings(sinkSettings.at(std::size_t(index)).settings);
+    }
+    return ok;
+}();
 
 // Busy loops, each pinned to one of the cores this process may run on, as another program
 // competing for them would be.
@@ -250,7 +261,7 @@ struct StepCount
                             step.frequency, step.fromMs - onsetMs, step.lengthMs());
             }
         }
-        for (double silence : probe.gapsOverMs(onsetMs, onsetMs + listenMs, longestSilenceMs)) {
+        for (double silence : probe.gapsOverMs(onsetMs, onsetMs + listenMs, silenceOverMs)) {
             ++gaps;
             longestSilenceMs = std::max(longestSilenceMs, silence);
             if (tracing()) {
@@ -366,7 +377,7 @@ QByteArray slowSeekingVideo(const QString &path)
     GError *error = nullptr;
     const QByteArray description =
         "videotestsrc num-buffers=360 pattern=ball ! video/x-raw,width=1280,height=720,framerate=30/1 ! "
-        "vp8enc keyframe-max-dist=1000 deadline=1 cpu-used=8 threads=4 ! webmmux ! filesink location=\"" +
+        "vp8enc keyframe-max-dist=1000 deadline=1 cpu-used=16 threads=4 ! webmmux ! filesink location=\"" +
         QFile::encodeName(path) + "\"";
     GstElement *pipeline = gst_parse_launch(description.constData(), &error);
     if (!pipeline) {
@@ -375,7 +386,7 @@ QByteArray slowSeekingVideo(const QString &path)
     }
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus *bus = gst_element_get_bus(pipeline);
-    GstMessage *end = gst_bus_timed_pop_filtered(bus, 120 * GST_SECOND,
+    GstMessage *end = gst_bus_timed_pop_filtered(bus, 300 * GST_SECOND,
                                                  GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     const bool made = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
     if (end) {

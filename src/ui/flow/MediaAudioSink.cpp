@@ -7,11 +7,10 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // Elements are created on GStreamer's threads as well as on the GUI thread.
 std::mutex mutex;
-MediaAudioSink::Settings current = MediaAudioSink::chosen();
+// Constant-initialised, so a benchmark's setting made during static initialisation stays.
+constinit MediaAudioSink::Settings current = MediaAudioSink::chosen();
 
 GType audioBaseSinkType()
 {
@@ -38,18 +37,6 @@ bool isAudioSink(GstElement *element)
 } // namespace
 
 namespace MediaAudioSink {
-
-Settings chosen()
-{
-    // The buffer: the smallest that, on a loaded machine, still played every start from its first
-    // sample and 30 s without a dropout (bench/README.md, "The audio sink's buffer").
-    return gstreamerDrift(100ms, 10ms);
-}
-
-Settings gstreamerDrift(std::chrono::microseconds buffer, std::chrono::microseconds period)
-{
-    return {buffer, period, SlaveMethod::skew, 40ms, 40ms, 1s};
-}
 
 void configure(GstElement *element)
 {

@@ -41,7 +41,7 @@ constexpr Settings chosen()
     // The buffer: the smallest that, on a loaded machine, still played every start from its first
     // sample and 30 s without a dropout ("The audio sink's buffer"). No slaving: the sinks follow
     // a clock not their own, and skew slaving caught up with it by dropping 40 ms of sound 2.5-7 s
-    // into 9 of 16 starts of an audio item; without it, no step of 864 lost any ("Step lengths").
+    // into 12 of 24 starts of an audio item; without it, no step of 1152 lost any ("Step lengths").
     // The sound stays where it started instead, some 40 ms behind that clock.
     Settings s = gstreamerDrift(100ms, 10ms);
     s.slaveMethod = SlaveMethod::none;

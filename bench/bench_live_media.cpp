@@ -8,6 +8,8 @@
 //                              was heard first and how much of the file's first half second
 //   BM_GoToFirstAudible/audio  the same for an item with the step-tone WAV as its audio asset
 //                              (and a silent backdrop video)
+//   BM_GoToFirstAudible/besideUndecodableVideo, /audioAlone  the WAV beside a video file that
+//                              cannot be decoded, and the WAV alone
 //   BM_AudioSinkBuffer/…       the same two with the players' audio sinks asking for the buffer
 //                              and period of the arguments, then 30 s of backing track, in which
 //                              every silence over 10 ms is counted
@@ -177,7 +179,9 @@ BENCHMARK_CAPTURE(BM_MonitorLatency, player, true)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
-enum class Measured { video, audio };
+// audio: the step-tone WAV under a silent backdrop video; besideUndecodableVideo: the WAV beside a
+// video file that is none; audioAlone: the WAV without a video.
+enum class Measured { video, audio, besideUndecodableVideo, audioAlone };
 
 // The director's rundown page on a show whose items alternate: a filler (a 350 Hz backing track
 // under a silent picture), the measured item, a filler, the measured item again …, each started
@@ -222,8 +226,13 @@ struct AdvancingShow
                 } else {
                     p.attachAsset(large, item, QStringLiteral("audio"), QStringLiteral("阶梯音.wav"), steps,
                                   20);
-                    p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("背景.mp4"), picture,
-                                  330);
+                    if (measured == Measured::audio) {
+                        p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("背景.mp4"),
+                                      picture, 330);
+                    } else if (measured == Measured::besideUndecodableVideo) {
+                        p.attachAsset(large, item, QStringLiteral("video"), QStringLiteral("坏.mp4"),
+                                      QByteArray("this is no video\n").repeated(64), 330);
+                    }
                 }
             }
             items = project.items;
@@ -379,6 +388,14 @@ BENCHMARK_CAPTURE(BM_GoToFirstAudible, video, Measured::video)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 BENCHMARK_CAPTURE(BM_GoToFirstAudible, audio, Measured::audio)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_GoToFirstAudible, besideUndecodableVideo, Measured::besideUndecodableVideo)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_GoToFirstAudible, audioAlone, Measured::audioAlone)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);

@@ -279,3 +279,79 @@ QList<double> AudibleProbe::gapsOverMs(double fromMs, double toMs, double minMs,
     }
     return gaps;
 }
+
+double AudibleProbe::powerIn(double atMs, double windowMs, int frequency) const
+{
+    const qint64 begin = indexAt(atMs);
+    const qint64 count = qint64(std::lround(windowMs * m_rate / 1000));
+    if (begin < m_first || begin + count > m_first + qint64(m_samples.size())) {
+        return 0;
+    }
+    return powerAt(m_samples.data() + (begin - m_first), count, frequency, m_rate);
+}
+
+QList<AudibleProbe::Step> AudibleProbe::stepsBetween(const QList<int> &candidates, double fromMs,
+                                                     double toMs) const
+{
+    struct Edge
+    {
+        int from;
+        int to;
+        double atMs;
+    };
+    constexpr double scanStepMs = scanWindowMs / 4.0;
+    constexpr double edgeStepMs = 0.25;
+    // A candidate takes over once it dominates this many windows running: one window straddling
+    // two steps can be read as a third candidate.
+    constexpr int windowsToTakeOver = 3;
+    QList<Edge> edges;
+    if (!covers(fromMs) || recordedUntilMs() < toMs) {
+        return {};
+    }
+    int current = 0;
+    double currentLastMs = 0;
+    int pending = 0;
+    int pendingCount = 0;
+    double pendingFirstMs = 0;
+    for (double at = fromMs; at + scanWindowMs <= toMs; at += scanStepMs) {
+        const int heard = dominantFrequency(at, candidates, scanWindowMs).value_or(0);
+        if (heard == 0) {
+            pendingCount = 0;
+            continue;
+        }
+        if (heard == current) {
+            currentLastMs = at;
+            pendingCount = 0;
+            continue;
+        }
+        if (heard != pending || pendingCount == 0) {
+            pending = heard;
+            pendingCount = 0;
+            pendingFirstMs = at;
+        }
+        if (++pendingCount < windowsToTakeOver) {
+            continue;
+        }
+        if (current != 0) {
+            // Between the last window of the old candidate and the first of the new one.
+            double edge = pendingFirstMs + scanWindowMs / 2;
+            for (double p = currentLastMs; p <= pendingFirstMs; p += edgeStepMs) {
+                if (powerIn(p, scanWindowMs, pending) > powerIn(p, scanWindowMs, current)) {
+                    edge = p + scanWindowMs / 2;
+                    break;
+                }
+            }
+            edges.append({current, pending, edge});
+        }
+        current = pending;
+        currentLastMs = at;
+        pendingCount = 0;
+    }
+    QList<Step> steps;
+    for (qsizetype i = 1; i < edges.size(); ++i) {
+        if (edges.at(i).from == edges.at(i - 1).to) {
+            steps.append({edges.at(i).from, edges.at(i - 1).atMs, edges.at(i).atMs});
+        }
+    }
+    return steps;
+}

@@ -72,6 +72,22 @@ public:
     QList<double> gapsOverMs(double fromMs, double toMs, double minMs,
                              double threshold = defaultThreshold) const;
 
+    // A stretch in which one candidate frequency dominated, from the edge where it took over from
+    // another candidate to the edge where the next one took over (ms after the mark).
+    struct Step
+    {
+        int frequency = 0;
+        double fromMs = 0;
+        double toMs = 0;
+        double lengthMs() const { return toMs - fromMs; }
+    };
+    // The steps between fromMs and toMs with a change of candidate at both ends. Every edge is
+    // timed alike, whatever the pitches: where a 10 ms window sliding in 0.25 ms steps first holds
+    // more of the new candidate than of the old one. An error of the method is then the same at
+    // both ends of a step and falls out of its length, which an onset per pitch would not.
+    // A silence inside a step lengthens it.
+    QList<Step> stepsBetween(const QList<int> &candidates, double fromMs, double toMs) const;
+
 Q_SIGNALS:
     // New samples have been recorded.
     void recorded();
@@ -83,6 +99,8 @@ private:
     // The absolute index of the first sample at or after ms, and ms of an absolute index.
     qint64 indexAt(double ms) const;
     double msAt(qint64 index) const;
+    // The power of frequency in the window [atMs, atMs + windowMs); 0 where not recorded.
+    double powerIn(double atMs, double windowMs, int frequency) const;
 
     QAudioSource *m_source = nullptr;
     QIODevice *m_device = nullptr;

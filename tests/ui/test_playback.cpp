@@ -17,6 +17,7 @@
 #include "flow/MacFlowPlayerBar.h"
 #include "flow/MacProjectFlowView.h"
 #include "flow/MacVideoPlayerView.h"
+#include "flow/MediaAudioSink.h"
 #include "flow/MediaSourceGate.h"
 #include "flow/PictureKeeper.h"
 #include "flow/PlaybackCoordinator.h"
@@ -309,6 +310,7 @@ private Q_SLOTS:
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
     void sourceGateTellsWhoseMessagesTheyAre();
+    void realAudioSinksTakeTheChosenSettings();
 
     void outputsByRole_data();
     void outputsByRole();
@@ -1699,6 +1701,35 @@ void TestPlayback::sourceGateTellsWhoseMessagesTheyAre()
 
     MediaSourceGate::setSource(media, QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.wav"))));
     QCOMPARE(since().second, true);
+}
+
+// GStreamer makes the players' audio sinks; each must still come with the chosen buffer and the
+// clock following that keeps it from skipping sound.
+void TestPlayback::realAudioSinksTakeTheChosenSettings()
+{
+    MediaSourceGate::install();
+    const MediaAudioSink::Settings chosen = MediaAudioSink::chosen();
+    QVERIFY(MediaAudioSink::settings() == chosen);
+    GstElement *sink = gst_element_factory_make("pulsesink", nullptr);
+    if (!sink) {
+        QSKIP("This GStreamer has no PulseAudio sink.");
+    }
+    const auto release = qScopeGuard([sink] { gst_object_unref(sink); });
+    gint64 buffer = 0;
+    gint64 period = 0;
+    gint slaveMethod = -1;
+    gint64 driftTolerance = 0;
+    guint64 alignmentThreshold = 0;
+    guint64 discontWait = 0;
+    g_object_get(sink, "buffer-time", &buffer, "latency-time", &period, "slave-method", &slaveMethod,
+                 "drift-tolerance", &driftTolerance, "alignment-threshold", &alignmentThreshold,
+                 "discont-wait", &discontWait, nullptr);
+    QCOMPARE(buffer, gint64(chosen.buffer.count()));
+    QCOMPARE(period, gint64(chosen.period.count()));
+    QCOMPARE(slaveMethod, gint(chosen.slaveMethod));
+    QCOMPARE(driftTolerance, gint64(chosen.driftTolerance.count()));
+    QCOMPARE(alignmentThreshold, guint64(chosen.alignmentThreshold.count()));
+    QCOMPARE(discontWait, guint64(chosen.discontWait.count()));
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

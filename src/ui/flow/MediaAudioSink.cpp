@@ -3,16 +3,14 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <mutex>
 
 namespace {
 
-using namespace std::chrono_literals;
-
-// The smallest buffer that, on a loaded machine, still played every start from its first sample
-// and 30 s without a dropout (bench/README.md, "The audio sink's buffer"): 60 and 40 ms dropped
-// out there. Elements are created on GStreamer's threads as well as on the GUI thread.
-std::atomic<std::chrono::microseconds> buffer{100ms};
-std::atomic<std::chrono::microseconds> period{10ms};
+// Elements are created on GStreamer's threads as well as on the GUI thread.
+std::mutex mutex;
+// Constant-initialised, so a benchmark's setting made during static initialisation stays.
+constinit MediaAudioSink::Settings current = MediaAudioSink::chosen();
 
 GType audioBaseSinkType()
 {
@@ -32,7 +30,8 @@ bool isAudioSink(GstElement *element)
     }
     GObjectClass *klass = G_OBJECT_GET_CLASS(element);
     return g_object_class_find_property(klass, "buffer-time") &&
-           g_object_class_find_property(klass, "latency-time");
+           g_object_class_find_property(klass, "latency-time") &&
+           g_object_class_find_property(klass, "drift-tolerance");
 }
 
 } // namespace
@@ -44,14 +43,30 @@ void configure(GstElement *element)
     if (!isAudioSink(element)) {
         return;
     }
-    g_object_set(element, "buffer-time", gint64(buffer.load().count()), "latency-time",
-                 gint64(period.load().count()), nullptr);
+    const Settings s = settings();
+    g_object_set(element, "buffer-time", gint64(s.buffer.count()), "latency-time", gint64(s.period.count()),
+                 "slave-method", gint(s.slaveMethod), "drift-tolerance", gint64(s.driftTolerance.count()),
+                 "alignment-threshold", guint64(s.alignmentThreshold.count()), "discont-wait",
+                 guint64(s.discontWait.count()), nullptr);
 }
 
-void setBuffer(std::chrono::microseconds newBuffer, std::chrono::microseconds newPeriod)
+Settings settings()
 {
-    buffer = newBuffer;
-    period = newPeriod;
+    const std::lock_guard lock(mutex);
+    return current;
+}
+
+void setSettings(const Settings &settings)
+{
+    const std::lock_guard lock(mutex);
+    current = settings;
+}
+
+void setBuffer(std::chrono::microseconds buffer, std::chrono::microseconds period)
+{
+    const std::lock_guard lock(mutex);
+    current.buffer = buffer;
+    current.period = period;
 }
 
 } // namespace MediaAudioSink

@@ -4,15 +4,57 @@
 
 typedef struct _GstElement GstElement;
 
-// The output buffer of the players' audio sinks. GStreamer's PulseAudio sink asks for 200 ms by
-// default, which is most of what a listener waits between GO and the first sound.
+// The output buffer and clock following of the players' audio sinks. GStreamer's PulseAudio sink
+// asks for 200 ms by default, which is most of what a listener waits between GO and the first
+// sound, and skips 40 ms of sound whenever its clock drifts that far from the pipeline's.
 namespace MediaAudioSink {
 
-// Called for every element GStreamer creates; sets the buffer of the audio sinks among them.
+// GstAudioBaseSinkSlaveMethod's values: how a sink follows a pipeline clock not its own.
+enum class SlaveMethod { resample = 0, skew = 1, none = 2 };
+
+struct Settings
+{
+    std::chrono::microseconds buffer;
+    std::chrono::microseconds period;
+    SlaveMethod slaveMethod;
+    // How far the sink's clock may drift from the pipeline's before the sink resynchronises.
+    std::chrono::microseconds driftTolerance;
+    // How far a buffer's time may be from the end of the previous one before it is realigned,
+    // and for how long that must last.
+    std::chrono::nanoseconds alignmentThreshold;
+    std::chrono::nanoseconds discontWait;
+
+    bool operator==(const Settings &) const = default;
+};
+
+// GStreamer's own drift settings, with a buffer and period.
+constexpr Settings gstreamerDrift(std::chrono::microseconds buffer, std::chrono::microseconds period)
+{
+    using namespace std::chrono_literals;
+    return {buffer, period, SlaveMethod::skew, 40ms, 40ms, 1s};
+}
+
+// The settings the program plays with, chosen by measurement (bench/README.md).
+constexpr Settings chosen()
+{
+    using namespace std::chrono_literals;
+    // The buffer: the smallest that, on a loaded machine, still played every start from its first
+    // sample and 30 s without a dropout ("The audio sink's buffer"). No slaving: the sinks follow
+    // a clock not their own, and skew slaving caught up with it by dropping 40 ms of sound 2.5-7 s
+    // into 12 of 24 starts of an audio item; without it, no step of 1152 lost any ("Step lengths").
+    // The sound stays where it started instead, some 40 ms behind that clock.
+    Settings s = gstreamerDrift(100ms, 10ms);
+    s.slaveMethod = SlaveMethod::none;
+    return s;
+}
+
+// Called for every element GStreamer creates; sets the audio sinks among them.
 void configure(GstElement *element);
 
-// The buffer and the period asked of the server by the sinks created from now on. Only the
-// benchmarks change it: the default is chosen by measurement (bench/README.md).
+// The settings of the sinks created from now on. Only the benchmarks change them.
+Settings settings();
+void setSettings(const Settings &settings);
+// Changes only the buffer and the period.
 void setBuffer(std::chrono::microseconds buffer, std::chrono::microseconds period);
 
 } // namespace MediaAudioSink

@@ -505,7 +505,7 @@ void TestPlayback::pictureNeverHoldsTheSound_data()
 
     const QStringList soundPlays{"audio load", "video mute", "video load", "audio play"};
     QTest::newRow("picture loads late: joins the sound ahead of it")
-        << "load" << soundPlays + QStringList{"video seek 4300", "video play"} << "";
+        << "load" << soundPlays + QStringList{"video seek 4275", "video play"} << "";
     QTest::newRow("picture unplayable")
         << "format" << soundPlays << "无法播放视频“%1”：文件格式不受支持或已损坏";
     QTest::newRow("picture stalls") << "stall" << soundPlays << "素材读取超时：%1";
@@ -596,7 +596,7 @@ void TestPlayback::videoSwitch_data()
     QTest::addColumn<bool>("force");
     QTest::addColumn<QStringList>("onCalls");
     QTest::newRow("joins the running audio")
-        << true << true << QStringList{"video load", "video mute", "video seek 4300", "video play"};
+        << true << true << QStringList{"video load", "video mute", "video seek 4275", "video play"};
     QTest::newRow("without audio from the start")
         << false << false << QStringList{"video load", "video mute", "video play"};
 }

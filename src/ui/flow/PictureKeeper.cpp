@@ -126,6 +126,11 @@ QCoro::Task<> PictureKeeper::moveSound()
     forgetSamples();
 }
 
+qint64 PictureKeeper::heardSound() const
+{
+    return m_sound->position() - m_soundLagMs;
+}
+
 bool PictureKeeper::steadyWindow() const
 {
     if (m_samples.size() < samplesCompared) {
@@ -170,7 +175,7 @@ void PictureKeeper::compare(qint64 atMs)
         m_awaitingOutcome = false;
         return;
     }
-    m_samples.append({atMs, m_sound->position(), m_picture->position()});
+    m_samples.append({atMs, heardSound(), m_picture->position()});
     if (m_samples.size() > samplesCompared) {
         m_samples.removeFirst();
     }
@@ -222,7 +227,7 @@ QCoro::Task<> PictureKeeper::movePicture()
 {
     const Sample &last = m_samples.last();
     const qint64 behind = gapOf(last.sound, last.picture);
-    const qint64 target = m_sound->position() + m_seekLeadMs;
+    const qint64 target = heardSound() + m_seekLeadMs;
     ++m_moves;
     qCDebug(lcKeeper).nospace() << "keeper: moved picture " << behind << " ms behind its sound to " << target
                                 << " ms (lead " << m_seekLeadMs << " ms, move " << m_moves << ")";

@@ -8,6 +8,8 @@
 
 #include "rules/TextRules.h"
 
+#include <QCoro/QCoroTimer>
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -23,6 +25,10 @@ const QString videoCategory = QStringLiteral("video");
 constexpr std::chrono::milliseconds pictureLoadWait(100);
 // What a move of the picture takes to show here: it joins its running sound that far ahead.
 constexpr qint64 joinLeadMs = 100;
+// A separate sound is heard about this much later than its player's position says: its sink
+// starts behind the clock it plays to and, never skipping to catch up, stays there
+// (bench/README.md, "Step lengths"). Its picture sets out, or joins it, that much later.
+constexpr std::chrono::milliseconds soundOutputLag(25);
 // Waits for a load re-check now and then whether the start they belong to is still current.
 constexpr std::chrono::milliseconds recheckEvery(1000);
 
@@ -69,6 +75,7 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
     , m_audioPlayer(std::move(audioPlayer))
     , m_videoPlayer(std::move(videoPlayer))
 {
+    m_keeper.setSoundLag(soundOutputLag.count());
     followReplacedPlayers();
 }
 
@@ -276,7 +283,16 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     qCDebug(lcStart) << "sound out after" << waited.elapsed() << "ms for its picture;"
                      << (pictureJoins ? "the picture joins later" : "together");
     if (ownsVideo() && !pictureJoins && m_pictureLoad != Load::failed) {
-        m_videoPlayer->play();
+        if (soundPlays && m_pictureLoad == Load::loaded) {
+            auto lag = QCoro::sleepFor(soundOutputLag);
+            co_await lag;
+            if (superseded()) {
+                co_return;
+            }
+        }
+        if (ownsVideo()) {
+            m_videoPlayer->play();
+        }
     }
     if (!soundFile.isEmpty()) {
         m_keeper.start(m_audioPlayer.get(), m_videoPlayer.get());
@@ -397,7 +413,7 @@ QCoro::Task<> PlaybackCoordinator::loadNews(std::chrono::milliseconds within)
 QCoro::Task<> PlaybackCoordinator::joinSound(quint64 videoGeneration)
 {
     QPointer<PlaybackCoordinator> self(this);
-    auto seek = m_videoPlayer->seek(m_audioPlayer->position() + joinLeadMs);
+    auto seek = m_videoPlayer->seek(m_audioPlayer->position() + joinLeadMs - soundOutputLag.count());
     co_await seek;
     if (self && m_videoGeneration == videoGeneration) {
         m_videoPlayer->play();

@@ -788,11 +788,14 @@ void TestPlayback::keeperMovesAStrayPictureOnce_data()
 {
     QTest::addColumn<qint64>("behind");
     QTest::addColumn<bool>("moved");
-    QTest::newRow("80 ms behind: left alone") << qint64(80) << false;
-    QTest::newRow("80 ms ahead: left alone") << qint64(-80) << false;
-    QTest::newRow("200 ms behind") << qint64(200) << true;
-    QTest::newRow("300 ms ahead") << qint64(-300) << true;
-    QTest::newRow("a second behind") << qint64(1000) << true;
+    QTest::addColumn<qint64>("soundLag"); // how much later than its position the sound is heard
+    QTest::newRow("80 ms behind: left alone") << qint64(80) << false << qint64(0);
+    QTest::newRow("80 ms ahead: left alone") << qint64(-80) << false << qint64(0);
+    QTest::newRow("200 ms behind") << qint64(200) << true << qint64(0);
+    QTest::newRow("300 ms ahead") << qint64(-300) << true << qint64(0);
+    QTest::newRow("a second behind") << qint64(1000) << true << qint64(0);
+    QTest::newRow("as far behind as the sound is heard late: left alone") << qint64(100) << false << qint64(100);
+    QTest::newRow("level with a sound heard late: moved behind it") << qint64(0) << true << qint64(100);
 }
 
 // A picture steadily apart from its sound for half a second is moved once, to the sound's
@@ -801,13 +804,15 @@ void TestPlayback::keeperMovesAStrayPictureOnce()
 {
     QFETCH(qint64, behind);
     QFETCH(bool, moved);
+    QFETCH(qint64, soundLag);
     KeeperRun r;
+    r.keeper.setSoundLag(soundLag);
     r.picture.at = r.sound.at - behind;
     r.picture.took = 100;
     r.run(300);
     QCOMPARE(r.picture.seeks, QList<qint64>());
     r.run(10000);
-    QCOMPARE(r.leads, moved ? QList<qint64>{100} : QList<qint64>());
+    QCOMPARE(r.leads, moved ? QList<qint64>{100 - soundLag} : QList<qint64>());
     QCOMPARE(r.sound.seeks, QList<qint64>());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AudibleProbe.h"
 #include "DemoShow.h"
 #include "FakeService.h"
 #include "MemoryTokenStore.h"
@@ -64,6 +65,27 @@ inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
     return true;
+}
+
+// Waits until one of the candidates is heard after the mark and listenFor ms more are recorded;
+// the onset in ms after the mark, read once the probe's time line has settled.
+inline std::optional<double> waitUntilHeard(AudibleProbe &probe, const QList<int> &candidates, int listenFor,
+                                            int giveUpMs)
+{
+    std::optional<double> onset;
+    // Only new sound is searched while waiting: the player's GUI thread is this one.
+    double searched = 0;
+    const bool heard = waitUntil(
+        [&] {
+            const double until = probe.recordedUntilMs().value_or(0);
+            if (!onset) {
+                onset = probe.firstHeardMs(candidates, searched);
+                searched = std::max(searched, until - 20);
+            }
+            return onset && until >= *onset + std::max(listenFor, 200);
+        },
+        giveUpMs);
+    return heard ? probe.firstHeardMs(candidates) : std::nullopt;
 }
 
 // Run under tests/support/run-with-keyring.sh, a benchmark keeps its token in a real (throwaway)

@@ -59,6 +59,7 @@
 namespace {
 
 using harness::waitUntil;
+using harness::waitUntilHeard;
 
 void pause(int ms)
 {
@@ -69,27 +70,6 @@ void pause(int ms)
 constexpr int fillerHz = 350;
 // How long after its onset a measured item is listened to.
 constexpr int listenMs = 1200;
-
-// Waits until one of the candidates is heard after the mark and listenFor ms more are recorded;
-// the onset in ms after the mark, read once the probe's time line has settled.
-std::optional<double> waitUntilHeard(AudibleProbe &probe, const QList<int> &candidates, int listenFor,
-                                     int giveUpMs)
-{
-    std::optional<double> onset;
-    // Only new sound is searched while waiting: the player's GUI thread is this one.
-    double searched = 0;
-    const bool heard = waitUntil(
-        [&] {
-            const double until = probe.recordedUntilMs().value_or(0);
-            if (!onset) {
-                onset = probe.firstHeardMs(candidates, searched);
-                searched = std::max(searched, until - 20);
-            }
-            return onset && until >= *onset + std::max(listenFor, 200);
-        },
-        giveUpMs);
-    return heard ? probe.firstHeardMs(candidates) : std::nullopt;
-}
 
 // Starts the probe and waits until the monitor delivers sound (the idle null sink may first
 // finish a block of up to two seconds).

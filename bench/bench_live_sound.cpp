@@ -216,25 +216,6 @@ struct SoundShow
     }
 };
 
-// The onset of one of the candidates after the mark, once listenFor ms after it are recorded.
-std::optional<double> heardAndListened(AudibleProbe &probe, const QList<int> &candidates, int listenFor,
-                                       int giveUpMs)
-{
-    std::optional<double> onset;
-    double searched = 0;
-    const bool heard = waitUntil(
-        [&] {
-            const double until = probe.recordedUntilMs().value_or(0);
-            if (!onset) {
-                onset = probe.firstHeardMs(candidates, searched);
-                searched = std::max(searched, until - 20);
-            }
-            return onset && until >= *onset + listenFor;
-        },
-        giveUpMs);
-    return heard ? probe.firstHeardMs(candidates) : std::nullopt;
-}
-
 struct StepCount
 {
     int steps = 0;
@@ -318,14 +299,14 @@ void BM_StepLengths(benchmark::State &bench, Kind kind)
     double restartHeardMs = 0;
     for (auto _ : bench) {
         probe.mark();
-        if (!show.play(show.filler, false) || !heardAndListened(probe, {fillerHz}, 1000, 8000)) {
+        if (!show.play(show.filler, false) || !harness::waitUntilHeard(probe, {fillerHz}, 1000, 8000)) {
             bench.SkipWithError("the filler was not heard");
             return;
         }
         probe.mark();
-        const std::optional<double> onset = show.play(show.measured, false)
-                                                ? heardAndListened(probe, steps, listenMs, listenMs + 8000)
-                                                : std::nullopt;
+        const std::optional<double> onset =
+            show.play(show.measured, false) ? harness::waitUntilHeard(probe, steps, listenMs, listenMs + 8000)
+                                            : std::nullopt;
         if (!onset) {
             bench.SkipWithError("the item was not heard");
             return;
@@ -337,8 +318,9 @@ void BM_StepLengths(benchmark::State &bench, Kind kind)
         // The file's start again, which the item left ten seconds ago: its first step.
         probe.mark();
         const std::optional<double> again =
-            show.play(show.measured, true) ? heardAndListened(probe, firstStep, listenMs, listenMs + 8000)
-                                           : std::nullopt;
+            show.play(show.measured, true)
+                ? harness::waitUntilHeard(probe, firstStep, listenMs, listenMs + 8000)
+                : std::nullopt;
         if (!again) {
             bench.SkipWithError("the restarted item was not heard");
             return;

@@ -14,10 +14,11 @@ ShownSteps::ShownSteps(QVideoSink &picture, const QMediaPlayer &player, QObject 
     , m_player(player)
 {
     connect(&picture, &QVideoSink::videoFrameChanged, this, &ShownSteps::shown);
-    // Another file's frames have time stamps of their own.
+    // Another file's frames have time stamps of their own; a file joined past its start keeps
+    // the first stamp seen of it before.
     connect(&player, &QMediaPlayer::sourceChanged, this, [this] {
         m_frames.clear();
-        m_firstStamp.reset();
+        m_newSource = true;
     });
 }
 
@@ -25,6 +26,13 @@ void ShownSteps::restart(AudibleProbe &probe)
 {
     m_frames.clear();
     m_firstStamp.reset();
+    m_marked = AudibleProbe::Clock::now();
+    probe.mark(m_marked);
+}
+
+void ShownSteps::remark(AudibleProbe &probe)
+{
+    m_frames.clear();
     m_marked = AudibleProbe::Clock::now();
     probe.mark(m_marked);
 }
@@ -40,7 +48,10 @@ void ShownSteps::shown(const QVideoFrame &frame)
         return;
     }
     const qint64 stamp = frame.startTime() / 1000;
-    m_firstStamp = m_firstStamp.value_or(stamp);
+    if (!m_firstStamp || (m_newSource && stamp < FakeMedia::stepToneStepMs)) {
+        m_firstStamp = stamp;
+    }
+    m_newSource = false;
     m_frames.append({sinceMs(), stamp - *m_firstStamp});
 }
 

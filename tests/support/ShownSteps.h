@@ -23,6 +23,8 @@ public:
 
     // Forgets the frames shown and counts time from now on; the probe is marked at the same time.
     void restart(AudibleProbe &probe);
+    // The same, for a file already playing: long into it, the probe's time line is drawn afresh.
+    void remark(AudibleProbe &probe);
     // Milliseconds since the last restart.
     double sinceMs() const;
     // For each step the picture reached between fromMs and toMs: how much later it was heard.
@@ -39,4 +41,5 @@ private:
     AudibleProbe::Clock::time_point m_marked = AudibleProbe::Clock::now();
     QList<std::pair<double, qint64>> m_frames; // (ms since the mark, ms into the file)
     std::optional<qint64> m_firstStamp;
+    bool m_newSource = false;
 };

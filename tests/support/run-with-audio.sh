@@ -16,7 +16,17 @@ scratch=$(mktemp -d)
 mkdir -m 700 "$scratch/runtime" "$scratch/home"
 export XDG_RUNTIME_DIR="$scratch/runtime" HOME="$scratch/home"
 unset PULSE_SERVER
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
+# AUDIO_CLOCK_SPEED (a benchmark's, e.g. 1.0001): the server's clock, and so the null sink's
+# playback, runs that much faster than the system's, as a sound card's clock may.
+faked=/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1
+clocked() {
+    if [ -n "${AUDIO_CLOCK_SPEED:-}" ] && [ -e "$faked" ]; then
+        LD_PRELOAD="$faked" FAKETIME="+0 x$AUDIO_CLOCK_SPEED" exec "$@"
+    else
+        exec "$@"
+    fi
+}
+clocked pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes \
     -L "module-native-protocol-unix" -L "module-null-sink sink_name=quillory_null" \
     -L "module-remap-source master=quillory_null.monitor source_name=quillory_null_heard" \
     >"$scratch/pulse.log" 2>&1 &

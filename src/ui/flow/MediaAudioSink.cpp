@@ -34,6 +34,39 @@ bool isAudioSink(GstElement *element)
            g_object_class_find_property(klass, "drift-tolerance");
 }
 
+// The clock of the pipeline's audio sink, once its output is open; none before.
+GstClock *soundClockOf(GstElement *pipeline)
+{
+    if (!GST_IS_BIN(pipeline)) {
+        return nullptr;
+    }
+    GstClock *clock = nullptr;
+    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
+    GValue item = G_VALUE_INIT;
+    bool more = true;
+    while (more && !clock) {
+        switch (gst_iterator_next(elements, &item)) {
+        case GST_ITERATOR_OK: {
+            auto *element = GST_ELEMENT(g_value_get_object(&item));
+            if (isAudioSink(element)) {
+                clock = gst_element_provide_clock(element);
+            }
+            g_value_reset(&item);
+            break;
+        }
+        case GST_ITERATOR_RESYNC:
+            gst_iterator_resync(elements);
+            break;
+        default:
+            more = false;
+            break;
+        }
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+    return clock;
+}
+
 } // namespace
 
 namespace MediaAudioSink {
@@ -48,6 +81,22 @@ void configure(GstElement *element)
                  "slave-method", gint(s.slaveMethod), "drift-tolerance", gint64(s.driftTolerance.count()),
                  "alignment-threshold", guint64(s.alignmentThreshold.count()), "discont-wait",
                  guint64(s.discontWait.count()), nullptr);
+}
+
+void runOnSoundClock(GstElement *pipeline, GstElement *sound)
+{
+    if (!GST_IS_PIPELINE(pipeline)) {
+        return;
+    }
+    // The media backend fixes the system clock on its pipelines: their sinks would then play at
+    // the card's rate against it, and without slaving drift from it unseen, or with slaving cut
+    // the sound to catch up.
+    if (GstClock *clock = sound && sound != pipeline ? soundClockOf(sound) : nullptr) {
+        gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+        gst_object_unref(clock);
+    } else {
+        gst_pipeline_auto_clock(GST_PIPELINE(pipeline));
+    }
 }
 
 Settings settings()

@@ -1,3 +1,4 @@
+#include "MediaAudioSink.h"
 #include "MediaSourceGate.h"
 #include "PlaybackPlayer.h"
 
@@ -238,6 +239,7 @@ public:
     {
         setSource({});
         setMuted(false);
+        m_timeFrom.clear();
         idle().append(this);
     }
 
@@ -266,6 +268,11 @@ public:
     {
         m_muted = muted;
         m_output->setMuted(muted);
+    }
+    void keepTimeWith(PooledMediaPlayer *sound)
+    {
+        m_timeFrom = sound;
+        keepTime();
     }
     qint64 position() const { return isInPlace(m_lease) && !m_applied.isEmpty() ? m_player->position() : 0; }
     // Only for the request in place; a position set while loading is dropped by the backend.
@@ -318,6 +325,13 @@ private:
                         hush();
                     }
                 });
+    }
+
+    void keepTime()
+    {
+        MediaAudioSink::runOnSoundClock(MediaSourceGate::pipelineOf(*m_player),
+                                        m_timeFrom ? MediaSourceGate::pipelineOf(*m_timeFrom->player())
+                                                   : nullptr);
     }
 
     void hush()
@@ -401,6 +415,7 @@ private:
         m_applied = m_wanted;
         m_replayed = false;
         MediaSourceGate::setSource(*m_player, m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
+        keepTime();
         if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
             m_phase = Phase::loading;
             m_stuck.start(loadLimit());
@@ -493,6 +508,7 @@ private:
     QTimer m_stuck;
     QElapsedTimer m_quietSince;
     QMetaObject::Connection m_frames;
+    QPointer<PooledMediaPlayer> m_timeFrom;
 };
 
 // Ends once `lease` is in place on the player, or has been replaced. Waits on the player's own
@@ -540,6 +556,12 @@ public:
         if (pooled && pooled->lease() == lease) {
             pooled->seekInPlace(milliseconds);
         }
+    }
+
+    void keepTimeWith(PlaybackPlayer *sound) override
+    {
+        auto *real = dynamic_cast<MediaPlaybackPlayer *>(sound);
+        m_player->keepTimeWith(real ? real->m_player : nullptr);
     }
 
     QMediaPlayer *mediaPlayer() override { return m_player->player(); }

@@ -11,7 +11,10 @@
 namespace {
 
 // A picture this far from its sound, steadily, is moved to where the sound is; this far, at once.
-constexpr qint64 apartMs = 80;
+// Both run on the sound's clock, so their positions say what is heard and what is shown.
+constexpr qint64 apartMs = 40;
+// A gap that wavers more than this over the comparisons is not read yet.
+constexpr qint64 waverMs = 40;
 constexpr qint64 farApartMs = 1000;
 // How often the picture is compared with the sound, and over how many comparisons.
 constexpr auto checkEvery = std::chrono::milliseconds(100);
@@ -126,11 +129,6 @@ QCoro::Task<> PictureKeeper::moveSound()
     forgetSamples();
 }
 
-qint64 PictureKeeper::heardSound() const
-{
-    return m_sound->position() - m_soundLagMs;
-}
-
 bool PictureKeeper::steadyWindow() const
 {
     if (m_samples.size() < samplesCompared) {
@@ -149,7 +147,7 @@ bool PictureKeeper::steadyWindow() const
         most = std::max(most, gapOf(sample.sound, sample.picture));
     }
     // The sound's position is coarse: a gap that wavers more than this is not read yet.
-    return most - least <= apartMs / 2 && steady(last.sound - first.sound) &&
+    return most - least <= waverMs && steady(last.sound - first.sound) &&
            steady(last.picture - first.picture);
 }
 
@@ -175,7 +173,7 @@ void PictureKeeper::compare(qint64 atMs)
         m_awaitingOutcome = false;
         return;
     }
-    m_samples.append({atMs, heardSound(), m_picture->position()});
+    m_samples.append({atMs, m_sound->position(), m_picture->position()});
     if (m_samples.size() > samplesCompared) {
         m_samples.removeFirst();
     }
@@ -227,7 +225,7 @@ QCoro::Task<> PictureKeeper::movePicture()
 {
     const Sample &last = m_samples.last();
     const qint64 behind = gapOf(last.sound, last.picture);
-    const qint64 target = heardSound() + m_seekLeadMs;
+    const qint64 target = m_sound->position() + m_seekLeadMs;
     ++m_moves;
     qCDebug(lcKeeper).nospace() << "keeper: moved picture " << behind << " ms behind its sound to " << target
                                 << " ms (lead " << m_seekLeadMs << " ms, move " << m_moves << ")";

@@ -38,9 +38,6 @@ public:
 
     // How far ahead of the sound a moved picture is put, to make up for the time the move takes.
     qint64 seekLeadMs() const { return m_seekLeadMs; }
-    // How much later than its position says the sound is heard: the picture is kept on what is
-    // heard.
-    void setSoundLag(qint64 milliseconds) { m_soundLagMs = milliseconds; }
 
     // The keeper's own moves of this item.
     int moves() const { return m_moves; }
@@ -54,7 +51,6 @@ private:
     };
 
     void reset();
-    qint64 heardSound() const;
     void forgetSamples();
     bool steadyWindow() const;
     qint64 meanGap() const;
@@ -74,7 +70,6 @@ private:
     // A move of the keeper's own is done; the first steady comparison tells how it turned out.
     bool m_awaitingOutcome = false;
     qint64 m_seekLeadMs;
-    qint64 m_soundLagMs = 0;
     int m_moves = 0;
     int m_misses = 0;
     qint64 m_notBeforeMs = 0;

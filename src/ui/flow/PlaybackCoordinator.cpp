@@ -8,12 +8,9 @@
 
 #include "rules/TextRules.h"
 
-#include <QCoro/QCoroTimer>
-
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QPointer>
-
 
 namespace {
 
@@ -25,10 +22,6 @@ const QString videoCategory = QStringLiteral("video");
 constexpr std::chrono::milliseconds pictureLoadWait(100);
 // What a move of the picture takes to show here: it joins its running sound that far ahead.
 constexpr qint64 joinLeadMs = 100;
-// A separate sound is heard about this much later than its player's position says: its sink
-// starts behind the clock it plays to and, never skipping to catch up, stays there
-// (bench/README.md, "Step lengths"). Its picture sets out, or joins it, that much later.
-constexpr std::chrono::milliseconds soundOutputLag(25);
 // Waits for a load re-check now and then whether the start they belong to is still current.
 constexpr std::chrono::milliseconds recheckEvery(1000);
 
@@ -54,7 +47,8 @@ QString describeFailure(PlaybackFailure why, bool video, const QString &name)
         reason = QStringLiteral("文件无法打开或读取");
         break;
     }
-    return (video ? QStringLiteral("无法播放视频“%1”：%2") : QStringLiteral("无法播放音频“%1”：%2")).arg(name, reason);
+    return (video ? QStringLiteral("无法播放视频“%1”：%2") : QStringLiteral("无法播放音频“%1”：%2"))
+        .arg(name, reason);
 }
 
 bool hasAsset(const std::optional<QString> &assetID)
@@ -75,7 +69,6 @@ PlaybackCoordinator::PlaybackCoordinator(APIClient &client, std::unique_ptr<Play
     , m_audioPlayer(std::move(audioPlayer))
     , m_videoPlayer(std::move(videoPlayer))
 {
-    m_keeper.setSoundLag(soundOutputLag.count());
     followReplacedPlayers();
 }
 
@@ -280,19 +273,14 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     }
     m_audioPlayer->play();
     const bool pictureJoins = pictureLoading();
+    if (ownsVideo()) {
+        // A separate sound sets the time of its picture; a video's own sound, its own.
+        m_videoPlayer->keepTimeWith(soundPlays ? m_audioPlayer.get() : nullptr);
+    }
     qCDebug(lcStart) << "sound out after" << waited.elapsed() << "ms for its picture;"
                      << (pictureJoins ? "the picture joins later" : "together");
     if (ownsVideo() && !pictureJoins && m_pictureLoad != Load::failed) {
-        if (soundPlays && m_pictureLoad == Load::loaded) {
-            auto lag = QCoro::sleepFor(soundOutputLag);
-            co_await lag;
-            if (superseded()) {
-                co_return;
-            }
-        }
-        if (ownsVideo()) {
-            m_videoPlayer->play();
-        }
+        m_videoPlayer->play();
     }
     if (!soundFile.isEmpty()) {
         m_keeper.start(m_audioPlayer.get(), m_videoPlayer.get());
@@ -375,6 +363,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
                 co_return;
             }
         } else {
+            m_videoPlayer->keepTimeWith(nullptr);
             m_videoPlayer->play();
         }
     }
@@ -413,7 +402,8 @@ QCoro::Task<> PlaybackCoordinator::loadNews(std::chrono::milliseconds within)
 QCoro::Task<> PlaybackCoordinator::joinSound(quint64 videoGeneration)
 {
     QPointer<PlaybackCoordinator> self(this);
-    auto seek = m_videoPlayer->seek(m_audioPlayer->position() + joinLeadMs - soundOutputLag.count());
+    m_videoPlayer->keepTimeWith(m_audioPlayer.get());
+    auto seek = m_videoPlayer->seek(m_audioPlayer->position() + joinLeadMs);
     co_await seek;
     if (self && m_videoGeneration == videoGeneration) {
         m_videoPlayer->play();

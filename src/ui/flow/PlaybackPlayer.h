@@ -15,7 +15,7 @@ enum class PlaybackFailure {
     resource, // the file cannot be opened or read
     access,   // not allowed to read it
     network,
-    stalled,  // loading never finished: the file does not answer
+    stalled, // loading never finished: the file does not answer
 };
 
 // The few player operations live playback needs; tests stand in recording fakes.
@@ -37,6 +37,9 @@ public:
     virtual QCoro::Task<> loaded() { co_return; }
     // Ends once the player took the new position (or the request it was meant for is gone).
     virtual QCoro::Task<> seek(qint64 milliseconds) = 0;
+    // What this player shows keeps time with what `sound` plays, from its next play on; none: with
+    // its own sound.
+    virtual void keepTimeWith(PlaybackPlayer *sound) { Q_UNUSED(sound); }
     // The platform player behind it, for the video view; none for fakes. It can change: a player
     // whose media never finishes loading is put aside for a new one.
     virtual QMediaPlayer *mediaPlayer() { return nullptr; }

@@ -16,6 +16,9 @@
 //   BM_PictureToSound          an item with its own sound file and the step-tone clip as its
 //                              picture: how far the sound is from the picture at its start and
 //                              6 s later
+//   BM_LongItemKeepsPictureAndSound/…  a long item (10 minutes), its own sound or a separate one:
+//                              what is heard against what is shown once a minute; run alone,
+//                              with the audio server's clock fast or slow (bench/README.md)
 //   BM_FirstVideoOfAFreshProcess  the first video item of a fresh program: run alone
 // Each measured item follows one playing a 350 Hz backing track under a silent backdrop.
 
@@ -557,6 +560,189 @@ void BM_PictureToSound(benchmark::State &bench)
     service.stop();
 }
 BENCHMARK(BM_PictureToSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// A long clip made here: a small moving picture, with the step tone as its own sound or none.
+QByteArray longClip(const QString &path, int seconds, const QString &ownSound)
+{
+    QByteArray description = "videotestsrc num-buffers=" + QByteArray::number(seconds * 25) +
+                             " pattern=ball ! video/x-raw,width=160,height=90,framerate=25/1 ! "
+                             "vp8enc keyframe-max-dist=250 deadline=1 cpu-used=16 ! webmmux name=mux ! "
+                             "filesink location=\"" +
+                             QFile::encodeName(path) + "\"";
+    if (!ownSound.isEmpty()) {
+        description += " filesrc location=\"" + QFile::encodeName(ownSound) +
+                       "\" ! wavparse ! audioconvert ! vorbisenc ! mux.";
+    }
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(description.constData(), &error);
+    if (!pipeline) {
+        std::printf("cannot make the clip: %s\n", error ? error->message : "?");
+        g_clear_error(&error);
+        return {};
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus *bus = gst_element_get_bus(pipeline);
+    GstMessage *end = gst_bus_timed_pop_filtered(bus, 600 * GST_SECOND,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool made = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+    if (end) {
+        gst_message_unref(end);
+    }
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    QFile file(path);
+    return made && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+enum class LongItem { ownSound, separateSound };
+
+// A long item as the live item plays it, what is heard against what is shown once a minute,
+// read against the 12-second clip's own sound heard first (as BM_PictureToSound). Run with the
+// audio server's clock running fast or slow against the system's (bench/README.md, "A long
+// item"): a sound card's clock is never exactly the computer's. farthest_ms is the farthest any
+// minute was from the reference; soundAhead_ms how much further the sound's position moved than
+// the system clock over the item (the card's drift, which nothing else would show).
+void BM_LongItemKeepsPictureAndSound(benchmark::State &bench, LongItem kind)
+{
+    MediaSourceGate::install();
+    AudibleProbe probe;
+    if (!listenOrSkip(bench, probe)) {
+        return;
+    }
+    const int minutes = qEnvironmentVariableIntValue("BENCH_LONG_MINUTES") > 0
+                            ? qEnvironmentVariableIntValue("BENCH_LONG_MINUTES")
+                            : 10;
+    const int seconds = minutes * 60 + 30;
+    QTemporaryDir scratch;
+    const QString wavPath = scratch.filePath(QStringLiteral("steps.wav"));
+    const QByteArray wav = FakeMedia::stepToneWav(seconds);
+    {
+        QFile out(wavPath);
+        if (!out.open(QIODevice::WriteOnly) || out.write(wav) != wav.size()) {
+            bench.SkipWithError("cannot write the step tone");
+            return;
+        }
+    }
+    const QByteArray clipBytes = longClip(scratch.filePath(QStringLiteral("long.webm")), seconds,
+                                          kind == LongItem::ownSound ? wavPath : QString());
+    if (clipBytes.isEmpty()) {
+        bench.SkipWithError("cannot make the long clip");
+        return;
+    }
+    FakeService service;
+    if (!service.start()) {
+        bench.SkipWithError("the service did not start");
+        return;
+    }
+    const DemoShow show = service.seedDemoShow();
+    const auto [clip, measured] = service.withPlatform([&](FakePlatform &p) {
+        const QList<RundownItem> &items = p.project(show.projectId)->items;
+        const QString own = items.at(3).id;
+        p.attachAsset(show.projectId, own, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+        const QString longId = items.at(4).id;
+        p.attachAsset(show.projectId, longId, QStringLiteral("video"), QStringLiteral("长片.webm"), clipBytes,
+                      seconds);
+        if (kind == LongItem::separateSound) {
+            p.attachAsset(show.projectId, longId, QStringLiteral("audio"), QStringLiteral("长伴奏.wav"), wav,
+                          seconds);
+        }
+        const auto live = [&](const QString &id) {
+            RundownItem item = *p.project(show.projectId)->item(id);
+            item.liveStatus = RundownValues::live;
+            return item;
+        };
+        return std::pair{live(own), live(longId)};
+    });
+    APIClient client(QUrl(service.baseUrl()),
+                     std::make_shared<MemoryTokenStore>(
+                         service.tokenFor(show.loginForRole(QStringLiteral("总导演"))->accountId)),
+                     false);
+    {
+        PlaybackCoordinator playback(client);
+        playback.setItemProjectID(show.projectId);
+        playback.preparePlayers();
+        QMediaPlayer *video = playback.videoMediaPlayer();
+        QVideoSink picture;
+        video->setVideoSink(&picture);
+        ShownSteps steps(picture, *video);
+        QObject scope;
+        const auto play = [&](const RundownItem &item, qint64 untilMs) {
+            steps.restart(probe);
+            bool done = false;
+            QCoro::connect(playback.sync(item, true, true, true), &scope, [&done] { done = true; });
+            return waitUntil([&] { return done && video->position() > untilMs; }, 60000) &&
+                   waitUntil([&] { return probe.recordedUntilMs().value_or(0) > steps.sinceMs() - 100; },
+                             5000);
+        };
+        // A window of two seconds: what is heard against what is shown there.
+        const auto window = [&]() -> std::optional<double> {
+            steps.remark(probe);
+            pause(2200);
+            waitUntil([&] { return probe.recordedUntilMs().value_or(0) > steps.sinceMs() - 100; }, 5000);
+            const QList<double> late = steps.heardLate(probe, 0, steps.sinceMs());
+            if (late.isEmpty()) {
+                return std::nullopt;
+            }
+            return ShownSteps::median(late);
+        };
+        for (auto _ : bench) {
+            if (!play(clip, 3000)) {
+                bench.SkipWithError("the clip did not play");
+                break;
+            }
+            const double own = ShownSteps::median(steps.heardLate(probe, 0, steps.sinceMs()));
+            if (!play(measured, 500)) {
+                bench.SkipWithError("the long item did not play");
+                break;
+            }
+            PlaybackPlayer *sound = kind == LongItem::separateSound ? playback.audioPlayer() : nullptr;
+            const auto soundAt = [&] { return sound ? sound->position() : video->position(); };
+            QElapsedTimer since;
+            since.start();
+            const qint64 soundFrom = soundAt();
+            double farthest = 0;
+            double first = 0;
+            double last = 0;
+            for (int minute = 0; minute <= minutes; ++minute) {
+                if (minute > 0) {
+                    pause(int(std::max<qint64>(0, minute * 60000 - since.elapsed())));
+                }
+                const std::optional<double> late = window();
+                if (!late) {
+                    bench.SkipWithError("no step of the picture was heard");
+                    break;
+                }
+                (minute == 0 ? first : last) = *late - own;
+                farthest = std::max(farthest, std::abs(*late - own));
+                std::printf("minute %d: heard %.0f ms after the picture (own sound %.0f ms): %+.0f ms; sound "
+                            "position %+lld ms against the system clock\n",
+                            minute, *late, own, *late - own,
+                            static_cast<long long>(soundAt() - soundFrom - since.elapsed()));
+                std::fflush(stdout);
+            }
+            bench.SetIterationTime(farthest / 1e3);
+            bench.counters["ownSound_ms"] = own;
+            bench.counters["first_ms"] = first;
+            bench.counters["last_ms"] = last;
+            bench.counters["farthest_ms"] = farthest;
+            bench.counters["soundAhead_ms"] = double(soundAt() - soundFrom - since.elapsed());
+        }
+        playback.stop();
+    }
+    waitUntil([&] { return client.network().findChildren<QNetworkReply *>().isEmpty(); }, 5000);
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK_CAPTURE(BM_LongItemKeepsPictureAndSound, ownSound, LongItem::ownSound)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_LongItemKeepsPictureAndSound, separateSound, LongItem::separateSound)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // The first video item of a freshly started program, from the click until its own sound is heard:
 // the director's page opened a second before on a show whose first item is the step-tone clip.

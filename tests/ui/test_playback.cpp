@@ -100,6 +100,9 @@ public:
     {
         m_source = localFile;
         record(localFile.isEmpty() ? QStringLiteral("clear") : QStringLiteral("load"));
+        if (onLoad && !localFile.isEmpty()) {
+            onLoad();
+        }
     }
     void play() override { record(QStringLiteral("play")); }
     void pause() override { record(QStringLiteral("pause")); }
@@ -135,6 +138,7 @@ public:
 
     QString m_source;
     qint64 m_position = 0;
+    std::function<void()> onLoad;
 
 private:
     void record(const QString &call) { m_log.append(m_name + QLatin1Char(' ') + call); }
@@ -303,6 +307,7 @@ private Q_SLOTS:
     void realPlayersHoldOnlyTheLiveItemsFiles_data();
     void realPlayersHoldOnlyTheLiveItemsFiles();
     void realPictureKeepsWithSound();
+    void realVideoHeardWithItsPictureAtEveryStart();
     void realUnplayableFileIsSaid_data();
     void realUnplayableFileIsSaid();
     void realPlayerRules();
@@ -504,8 +509,10 @@ void TestPlayback::pictureNeverHoldsTheSound_data()
     QTest::addColumn<QString>("error");     // %1: the failing file's name
 
     const QStringList soundPlays{"audio load", "video mute", "video load", "audio play"};
+    QTest::newRow("picture loads within the sound's wait: both set out together")
+        << "in time" << soundPlays + QStringList{"video play"} << "";
     QTest::newRow("picture loads late: joins the sound ahead of it")
-        << "load" << soundPlays + QStringList{"video seek 4275", "video play"} << "";
+        << "load" << soundPlays + QStringList{"video seek 4300", "video play"} << "";
     QTest::newRow("picture unplayable")
         << "format" << soundPlays << "无法播放视频“%1”：文件格式不受支持或已损坏";
     QTest::newRow("picture stalls") << "stall" << soundPlays << "素材读取超时：%1";
@@ -522,6 +529,19 @@ void TestPlayback::pictureNeverHoldsTheSound()
     QFETCH(QString, error);
     const RundownItem live = item(m_demo.audioItemId);
     const bool soundFails = then == QStringLiteral("sound");
+    // How long after its sound the picture loads: within the sound's wait for it (about 100 ms), or
+    // well past it. Both files are here already, so both loads are asked for in one turn.
+    const int pictureLoadsAfter = then == QStringLiteral("in time") ? 20
+                                  : then == QStringLiteral("load")  ? 400
+                                                                    : -1;
+    if (pictureLoadsAfter >= 0) {
+        sync(live, true, true, true);
+        m_log.clear();
+        m_video->onLoad = [this, pictureLoadsAfter] {
+            m_audio->m_position = 4200;
+            QTimer::singleShot(pictureLoadsAfter, this, [this] { m_video->releaseLoad(); });
+        };
+    }
     if (then == QStringLiteral("download")) {
         // The sound is on this machine already; only the picture is downloaded.
         sync(live, true, true, true);
@@ -536,17 +556,12 @@ void TestPlayback::pictureNeverHoldsTheSound()
     if (soundFails) {
         QTRY_VERIFY(m_log.contains(QStringLiteral("video load")));
         m_audio->fail(PlaybackFailure::format);
-    } else {
+    } else if (pictureLoadsAfter < 0) {
         QTRY_VERIFY(m_log.contains(QStringLiteral("audio play")));
         if (then != QStringLiteral("download")) {
             QVERIFY(m_coordinator->isPreparing());
-            m_audio->m_position = 4200;
-            if (then == QStringLiteral("load")) {
-                m_video->releaseLoad();
-            } else {
-                m_video->fail(then == QStringLiteral("stall") ? PlaybackFailure::stalled
-                                                              : PlaybackFailure::format);
-            }
+            m_video->fail(then == QStringLiteral("stall") ? PlaybackFailure::stalled
+                                                          : PlaybackFailure::format);
         }
     }
     QTRY_VERIFY2(done, qPrintable(m_log.join(",")));
@@ -596,7 +611,7 @@ void TestPlayback::videoSwitch_data()
     QTest::addColumn<bool>("force");
     QTest::addColumn<QStringList>("onCalls");
     QTest::newRow("joins the running audio")
-        << true << true << QStringList{"video load", "video mute", "video seek 4275", "video play"};
+        << true << true << QStringList{"video load", "video mute", "video seek 4300", "video play"};
     QTest::newRow("without audio from the start")
         << false << false << QStringList{"video load", "video mute", "video play"};
 }
@@ -788,15 +803,11 @@ void TestPlayback::keeperMovesAStrayPictureOnce_data()
 {
     QTest::addColumn<qint64>("behind");
     QTest::addColumn<bool>("moved");
-    QTest::addColumn<qint64>("soundLag"); // how much later than its position the sound is heard
-    QTest::newRow("80 ms behind: left alone") << qint64(80) << false << qint64(0);
-    QTest::newRow("80 ms ahead: left alone") << qint64(-80) << false << qint64(0);
-    QTest::newRow("200 ms behind") << qint64(200) << true << qint64(0);
-    QTest::newRow("300 ms ahead") << qint64(-300) << true << qint64(0);
-    QTest::newRow("a second behind") << qint64(1000) << true << qint64(0);
-    QTest::newRow("as far behind as the sound is heard late: left alone")
-        << qint64(100) << false << qint64(100);
-    QTest::newRow("level with a sound heard late: moved behind it") << qint64(0) << true << qint64(100);
+    QTest::newRow("40 ms behind: left alone") << qint64(40) << false;
+    QTest::newRow("40 ms ahead: left alone") << qint64(-40) << false;
+    QTest::newRow("70 ms behind") << qint64(70) << true;
+    QTest::newRow("300 ms ahead") << qint64(-300) << true;
+    QTest::newRow("a second behind") << qint64(1000) << true;
 }
 
 // A picture steadily apart from its sound for half a second is moved once, to the sound's
@@ -805,15 +816,13 @@ void TestPlayback::keeperMovesAStrayPictureOnce()
 {
     QFETCH(qint64, behind);
     QFETCH(bool, moved);
-    QFETCH(qint64, soundLag);
     KeeperRun r;
-    r.keeper.setSoundLag(soundLag);
     r.picture.at = r.sound.at - behind;
     r.picture.took = 100;
     r.run(300);
     QCOMPARE(r.picture.seeks, QList<qint64>());
     r.run(10000);
-    QCOMPARE(r.leads, moved ? QList<qint64>{100 - soundLag} : QList<qint64>());
+    QCOMPARE(r.leads, moved ? QList<qint64>{100} : QList<qint64>());
     QCOMPARE(r.sound.seeks, QList<qint64>());
 }
 
@@ -825,6 +834,8 @@ void TestPlayback::keeperLearnsOnlyFromItsOwnMoves_data()
     QTest::addColumn<int>("moves");
     QTest::newRow("left behind: the lead grows") << qint64(250) << QString() << qint64(250) << 2;
     QTest::newRow("left ahead: the lead shrinks") << qint64(0) << QString() << qint64(0) << 2;
+    QTest::newRow("left far ahead: no lead below none, and moves that miss ahead are braked")
+        << qint64(-150) << QString() << qint64(0) << 3;
     QTest::newRow("far behind: the longest lead") << qint64(700) << QString() << qint64(400) << 3;
     QTest::newRow("picture paused") << qint64(250) << "pause" << qint64(100) << 1;
     QTest::newRow("operator's drag") << qint64(250) << "drag" << qint64(100) << 1;
@@ -844,20 +855,20 @@ void TestPlayback::keeperLearnsOnlyFromItsOwnMoves()
     r.picture.took = took;
     r.run(500);
     QCOMPARE(r.keeper.moves(), 1);
-    // Each case leaves the picture 60 ms behind: within bounds, yet a lesson if it were learnt.
+    // Each case leaves the picture 30 ms behind: within bounds, yet a lesson if it were learnt.
     if (then == QStringLiteral("pause")) {
         r.picture.pause();
         r.run(1000);
-        r.picture.at = r.sound.at - 60;
+        r.picture.at = r.sound.at - 30;
         r.picture.play();
     } else if (then == QStringLiteral("drag")) {
-        r.picture.took = 60;
+        r.picture.took = 30;
         r.keeper.moveBoth(r.sound.at + 2000, true);
         QCOMPARE(r.sound.seeks, QList<qint64>{r.picture.seeks.last()});
     } else if (then == QStringLiteral("next item")) {
         r.run(5000);
         QCOMPARE(r.keeper.seekLeadMs(), took);
-        r.picture.at = r.sound.at - 60;
+        r.picture.at = r.sound.at - 30;
         r.keeper.start(&r.sound, &r.picture);
     }
     r.run(20000);
@@ -892,6 +903,11 @@ void TestPlayback::keeperMovesAreBounded()
     QCOMPARE(r.movedAt.size(), moves);
     r.run(60000);
     QCOMPARE(r.picture.seeks.size(), moves);
+    // The next item starts afresh.
+    r.keeper.start(&r.sound, &r.picture);
+    r.picture.at = r.sound.at - 300;
+    r.run(1000);
+    QCOMPARE(r.picture.seeks.size(), moves + 1);
     for (qsizetype i = 2; backsOff && i < r.movedAt.size(); ++i) {
         QVERIFY2(r.movedAt.at(i) - r.movedAt.at(i - 1) > r.movedAt.at(i - 1) - r.movedAt.at(i - 2),
                  qPrintable(QStringLiteral("moved at %1 %2 %3 ms")
@@ -1381,25 +1397,104 @@ void TestPlayback::realPictureKeepsWithSound()
     const double spread = std::clamp(own.last() - own.first(), 15.0, 30.0);
     const double together = (45 + spread) * sanitizerSlack;
 
-    play(m_demo.audioItemId, 6500);
+    play(m_demo.audioItemId, 1500);
     const QList<double> started = steps.heardLate(listener, 0, steps.sinceMs());
-    QVERIFY(started.size() >= 10);
+    QVERIFY(started.size() >= 2);
     QVERIFY2(ShownSteps::farthestFrom(started, reference) <= together, qPrintable(said(started)));
 
-    video->pause();
-    QTRY_VERIFY(audio->position() > 8000);
-    video->play();
-    const double played = steps.sinceMs();
-    QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 11500, 10000);
-    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
-    // A moment to find the sound again, and to learn how long a move of the picture takes.
-    const QList<double> rejoined = steps.heardLate(listener, played + 1500, steps.sinceMs());
-    QVERIFY(rejoined.size() >= 2);
-    // A move that takes longer than its lead (a busy machine) leaves the picture behind by the
-    // difference, which the players' positions do not show; bench/README.md has the figures.
-    constexpr double slowMoveMs = 100;
-    QVERIFY2(ShownSteps::farthestFrom(rejoined, reference) <= together + slowMoveMs * sanitizerSlack,
-             qPrintable(said(rejoined)));
+    // The picture's own pause and play, and the video switched off and on: each time the picture
+    // rejoins what is heard, and stays with it.
+    const auto rejoined = [&](const QString &how) {
+        const double from = steps.sinceMs();
+        const qint64 at = audio->position();
+        QTRY_VERIFY_WITH_TIMEOUT(audio->position() > at + 3500, 10000);
+        QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
+        const QList<double> late = steps.heardLate(listener, from + 2000, steps.sinceMs());
+        QVERIFY2(late.size() >= 2, qPrintable(how));
+        QVERIFY2(ShownSteps::farthestFrom(late, reference) <= together,
+                 qPrintable(how + QLatin1Char(' ') + said(late)));
+    };
+    // The clip is 12 s long: each round starts the item again.
+    for (int round = 0; round < 3; ++round) {
+        if (round > 0) {
+            play(m_demo.audioItemId, 1500);
+        }
+        video->pause();
+        QTest::qWait(700);
+        video->play();
+        rejoined(QStringLiteral("after the picture's pause %1").arg(round));
+        done = false;
+        QCoro::connect(real.sync(item(m_demo.audioItemId), true, false, false), &scope,
+                       [&done] { done = true; });
+        QTRY_VERIFY(done);
+        QTest::qWait(300);
+        done = false;
+        QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, false), &scope,
+                       [&done] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done && video->playbackState() == QMediaPlayer::PlayingState, 10000);
+        rejoined(QStringLiteral("after the video switched on %1").arg(round));
+    }
+}
+
+// A video's own sound is heard with its picture at every start, whatever played before it: the
+// same gap, start after start, as its first start.
+void TestPlayback::realVideoHeardWithItsPictureAtEveryStart()
+{
+    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
+        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
+    }
+    const auto [clip, wav] = m_service->withPlatform([&](FakePlatform &p) {
+        const QList<RundownItem> &items = p.project(m_demo.projectId)->items;
+        p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("audio"),
+                      QStringLiteral("伴奏.wav"), FakeMedia::stepToneWav(60), 60);
+        p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("video"),
+                      QStringLiteral("阶梯音.mp4"), FakeMedia::stepToneVideo(), 12);
+        const QString vcr = items.at(3).id;
+        p.attachAsset(m_demo.projectId, vcr, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+        const QString song = items.at(0).id;
+        p.attachAsset(m_demo.projectId, song, QStringLiteral("audio"), QStringLiteral("垫乐.wav"),
+                      FakeMedia::toneWav(30, 300), 30);
+        return std::pair{vcr, song};
+    });
+    AudibleProbe listener;
+    QVERIFY(listener.start());
+    QTRY_VERIFY_WITH_TIMEOUT(listener.isHearing(), 5000);
+    PlaybackCoordinator real(*m_client);
+    real.setItemProjectID(m_demo.projectId);
+    real.preparePlayers();
+    QMediaPlayer *video = real.videoMediaPlayer();
+    QVideoSink picture;
+    video->setVideoSink(&picture);
+    ShownSteps steps(picture, *video);
+    QObject scope;
+    const auto play = [&](const QString &id, qint64 until) {
+        steps.restart(listener);
+        bool done = false;
+        QCoro::connect(real.sync(item(id), true, true, true), &scope, [&done] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done && real.audioPlayer()->position() + video->position() > until, 15000);
+        QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
+    };
+    QList<double> gaps;
+    const auto startClip = [&] {
+        play(clip, 2000);
+        const QList<double> late = steps.heardLate(listener, 0, steps.sinceMs());
+        QVERIFY2(late.size() >= 3, qPrintable(QString::number(late.size())));
+        gaps.append(ShownSteps::median(late));
+    };
+    startClip();
+    for (int round = 0; round < 8; ++round) {
+        play(round % 2 ? wav : m_demo.audioItemId, 1500);
+        startClip();
+    }
+    QStringList said;
+    for (double gap : gaps) {
+        said.append(QString::number(qRound(gap)));
+    }
+    const double allowed = 45.0 * sanitizerSlack;
+    QVERIFY2(
+        *std::max_element(gaps.begin(), gaps.end()) - *std::min_element(gaps.begin(), gaps.end()) <= allowed,
+        qPrintable(QStringLiteral("heard after the picture, start by start: %1 ms").arg(said.join(' '))));
 }
 
 void TestPlayback::realUnplayableFileIsSaid_data()
@@ -1720,11 +1815,12 @@ void TestPlayback::sourceGateTellsWhoseMessagesTheyAre()
 
 // GStreamer makes the players' audio sinks; each must still come with the chosen buffer and the
 // clock following that keeps it from skipping sound.
+// Guarded by what the settings are for, not by their own function: a short buffer, as little
+// of what a listener waits between GO and the first sound; and no skew slaving, which cuts
+// the sound to catch a clock up.
 void TestPlayback::realAudioSinksTakeTheChosenSettings()
 {
     MediaSourceGate::install();
-    const MediaAudioSink::Settings chosen = MediaAudioSink::chosen();
-    QVERIFY(MediaAudioSink::settings() == chosen);
     GstElement *sink = gst_element_factory_make("pulsesink", nullptr);
     if (!sink) {
         QSKIP("This GStreamer has no PulseAudio sink.");
@@ -1733,18 +1829,11 @@ void TestPlayback::realAudioSinksTakeTheChosenSettings()
     gint64 buffer = 0;
     gint64 period = 0;
     gint slaveMethod = -1;
-    gint64 driftTolerance = 0;
-    guint64 alignmentThreshold = 0;
-    guint64 discontWait = 0;
     g_object_get(sink, "buffer-time", &buffer, "latency-time", &period, "slave-method", &slaveMethod,
-                 "drift-tolerance", &driftTolerance, "alignment-threshold", &alignmentThreshold,
-                 "discont-wait", &discontWait, nullptr);
-    QCOMPARE(buffer, gint64(chosen.buffer.count()));
-    QCOMPARE(period, gint64(chosen.period.count()));
-    QCOMPARE(slaveMethod, gint(chosen.slaveMethod));
-    QCOMPARE(driftTolerance, gint64(chosen.driftTolerance.count()));
-    QCOMPARE(alignmentThreshold, guint64(chosen.alignmentThreshold.count()));
-    QCOMPARE(discontWait, guint64(chosen.discontWait.count()));
+                 nullptr);
+    QVERIFY2(buffer > 0 && buffer <= 100000, qPrintable(QString::number(buffer)));
+    QVERIFY2(period > 0 && period <= 10000, qPrintable(QString::number(period)));
+    QCOMPARE(slaveMethod, gint(MediaAudioSink::SlaveMethod::none));
 }
 
 MacProjectFlowView *TestPlayback::openPage(const QString &role)

@@ -1,4 +1,5 @@
 #include "MacVideoPlayerView.h"
+#include "MediaSourceGate.h"
 
 #include "common/Theme.h"
 
@@ -134,7 +135,9 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
             connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MacVideoPlayerView::updateControls),
             connect(m_player, &QMediaPlayer::errorOccurred, this,
                     [this](QMediaPlayer::Error error) {
-                        m_failed = m_failed || error != QMediaPlayer::NoError;
+                        // The previous file's failure, reported late, leaves the new one's controls.
+                        m_failed = m_failed || (error != QMediaPlayer::NoError &&
+                                                MediaSourceGate::failedSinceSourceSet(*m_player));
                         updateControls();
                     }),
             connect(m_player, &QMediaPlayer::positionChanged, this,

@@ -1464,9 +1464,18 @@ void TestPlayback::realUnplayableFileIsSaid()
     QTRY_COMPARE(playPause->isEnabled(), !video);
     QTRY_COMPARE(slider->isEnabled(), !video);
     if (!video) {
-        // What the backend says of the file it played before: neither this picture's nor its item's.
+        // An error the pipeline posted before this file was set, reported now: straight onto its
+        // bus, unseen by the gate. Neither this picture's nor its item's.
         const QString shown = real.error();
-        Q_EMIT real.videoMediaPlayer()->errorOccurred(QMediaPlayer::ResourceError, QStringLiteral("late"));
+        QMediaPlayer *picture = real.videoMediaPlayer();
+        GstElement *pipeline = MediaSourceGate::pipelineOf(*picture);
+        QVERIFY(pipeline);
+        GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "late");
+        GstBus *bus = gst_element_get_bus(pipeline);
+        gst_bus_post(bus, gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
+        gst_object_unref(bus);
+        g_error_free(error);
+        QTRY_COMPARE(picture->mediaStatus(), QMediaPlayer::InvalidMedia);
         QVERIFY(playPause->isEnabled() && slider->isEnabled());
         QCOMPARE(real.error(), shown);
     }

@@ -14,6 +14,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 
+
 namespace {
 
 const QString audioCategory = QStringLiteral("audio");

@@ -1446,7 +1446,7 @@ void TestPlayback::realUnplayableFileIsSaid()
         said.append(QStringLiteral("无法播放视频“big.mp4”：文件格式不受支持或已损坏"));
     }
     said.sort();
-    // One a line, in the order they failed.
+    // One a line, whichever failed first.
     const auto shown = [&] {
         QStringList lines = real.error().split(QLatin1Char('\n'));
         lines.sort();

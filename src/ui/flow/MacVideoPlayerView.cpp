@@ -1,4 +1,5 @@
 #include "MacVideoPlayerView.h"
+#include "MediaSourceGate.h"
 
 #include "common/Theme.h"
 
@@ -134,7 +135,9 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
             connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MacVideoPlayerView::updateControls),
             connect(m_player, &QMediaPlayer::errorOccurred, this,
                     [this](QMediaPlayer::Error error) {
-                        m_failed = m_failed || error != QMediaPlayer::NoError;
+                        // The previous file's failure, reported late, leaves the new one's controls.
+                        m_failed = m_failed || (error != QMediaPlayer::NoError &&
+                                                MediaSourceGate::failedSinceSourceSet(*m_player));
                         updateControls();
                     }),
             connect(m_player, &QMediaPlayer::positionChanged, this,
@@ -151,9 +154,9 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
 void MacVideoPlayerView::updateControls()
 {
     // An emptied player, or one whose file cannot be played, has nothing to offer: its button
-    // would turn to pause while nothing plays.
-    const bool loaded = m_player && !m_player->source().isEmpty() && !m_failed &&
-                        m_player->mediaStatus() != QMediaPlayer::InvalidMedia;
+    // would turn to pause while nothing plays. Its status is no guide: the backend calls the media
+    // invalid on any error, the previous file's too.
+    const bool loaded = m_player && !m_player->source().isEmpty() && !m_failed;
     const bool playing = loaded && m_player->playbackState() == QMediaPlayer::PlayingState;
     m_playPause->setIcon(Theme::icon(playing ? QStringLiteral("pause.circle") : QStringLiteral("play.circle"),
                                      Theme::colour(Theme::Colour::primary)));

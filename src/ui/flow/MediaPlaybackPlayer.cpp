@@ -316,7 +316,10 @@ private:
                     }
                     m_failedLease = m_lease;
                     qCDebug(lcMedia) << this << "failed" << m_lease << m_applied << error << text;
-                    Q_EMIT failed(failureOf(error));
+                    // Qt calls most failures a resource error, an undecodable file too: the
+                    // pipeline's own error tells them apart.
+                    Q_EMIT failed(
+                        MediaSourceGate::failureSinceSourceSet(*m_player).value_or(failureOf(error)));
                 });
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {

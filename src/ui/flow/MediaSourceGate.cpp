@@ -1,5 +1,6 @@
 #include "MediaSourceGate.h"
 #include "MediaAudioSink.h"
+#include "PlaybackPlayer.h"
 
 #include <QLoggingCategory>
 #include <QMediaPlayer>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -54,7 +56,14 @@ struct Gate
     int held = 0;
     // Ends of stream and errors each pipeline has posted, and where each player's last source was set.
     std::unordered_map<const void *, quint64> ends;
-    std::unordered_map<const void *, quint64> errors;
+    struct Errors
+    {
+        quint64 count = 0;
+        // The latest that told why, and which of them it was.
+        std::optional<PlaybackFailure> told;
+        quint64 toldAt = 0;
+    };
+    std::unordered_map<const void *, Errors> errors;
     struct Source
     {
         const void *pipeline = nullptr;
@@ -84,7 +93,7 @@ void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)
     if (std::this_thread::get_id() == g.setter) {
         if (std::find(g.building.begin(), g.building.end(), bin) == g.building.end()) {
             if (g.building.empty()) {
-                g.errorsAtBuild = g.errors[bin];
+                g.errorsAtBuild = g.errors[bin].count;
             }
             g.building.push_back(bin);
         }
@@ -104,15 +113,66 @@ void beforeBinAdd(GObject *, GstClockTime, GstBin *bin, GstElement *)
     --g.held;
 }
 
+// What an error says of the file. The generic ones that follow a telling one (a stream that
+// stopped, a state change that failed) say nothing.
+std::optional<PlaybackFailure> failureOf(GstMessage *message)
+{
+    GError *error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    if (!error) {
+        return std::nullopt;
+    }
+    std::optional<PlaybackFailure> failure;
+    if (error->domain == GST_STREAM_ERROR) {
+        switch (error->code) {
+        case GST_STREAM_ERROR_TYPE_NOT_FOUND: // random bytes
+        case GST_STREAM_ERROR_WRONG_TYPE:
+        case GST_STREAM_ERROR_CODEC_NOT_FOUND:
+        case GST_STREAM_ERROR_DECODE:
+        case GST_STREAM_ERROR_DEMUX:
+        case GST_STREAM_ERROR_FORMAT:
+            failure = PlaybackFailure::format;
+            break;
+        default:
+            break;
+        }
+    } else if (error->domain == GST_RESOURCE_ERROR) {
+        switch (error->code) {
+        case GST_RESOURCE_ERROR_NOT_FOUND:
+        case GST_RESOURCE_ERROR_OPEN_READ:
+        case GST_RESOURCE_ERROR_READ:
+            failure = PlaybackFailure::resource;
+            break;
+        case GST_RESOURCE_ERROR_NOT_AUTHORIZED:
+            failure = PlaybackFailure::access;
+            break;
+        default:
+            break;
+        }
+    }
+    g_error_free(error);
+    return failure;
+}
+
 void beforePostMessage(GObject *, GstClockTime, GstElement *element, GstMessage *message)
 {
     const GstMessageType type = GST_MESSAGE_TYPE(message);
     if ((type != GST_MESSAGE_EOS && type != GST_MESSAGE_ERROR) || !GST_IS_PIPELINE(element)) {
         return;
     }
+    const std::optional<PlaybackFailure> told = type == GST_MESSAGE_ERROR ? failureOf(message) : std::nullopt;
     Gate &g = gate();
     const std::lock_guard lock(g.mutex);
-    ++(type == GST_MESSAGE_EOS ? g.ends : g.errors)[element];
+    if (type == GST_MESSAGE_EOS) {
+        ++g.ends[element];
+        return;
+    }
+    Gate::Errors &errors = g.errors[element];
+    ++errors.count;
+    if (told) {
+        errors.told = told;
+        errors.toldAt = errors.count;
+    }
 }
 
 struct GateTracer
@@ -226,7 +286,19 @@ bool failedSinceSourceSet(const QMediaPlayer &player)
     if (found == g.sources.end()) {
         return true;
     }
-    return g.errors[found->second.pipeline] > found->second.errorsAtSet;
+    return g.errors[found->second.pipeline].count > found->second.errorsAtSet;
+}
+
+std::optional<PlaybackFailure> failureSinceSourceSet(const QMediaPlayer &player)
+{
+    Gate &g = gate();
+    const std::lock_guard lock(g.mutex);
+    const auto found = g.sources.find(&player);
+    if (found == g.sources.end()) {
+        return std::nullopt;
+    }
+    const Gate::Errors &errors = g.errors[found->second.pipeline];
+    return errors.toldAt > found->second.errorsAtSet ? errors.told : std::nullopt;
 }
 
 void boundTearDown(std::chrono::milliseconds limit)

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
+enum class PlaybackFailure;
 class QMediaPlayer;
 class QUrl;
 typedef struct _GstElement GstElement;
@@ -27,6 +29,11 @@ bool endedSinceSourceSet(const QMediaPlayer &player);
 // be built, while it was being set included: a file that cannot be opened fails there. An error
 // reported without it is the previous source's, reported late.
 bool failedSinceSourceSet(const QMediaPlayer &player);
+
+// Why the pipeline of the player's last source failed, as its latest error since that source was
+// set tells it; none when no error since did (the generic ones that follow a first, telling one
+// say nothing of their own).
+std::optional<PlaybackFailure> failureSinceSourceSet(const QMediaPlayer &player);
 
 // Ends the process `limit` from now unless it has ended by then, saying so on stderr, with the
 // status below: tearing down stops the media pipelines, and one whose file never answers would

@@ -51,6 +51,16 @@ QString describeFailure(PlaybackFailure why, bool video, const QString &name)
         .arg(name, reason);
 }
 
+// The bar says every file of the item that cannot play, one a line; the same one failing again is
+// said once.
+QString withFailure(const QString &shown, const QString &failure)
+{
+    if (shown.isEmpty()) {
+        return failure;
+    }
+    return shown.split(QLatin1Char('\n')).contains(failure) ? shown : shown + QLatin1Char('\n') + failure;
+}
+
 bool hasAsset(const std::optional<QString> &assetID)
 {
     return assetID && !assetID->isEmpty();
@@ -95,11 +105,11 @@ void PlaybackCoordinator::followReplacedPlayers()
     // A file that cannot be played is said so in the bar; the other player goes on.
     if (m_audioPlayer) {
         m_audioPlayer->onFailed([this](PlaybackFailure why) {
-            setError(describeFailure(why, false, m_audioName));
+            setError(withFailure(m_error, describeFailure(why, false, m_audioName)));
             settleLoad(false, Load::failed);
         });
         m_videoPlayer->onFailed([this](PlaybackFailure why) {
-            setError(describeFailure(why, true, m_videoName));
+            setError(withFailure(m_error, describeFailure(why, true, m_videoName)));
             settleLoad(true, Load::failed);
         });
     }

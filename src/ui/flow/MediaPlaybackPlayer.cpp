@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QVideoSink>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -194,6 +195,8 @@ public:
         connect(&m_quiet, &QTimer::timeout, this, &PooledMediaPlayer::apply);
         m_stuck.setSingleShot(true);
         connect(&m_stuck, &QTimer::timeout, this, &PooledMediaPlayer::putAside);
+        m_playCheck.setSingleShot(true);
+        connect(&m_playCheck, &QTimer::timeout, this, &PooledMediaPlayer::checkPlaying);
         makePlayer();
     }
     ~PooledMediaPlayer() override
@@ -251,6 +254,7 @@ public:
         m_wanted = localFile;
         m_wantPlaying = false;
         m_pending = true;
+        m_playRetried = false;
         hush();
         advance();
     }
@@ -360,7 +364,10 @@ private:
                               status == QMediaPlayer::EndOfMedia;
         if (m_wantPlaying && playable && m_player->playbackState() != QMediaPlayer::PlayingState) {
             qCDebug(lcMedia) << this << "play" << m_lease << "at" << m_player->position();
+            m_playFrom = m_player->position();
+            m_playLease = m_lease;
             m_player->play();
+            m_playCheck.start(std::max(loadLimit() / 4, std::chrono::milliseconds(1000)));
         }
     }
 
@@ -470,6 +477,31 @@ private:
         done();
     }
 
+    // A pipeline that could not be set going (GStreamer's state change failed) may say nothing and
+    // keep a playable status: a play that has not moved the position a while later is loaded anew
+    // once, then said to have failed.
+    void checkPlaying()
+    {
+        if (!m_wantPlaying || m_playLease != m_lease || !isInPlace(m_lease) || m_applied.isEmpty() ||
+            m_player->position() != m_playFrom || m_player->mediaStatus() == QMediaPlayer::EndOfMedia) {
+            return;
+        }
+        if (!m_playRetried) {
+            qCWarning(lcMedia) << this << "play did not take" << m_applied << m_player->mediaStatus()
+                               << m_player->playbackState() << ": loading it again";
+            m_playRetried = true;
+            ++m_lease;
+            m_wanted = m_applied;
+            m_pending = true;
+            hush();
+            advance();
+            return;
+        }
+        qCWarning(lcMedia) << this << "play did not take again" << m_applied;
+        m_failedLease = m_lease;
+        Q_EMIT failed(PlaybackFailure::stalled);
+    }
+
     // A player still loading long after it was asked to is left alone: anything asked of it could
     // wait on its pipeline.
     void putAside()
@@ -505,10 +537,14 @@ private:
     bool m_wantPlaying = false;
     bool m_muted = false;
     bool m_replayed = false;
+    bool m_playRetried = false;
+    qint64 m_playFrom = 0;
+    quint64 m_playLease = 0;
     quint64 m_lease = 0;
     quint64 m_failedLease = 0;
     QTimer m_quiet;
     QTimer m_stuck;
+    QTimer m_playCheck;
     QElapsedTimer m_quietSince;
     QMetaObject::Connection m_frames;
     QPointer<PooledMediaPlayer> m_timeFrom;

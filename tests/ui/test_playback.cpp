@@ -1217,6 +1217,16 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
         auto *slider =
             page->playerBarContent()->videoView()->findChild<QSlider *>(QStringLiteral("videoPosition"));
         QTRY_VERIFY(slider->isEnabled() && slider->maximum() > 6500);
+        // Pressed and released in place, the handle moves nothing: the sound goes on.
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 before = audio->position();
+        slider->setSliderDown(true);
+        QTest::qWait(300);
+        slider->setSliderDown(false);
+        QTest::qWait(300);
+        const qint64 off = audio->position() - (before + clock.elapsed());
+        QVERIFY2(std::abs(off) <= 100, qPrintable(QStringLiteral("the sound went on %1 ms off").arg(off)));
         slider->setSliderDown(true);
         for (int to = 3000; to <= 6500; to += 500) {
             slider->setSliderPosition(to);

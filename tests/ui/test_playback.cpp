@@ -994,7 +994,7 @@ void TestPlayback::sliderMovesOnlyWhatWasDragged_data()
 // The picture's slider moves the players only when its handle was moved: a click or double click
 // in place moves neither (the held slider's value is as old as the press). A drag moves the
 // picture at every step and a separate sound once, where the drag ends, or a while after its last
-// step if its release never comes; made while the sound still loads, the sound starts out there.
+// step if its release never comes; made while the sound still loads, it goes there once it plays.
 void TestPlayback::sliderMovesOnlyWhatWasDragged()
 {
     QFETCH(bool, separate);

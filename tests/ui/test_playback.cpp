@@ -297,6 +297,8 @@ private Q_SLOTS:
     void keeperLeavesAPausedPictureAndRejoinsIt();
     void operatorsMoveTakesTheSoundAlong_data();
     void operatorsMoveTakesTheSoundAlong();
+    void sliderMovesOnlyWhatWasDragged_data();
+    void sliderMovesOnlyWhatWasDragged();
     void realPlaybackSmoke();
     void realPlayerRestartedWhileLoadingIsHeard();
     void realVideoItemHeardFromItsFirstFrame();
@@ -971,6 +973,117 @@ void TestPlayback::operatorsMoveTakesTheSoundAlong()
     QCOMPARE(r.picture.seeks.size(), 8);
     QCOMPARE(r.keeper.moves(), 0);
     QCOMPARE(r.picture.at, r.sound.at);
+
+    // Moved before the keeping starts (the sound still loading): the sound is taken to the picture
+    // once it starts, and the picture left there. What an item before was moved to is forgotten.
+    KeeperRun held;
+    held.keeper.holdMove(1500, true);
+    held.keeper.stop();
+    held.keeper.start(&held.sound, &held.picture);
+    QCOMPARE(held.sound.seeks, QList<qint64>());
+    held.keeper.stop();
+    held.keeper.holdMove(6500, true);
+    held.sound.at = 0;
+    held.picture.at = 6500;
+    held.keeper.start(&held.sound, &held.picture);
+    QCOMPARE(held.sound.seeks, QList<qint64>{6500});
+    held.run(5000);
+    QCOMPARE(held.picture.seeks, QList<qint64>());
+    QCOMPARE(held.picture.at, held.sound.at);
+}
+
+void TestPlayback::sliderMovesOnlyWhatWasDragged_data()
+{
+    QTest::addColumn<bool>("separate"); // the item's sound is a file of its own
+    QTest::addColumn<QString>("gesture");
+    for (const bool separate : {false, true}) {
+        const char *kind = separate ? "separate sound: " : "the video's own sound: ";
+        for (const char *gesture : {"click in place", "double click", "drag"}) {
+            QTest::newRow(qPrintable(QString::fromLatin1(kind) + QString::fromLatin1(gesture)))
+                << separate << QString::fromLatin1(gesture);
+        }
+    }
+    QTest::newRow("separate sound: drag whose release never comes") << true << "unreleased";
+    QTest::newRow("separate sound: drag while the sound loads") << true << "preparing";
+}
+
+// The picture's slider moves the players only when its handle was moved: a click or double click
+// in place moves neither (the held slider's value is as old as the press). A drag moves the
+// picture at every step and a separate sound once, where the drag ends, or a while after its last
+// step if its release never comes; made while the sound still loads, it goes there once it plays.
+void TestPlayback::sliderMovesOnlyWhatWasDragged()
+{
+    QFETCH(bool, separate);
+    QFETCH(QString, gesture);
+    const QList<RundownItem> items =
+        m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items; });
+    const RundownItem live = separate ? item(m_demo.audioItemId) : item(items.at(3).id);
+    bool done = false;
+    if (gesture == QStringLiteral("preparing")) {
+        m_audio->holdLoad();
+    }
+    QCoro::connect(m_coordinator->sync(live, true, true, true), this, [&] { done = true; });
+    QTRY_VERIFY(m_log.contains(QStringLiteral("video load")));
+    if (gesture != QStringLiteral("preparing")) {
+        QTRY_VERIFY(done);
+    }
+
+    MacVideoPlayerView view;
+    view.setMoveHandler([&](qint64 milliseconds, bool end) { m_coordinator->moveTo(milliseconds, end); });
+    auto *slider = view.findChild<QSlider *>(QStringLiteral("videoPosition"));
+    slider->setRange(0, 60000);
+    slider->setEnabled(true);
+    slider->setValue(30000); // the handle in the middle
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTRY_VERIFY(slider->width() > 200);
+    m_log.clear();
+    const QPoint handle = slider->rect().center();
+    const QStringList none;
+    if (gesture == QStringLiteral("click in place")) {
+        QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+        QTest::qWait(300);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, handle);
+        QCOMPARE(m_log.filter(QStringLiteral("seek")), none);
+        return;
+    }
+    if (gesture == QStringLiteral("double click")) {
+        QTest::mouseClick(slider, Qt::LeftButton, {}, handle);
+        QTest::mouseDClick(slider, Qt::LeftButton, {}, handle);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, handle);
+        QCOMPARE(m_log.filter(QStringLiteral("seek")), none);
+        return;
+    }
+
+    QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+    for (int step = 1; step <= 4; ++step) {
+        QTest::mouseMove(slider, handle + QPoint(20 * step, 0));
+    }
+    const int end = slider->value();
+    QVERIFY2(end > 30000, qPrintable(QString::number(end)));
+    const QString picture = QStringLiteral("video seek %1").arg(end);
+    const QStringList sound{QStringLiteral("audio seek %1").arg(end)};
+    QCOMPARE(m_log.filter(QStringLiteral("video seek")).size(), 4);
+    QVERIFY(m_log.endsWith(picture));
+    QCOMPARE(m_log.filter(QStringLiteral("audio")), none);
+    if (gesture == QStringLiteral("unreleased")) {
+        QTRY_COMPARE(m_log.filter(QStringLiteral("audio")), sound);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, handle + QPoint(80, 0));
+        return;
+    }
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, handle + QPoint(80, 0));
+    if (gesture == QStringLiteral("preparing")) {
+        QCOMPARE(m_log.filter(QStringLiteral("audio")), none);
+        m_audio->releaseLoad();
+        QTRY_VERIFY(done);
+        // The picture stays where it was put; the sound goes there once it plays.
+        const QStringList started = m_log.mid(m_log.indexOf(QStringLiteral("audio play")));
+        QCOMPARE(started.filter(QStringLiteral("seek")), sound);
+        return;
+    }
+    QCOMPARE(m_log.filter(QStringLiteral("audio")), separate ? sound : none);
+    QVERIFY(m_log.endsWith(separate ? sound.first() : picture));
 }
 
 void TestPlayback::realPlaybackSmoke()
@@ -1120,6 +1233,16 @@ void TestPlayback::realRestartsPlayBothFromTheStart()
         auto *slider =
             page->playerBarContent()->videoView()->findChild<QSlider *>(QStringLiteral("videoPosition"));
         QTRY_VERIFY(slider->isEnabled() && slider->maximum() > 6500);
+        // Pressed and released in place, the handle moves nothing: the sound goes on.
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 before = audio->position();
+        slider->setSliderDown(true);
+        QTest::qWait(300);
+        slider->setSliderDown(false);
+        QTest::qWait(300);
+        const qint64 off = audio->position() - (before + clock.elapsed());
+        QVERIFY2(std::abs(off) <= 100, qPrintable(QStringLiteral("the sound went on %1 ms off").arg(off)));
         slider->setSliderDown(true);
         for (int to = 3000; to <= 6500; to += 500) {
             slider->setSliderPosition(to);

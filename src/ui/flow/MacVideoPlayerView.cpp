@@ -84,6 +84,11 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
             m_player->play();
         }
     });
+    // The handle moved by the operator: dragged, or put where a click landed. A press and
+    // release in place is no move: the held slider's value is as old as the press, and moving
+    // there would take the sound back.
+    connect(m_position, &QSlider::actionTriggered, this,
+            [this](int action) { m_handleMoved = m_handleMoved || action == QAbstractSlider::SliderMove; });
     connect(m_position, &QSlider::sliderMoved, this, [this](int value) {
         if (m_moveHandler) {
             m_moveHandler(value, false);
@@ -92,7 +97,7 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
         }
     });
     connect(m_position, &QSlider::sliderReleased, this, [this] {
-        if (m_moveHandler) {
+        if (std::exchange(m_handleMoved, false) && m_moveHandler) {
             m_moveHandler(m_position->value(), true);
         }
     });
@@ -122,6 +127,7 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
     }
     m_player = player;
     m_failed = false;
+    m_handleMoved = false;
     if (m_player) {
         m_player->setVideoOutput(m_video);
         m_connections = {
@@ -144,6 +150,7 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
                     [this](qint64 position) {
                         if (!m_position->isSliderDown()) {
                             m_position->setValue(static_cast<int>(position));
+                            m_handleMoved = false;
                         }
                     }),
         };

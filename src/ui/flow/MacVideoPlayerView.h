@@ -24,7 +24,8 @@ public:
     void setPlayer(QMediaPlayer *player);
     QVideoWidget *videoWidget() const { return m_video; }
     // Where the slider's moves go instead of the player: a picture that follows another player
-    // takes that one along. Called at every step of a drag, and once more where it ends (done).
+    // takes that one along. Called at every step of a drag, and once more where it ends (done);
+    // a click that leaves the handle where it was calls nothing.
     using MoveHandler = std::function<void(qint64 milliseconds, bool done)>;
     void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
 
@@ -39,4 +40,6 @@ private:
     MoveHandler m_moveHandler;
     // The player's file cannot be played: nothing to offer until it gets another.
     bool m_failed = false;
+    // The operator moved the handle since the slider last showed the player's position.
+    bool m_handleMoved = false;
 };

@@ -55,11 +55,15 @@ PictureKeeper::PictureKeeper(QObject *parent)
 
 void PictureKeeper::start(PlaybackPlayer *sound, PlaybackPlayer *picture)
 {
+    const std::optional<HeldMove> held = std::exchange(m_heldMove, std::nullopt);
     reset();
     m_sound = sound;
     m_picture = picture;
     m_clock.start();
     m_timer.start();
+    if (held) {
+        moveSoundTo(held->milliseconds, held->done);
+    }
 }
 
 void PictureKeeper::stop()
@@ -67,6 +71,7 @@ void PictureKeeper::stop()
     reset();
     m_sound = nullptr;
     m_picture = nullptr;
+    m_heldMove.reset();
 }
 
 void PictureKeeper::reset()
@@ -101,6 +106,11 @@ void PictureKeeper::moveBoth(qint64 milliseconds, bool done)
     m_awaitingOutcome = false;
     forgetSamples();
     QCoro::connect(m_picture->seek(milliseconds), this, [] {});
+    moveSoundTo(milliseconds, done);
+}
+
+void PictureKeeper::moveSoundTo(qint64 milliseconds, bool done)
+{
     m_soundTarget = milliseconds;
     if (done) {
         m_dragEnd.stop();

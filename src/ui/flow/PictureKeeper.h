@@ -31,6 +31,9 @@ public:
     // A drag moves the picture at every step and the sound once, where the drag ends (`done`):
     // sound moved again while it settles from a move can stall for good.
     void moveBoth(qint64 milliseconds, bool done);
+    // The operator moved the picture before the keeping starts (its sound not out yet): the
+    // sound goes there once it starts, and the picture is left where it was put. Until stop().
+    void holdMove(qint64 milliseconds, bool done) { m_heldMove = HeldMove{milliseconds, done}; }
 
     // One comparison of the picture with the sound, `atMs` into the item; the timer makes one
     // every 100 ms.
@@ -56,6 +59,7 @@ private:
     qint64 meanGap() const;
     void judge(qint64 atMs);
     QCoro::Task<> movePicture();
+    void moveSoundTo(qint64 milliseconds, bool done);
     QCoro::Task<> moveSound();
 
     PlaybackPlayer *m_sound = nullptr;
@@ -78,4 +82,11 @@ private:
     QTimer m_dragEnd;
     std::optional<qint64> m_soundTarget;
     bool m_soundMoving = false;
+
+    struct HeldMove
+    {
+        qint64 milliseconds;
+        bool done;
+    };
+    std::optional<HeldMove> m_heldMove;
 };

@@ -145,6 +145,9 @@ void PlaybackCoordinator::moveTo(qint64 milliseconds, bool done)
         m_keeper.moveBoth(milliseconds, done);
     } else if (m_videoPlayer) {
         QCoro::connect(m_videoPlayer->seek(milliseconds), this, [] {});
+        // A picture loaded before its separate sound: the sound is taken there once it starts,
+        // instead of the keeper taking the picture back to the sound's start.
+        m_keeper.holdMove(milliseconds, done);
     }
 }
 

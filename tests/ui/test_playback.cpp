@@ -166,8 +166,10 @@ public:
         at = milliseconds - took;
         co_return;
     }
+    void keepTimeWith(PlaybackPlayer *sound) override { ownClock = sound == nullptr; }
 
     qint64 at = 5000;
+    bool ownClock = false;
     bool playing = true;
     qint64 took = 0;
     qint64 rate = 100;
@@ -932,6 +934,14 @@ void TestPlayback::keeperLeavesAPausedPictureAndRejoinsIt()
     r.run(200);
     QCOMPARE(r.leads, QList<qint64>{100});
     r.run(5000);
+    QCOMPARE(r.picture.seeks.size(), 1);
+
+    // The sound ends before its picture: the picture plays on, by a clock of its own, unmoved.
+    QVERIFY(!r.picture.ownClock);
+    r.sound.pause();
+    r.run(3000);
+    QVERIFY(r.picture.ownClock);
+    QVERIFY(r.picture.playing);
     QCOMPARE(r.picture.seeks.size(), 1);
 }
 

@@ -482,8 +482,12 @@ private:
     // once, then said to have failed.
     void checkPlaying()
     {
+        // A picture keeping time with a sound that stands still stands still with it.
+        const bool clockStill =
+            m_timeFrom && m_timeFrom->player()->playbackState() != QMediaPlayer::PlayingState;
         if (!m_wantPlaying || m_playLease != m_lease || !isInPlace(m_lease) || m_applied.isEmpty() ||
-            m_player->position() != m_playFrom || m_player->mediaStatus() == QMediaPlayer::EndOfMedia) {
+            m_player->position() != m_playFrom || m_player->mediaStatus() == QMediaPlayer::EndOfMedia ||
+            clockStill) {
             return;
         }
         if (!m_playRetried) {

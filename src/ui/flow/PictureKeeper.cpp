@@ -82,6 +82,8 @@ void PictureKeeper::reset()
     forgetSamples();
     m_seeking = false;
     m_awaitingOutcome = false;
+    m_soundPlayed = false;
+    m_pictureOnOwnClock = false;
     m_seekLeadMs = firstSeekLeadMs;
     m_moves = 0;
     m_misses = 0;
@@ -175,6 +177,16 @@ void PictureKeeper::compare(qint64 atMs)
     if (!m_sound || m_seeking || m_soundMoving || m_soundTarget) {
         forgetSamples();
         return;
+    }
+    if (m_sound->isPlaying()) {
+        m_soundPlayed = true;
+    } else if (m_soundPlayed && !m_pictureOnOwnClock && m_picture->isPlaying()) {
+        // The sound has ended, and with it the clock the picture keeps time by: the picture plays
+        // on by a clock of its own, taken up as it is set going again.
+        m_pictureOnOwnClock = true;
+        m_picture->keepTimeWith(nullptr);
+        m_picture->pause();
+        m_picture->play();
     }
     if (!m_sound->isPlaying() || !m_picture->isPlaying()) {
         // A picture paused alone waits where it is; played again, it rejoins the sound. What a

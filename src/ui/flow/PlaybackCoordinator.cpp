@@ -14,7 +14,6 @@
 #include <QLoggingCategory>
 #include <QPointer>
 
-
 namespace {
 
 const QString audioCategory = QStringLiteral("audio");
@@ -54,7 +53,8 @@ QString describeFailure(PlaybackFailure why, bool video, const QString &name)
         reason = QStringLiteral("文件无法打开或读取");
         break;
     }
-    return (video ? QStringLiteral("无法播放视频“%1”：%2") : QStringLiteral("无法播放音频“%1”：%2")).arg(name, reason);
+    return (video ? QStringLiteral("无法播放视频“%1”：%2") : QStringLiteral("无法播放音频“%1”：%2"))
+        .arg(name, reason);
 }
 
 bool hasAsset(const std::optional<QString> &assetID)
@@ -123,6 +123,8 @@ void PlaybackCoordinator::stop()
         m_audioPlayer->setSource({});
         m_videoPlayer->setSource({});
     }
+    m_soundHold.reset();
+    m_pictureHold.reset();
     setActiveItemID(std::nullopt);
     m_lastAudioEnabled = false;
     m_lastVideoEnabled = false;
@@ -213,6 +215,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     m_soundLoad = Load::idle;
     m_pictureLoad = wantsPicture ? Load::pending : Load::idle;
     QString soundFile;
+    PreparedAssetCache::Hold soundHold;
     if (soundDownload) {
         const Fetched sound = co_await *soundDownload;
         if (superseded()) {
@@ -226,6 +229,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
             co_return;
         }
         soundFile = sound.file;
+        soundHold = sound.hold;
     }
     if (!m_audioPlayer) {
         // Nothing of this item plays here.
@@ -235,6 +239,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     }
     if (!soundFile.isEmpty()) {
         m_audioPlayer->setSource(soundFile);
+        m_soundHold = std::move(soundHold);
         followLoad(false);
     }
     if (ownsVideo()) {
@@ -252,6 +257,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
                                    return;
                                }
                                m_videoPlayer->setSource(picture.file);
+                               m_pictureHold = picture.hold;
                                followLoad(true);
                            });
         }
@@ -328,6 +334,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
             m_videoPlayer->pause();
             m_videoPlayer->setSource({});
         }
+        m_pictureHold.reset();
         setVideoName({});
         m_videoPreparing = false;
         updatePreparing();
@@ -357,6 +364,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
         co_return;
     }
     m_videoPlayer->setSource(picture.file);
+    m_pictureHold = picture.hold;
     m_videoPlayer->setMuted(hasAsset(item.audioAssetId));
     setVideoName(item.videoName);
     followLoad(true);
@@ -427,16 +435,16 @@ QCoro::Task<PlaybackCoordinator::Fetched> PlaybackCoordinator::fetch(RundownItem
     const QString assetID = (audio ? item.audioAssetId : item.videoAssetId).value_or(QString());
     PreparedAssetCache &cache = PreparedAssetCache::shared();
     if (const auto path = cache.lookup(projectID, item.id, category, assetID)) {
-        co_return Fetched{*path, {}};
+        co_return Fetched{*path, {}, cache.hold(*path)};
     }
     try {
         auto download = m_client.downloadAsset(projectID, item.id, category, assetID,
                                                audio ? item.audioName : item.videoName);
         const QString path = co_await download;
         cache.remember(projectID, item.id, category, assetID, path);
-        co_return Fetched{path, {}};
+        co_return Fetched{path, {}, cache.hold(path)};
     } catch (...) {
-        co_return Fetched{{}, describeCurrentException()};
+        co_return Fetched{{}, describeCurrentException(), {}};
     }
 }
 

@@ -5,6 +5,7 @@
 #include "shell/RootView.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QThreadPool>
 
 #include <chrono>
@@ -16,7 +17,7 @@ int main(int argc, char *argv[])
     installQtTranslations(app);
     MediaSourceGate::install();
     Theme::install();
-    QThreadPool::globalInstance()->start(&APIClient::removeStaleDownloadParts);
+    QThreadPool::globalInstance()->start([] { APIClient::removeStaleDownloads(QDir::tempPath()); });
 
     // An unusable TAVIK_API_BASE_URL does not stop the program: the first bootstrap reports it.
     // Like every further window, the first one is deleted when closed.

@@ -1,5 +1,6 @@
 #include "ClientTestSupport.h"
 #include "api/LocalFiles.h"
+#include "api/PreparedAssetCache.h"
 #include "flow/FlowStructureCommands.h"
 
 #include <QDir>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void failedWritesSayWhy();
     void staleParts_data();
     void staleParts();
+    void replacedDownloadsGo();
     void undecodableBodyFails();
     void downloadRefusals_data();
     void downloadRefusals();
@@ -366,6 +368,69 @@ void TestAssets::staleParts()
         }
     }
     QCOMPARE(readAll(exported), QByteArray("xlsx"));
+}
+
+// A download its item no longer names goes once no player holds it; the start of a run takes what
+// earlier runs left, and only downloads.
+void TestAssets::replacedDownloadsGo()
+{
+    PreparedAssetCache cache;
+    PreparedAssetCache::Hold playing;
+    QStringList paths;
+    for (const char *asset : {"old-asset", "new-asset"}) {
+        Script answer;
+        answer.body = asset;
+        m_fake.script("GET", "/api/assets", answer);
+        SETTLE(result, m_rig->client->downloadAsset("p1", "i1", "video", asset, "clip.mp4"));
+        QVERIFY2(result.succeeded(), qPrintable(result.description()));
+        m_written << *result.value;
+        paths << *result.value;
+        cache.remember("p1", "i1", "video", asset, *result.value);
+        if (!playing) {
+            playing = cache.hold(*result.value);
+        }
+    }
+    QVERIFY(QFile::exists(paths.first()));
+    playing.reset();
+    QVERIFY(!QFile::exists(paths.first()));
+    QCOMPARE(cache.lookup("p1", "i1", "video", "new-asset"), paths.last());
+
+    QTemporaryDir dir;
+    const QFileDevice::Permissions own = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const QString outside = writeFile(m_dir.filePath(QStringLiteral("outside.mp4")), "user's");
+    struct Entry
+    {
+        QString name;
+        QFileDevice::Permissions permissions;
+        int age; // seconds since the file was written; negative: written after the start
+        bool removed;
+    };
+    const QList<Entry> entries = {
+        {APIClient::assetFileName("p1", "i1", "video", "a1", "clip.mp4"), own, 3600, true},
+        {APIClient::assetFileName("p-2", "i-2", "audio", "a-2", "歌.mp3"), own, 60, true},
+        {APIClient::assetFileName("p1", "i1", "audio", "a3", "new.mp3"), own, -60, false}, // this run's
+        {APIClient::assetFileName("p1", "i1", "audio", "a4", "shared.mp3"), own | QFileDevice::ReadOther,
+         3600, false},
+        {QStringLiteral("tavik-notes.txt"), own, 3600, false},
+        {QStringLiteral("clip.mp4"), own, 3600, false},
+    };
+    for (const Entry &e : entries) {
+        const QString path = writeFile(dir.filePath(e.name), "media");
+        QVERIFY(!path.isEmpty() && QFile::setPermissions(path, e.permissions));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(QDateTime::currentDateTime().addSecs(-e.age),
+                                 QFileDevice::FileModificationTime));
+    }
+    const QString link = dir.filePath(APIClient::assetFileName("p1", "i1", "video", "a5", "link.mp4"));
+    QVERIFY(QFile::setPermissions(outside, own) && QFile::link(outside, link));
+
+    APIClient::removeStaleDownloads(dir.path());
+    for (const Entry &e : entries) {
+        QVERIFY2(QFile::exists(dir.filePath(e.name)) != e.removed, qPrintable(e.name));
+    }
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readAll(outside), QByteArray("user's"));
 }
 
 // A 2xx body Qt cannot decode is a failed transfer, not an empty answer.

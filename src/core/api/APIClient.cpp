@@ -12,10 +12,12 @@
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <ctime>
 
 using L = QLatin1StringView;
 
@@ -212,6 +214,14 @@ QString configurationMessage(const QString &value)
 QString downloadPrefix()
 {
     return QStringLiteral("tavik-");
+}
+
+// The names assetFileName gives: the category, one of two, tells them from other files of the prefix.
+QRegularExpression downloadNamePattern()
+{
+    return QRegularExpression(
+        QStringLiteral("^%1.+-(?:audio|video)-.+-.*$").arg(QRegularExpression::escape(downloadPrefix())),
+        QRegularExpression::DotMatchesEverythingOption);
 }
 
 // Runs replaceFile on a pool thread; returns its error text, empty on success.
@@ -870,9 +880,19 @@ QString APIClient::assetFileName(const QString &projectID, const QString &itemID
            replaceSeparators(filename);
 }
 
-void APIClient::removeStaleDownloadParts()
+bool APIClient::isDownloadPath(const QString &path)
 {
-    removeStaleParts(QDir::tempPath(), downloadPrefix());
+    const QFileInfo info(path);
+    return downloadNamePattern().match(info.fileName()).hasMatch() &&
+           info.dir().canonicalPath() == QDir(QDir::tempPath()).canonicalPath();
+}
+
+void APIClient::removeStaleDownloads(const QString &folder)
+{
+    // Files this run writes from now on are newer.
+    const std::time_t started = std::time(nullptr);
+    removeStaleParts(folder, downloadPrefix());
+    removeOwnFiles(folder, downloadNamePattern(), started);
 }
 
 QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID, QString category,

@@ -55,9 +55,13 @@ public:
     // copy of the asset it replaced.
     static QString assetFileName(const QString &projectID, const QString &itemID, const QString &category,
                                  const QString &assetID, const QString &filename);
-    // Removes from the temporary folder what downloads killed mid-write left there. Blocks on the
+    // Whether `path` can be a download of this program's: a name of assetFileName's shape right in
+    // the temporary folder.
+    static bool isDownloadPath(const QString &path);
+    // Removes from `folder` (the temporary folder at start) what downloads killed mid-write left
+    // there, and the downloads of earlier runs: this run's cache maps none of them. Blocks on the
     // file system: meant for a pool thread at start.
-    static void removeStaleDownloadParts();
+    static void removeStaleDownloads(const QString &folder);
 
     APIClient(QUrl baseURL, std::shared_ptr<AccessTokenStoring> tokenStore, bool blocksProduction,
               QObject *parent = nullptr);

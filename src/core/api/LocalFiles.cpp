@@ -175,3 +175,23 @@ void removeStaleParts(const QString &folder, const QString &prefix)
         }
     }
 }
+
+bool removeOwnFile(const QString &path, std::time_t before)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    // Downloads are written for their owner alone; a file others may read is not one of ours.
+    return ::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IRWXG | S_IRWXO)) == 0 && st.st_mtime < before && ::unlink(name.constData()) == 0;
+}
+
+void removeOwnFiles(const QString &folder, const QRegularExpression &pattern, std::time_t before)
+{
+    const QDir dir(folder);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        if (pattern.match(name).hasMatch()) {
+            removeOwnFile(dir.filePath(name), before);
+        }
+    }
+}

@@ -4,6 +4,11 @@
 #include <QFileDevice>
 #include <QString>
 
+#include <ctime>
+#include <limits>
+
+class QRegularExpression;
+
 // The text of a failed file operation: `format` takes the file's path, then the reason.
 QString readableFileError(const QString &format, const QString &path, const QString &reason);
 
@@ -27,3 +32,11 @@ QString partFilePath(const QString &path);
 // files of this user's, untouched for ten minutes, that no writer holds locked. Also takes the
 // parts of earlier versions, "<prefix><16 hex digits>.part". Blocks on the file system.
 void removeStaleParts(const QString &folder, const QString &prefix);
+
+// Removes `path` if it is what this program wrote for its own use: a regular file (never a link)
+// of this user's that nobody else may read or write, last written before `before`. Whether it
+// went.
+bool removeOwnFile(const QString &path, std::time_t before = std::numeric_limits<std::time_t>::max());
+
+// removeOwnFile on the files of `folder` whose names `pattern` matches. Blocks on the file system.
+void removeOwnFiles(const QString &folder, const QRegularExpression &pattern, std::time_t before);

@@ -1,6 +1,12 @@
 #include "PreparedAssetCache.h"
 
+#include "APIClient.h"
+#include "LocalFiles.h"
+
 #include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
 
 PreparedAssetCache &PreparedAssetCache::shared()
 {
@@ -8,12 +14,11 @@ PreparedAssetCache &PreparedAssetCache::shared()
     return cache;
 }
 
-QString PreparedAssetCache::key(const QString &projectID, const QString &itemID, const QString &category,
-                                const QString &assetID)
+QString PreparedAssetCache::key(const QString &projectID, const QString &itemID, const QString &category)
 {
     // Unit separators keep ("a-b", "c") and ("a", "b-c") apart.
     const QChar sep(0x1F);
-    return projectID + sep + itemID + sep + category + sep + assetID;
+    return projectID + sep + itemID + sep + category;
 }
 
 void PreparedAssetCache::remember(const QString &projectID, const QString &itemID, const QString &category,
@@ -22,7 +27,14 @@ void PreparedAssetCache::remember(const QString &projectID, const QString &itemI
     if (assetID.isEmpty() || path.isEmpty()) {
         return;
     }
-    m_paths.insert(key(projectID, itemID, category, assetID), path);
+    Entry &entry = m_entries[key(projectID, itemID, category)];
+    const QString earlier = std::exchange(entry.path, path);
+    entry.assetID = assetID;
+    m_replaced.remove(path);
+    if (!earlier.isEmpty() && earlier != path) {
+        m_replaced.insert(earlier);
+        removeIfUnused(earlier);
+    }
 }
 
 std::optional<QString> PreparedAssetCache::lookup(const QString &projectID, const QString &itemID,
@@ -31,15 +43,47 @@ std::optional<QString> PreparedAssetCache::lookup(const QString &projectID, cons
     if (assetID.isEmpty()) {
         return std::nullopt;
     }
-    const QString k = key(projectID, itemID, category, assetID);
-    const auto it = m_paths.constFind(k);
-    if (it == m_paths.constEnd()) {
+    const QString k = key(projectID, itemID, category);
+    const auto it = m_entries.constFind(k);
+    if (it == m_entries.constEnd() || it->assetID != assetID) {
         return std::nullopt;
     }
-    const QFileInfo info(*it);
+    const QFileInfo info(it->path);
     if (!info.isFile() || info.isSymLink()) {
-        m_paths.remove(k);
+        m_entries.remove(k);
         return std::nullopt;
     }
-    return *it;
+    return it->path;
+}
+
+PreparedAssetCache::Hold PreparedAssetCache::hold(const QString &path)
+{
+    ++m_holders[path];
+    return Hold(new QString(path), [this](const QString *held) {
+        release(*held);
+        delete held;
+    });
+}
+
+void PreparedAssetCache::release(const QString &path)
+{
+    const auto it = m_holders.find(path);
+    if (it != m_holders.end() && --*it <= 0) {
+        m_holders.erase(it);
+        removeIfUnused(path);
+    }
+}
+
+void PreparedAssetCache::removeIfUnused(const QString &path)
+{
+    if (m_holders.contains(path) || !m_replaced.contains(path)) {
+        return;
+    }
+    m_replaced.remove(path);
+    const bool mapped = std::any_of(m_entries.cbegin(), m_entries.cend(),
+                                    [&](const Entry &entry) { return entry.path == path; });
+    // Only a download of this program's: a path remembered from elsewhere stays.
+    if (!mapped && APIClient::isDownloadPath(path)) {
+        removeOwnFile(path);
+    }
 }

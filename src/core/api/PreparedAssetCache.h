@@ -1,16 +1,23 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // Files prepared or downloaded in this run, so live playback can reuse what the asset manager
 // already put on this machine. Keyed by the asset id too: a new upload is never confused with
-// the file of the asset it replaced.
+// the file of the asset it replaced. An item's file goes once the item names another asset and
+// nobody holds the file; the start of the next run takes what is left.
 class PreparedAssetCache
 {
 public:
+    // Keeps a handed-out file on disk while it lives, though its item names another asset
+    // meanwhile: a player opens the file a while after lookup, then plays it.
+    using Hold = std::shared_ptr<const QString>;
+
     static PreparedAssetCache &shared();
 
     void remember(const QString &projectID, const QString &itemID, const QString &category,
@@ -18,10 +25,25 @@ public:
     // The remembered path while it still names a regular file; forgets it otherwise.
     std::optional<QString> lookup(const QString &projectID, const QString &itemID, const QString &category,
                                   const QString &assetID);
-    void clear() { m_paths.clear(); }
+    Hold hold(const QString &path);
+    void clear()
+    {
+        m_entries.clear();
+        m_replaced.clear();
+    }
 
 private:
-    static QString key(const QString &projectID, const QString &itemID, const QString &category,
-                       const QString &assetID);
-    QHash<QString, QString> m_paths;
+    struct Entry
+    {
+        QString assetID;
+        QString path;
+    };
+    static QString key(const QString &projectID, const QString &itemID, const QString &category);
+    void release(const QString &path);
+    void removeIfUnused(const QString &path);
+
+    QHash<QString, Entry> m_entries;
+    QHash<QString, int> m_holders;
+    // Files of assets their items no longer name, kept while held.
+    QSet<QString> m_replaced;
 };

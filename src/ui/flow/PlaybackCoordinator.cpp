@@ -126,6 +126,8 @@ void PlaybackCoordinator::stop()
         m_audioPlayer->setSource({});
         m_videoPlayer->setSource({});
     }
+    m_soundHold.reset();
+    m_pictureHold.reset();
     setActiveItemID(std::nullopt);
     m_lastAudioEnabled = false;
     m_lastVideoEnabled = false;
@@ -219,6 +221,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     m_soundLoad = Load::idle;
     m_pictureLoad = wantsPicture ? Load::pending : Load::idle;
     QString soundFile;
+    PreparedAssetCache::Hold soundHold;
     if (soundDownload) {
         const Fetched sound = co_await *soundDownload;
         if (superseded()) {
@@ -232,6 +235,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
             co_return;
         }
         soundFile = sound.file;
+        soundHold = sound.hold;
     }
     if (!m_audioPlayer) {
         // Nothing of this item plays here.
@@ -241,6 +245,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     }
     if (!soundFile.isEmpty()) {
         m_audioPlayer->setSource(soundFile);
+        m_soundHold = std::move(soundHold);
         followLoad(false);
     }
     if (ownsVideo()) {
@@ -258,6 +263,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
                                    return;
                                }
                                m_videoPlayer->setSource(picture.file);
+                               m_pictureHold = picture.hold;
                                followLoad(true);
                            });
         }
@@ -329,6 +335,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
             m_videoPlayer->pause();
             m_videoPlayer->setSource({});
         }
+        m_pictureHold.reset();
         setVideoName({});
         m_videoPreparing = false;
         updatePreparing();
@@ -358,6 +365,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
         co_return;
     }
     m_videoPlayer->setSource(picture.file);
+    m_pictureHold = picture.hold;
     m_videoPlayer->setMuted(hasAsset(item.audioAssetId));
     setVideoName(item.videoName);
     followLoad(true);
@@ -430,16 +438,16 @@ QCoro::Task<PlaybackCoordinator::Fetched> PlaybackCoordinator::fetch(RundownItem
     const QString assetID = (audio ? item.audioAssetId : item.videoAssetId).value_or(QString());
     PreparedAssetCache &cache = PreparedAssetCache::shared();
     if (const auto path = cache.lookup(projectID, item.id, category, assetID)) {
-        co_return Fetched{*path, {}};
+        co_return Fetched{*path, {}, cache.hold(*path)};
     }
     try {
         auto download = m_client.downloadAsset(projectID, item.id, category, assetID,
                                                audio ? item.audioName : item.videoName);
         const QString path = co_await download;
         cache.remember(projectID, item.id, category, assetID, path);
-        co_return Fetched{path, {}};
+        co_return Fetched{path, {}, cache.hold(path)};
     } catch (...) {
-        co_return Fetched{{}, describeCurrentException()};
+        co_return Fetched{{}, describeCurrentException(), {}};
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "PictureKeeper.h"
 #include "PlaybackPlayer.h"
+#include "api/PreparedAssetCache.h"
 #include "models/Rundown.h"
 
 #include <QCoro/QCoroTask>
@@ -78,6 +79,7 @@ private:
     {
         QString file;
         QString error; // what to say when the download failed
+        PreparedAssetCache::Hold hold;
     };
     // Never throws.
     QCoro::Task<Fetched> fetch(RundownItem item, QString category);
@@ -117,6 +119,10 @@ private:
     // Where the files of the start (the sound) and of the latest video switch (the picture) stand.
     Load m_soundLoad = Load::idle;
     Load m_pictureLoad = Load::idle;
+
+    // The files the players were given, kept on disk while they may play them.
+    PreparedAssetCache::Hold m_soundHold;
+    PreparedAssetCache::Hold m_pictureHold;
 
     // Runs while an item's own audio track plays here.
     PictureKeeper m_keeper;

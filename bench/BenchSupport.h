@@ -43,6 +43,10 @@
 #include <thread>
 #include <vector>
 
+// Runs a GStreamer pipeline that writes a file to path until it ends; the file's bytes, or empty
+// when this GStreamer cannot make it. In bench_live only (bench_live_media.cpp).
+QByteArray madeByGStreamer(const QByteArray &description, const QString &path);
+
 // Helpers shared by the benchmarks that run pages against the fake service.
 namespace harness {
 

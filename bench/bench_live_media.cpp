@@ -561,22 +561,17 @@ void BM_PictureToSound(benchmark::State &bench)
 }
 BENCHMARK(BM_PictureToSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// A long clip made here: a small moving picture, with the step tone as its own sound or none.
-QByteArray longClip(const QString &path, int seconds, const QString &ownSound)
+} // namespace
+
+// Runs a GStreamer pipeline that writes a file to path until it ends; the file's bytes, or empty
+// when this GStreamer cannot make it.
+QByteArray madeByGStreamer(const QByteArray &description, const QString &path)
 {
-    QByteArray description = "videotestsrc num-buffers=" + QByteArray::number(seconds * 25) +
-                             " pattern=ball ! video/x-raw,width=160,height=90,framerate=25/1 ! "
-                             "vp8enc keyframe-max-dist=250 deadline=1 cpu-used=16 ! webmmux name=mux ! "
-                             "filesink location=\"" +
-                             QFile::encodeName(path) + "\"";
-    if (!ownSound.isEmpty()) {
-        description += " filesrc location=\"" + QFile::encodeName(ownSound) +
-                       "\" ! wavparse ! audioconvert ! vorbisenc ! mux.";
-    }
+    gst_init(nullptr, nullptr);
     GError *error = nullptr;
     GstElement *pipeline = gst_parse_launch(description.constData(), &error);
     if (!pipeline) {
-        std::printf("cannot make the clip: %s\n", error ? error->message : "?");
+        std::printf("cannot make %s: %s\n", qPrintable(path), error ? error->message : "?");
         g_clear_error(&error);
         return {};
     }
@@ -593,6 +588,23 @@ QByteArray longClip(const QString &path, int seconds, const QString &ownSound)
     gst_object_unref(pipeline);
     QFile file(path);
     return made && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+namespace {
+
+// A long clip made here: a small moving picture, with the step tone as its own sound or none.
+QByteArray longClip(const QString &path, int seconds, const QString &ownSound)
+{
+    QByteArray description = "videotestsrc num-buffers=" + QByteArray::number(seconds * 25) +
+                             " pattern=ball ! video/x-raw,width=160,height=90,framerate=25/1 ! "
+                             "vp8enc keyframe-max-dist=250 deadline=1 cpu-used=16 ! webmmux name=mux ! "
+                             "filesink location=\"" +
+                             QFile::encodeName(path) + "\"";
+    if (!ownSound.isEmpty()) {
+        description += " filesrc location=\"" + QFile::encodeName(ownSound) +
+                       "\" ! wavparse ! audioconvert ! vorbisenc ! mux.";
+    }
+    return madeByGStreamer(description, path);
 }
 
 enum class LongItem { ownSound, separateSound };

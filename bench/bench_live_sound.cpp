@@ -355,30 +355,11 @@ BENCHMARK_CAPTURE(BM_StepLengths, audio, Kind::audio)->Apply(sinkSettingsAndLoad
 // pictures first; empty when this GStreamer cannot make it.
 QByteArray slowSeekingVideo(const QString &path)
 {
-    gst_init(nullptr, nullptr);
-    GError *error = nullptr;
-    const QByteArray description =
+    return madeByGStreamer(
         "videotestsrc num-buffers=360 pattern=ball ! video/x-raw,width=1280,height=720,framerate=30/1 ! "
         "vp8enc keyframe-max-dist=1000 deadline=1 cpu-used=16 threads=4 ! webmmux ! filesink location=\"" +
-        QFile::encodeName(path) + "\"";
-    GstElement *pipeline = gst_parse_launch(description.constData(), &error);
-    if (!pipeline) {
-        g_clear_error(&error);
-        return {};
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus *bus = gst_element_get_bus(pipeline);
-    GstMessage *end = gst_bus_timed_pop_filtered(bus, 300 * GST_SECOND,
-                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool made = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
-    if (end) {
-        gst_message_unref(end);
-    }
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    QFile file(path);
-    return made && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            QFile::encodeName(path) + "\"",
+        path);
 }
 
 std::atomic<int> pictureMoves = 0;

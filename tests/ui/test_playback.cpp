@@ -1434,7 +1434,7 @@ void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles()
     auto *playPause = view.findChild<QToolButton *>(QStringLiteral("videoPlayPause"));
     QTRY_VERIFY_WITH_TIMEOUT(audio->position() > 0 && video->playbackState() == QMediaPlayer::PlayingState,
                              10000);
-    QVERIFY(playPause->isEnabled());
+    QTRY_VERIFY(playPause->isEnabled());
     // The item carries its own audio track: the video's sound never plays.
     QVERIFY(video->audioOutput()->isMuted());
 
@@ -1544,7 +1544,9 @@ void TestPlayback::realPictureKeepsWithSound()
         QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
         const QList<double> late = steps.heardLate(listener, from + 2000, steps.sinceMs());
         QVERIFY2(late.size() >= 2, qPrintable(how));
-        QVERIFY2(ShownSteps::farthestFrom(late, reference) <= together,
+        // The sanitizers slow a move of the picture several fold beyond the lead it learns.
+        const double moveSlack = sanitizerSlack > 1 ? 100.0 * sanitizerSlack : 0;
+        QVERIFY2(ShownSteps::farthestFrom(late, reference) <= together + moveSlack,
                  qPrintable(how + QLatin1Char(' ') + said(late)));
     };
     // The clip is 12 s long: each round starts the item again.
@@ -1556,6 +1558,9 @@ void TestPlayback::realPictureKeepsWithSound()
         QTest::qWait(700);
         video->play();
         rejoined(QStringLiteral("after the picture's pause %1").arg(round));
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         done = false;
         QCoro::connect(real.sync(item(m_demo.audioItemId), true, false, false), &scope,
                        [&done] { done = true; });

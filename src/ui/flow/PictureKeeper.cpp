@@ -131,10 +131,19 @@ QCoro::Task<> PictureKeeper::moveSound()
     while (m_sound && m_soundTarget && !m_dragEnd.isActive()) {
         const qint64 target = *std::exchange(m_soundTarget, std::nullopt);
         m_soundMoving = true;
+        // Moved while paused and set going again: a sound that is its own pipeline's clock,
+        // flushed while playing, could stand still for good.
+        const bool playing = m_sound->isPlaying();
+        if (playing) {
+            m_sound->pause();
+        }
         auto seek = m_sound->seek(target);
         co_await seek;
         if (!self) {
             co_return;
+        }
+        if (playing && m_sound) {
+            m_sound->play();
         }
         m_soundMoving = false;
     }

@@ -516,7 +516,7 @@ void TestPlayback::pictureNeverHoldsTheSound_data()
     QTest::newRow("picture loads within the sound's wait: both set out together")
         << "in time" << soundPlays + QStringList{"video play"} << "";
     QTest::newRow("picture loads late: joins the sound ahead of it")
-        << "load" << soundPlays + QStringList{"video seek 4300", "video play"} << "";
+        << "load" << soundPlays + QStringList{"video play", "video seek 4300"} << "";
     QTest::newRow("picture unplayable")
         << "format" << soundPlays << "无法播放视频“%1”：文件格式不受支持或已损坏";
     QTest::newRow("picture stalls") << "stall" << soundPlays << "素材读取超时：%1";
@@ -615,7 +615,7 @@ void TestPlayback::videoSwitch_data()
     QTest::addColumn<bool>("force");
     QTest::addColumn<QStringList>("onCalls");
     QTest::newRow("joins the running audio")
-        << true << true << QStringList{"video load", "video mute", "video seek 4300", "video play"};
+        << true << true << QStringList{"video load", "video mute", "video play", "video seek 4300"};
     QTest::newRow("without audio from the start")
         << false << false << QStringList{"video load", "video mute", "video play"};
 }
@@ -1530,7 +1530,7 @@ void TestPlayback::realPictureKeepsWithSound()
     const double spread = std::clamp(own.last() - own.first(), 15.0, 30.0);
     const double together = (45 + spread) * sanitizerSlack;
 
-    play(m_demo.audioItemId, 1500);
+    play(m_demo.audioItemId, 2000);
     const QList<double> started = steps.heardLate(listener, 0, steps.sinceMs());
     QVERIFY(started.size() >= 2);
     QVERIFY2(ShownSteps::farthestFrom(started, reference) <= together, qPrintable(said(started)));
@@ -1552,7 +1552,7 @@ void TestPlayback::realPictureKeepsWithSound()
     // The clip is 12 s long: each round starts the item again.
     for (int round = 0; round < 3; ++round) {
         if (round > 0) {
-            play(m_demo.audioItemId, 1500);
+            play(m_demo.audioItemId, 2000);
         }
         video->pause();
         QTest::qWait(700);

@@ -83,7 +83,7 @@ void configure(GstElement *element)
                  guint64(s.discontWait.count()), nullptr);
 }
 
-void runOnSoundClock(GstElement *pipeline, GstElement *sound)
+void runOnSoundClock(GstElement *pipeline, GstElement *sound, bool heardHere)
 {
     if (!GST_IS_PIPELINE(pipeline)) {
         return;
@@ -94,8 +94,14 @@ void runOnSoundClock(GstElement *pipeline, GstElement *sound)
     if (GstClock *clock = sound && sound != pipeline ? soundClockOf(sound) : nullptr) {
         gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
         gst_object_unref(clock);
-    } else {
+    } else if (heardHere) {
         gst_pipeline_auto_clock(GST_PIPELINE(pipeline));
+    } else {
+        // Nothing heard here to follow: a sink left idle from an earlier file could hand out a
+        // clock that never runs.
+        GstClock *system = gst_system_clock_obtain();
+        gst_pipeline_use_clock(GST_PIPELINE(pipeline), system);
+        gst_object_unref(system);
     }
 }
 

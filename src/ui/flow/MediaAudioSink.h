@@ -54,10 +54,9 @@ void configure(GstElement *element);
 // Runs a player's pipeline on the clock of an audio sink: what it shows then follows what is
 // heard, at the rate the sound card plays, and no sound is ever cut or stretched to follow
 // another clock. With `sound`, on the audio sink of that pipeline (a separate sound track that
-// the picture keeps with); without it, or before that sink has a clock, on its own audio sink (a
-// video's own sound), or the system clock when it has none. Takes effect the next time the
-// pipeline starts playing.
-void runOnSoundClock(GstElement *pipeline, GstElement *sound = nullptr);
+// the picture keeps with); else, when its own sound is heard here, on its own audio sink; else on
+// the system clock, as the backend sets it. Takes effect the next time the pipeline starts playing.
+void runOnSoundClock(GstElement *pipeline, GstElement *sound, bool heardHere);
 
 // The settings of the sinks created from now on. Only the benchmarks change them.
 Settings settings();

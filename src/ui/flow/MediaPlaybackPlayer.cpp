@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -272,6 +273,7 @@ public:
     {
         m_muted = muted;
         m_output->setMuted(muted);
+        keepTime();
     }
     void keepTimeWith(PooledMediaPlayer *sound)
     {
@@ -318,12 +320,21 @@ private:
                         m_failedLease == m_lease || !MediaSourceGate::failedSinceSourceSet(*m_player)) {
                         return;
                     }
+                    const std::optional<PlaybackFailure> why =
+                        MediaSourceGate::failureSinceSourceSet(*m_player);
+                    if (!why && m_player->duration() > 0 && !m_playRetried) {
+                        // A file that loaded, failing with no reason of its own (a stream error of
+                        // a loaded machine, moved just after its load), is loaded anew once.
+                        qCWarning(lcMedia)
+                            << this << "failed after loading" << m_applied << text << ": loading it again";
+                        loadAgain();
+                        return;
+                    }
                     m_failedLease = m_lease;
                     qCDebug(lcMedia) << this << "failed" << m_lease << m_applied << error << text;
                     // Qt calls most failures a resource error, an undecodable file too: the
                     // pipeline's own error tells them apart.
-                    Q_EMIT failed(
-                        MediaSourceGate::failureSinceSourceSet(*m_player).value_or(failureOf(error)));
+                    Q_EMIT failed(why.value_or(failureOf(error)));
                 });
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {
@@ -338,7 +349,8 @@ private:
     {
         MediaAudioSink::runOnSoundClock(MediaSourceGate::pipelineOf(*m_player),
                                         m_timeFrom ? MediaSourceGate::pipelineOf(*m_timeFrom->player())
-                                                   : nullptr);
+                                                   : nullptr,
+                                        m_player->hasAudio() && !m_muted);
     }
 
     void hush()
@@ -465,6 +477,7 @@ private:
 
     void done()
     {
+        keepTime(); // whether it has a sound of its own is known now
         Q_EMIT settled();
         advance();
     }
@@ -480,6 +493,17 @@ private:
     // A pipeline that could not be set going (GStreamer's state change failed) may say nothing and
     // keep a playable status: a play that has not moved the position a while later is loaded anew
     // once, then said to have failed.
+    // The file in place is loaded again from its start, once, and played if it was to play.
+    void loadAgain()
+    {
+        m_playRetried = true;
+        ++m_lease;
+        m_wanted = m_applied;
+        m_pending = true;
+        hush();
+        advance();
+    }
+
     void checkPlaying()
     {
         // A picture keeping time with a sound that stands still stands still with it.
@@ -493,12 +517,7 @@ private:
         if (!m_playRetried) {
             qCWarning(lcMedia) << this << "play did not take" << m_applied << m_player->mediaStatus()
                                << m_player->playbackState() << ": loading it again";
-            m_playRetried = true;
-            ++m_lease;
-            m_wanted = m_applied;
-            m_pending = true;
-            hush();
-            advance();
+            loadAgain();
             return;
         }
         qCWarning(lcMedia) << this << "play did not take again" << m_applied;

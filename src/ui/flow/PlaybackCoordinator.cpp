@@ -293,8 +293,11 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     m_audioPlayer->play();
     const bool pictureJoins = pictureLoading();
     if (ownsVideo()) {
-        // A separate sound sets the time of its picture; a video's own sound, its own.
-        m_videoPlayer->keepTimeWith(soundPlays ? m_audioPlayer.get() : nullptr);
+        // A separate sound sets the time of a picture that sets out with it; a video's own sound,
+        // its own. A picture that joins later keeps its own clock, and the keeper keeps it with
+        // the sound: moved and set going on another pipeline's clock, a loaded machine's picture
+        // failed with a stream error.
+        m_videoPlayer->keepTimeWith(soundPlays && !pictureJoins ? m_audioPlayer.get() : nullptr);
     }
     qCDebug(lcStart) << "sound out after" << waited.elapsed() << "ms for its picture;"
                      << (pictureJoins ? "the picture joins later" : "together");
@@ -313,7 +316,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     }
     if (pictureJoins && ownsVideo() && m_pictureLoad == Load::loaded) {
         qCDebug(lcStart) << "picture joins" << waited.elapsed() << "ms after its sound's load";
-        auto join = joinSound(videoGeneration);
+        auto join = joinSound();
         co_await join;
         if (superseded()) {
             co_return;
@@ -378,7 +381,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
     }
     if (m_pictureLoad == Load::loaded) {
         if (m_lastAudioEnabled && hasAsset(item.audioAssetId)) {
-            auto join = joinSound(videoGeneration);
+            auto join = joinSound();
             co_await join;
             if (superseded()) {
                 co_return;
@@ -420,15 +423,14 @@ QCoro::Task<> PlaybackCoordinator::loadNews(std::chrono::milliseconds within)
 }
 
 // The picture joins the running sound where the sound will be once the move shows.
-QCoro::Task<> PlaybackCoordinator::joinSound(quint64 videoGeneration)
+QCoro::Task<> PlaybackCoordinator::joinSound()
 {
-    QPointer<PlaybackCoordinator> self(this);
-    m_videoPlayer->keepTimeWith(m_audioPlayer.get());
+    // Set going, then moved, as the keeper moves a playing picture: a picture moved just after
+    // its load and set going at once failed with a stream error on a loaded machine.
+    m_videoPlayer->keepTimeWith(nullptr);
+    m_videoPlayer->play();
     auto seek = m_videoPlayer->seek(m_audioPlayer->position() + joinLeadMs);
     co_await seek;
-    if (self && m_videoGeneration == videoGeneration) {
-        m_videoPlayer->play();
-    }
 }
 
 QCoro::Task<PlaybackCoordinator::Fetched> PlaybackCoordinator::fetch(RundownItem item, QString category)

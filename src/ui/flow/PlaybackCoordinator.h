@@ -87,7 +87,7 @@ private:
     void followLoad(bool picture);
     void settleLoad(bool picture, Load outcome);
     QCoro::Task<> loadNews(std::chrono::milliseconds within);
-    QCoro::Task<> joinSound(quint64 videoGeneration);
+    QCoro::Task<> joinSound();
     bool isCurrent(quint64 generation) const { return generation == m_generation; }
 
     void setActiveItemID(std::optional<QString> id);

@@ -437,7 +437,6 @@ private:
         m_applied = m_wanted;
         m_replayed = false;
         MediaSourceGate::setSource(*m_player, m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
-        keepTime();
         if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
             m_phase = Phase::loading;
             m_stuck.start(loadLimit());
@@ -490,9 +489,6 @@ private:
         done();
     }
 
-    // A pipeline that could not be set going (GStreamer's state change failed) may say nothing and
-    // keep a playable status: a play that has not moved the position a while later is loaded anew
-    // once, then said to have failed.
     // The file in place is loaded again from its start, once, and played if it was to play.
     void loadAgain()
     {
@@ -504,6 +500,9 @@ private:
         advance();
     }
 
+    // A pipeline that could not be set going (GStreamer's state change failed) may say nothing and
+    // keep a playable status: a play that has not moved the position a while later is loaded anew
+    // once, then said to have failed.
     void checkPlaying()
     {
         // A picture keeping time with a sound that stands still stands still with it.

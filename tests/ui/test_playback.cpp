@@ -36,10 +36,13 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QVideoFrame>
 #include <QVideoSink>
+#include <QVideoWidget>
 #include <QtTest>
 
 #include <gst/gst.h>
@@ -166,9 +169,16 @@ public:
         at = milliseconds - took;
         co_return;
     }
-    void keepTimeWith(PlaybackPlayer *sound) override { ownClock = sound == nullptr; }
+    bool hasEnded() const override { return ended; }
+    void keepTimeWith(PlaybackPlayer *sound) override
+    {
+        ownClock = sound == nullptr;
+        ++clockChanges;
+    }
 
     qint64 at = 5000;
+    bool ended = false;
+    int clockChanges = 0;
     bool ownClock = false;
     bool playing = true;
     qint64 took = 0;
@@ -312,6 +322,7 @@ private Q_SLOTS:
     void realPlayersHoldOnlyTheLiveItemsFiles();
     void realPictureKeepsWithSound();
     void realVideoHeardWithItsPictureAtEveryStart();
+    void realVideoPlaysOnAfterDragAndPause();
     void realUnplayableFileIsSaid_data();
     void realUnplayableFileIsSaid();
     void realPlayerRules();
@@ -936,13 +947,41 @@ void TestPlayback::keeperLeavesAPausedPictureAndRejoinsIt()
     r.run(5000);
     QCOMPARE(r.picture.seeks.size(), 1);
 
-    // The sound ends before its picture: the picture plays on, by a clock of its own, unmoved.
+    // A sound that stands still a while (loaded again, moved) keeps its picture on its clock; one
+    // that ends before its picture leaves it playing on by a clock of its own, unmoved, until the
+    // sound plays again.
     QVERIFY(!r.picture.ownClock);
     r.sound.pause();
+    r.run(3000);
+    QVERIFY(!r.picture.ownClock);
+    r.sound.ended = true;
     r.run(3000);
     QVERIFY(r.picture.ownClock);
     QVERIFY(r.picture.playing);
     QCOMPARE(r.picture.seeks.size(), 1);
+    r.run(3000); // handed over once
+    QVERIFY(r.picture.ownClock);
+    r.sound.ended = false;
+    r.sound.play();
+    r.run(300);
+    QVERIFY(!r.picture.ownClock);
+
+    // The next item starts afresh: its picture keeps its sound's clock until that sound ends.
+    r.sound.pause();
+    r.sound.ended = true;
+    r.run(300);
+    QVERIFY(r.picture.ownClock);
+    r.keeper.start(&r.sound, &r.picture);
+    r.picture.ownClock = false;
+    r.sound.ended = false;
+    r.sound.play();
+    const int handedOver = r.picture.clockChanges;
+    r.run(1000);
+    QCOMPARE(r.picture.clockChanges, handedOver);
+    r.sound.pause();
+    r.sound.ended = true;
+    r.run(300);
+    QVERIFY(r.picture.ownClock);
 }
 
 void TestPlayback::operatorsMoveTakesTheSoundAlong_data()
@@ -1008,7 +1047,7 @@ void TestPlayback::sliderMovesOnlyWhatWasDragged_data()
     QTest::addColumn<QString>("gesture");
     for (const bool separate : {false, true}) {
         const char *kind = separate ? "separate sound: " : "the video's own sound: ";
-        for (const char *gesture : {"click in place", "double click", "drag"}) {
+        for (const char *gesture : {"click in place", "double click", "one pixel", "drag"}) {
             QTest::newRow(qPrintable(QString::fromLatin1(kind) + QString::fromLatin1(gesture)))
                 << separate << QString::fromLatin1(gesture);
         }
@@ -1055,6 +1094,15 @@ void TestPlayback::sliderMovesOnlyWhatWasDragged()
         QTest::mousePress(slider, Qt::LeftButton, {}, handle);
         QTest::qWait(300);
         QTest::mouseRelease(slider, Qt::LeftButton, {}, handle);
+        QCOMPARE(m_log.filter(QStringLiteral("seek")), none);
+        return;
+    }
+    if (gesture == QStringLiteral("one pixel")) {
+        // A hand that is not quite still: a pixel is seconds of a long file.
+        QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+        QTest::mouseMove(slider, handle + QPoint(1, 0));
+        QTest::qWait(300);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, handle + QPoint(1, 0));
         QCOMPARE(m_log.filter(QStringLiteral("seek")), none);
         return;
     }
@@ -1635,6 +1683,107 @@ void TestPlayback::realVideoHeardWithItsPictureAtEveryStart()
         qPrintable(QStringLiteral("heard after the picture, start by start: %1 ms").arg(said.join(' '))));
 }
 
+// A video with its own sound, moved by real slider drags (many steps, slow and quick) and paused
+// and played on its own button, goes on from where the operator left it: picture and sound, together.
+void TestPlayback::realVideoPlaysOnAfterDragAndPause()
+{
+    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
+        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
+    }
+    const QString vcr = m_service->withPlatform([&](FakePlatform &p) {
+        const QString id = p.project(m_demo.projectId)->items.at(3).id;
+        p.attachAsset(m_demo.projectId, id, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+        return id;
+    });
+    AudibleProbe listener;
+    QVERIFY(listener.start());
+    QTRY_VERIFY_WITH_TIMEOUT(listener.isHearing(), 5000);
+    PlaybackCoordinator real(*m_client);
+    real.setItemProjectID(m_demo.projectId);
+    real.preparePlayers();
+    QMediaPlayer *video = real.videoMediaPlayer();
+    MacVideoPlayerView view(video);
+    view.setMoveHandler([&](qint64 milliseconds, bool done) { real.moveTo(milliseconds, done); });
+    view.resize(480, 320);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto *slider = view.findChild<QSlider *>(QStringLiteral("videoPosition"));
+    auto *playPause = view.findChild<QToolButton *>(QStringLiteral("videoPlayPause"));
+    ShownSteps steps(*view.videoWidget()->videoSink(), *video);
+    QObject scope;
+    std::optional<double> reference;
+    const double allowed = 45.0 * sanitizerSlack;
+    // Picture and sound both run on from `fromMs` on, heard with the picture as at the start.
+    const auto goesOn = [&](const QString &how, double fromMs) {
+        QTRY_VERIFY_WITH_TIMEOUT(steps.sinceMs() > fromMs + 2300, 5000);
+        QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
+        const QList<double> late = steps.heardLate(listener, fromMs + 300, steps.sinceMs());
+        QStringList said;
+        for (double l : late) {
+            said.append(QString::number(qRound(l)));
+        }
+        const QString text = QStringLiteral("%1: heard after the picture %2 ms (reference %3)")
+                                 .arg(how, said.join(QLatin1Char(' ')))
+                                 .arg(reference.value_or(-1));
+        QVERIFY2(late.size() >= 3, qPrintable(text));
+        if (reference) {
+            QVERIFY2(ShownSteps::farthestFrom(late, *reference) <= allowed, qPrintable(text));
+        }
+    };
+    const auto handleAt = [&] {
+        QStyleOptionSlider option;
+        option.initFrom(slider);
+        option.orientation = Qt::Horizontal;
+        option.minimum = slider->minimum();
+        option.maximum = slider->maximum();
+        option.sliderPosition = slider->sliderPosition();
+        option.sliderValue = slider->value();
+        return slider->style()
+            ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
+            .center();
+    };
+    struct Drag
+    {
+        int steps;
+        int overMs;
+        int byPixels;
+    };
+    const QList<Drag> drags{{10, 560, 110}, {30, 1500, 120}, {3, 150, 100}, {8, 500, -60}};
+    for (int round = 0; round < drags.size(); ++round) {
+        steps.restart(listener);
+        bool done = false;
+        QCoro::connect(real.sync(item(vcr), true, true, true), &scope, [&done] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done && video->position() > 1500 && slider->maximum() > 0, 15000);
+        if (!reference) {
+            QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
+            const QList<double> late = steps.heardLate(listener, 0, steps.sinceMs());
+            QVERIFY(late.size() >= 2);
+            reference = ShownSteps::median(late);
+        }
+        const Drag drag = drags.at(round);
+        const QPoint from = handleAt();
+        QTest::mousePress(slider, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= drag.steps; ++step) {
+            QTest::qWait(drag.overMs / drag.steps);
+            QTest::mouseMove(slider, from + QPoint(drag.byPixels * step / drag.steps, 0));
+        }
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, from + QPoint(drag.byPixels, 0));
+        goesOn(QStringLiteral("drag %1").arg(round), steps.sinceMs());
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        QTest::mouseClick(playPause, Qt::LeftButton);
+        QTRY_COMPARE(video->playbackState(), QMediaPlayer::PausedState);
+        QTest::qWait(700);
+        QTest::mouseClick(playPause, Qt::LeftButton);
+        goesOn(QStringLiteral("pause and play %1").arg(round), steps.sinceMs());
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+    }
+}
+
 void TestPlayback::realUnplayableFileIsSaid_data()
 {
     QTest::addColumn<QString>("broken");
@@ -1811,6 +1960,24 @@ void TestPlayback::realPlayerRules()
     QCOMPARE(plays, 1);
     QCOMPARE(media->mediaStatus(), QMediaPlayer::EndOfMedia);
     QCOMPARE(playedBeforeLoaded, QStringList());
+
+    // A stream error that says nothing of a loaded file loads it again, once, and it goes on from
+    // where it was: a restart from its beginning would replay the item on air.
+    player->setSource(tone);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 300, 10000);
+    QCoro::connect(player->seek(3000), &scope, [] {});
+    QTRY_VERIFY(player->position() >= 3000);
+    sources.clear();
+    GstElement *pipeline = MediaSourceGate::pipelineOf(*media);
+    QVERIFY(pipeline);
+    GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "reasonless");
+    gst_element_post_message(pipeline, gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
+    g_error_free(error);
+    QTRY_VERIFY_WITH_TIMEOUT(sources.size() >= 2 && media->playbackState() == QMediaPlayer::PlayingState,
+                             10000);
+    // From its beginning it could not get there within this wait.
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() >= 2900, 1500);
 
     // A file that cannot be opened fails while it is being set: that failure is its own.
     QCOMPARE(failures, QList<PlaybackFailure>());

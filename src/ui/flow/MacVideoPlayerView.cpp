@@ -3,8 +3,10 @@
 
 #include "common/Theme.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QMediaPlayer>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -84,12 +86,13 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
             m_player->play();
         }
     });
-    // The handle moved by the operator: dragged, or put where a click landed. A press and
-    // release in place is no move: the held slider's value is as old as the press, and moving
-    // there would take the sound back.
-    connect(m_position, &QSlider::actionTriggered, this,
-            [this](int action) { m_handleMoved = m_handleMoved || action == QAbstractSlider::SliderMove; });
+    // Only a drag moves the players: the held slider's value is as old as the press, and moving
+    // there on a click would take the sound back.
+    m_position->installEventFilter(this);
     connect(m_position, &QSlider::sliderMoved, this, [this](int value) {
+        if (!m_dragging) {
+            return;
+        }
         if (m_moveHandler) {
             m_moveHandler(value, false);
         } else if (m_player) {
@@ -97,7 +100,7 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
         }
     });
     connect(m_position, &QSlider::sliderReleased, this, [this] {
-        if (std::exchange(m_handleMoved, false) && m_moveHandler) {
+        if (std::exchange(m_dragging, false) && m_moveHandler) {
             m_moveHandler(m_position->value(), true);
         }
     });
@@ -127,7 +130,7 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
     }
     m_player = player;
     m_failed = false;
-    m_handleMoved = false;
+    m_dragging = false;
     if (m_player) {
         m_player->setVideoOutput(m_video);
         m_connections = {
@@ -150,12 +153,26 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
                     [this](qint64 position) {
                         if (!m_position->isSliderDown()) {
                             m_position->setValue(static_cast<int>(position));
-                            m_handleMoved = false;
                         }
                     }),
         };
     }
     updateControls();
+}
+
+bool MacVideoPlayerView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_position) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_pressedAt = static_cast<QMouseEvent *>(event)->position().toPoint();
+            m_dragging = false;
+        } else if (event->type() == QEvent::MouseMove && !m_dragging &&
+                   (static_cast<QMouseEvent *>(event)->position().toPoint() - m_pressedAt)
+                           .manhattanLength() >= QApplication::startDragDistance()) {
+            m_dragging = true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MacVideoPlayerView::updateControls()

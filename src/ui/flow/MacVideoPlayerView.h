@@ -25,7 +25,7 @@ public:
     QVideoWidget *videoWidget() const { return m_video; }
     // Where the slider's moves go instead of the player: a picture that follows another player
     // takes that one along. Called at every step of a drag, and once more where it ends (done);
-    // a click that leaves the handle where it was calls nothing.
+    // a press and release within the drag distance calls nothing.
     using MoveHandler = std::function<void(qint64 milliseconds, bool done)>;
     void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
 
@@ -40,6 +40,10 @@ private:
     MoveHandler m_moveHandler;
     // The player's file cannot be played: nothing to offer until it gets another.
     bool m_failed = false;
-    // The operator moved the handle since the slider last showed the player's position.
-    bool m_handleMoved = false;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // Where the handle was pressed, and whether the pointer has since gone past the drag distance:
+    // a hand is never quite still, and one pixel of a long file is seconds of it.
+    QPoint m_pressedAt;
+    bool m_dragging = false;
 };

@@ -67,6 +67,25 @@ GstClock *soundClockOf(GstElement *pipeline)
     return clock;
 }
 
+// A pipeline chooses its clock anew, the next time it is set going, only once a child says the
+// one it runs on is lost: a pause, or the flush of a move, alone keeps it.
+void chooseClockAnew(GstElement *pipeline)
+{
+    GstClock *current = gst_element_get_clock(pipeline);
+    if (!current) {
+        return; // it has none yet: it chooses one as it starts
+    }
+    GstIterator *children = gst_bin_iterate_elements(GST_BIN(pipeline));
+    GValue child = G_VALUE_INIT;
+    if (gst_iterator_next(children, &child) == GST_ITERATOR_OK) {
+        auto *element = GST_ELEMENT(g_value_get_object(&child));
+        gst_element_post_message(element, gst_message_new_clock_lost(GST_OBJECT(element), current));
+    }
+    g_value_unset(&child);
+    gst_iterator_free(children);
+    gst_object_unref(current);
+}
+
 } // namespace
 
 namespace MediaAudioSink {
@@ -91,18 +110,38 @@ void runOnSoundClock(GstElement *pipeline, GstElement *sound, bool heardHere)
     // The media backend fixes the system clock on its pipelines: their sinks would then play at
     // the card's rate against it, and without slaving drift from it unseen, or with slaving cut
     // the sound to catch up.
-    if (GstClock *clock = sound && sound != pipeline ? soundClockOf(sound) : nullptr) {
-        gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
-        gst_object_unref(clock);
+    GstClock *wanted = sound && sound != pipeline ? soundClockOf(sound) : nullptr;
+    if (wanted) {
+        gst_pipeline_use_clock(GST_PIPELINE(pipeline), wanted);
     } else if (heardHere) {
         gst_pipeline_auto_clock(GST_PIPELINE(pipeline));
+        wanted = soundClockOf(pipeline);
     } else {
         // Nothing heard here to follow: a sink left idle from an earlier file could hand out a
         // clock that never runs.
-        GstClock *system = gst_system_clock_obtain();
-        gst_pipeline_use_clock(GST_PIPELINE(pipeline), system);
-        gst_object_unref(system);
+        wanted = gst_system_clock_obtain();
+        gst_pipeline_use_clock(GST_PIPELINE(pipeline), wanted);
     }
+    GstClock *current = gst_element_get_clock(pipeline);
+    if (current && wanted && current != wanted) {
+        chooseClockAnew(pipeline);
+    }
+    for (GstClock *clock : {current, wanted}) {
+        if (clock) {
+            gst_object_unref(clock);
+        }
+    }
+}
+
+void leaveSoundClock(GstElement *pipeline)
+{
+    if (!GST_IS_PIPELINE(pipeline)) {
+        return;
+    }
+    GstClock *system = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline), system);
+    gst_object_unref(system);
+    chooseClockAnew(pipeline);
 }
 
 Settings settings()

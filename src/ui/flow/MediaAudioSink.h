@@ -58,6 +58,12 @@ void configure(GstElement *element);
 // the system clock, as the backend sets it. Takes effect the next time the pipeline starts playing.
 void runOnSoundClock(GstElement *pipeline, GstElement *sound, bool heardHere);
 
+// Runs a pipeline that runs on its own audio sink's clock on the system clock instead, from the
+// next time it is set going, a move while it plays included. PulseAudio's stream time can leap by
+// hours once its stream is flushed or set going again (the operator's move or pause), and a
+// pipeline on that clock then drops every frame as late, or stands still.
+void leaveSoundClock(GstElement *pipeline);
+
 // The settings of the sinks created from now on. Only the benchmarks change them.
 Settings settings();
 void setSettings(const Settings &settings);

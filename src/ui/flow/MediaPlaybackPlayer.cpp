@@ -256,6 +256,7 @@ public:
         m_wantPlaying = false;
         m_pending = true;
         m_playRetried = false;
+        m_resumeFrom = 0;
         hush();
         advance();
     }
@@ -285,6 +286,7 @@ public:
     void seekInPlace(qint64 milliseconds)
     {
         if (isInPlace(m_lease) && !m_applied.isEmpty() && m_player->position() != milliseconds) {
+            leaveOwnSoundClock();
             m_player->setPosition(milliseconds);
         }
     }
@@ -342,15 +344,33 @@ private:
                     if (state == QMediaPlayer::PlayingState && !isInPlace(m_lease)) {
                         hush();
                     }
+                    if (state == QMediaPlayer::PausedState) {
+                        leaveOwnSoundClock(); // set going again, its sound's clock could leap
+                    }
                 });
     }
 
     void keepTime()
     {
+        if (m_offSoundClock) {
+            return; // until its next file
+        }
         MediaAudioSink::runOnSoundClock(MediaSourceGate::pipelineOf(*m_player),
                                         m_timeFrom ? MediaSourceGate::pipelineOf(*m_timeFrom->player())
                                                    : nullptr,
                                         m_player->hasAudio() && !m_muted);
+    }
+
+    // A picture playing with its own sound runs on that sound's clock from its start (what is shown
+    // follows what is heard); once it is moved or paused, on the system clock for the rest of the
+    // file: the sound's clock can leap when its stream is flushed or set going again.
+    void leaveOwnSoundClock()
+    {
+        if (m_offSoundClock || m_timeFrom || m_muted || !m_player->hasAudio() || !m_player->hasVideo()) {
+            return;
+        }
+        m_offSoundClock = true;
+        MediaAudioSink::leaveSoundClock(MediaSourceGate::pipelineOf(*m_player));
     }
 
     void hush()
@@ -379,6 +399,15 @@ private:
             m_playFrom = m_player->position();
             m_playLease = m_lease;
             m_player->play();
+            if (const qint64 from = std::exchange(m_resumeFrom, 0); from > 0) {
+                // Loaded again, it goes on from where it was: moved once it plays, as the backend's
+                // first play of a file moves it back to where its pipeline stood.
+                QTimer::singleShot(0, this, [this, lease = m_lease, from] {
+                    if (lease == m_lease) {
+                        seekInPlace(from);
+                    }
+                });
+            }
             m_playCheck.start(std::max(loadLimit() / 4, std::chrono::milliseconds(1000)));
         }
     }
@@ -436,6 +465,7 @@ private:
         }
         m_applied = m_wanted;
         m_replayed = false;
+        m_offSoundClock = false;
         MediaSourceGate::setSource(*m_player, m_applied.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_applied));
         if (m_player->mediaStatus() == QMediaPlayer::LoadingMedia) {
             m_phase = Phase::loading;
@@ -489,10 +519,11 @@ private:
         done();
     }
 
-    // The file in place is loaded again from its start, once, and played if it was to play.
+    // The file in place is loaded again, once, from where it was, and played if it was to play.
     void loadAgain()
     {
         m_playRetried = true;
+        m_resumeFrom = m_player->position();
         ++m_lease;
         m_wanted = m_applied;
         m_pending = true;
@@ -560,7 +591,9 @@ private:
     bool m_muted = false;
     bool m_replayed = false;
     bool m_playRetried = false;
+    bool m_offSoundClock = false;
     qint64 m_playFrom = 0;
+    qint64 m_resumeFrom = 0;
     quint64 m_playLease = 0;
     quint64 m_lease = 0;
     quint64 m_failedLease = 0;
@@ -604,6 +637,12 @@ public:
     bool isPlaying() const override
     {
         return m_player->player()->playbackState() == QMediaPlayer::PlayingState;
+    }
+    bool hasEnded() const override
+    {
+        const QMediaPlayer &player = *m_player->player();
+        return player.mediaStatus() == QMediaPlayer::EndOfMedia &&
+               MediaSourceGate::endedSinceSourceSet(player);
     }
 
     QCoro::Task<> loaded() override { return inPlace(m_player, m_player->lease()); }

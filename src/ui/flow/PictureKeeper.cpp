@@ -82,7 +82,6 @@ void PictureKeeper::reset()
     forgetSamples();
     m_seeking = false;
     m_awaitingOutcome = false;
-    m_soundPlayed = false;
     m_pictureOnOwnClock = false;
     m_seekLeadMs = firstSeekLeadMs;
     m_moves = 0;
@@ -187,13 +186,18 @@ void PictureKeeper::compare(qint64 atMs)
         forgetSamples();
         return;
     }
-    if (m_sound->isPlaying()) {
-        m_soundPlayed = true;
-    } else if (m_soundPlayed && !m_pictureOnOwnClock && m_picture->isPlaying()) {
+    if (m_sound->hasEnded() && !m_pictureOnOwnClock && m_picture->isPlaying()) {
         // The sound has ended, and with it the clock the picture keeps time by: the picture plays
-        // on by a clock of its own, taken up as it is set going again.
+        // on by a clock of its own, taken up as it is set going again. A sound that only stands
+        // still a while (loaded again, or moved) keeps its picture.
         m_pictureOnOwnClock = true;
         m_picture->keepTimeWith(nullptr);
+        m_picture->pause();
+        m_picture->play();
+    } else if (m_pictureOnOwnClock && m_sound->isPlaying()) {
+        // Played again (moved back from its end): the picture keeps time with it again.
+        m_pictureOnOwnClock = false;
+        m_picture->keepTimeWith(m_sound);
         m_picture->pause();
         m_picture->play();
     }

@@ -73,7 +73,6 @@ private:
     bool m_seeking = false;
     // A move of the keeper's own is done; the first steady comparison tells how it turned out.
     bool m_awaitingOutcome = false;
-    bool m_soundPlayed = false;
     bool m_pictureOnOwnClock = false;
     qint64 m_seekLeadMs;
     int m_moves = 0;

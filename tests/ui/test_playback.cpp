@@ -1748,8 +1748,10 @@ void TestPlayback::realVideoPlaysOnAfterDragAndPause()
         int steps;
         int overMs;
         int byPixels;
+        bool back; // out and back to where it began
     };
-    const QList<Drag> drags{{10, 560, 110}, {30, 1500, 120}, {3, 150, 100}, {8, 500, -60}};
+    const QList<Drag> drags{
+        {10, 560, 110, false}, {30, 1500, 120, false}, {3, 150, 100, false}, {12, 600, 60, true}};
     for (int round = 0; round < drags.size(); ++round) {
         steps.restart(listener);
         bool done = false;
@@ -1764,11 +1766,14 @@ void TestPlayback::realVideoPlaysOnAfterDragAndPause()
         const Drag drag = drags.at(round);
         const QPoint from = handleAt();
         QTest::mousePress(slider, Qt::LeftButton, {}, from);
+        QPoint to = from;
         for (int step = 1; step <= drag.steps; ++step) {
             QTest::qWait(drag.overMs / drag.steps);
-            QTest::mouseMove(slider, from + QPoint(drag.byPixels * step / drag.steps, 0));
+            const int out = drag.back ? drag.steps / 2 - std::abs(drag.steps / 2 - step) : step;
+            to = from + QPoint(drag.byPixels * out / drag.steps, 0);
+            QTest::mouseMove(slider, to);
         }
-        QTest::mouseRelease(slider, Qt::LeftButton, {}, from + QPoint(drag.byPixels, 0));
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, to);
         goesOn(QStringLiteral("drag %1").arg(round), steps.sinceMs());
         if (QTest::currentTestFailed()) {
             return;

@@ -4,10 +4,15 @@
 #include "flow/FlowStructureCommands.h"
 
 #include <QDir>
+#include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -21,9 +26,12 @@ const QByteArray uploadAnswer =
     R"({"ok":true,"assetId":"a1","filename":"clip.mp3","duration":3,)"
     R"("durationSource":"audio","audioDuration":3,"videoDuration":0,"durationUpdated":true})";
 
-QString tempPathOf(const QString &name)
+// Run with this argument, the test program stands in for another copy of the program.
+const char *const holdDownloadsArgument = "--hold-downloads";
+
+QString downloadPathOf(const QString &name)
 {
-    return QDir(QDir::tempPath()).filePath(name);
+    return QDir(APIClient::downloadFolder()).filePath(name);
 }
 
 QByteArray readAll(const QString &path)
@@ -55,6 +63,26 @@ QByteArray multipart(const QByteArray &boundary, const QList<QPair<QByteArray, Q
     return body;
 }
 
+// The other copy: downloads a file, sweeps the temporary folder as a start does, and runs until
+// killed or until its input closes.
+int holdDownloads()
+{
+    const QString held = downloadPathOf(APIClient::assetFileName("p2", "i2", "video", "a2", "held.mp4"));
+    if (writeFile(held, "held").isEmpty() ||
+        !QFile::setPermissions(held, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return 1;
+    }
+    std::printf("%s\n", QFile::encodeName(held).constData());
+    std::fflush(stdout);
+    APIClient::removeStaleDownloads(QDir::tempPath());
+    std::printf("swept\n");
+    std::fflush(stdout);
+    char c;
+    while (::read(STDIN_FILENO, &c, 1) > 0) {
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestAssets : public QObject
@@ -76,7 +104,9 @@ private Q_SLOTS:
     void staleParts_data();
     void staleParts();
     void replacedDownloadsGo();
+    void copiesKeepEachOthersDownloads();
     void undecodableBodyFails();
+    void downloadCutShortLeavesNothing();
     void downloadRefusals_data();
     void downloadRefusals();
     void assetsKeepTheBasePath();
@@ -194,12 +224,12 @@ void TestAssets::downloadNaming()
     answer.body = "media bytes";
     answer.contentType = "audio/mpeg";
     m_fake.script("GET", "/api/assets", answer);
-    m_written << tempPathOf(expected);
+    m_written << downloadPathOf(expected);
 
     SETTLE(result, m_rig->client->downloadAsset(project, item, category, asset, filename));
     QVERIFY2(result.succeeded(), qPrintable(result.description()));
-    QCOMPARE(*result.value, tempPathOf(expected));
-    QCOMPARE(QFileInfo(*result.value).canonicalPath(), QDir(QDir::tempPath()).canonicalPath());
+    QCOMPARE(*result.value, downloadPathOf(expected));
+    QCOMPARE(QFileInfo(*result.value).canonicalPath(), QDir(APIClient::downloadFolder()).canonicalPath());
     QCOMPARE(readAll(*result.value), QByteArray("media bytes"));
 
     const RecordedRequest request = m_fake.lastRequest();
@@ -224,7 +254,7 @@ void TestAssets::downloadReplacesTheFile_data()
 void TestAssets::downloadReplacesTheFile()
 {
     QFETCH(QString, atTheName);
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "old.mp3"));
+    const QString path = downloadPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "old.mp3"));
     m_written << path;
     QFile::remove(path);
     const QString victim = m_dir.filePath(QStringLiteral("victim"));
@@ -433,6 +463,46 @@ void TestAssets::replacedDownloadsGo()
     QCOMPARE(readAll(outside), QByteArray("user's"));
 }
 
+// Two copies of the program on one temporary folder: neither's sweep at start takes what the other
+// holds; the folder of one that was killed goes at the next sweep.
+void TestAssets::copiesKeepEachOthersDownloads()
+{
+    Script answer;
+    answer.body = "ours";
+    m_fake.script("GET", "/api/assets", answer);
+    SETTLE(ours, m_rig->client->downloadAsset("p1", "i1", "video", "a1", "ours.mp4"));
+    QVERIFY2(ours.succeeded(), qPrintable(ours.description()));
+    m_written << *ours.value;
+    const QTemporaryDir elsewhere;
+    const QString notOurs = writeFile(QDir(elsewhere.path()).filePath(QStringLiteral("x.mp4")), "user's");
+    QVERIFY(QFile::setPermissions(notOurs, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const QString link = QDir(QDir::tempPath()).filePath(QStringLiteral("tavik-downloads-linked"));
+    QFile::remove(link);
+    QVERIFY(QFile::link(elsewhere.path(), link));
+
+    QProcess other;
+    QByteArray said;
+    connect(&other, &QProcess::readyReadStandardOutput, this, [&] { said += other.readAllStandardOutput(); });
+    other.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(holdDownloadsArgument)});
+    QTRY_VERIFY_WITH_TIMEOUT(said.endsWith("swept\n") || other.state() == QProcess::NotRunning, 20000);
+    QVERIFY2(said.endsWith("swept\n"), said.constData());
+    const QString held = QFile::decodeName(said.left(said.indexOf('\n')));
+    QCOMPARE_NE(QFileInfo(held).path(), QFileInfo(*ours.value).path());
+    QCOMPARE(readAll(*ours.value), QByteArray("ours"));
+
+    APIClient::removeStaleDownloads(QDir::tempPath());
+    QCOMPARE(readAll(held), QByteArray("held"));
+
+    // Killed, as a crash ends it: its lock went with it.
+    other.kill();
+    QTRY_COMPARE_WITH_TIMEOUT(other.state(), QProcess::NotRunning, 20000);
+    APIClient::removeStaleDownloads(QDir::tempPath());
+    QVERIFY(!QFileInfo::exists(QFileInfo(held).path()));
+    QCOMPARE(readAll(*ours.value), QByteArray("ours"));
+    QCOMPARE(readAll(notOurs), QByteArray("user's"));
+    QVERIFY(QFile::remove(link));
+}
+
 // A 2xx body Qt cannot decode is a failed transfer, not an empty answer.
 void TestAssets::undecodableBodyFails()
 {
@@ -443,7 +513,7 @@ void TestAssets::undecodableBodyFails()
     broken.contentType = "application/octet-stream"; // the fake would compress a JSON answer itself
     m_fake.script("GET", "/api/assets", broken);
     m_fake.script("GET", "/api/session", broken);
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "kept.mp3"));
+    const QString path = downloadPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "kept.mp3"));
     m_written << path;
     QVERIFY(!writeFile(path, "earlier copy").isEmpty());
 
@@ -453,6 +523,36 @@ void TestAssets::undecodableBodyFails()
     SETTLE(session, m_rig->client->session());
     QCOMPARE(session.kind(), QStringLiteral("transport"));
     QVERIFY(m_rig->store->token().has_value());
+}
+
+// Cut short after part of the body reached the disk: the earlier copy stays and no part is left.
+void TestAssets::downloadCutShortLeavesNothing()
+{
+    QTcpServer service;
+    QVERIFY(service.listen(QHostAddress::LocalHost));
+    QPointer<QTcpSocket> connection;
+    connect(&service, &QTcpServer::newConnection, this, [&] {
+        connection = service.nextPendingConnection();
+        connection->write("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: 100000000\r\n\r\n");
+        connection->write(QByteArray(2 * 1024 * 1024, 'v'));
+    });
+    const QString path = downloadPathOf(APIClient::assetFileName("p1", "i1", "video", "a1", "cut.mp4"));
+    m_written << path;
+    QVERIFY(!writeFile(path, "earlier copy").isEmpty());
+    const QDir folder(APIClient::downloadFolder());
+    const auto parts = [&] {
+        return folder.entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
+    };
+
+    Rig rig(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.serverPort())));
+    const auto outcome = std::make_shared<Outcome<QString>>();
+    const auto running = collect(rig.client->downloadAsset("p1", "i1", "video", "a1", "cut.mp4"), outcome);
+    QTRY_VERIFY(!parts().isEmpty());
+    connection->abort();
+    QTRY_VERIFY(outcome->finished);
+    QCOMPARE(outcome->kind(), QStringLiteral("transport"));
+    QCOMPARE(readAll(path), QByteArray("earlier copy"));
+    QTRY_COMPARE(parts(), QStringList());
 }
 
 void TestAssets::downloadRefusals_data()
@@ -477,7 +577,7 @@ void TestAssets::downloadRefusals()
     answer.status = status;
     answer.body = body;
     m_fake.script("GET", "/api/assets", answer);
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "refused.mp3"));
+    const QString path = downloadPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "refused.mp3"));
     m_written << path;
     QFile::remove(path);
 
@@ -500,7 +600,7 @@ void TestAssets::assetsKeepTheBasePath()
     const QString file = writeFile(m_dir.filePath(QStringLiteral("clip.mp3")), "abc");
 
     Rig rig(QUrl(m_fake.baseUrl() + QStringLiteral("/base/")));
-    const QString path = tempPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "x.mp3"));
+    const QString path = downloadPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "x.mp3"));
     m_written << path;
     SETTLE(got, rig.client->downloadAsset("p1", "i1", "audio", "a1", "x.mp3"));
     QVERIFY(got.succeeded());
@@ -676,13 +776,23 @@ void TestAssets::roundTripThroughTheService()
     QVERIFY2(uploaded.succeeded(), qPrintable(uploaded.kind()));
     QCOMPARE(uploaded.value->filename, QStringLiteral("伴奏.mp3"));
 
-    m_written << tempPathOf(APIClient::assetFileName(project, item, QStringLiteral("audio"),
-                                                     uploaded.value->assetId, QStringLiteral("伴奏.mp3")));
+    m_written << downloadPathOf(APIClient::assetFileName(
+        project, item, QStringLiteral("audio"), uploaded.value->assetId, QStringLiteral("伴奏.mp3")));
     SETTLE(downloaded, m_rig->client->downloadAsset(project, item, QStringLiteral("audio"),
                                                     uploaded.value->assetId, QStringLiteral("伴奏.mp3")));
     QVERIFY2(downloaded.succeeded(), qPrintable(downloaded.kind()));
     QCOMPARE(readAll(*downloaded.value), content);
 }
 
-QTEST_GUILESS_MAIN(TestAssets)
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && std::strcmp(argv[1], holdDownloadsArgument) == 0) {
+        return holdDownloads();
+    }
+    QCoreApplication app(argc, argv);
+    TestAssets test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_assets.moc"

@@ -1,7 +1,9 @@
 #include "APIClient.h"
 
+#include "api/DownloadFolder.h"
 #include "api/KeychainTokenStore.h"
 #include "api/LocalFiles.h"
+#include "api/StreamedFileWriter.h"
 #include "json/JsonSimd.h"
 
 #include <QCoreApplication>
@@ -14,10 +16,10 @@
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QUuid>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <ctime>
+#include <mutex>
 
 using L = QLatin1StringView;
 
@@ -55,6 +57,9 @@ namespace {
 constexpr int requestTimeoutMs = 30 * 1000;
 constexpr int downloadTimeoutMs = 120 * 1000;
 constexpr int uploadTimeoutMs = 180 * 1000;
+// How far Qt reads a download ahead of its writer. Unbounded, a fast service left the interface
+// thread copying out tens of megabytes at a time, over 10 ms a turn.
+constexpr qint64 downloadReadAheadBytes = 1024 * 1024;
 
 const QString productionBaseURL = QStringLiteral("https://api.quillory.example");
 
@@ -216,6 +221,12 @@ QString downloadPrefix()
     return QStringLiteral("tavik-");
 }
 
+// The folders of running copies' downloads: "tavik-downloads-" and six letters or digits.
+QString downloadFolderPrefix()
+{
+    return downloadPrefix() + QStringLiteral("downloads-");
+}
+
 // The names assetFileName gives: the category, one of two, tells them from other files of the prefix.
 QRegularExpression downloadNamePattern()
 {
@@ -224,15 +235,42 @@ QRegularExpression downloadNamePattern()
         QRegularExpression::DotMatchesEverythingOption);
 }
 
-// Runs replaceFile on a pool thread; returns its error text, empty on success.
-QString storeDownload(const QByteArray &body, const QString &target)
+// This run's download folder: made on first use (by a pool thread, as a rule), removed at exit.
+std::mutex downloadFolderMutex;
+std::unique_ptr<DownloadFolder> runDownloads;
+
+// The folder's path, made now if need be; empty with the system's reason when it cannot be.
+QString runDownloadFolder(QString *reason)
 {
-    try {
-        replaceFile(target, body, QFileDevice::ReadOwner | QFileDevice::WriteOwner, ReadOnlyFile::Replace);
-    } catch (const FileError &error) {
-        return error.description();
+    std::lock_guard lock(downloadFolderMutex);
+    if (!runDownloads) {
+        runDownloads = DownloadFolder::create(QDir::tempPath(), downloadFolderPrefix(), reason);
     }
-    return {};
+    return runDownloads ? runDownloads->path() : QString();
+}
+
+bool isSuccess(const QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return status >= 200 && status <= 299;
+}
+
+// Where the download named `name` goes; throws FileError. Blocks on the file system.
+QString downloadTarget(const QString &name)
+{
+    QString reason;
+    const QString folder = runDownloadFolder(&reason);
+    if (folder.isEmpty()) {
+        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"),
+                                          QDir(QDir::tempPath()).filePath(name), reason));
+    }
+    const QString target = QDir(folder).filePath(name);
+    // The name has no separators, but the target must never leave the folder.
+    if (QFileInfo(target).dir().canonicalPath() != QDir(folder).canonicalPath()) {
+        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
+                                          QStringLiteral("位置不在临时文件夹中")));
+    }
+    return target;
 }
 
 } // namespace
@@ -880,19 +918,39 @@ QString APIClient::assetFileName(const QString &projectID, const QString &itemID
            replaceSeparators(filename);
 }
 
+QString APIClient::downloadFolder()
+{
+    QString reason;
+    const QString folder = runDownloadFolder(&reason);
+    if (folder.isEmpty()) {
+        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), QDir::tempPath(), reason));
+    }
+    return folder;
+}
+
 bool APIClient::isDownloadPath(const QString &path)
 {
+    QString folder;
+    {
+        std::lock_guard lock(downloadFolderMutex);
+        if (!runDownloads) {
+            return false;
+        }
+        folder = runDownloads->path();
+    }
     const QFileInfo info(path);
     return downloadNamePattern().match(info.fileName()).hasMatch() &&
-           info.dir().canonicalPath() == QDir(QDir::tempPath()).canonicalPath();
+           info.dir().canonicalPath() == QDir(folder).canonicalPath();
 }
 
 void APIClient::removeStaleDownloads(const QString &folder)
 {
     // Files this run writes from now on are newer.
     const std::time_t started = std::time(nullptr);
+    // Earlier versions wrote right into the temporary folder.
     removeStaleParts(folder, downloadPrefix());
     removeOwnFiles(folder, downloadNamePattern(), started);
+    DownloadFolder::removeStale(folder, downloadFolderPrefix());
 }
 
 QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID, QString category,
@@ -915,29 +973,49 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
     assertAllowed(ctx.blocksProduction, *url);
 
     ReplyHandle reply(usableNetwork(ctx.network).get(request));
-    const Answer answer = co_await finish(std::move(reply));
-    if (!answer.succeeded()) {
-        if (answer.status == 401 && tokenRead) {
+    QNetworkReply *const answer = reply.get();
+    // The body goes to disk as it arrives, on pool threads: a large video is complete soon after
+    // its last byte, and the interface never holds it whole nor waits on the disk.
+    const auto writer = std::make_shared<StreamedFileWriter>(
+        [name = assetFileName(projectID, itemID, category, assetID, filename)] {
+            return downloadTarget(name);
+        });
+    answer->setReadBufferSize(downloadReadAheadBytes);
+    QObject::connect(answer, &QIODevice::readyRead, answer,
+                     [answer, stream = std::weak_ptr<StreamedFileWriter>(writer)] {
+                         // Read in any case: an error page left unread would stall the reply.
+                         QByteArray piece = answer->readAll();
+                         const auto writing = stream.lock();
+                         if (writing && isSuccess(answer)) {
+                             writing->append(std::move(piece));
+                         }
+                     });
+    co_await answer;
+    const QVariant status = answer->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = answer->error();
+    if (!status.isValid() || isNetworkLayerFailure(error)) {
+        if (error != QNetworkReply::NoError) {
+            throw TransportError(error, transportErrorText(error, answer->errorString()));
+        }
+        throw APIClientError::invalidResponse();
+    }
+    if (!isSuccess(answer)) {
+        if (status.toInt() == 401 && tokenRead) {
             co_await clearIgnoringFailure(ctx.tokenStore);
         }
-        throw APIClientError::server(QStringLiteral("素材读取失败（%1）").arg(answer.status));
+        throw APIClientError::server(QStringLiteral("素材读取失败（%1）").arg(status.toInt()));
     }
-
-    const QDir temp(QDir::tempPath());
-    const QString target = temp.filePath(assetFileName(projectID, itemID, category, assetID, filename));
-    // The name has no separators, but the target must never leave the temporary folder.
-    if (QFileInfo(target).dir().canonicalPath() != temp.canonicalPath()) {
-        throw FileError(readableFileError(QStringLiteral("无法保存文件“%1”：%2"), target,
-                                          QStringLiteral("位置不在临时文件夹中")));
+    // A body Qt could not decode (a broken gzip, say) is no file.
+    if (error != QNetworkReply::NoError) {
+        throw TransportError(error, transportErrorText(error, answer->errorString()));
     }
-    // A large file on a busy disk takes long to write and sync: a pool thread does it, so the
-    // interface keeps running while, say, a live advance waits for this file.
-    auto storing = QtConcurrent::run(storeDownload, answer.body, target);
-    const QString failure = co_await storing;
-    if (!failure.isEmpty()) {
-        throw FileError(failure);
+    writer->append(answer->readAll());
+    auto stored = writer->finish();
+    const StreamedFileWriter::Outcome outcome = co_await stored;
+    if (!outcome.error.isEmpty()) {
+        throw FileError(outcome.error);
     }
-    co_return target;
+    co_return outcome.path;
 }
 
 QCoro::Task<AssetUploadResponse> APIClient::uploadAsset(QString projectID, QString itemID, QString category,

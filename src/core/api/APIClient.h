@@ -50,17 +50,20 @@ public:
     // RFC 3986 query encoding of one value, with "&", "=", "+" and "#" encoded as well so a value
     // can never split the query or end it.
     static QString encodeQueryValue(const QString &value);
-    // Where a downloaded asset goes: a plain file name (no separators) in the temporary folder.
+    // Where a downloaded asset goes: a plain file name (no separators) in downloadFolder().
     // The asset's id is part of it, so a replaced asset of the same file name never overwrites the
     // copy of the asset it replaced.
     static QString assetFileName(const QString &projectID, const QString &itemID, const QString &category,
                                  const QString &assetID, const QString &filename);
-    // Whether `path` can be a download of this program's: a name of assetFileName's shape right in
-    // the temporary folder.
+    // This run's folder of downloads in the temporary folder, made on first use and removed at
+    // exit; no other running copy touches it. Throws FileError. Blocks on the file system.
+    static QString downloadFolder();
+    // Whether `path` can be a download of this run's: a name of assetFileName's shape right in
+    // downloadFolder().
     static bool isDownloadPath(const QString &path);
-    // Removes from `folder` (the temporary folder at start) what downloads killed mid-write left
-    // there, and the downloads of earlier runs: this run's cache maps none of them. Blocks on the
-    // file system: meant for a pool thread at start.
+    // Removes from `folder` (the temporary folder at start) the download folders of copies that
+    // have ended, and what earlier versions left in it: this run's cache maps none of them. A
+    // running copy's folder stays. Blocks on the file system: meant for a pool thread at start.
     static void removeStaleDownloads(const QString &folder);
 
     APIClient(QUrl baseURL, std::shared_ptr<AccessTokenStoring> tokenStore, bool blocksProduction,

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,26 +32,6 @@ constexpr std::time_t staleSeconds = 10 * 60;
 QString systemReason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The system's reason when not all of `bytes` reached the file. QFile reports a write that the
-// disk cut short part-way as "Unknown error".
-QString writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(std::min<qsizetype>(left, 1 << 30)));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return systemReason(written < 0 ? errno : ENOSPC);
-        }
-        data += written;
-        left -= written;
-    }
-    return {};
 }
 
 // A file (not a link) that nobody may write, or at least not this user. Root may write anything,
@@ -110,6 +91,24 @@ void removeStalePartsOf(const QString &path)
 }
 
 } // namespace
+
+QString writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(std::min<qsizetype>(left, 1 << 30)));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return systemReason(written < 0 ? errno : ENOSPC);
+        }
+        data += written;
+        left -= written;
+    }
+    return {};
+}
 
 QString readableFileError(const QString &format, const QString &path, const QString &reason)
 {
@@ -183,6 +182,24 @@ bool removeOwnFile(const QString &path, std::time_t before)
     // Downloads are written for their owner alone; a file others may read is not one of ours.
     return ::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & (S_IRWXG | S_IRWXO)) == 0 && st.st_mtime < before && ::unlink(name.constData()) == 0;
+}
+
+bool removeOwnFileSoon(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+        return false;
+    }
+    // A rename never follows a link, whatever came to the name since it was looked at.
+    const QByteArray aside = QFile::encodeName(QFileInfo(path).dir().filePath(
+        QStringLiteral(".%1.gone").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'))));
+    if (::rename(name.constData(), aside.constData()) != 0) {
+        return false;
+    }
+    QThreadPool::globalInstance()->start([aside] { ::unlink(aside.constData()); });
+    return true;
 }
 
 void removeOwnFiles(const QString &folder, const QRegularExpression &pattern, std::time_t before)

@@ -9,6 +9,10 @@
 
 class QRegularExpression;
 
+// The system's reason when not all of `bytes` reached the file open at `fd`; empty when they all
+// did. (QFile reports a write that the disk cut short part-way as "Unknown error".)
+QString writeAll(int fd, const QByteArray &bytes);
+
 // The text of a failed file operation: `format` takes the file's path, then the reason.
 QString readableFileError(const QString &format, const QString &path, const QString &reason);
 
@@ -24,8 +28,9 @@ enum class ReadOnlyFile { Replace, Refuse };
 void replaceFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions permissions,
                  ReadOnlyFile readOnly);
 
-// Where replaceFile writes the bytes for `path`: a hidden file beside it named after it,
-// ".<name>.<16 hex digits>.part", the name shortened to what the file system allows.
+// Where replaceFile and StreamedFileWriter write the bytes for `path`: a hidden file beside it
+// named after it, ".<name>.<16 hex digits>.part", the name shortened to what the file system
+// allows.
 QString partFilePath(const QString &path);
 
 // Removes from `folder` the parts of files named `prefix`… that killed writers left: only regular
@@ -37,6 +42,10 @@ void removeStaleParts(const QString &folder, const QString &prefix);
 // of this user's that nobody else may read or write, last written before `before`. Whether it
 // went.
 bool removeOwnFile(const QString &path, std::time_t before = std::numeric_limits<std::time_t>::max());
+
+// removeOwnFile, all but the wait: the file leaves its name at once and a pool thread frees its
+// space, which for a large file takes longer than a frame. Whether it left its name.
+bool removeOwnFileSoon(const QString &path);
 
 // removeOwnFile on the files of `folder` whose names `pattern` matches. Blocks on the file system.
 void removeOwnFiles(const QString &folder, const QRegularExpression &pattern, std::time_t before);

@@ -84,6 +84,6 @@ void PreparedAssetCache::removeIfUnused(const QString &path)
                                     [&](const Entry &entry) { return entry.path == path; });
     // Only a download of this program's: a path remembered from elsewhere stays.
     if (!mapped && APIClient::isDownloadPath(path)) {
-        removeOwnFile(path);
+        removeOwnFileSoon(path);
     }
 }

@@ -10,7 +10,7 @@
 // Files prepared or downloaded in this run, so live playback can reuse what the asset manager
 // already put on this machine. Keyed by the asset id too: a new upload is never confused with
 // the file of the asset it replaced. An item's file goes once the item names another asset and
-// nobody holds the file; the start of the next run takes what is left.
+// nobody holds the file; the rest goes with the run's download folder.
 class PreparedAssetCache
 {
 public:

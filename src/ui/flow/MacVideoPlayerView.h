@@ -25,7 +25,7 @@ public:
     QVideoWidget *videoWidget() const { return m_video; }
     // Where the slider's moves go instead of the player: a picture that follows another player
     // takes that one along. Called at every step of a drag, and once more where it ends (done);
-    // a press and release within the drag distance calls nothing.
+    // a press and release within a click's wobble calls nothing.
     using MoveHandler = std::function<void(qint64 milliseconds, bool done)>;
     void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
 
@@ -42,8 +42,7 @@ private:
     bool m_failed = false;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    // Where the handle was pressed, and whether the pointer has since gone past the drag distance:
-    // a hand is never quite still, and one pixel of a long file is seconds of it.
+    // Where the handle was pressed, and whether the pointer has since gone past a click's wobble.
     QPoint m_pressedAt;
     bool m_dragging = false;
 };

@@ -256,7 +256,9 @@ public:
         m_wantPlaying = false;
         m_pending = true;
         m_playRetried = false;
-        m_resumeFrom = 0;
+        m_resumeAt.reset();
+        m_loadingAgain = false;
+        m_loadAgainWhenPlayed = false;
         hush();
         advance();
     }
@@ -281,13 +283,24 @@ public:
         m_timeFrom = sound;
         keepTime();
     }
-    qint64 position() const { return isInPlace(m_lease) && !m_applied.isEmpty() ? m_player->position() : 0; }
+    qint64 position() const
+    {
+        if (!isInPlace(m_lease) || m_applied.isEmpty()) {
+            return 0;
+        }
+        return m_resumeAt.value_or(m_player->position());
+    }
     // Only for the request in place; a position set while loading is dropped by the backend.
     void seekInPlace(qint64 milliseconds)
     {
-        if (isInPlace(m_lease) && !m_applied.isEmpty() && m_player->position() != milliseconds) {
-            leaveOwnSoundClock();
-            m_player->setPosition(milliseconds);
+        if (!isInPlace(m_lease) || m_applied.isEmpty()) {
+            return;
+        }
+        // The latest move wins over where a file loaded again was to go on from.
+        const bool held = std::exchange(m_resumeAt, std::nullopt).has_value();
+        moveTo(milliseconds);
+        if (held) {
+            advance(); // the play it held
         }
     }
 
@@ -343,6 +356,15 @@ private:
                     // Started by someone else (the video view's button) while a change waits.
                     if (state == QMediaPlayer::PlayingState && !isInPlace(m_lease)) {
                         hush();
+                    } else if (!m_driving &&
+                               (state == QMediaPlayer::PlayingState || state == QMediaPlayer::PausedState)) {
+                        // Played or paused by the video view's button: a file loaded again goes on
+                        // as the operator left it.
+                        m_wantPlaying = state == QMediaPlayer::PlayingState;
+                        if (m_wantPlaying && m_loadAgainWhenPlayed) {
+                            hush();
+                            advance();
+                        }
                     }
                     if (state == QMediaPlayer::PausedState) {
                         leaveOwnSoundClock(); // set going again, its sound's clock could leap
@@ -378,8 +400,16 @@ private:
         // A pipeline still being built is never playing (play waits for the load), and pausing it
         // would flush what it has prerolled.
         if (m_phase != Phase::loading && m_player->playbackState() == QMediaPlayer::PlayingState) {
-            m_player->pause();
+            drive(&QMediaPlayer::pause);
         }
+    }
+
+    // The backend's play and pause of our own, told apart from the video view's.
+    void drive(void (QMediaPlayer::*change)())
+    {
+        const bool outer = !std::exchange(m_driving, true);
+        (m_player->*change)();
+        m_driving = !outer;
     }
 
     void advance()
@@ -394,21 +424,31 @@ private:
         const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
         const bool playable = status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia ||
                               status == QMediaPlayer::EndOfMedia;
+        if (m_resumeAt) {
+            return; // played once moved there
+        }
         if (m_wantPlaying && playable && m_player->playbackState() != QMediaPlayer::PlayingState) {
-            qCDebug(lcMedia) << this << "play" << m_lease << "at" << m_player->position();
-            m_playFrom = m_player->position();
-            m_playLease = m_lease;
-            m_player->play();
-            if (const qint64 from = std::exchange(m_resumeFrom, 0); from > 0) {
-                // Loaded again, it goes on from where it was: moved once it plays, as the backend's
-                // first play of a file moves it back to where its pipeline stood.
-                QTimer::singleShot(0, this, [this, lease = m_lease, from] {
-                    if (lease == m_lease) {
-                        seekInPlace(from);
-                    }
-                });
+            if (std::exchange(m_loadAgainWhenPlayed, false) && m_player->hasAudio()) {
+                // Loaded again while it was not to play, it waited with its sound's stream open:
+                // PulseAudio's stream time runs on meanwhile, and the file would stand silent that
+                // long once played, muted or not. Loaded anew now, it plays as soon as it is loaded.
+                m_resumeAt = m_player->position();
+                reload();
+                return;
             }
-            m_playCheck.start(std::max(loadLimit() / 4, std::chrono::milliseconds(1000)));
+            qCDebug(lcMedia) << this << "play" << m_lease << "at" << m_player->position();
+            drive(&QMediaPlayer::play);
+            m_playLease = m_lease;
+            m_playSeenAt.reset();
+            m_playCheck.start(playCheckStep());
+        }
+    }
+
+    void moveTo(qint64 milliseconds)
+    {
+        if (m_player->position() != milliseconds) {
+            leaveOwnSoundClock();
+            m_player->setPosition(milliseconds);
         }
     }
 
@@ -442,7 +482,7 @@ private:
         }
         if (m_player->playbackState() == QMediaPlayer::PlayingState) {
             // Started meanwhile by someone else: paused, then quiet again.
-            m_player->pause();
+            drive(&QMediaPlayer::pause);
             quieten();
             return;
         }
@@ -488,7 +528,7 @@ private:
             if (isInPlace(m_lease) && m_wantPlaying && !m_replayed) {
                 qCDebug(lcMedia) << this << "stale end of media: playing on";
                 m_replayed = true;
-                m_player->play();
+                drive(&QMediaPlayer::play);
                 return;
             }
         }
@@ -507,7 +547,29 @@ private:
     void done()
     {
         keepTime(); // whether it has a sound of its own is known now
+        m_loadAgainWhenPlayed = std::exchange(m_loadingAgain, false) && !m_wantPlaying;
         Q_EMIT settled();
+        if (m_resumeAt) {
+            // Moved before it plays: a sound flushed just after it was set going can stay silent a
+            // while. Not at once: the backend takes no move until it has said the file is seekable,
+            // just after it said it is loaded. A move asked for meanwhile wins.
+            QTimer::singleShot(0, this, [this, lease = m_lease] {
+                if (lease == m_lease) {
+                    resume();
+                }
+            });
+        }
+        advance();
+    }
+
+    void resume()
+    {
+        const std::optional<qint64> at = std::exchange(m_resumeAt, std::nullopt);
+        const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
+        if (at && isInPlace(m_lease) &&
+            (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)) {
+            moveTo(*at);
+        }
         advance();
     }
 
@@ -523,7 +585,16 @@ private:
     void loadAgain()
     {
         m_playRetried = true;
-        m_resumeFrom = m_player->position();
+        if (!m_resumeAt) { // else it never got there: it goes there still
+            m_resumeAt = m_player->position();
+        }
+        reload();
+    }
+
+    void reload()
+    {
+        m_loadingAgain = true;
+        m_loadAgainWhenPlayed = false;
         ++m_lease;
         m_wanted = m_applied;
         m_pending = true;
@@ -531,17 +602,31 @@ private:
         advance();
     }
 
-    // A pipeline that could not be set going (GStreamer's state change failed) may say nothing and
-    // keep a playable status: a play that has not moved the position a while later is loaded anew
-    // once, then said to have failed.
+    // A pipeline that could not be set going (GStreamer's state change failed), or whose reads hang
+    // after a move, may say nothing and keep a playable status: a play whose position stands still
+    // over the second half of the check is loaded anew once, then said to have failed. The position
+    // is read twice, not against where the play began: a file loaded again and moved on reads where
+    // it was moved to whether or not it plays.
+    static std::chrono::milliseconds playCheckStep()
+    {
+        return std::max(loadLimit() / 4, std::chrono::milliseconds(1000)) / 2;
+    }
     void checkPlaying()
     {
+        if (!m_wantPlaying || m_playLease != m_lease || !isInPlace(m_lease) || m_applied.isEmpty() ||
+            m_player->playbackState() != QMediaPlayer::PlayingState) {
+            return;
+        }
+        const qint64 at = m_player->position();
+        const std::optional<qint64> seenAt = std::exchange(m_playSeenAt, at);
+        if (!seenAt) {
+            m_playCheck.start(playCheckStep());
+            return;
+        }
         // A picture keeping time with a sound that stands still stands still with it.
         const bool clockStill =
             m_timeFrom && m_timeFrom->player()->playbackState() != QMediaPlayer::PlayingState;
-        if (!m_wantPlaying || m_playLease != m_lease || !isInPlace(m_lease) || m_applied.isEmpty() ||
-            m_player->position() != m_playFrom || m_player->mediaStatus() == QMediaPlayer::EndOfMedia ||
-            clockStill) {
+        if (at != *seenAt || m_player->mediaStatus() == QMediaPlayer::EndOfMedia || clockStill) {
             return;
         }
         if (!m_playRetried) {
@@ -592,9 +677,14 @@ private:
     bool m_replayed = false;
     bool m_playRetried = false;
     bool m_offSoundClock = false;
-    qint64 m_playFrom = 0;
-    qint64 m_resumeFrom = 0;
+    bool m_driving = false;
+    // Where the file in place goes on from once it plays: where it was when it was loaded again.
+    std::optional<qint64> m_resumeAt;
+    bool m_loadingAgain = false;
+    bool m_loadAgainWhenPlayed = false;
+    // The play being checked, and where it stood at the check's first look.
     quint64 m_playLease = 0;
+    std::optional<qint64> m_playSeenAt;
     quint64 m_lease = 0;
     quint64 m_failedLease = 0;
     QTimer m_quiet;

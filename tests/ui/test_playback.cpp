@@ -287,11 +287,12 @@ public:
         if (!m_pad) {
             return;
         }
+        // Each probe holds the state: a streaming thread may still be inside one as it is removed.
         m_events = gst_pad_add_probe(
             m_pad, GstPadProbeType(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
-            &HeldAfterMove::event, m_state.get(), nullptr);
-        m_buffers = gst_pad_add_probe(m_pad, GST_PAD_PROBE_TYPE_BUFFER, &HeldAfterMove::buffer, m_state.get(),
-                                      nullptr);
+            &HeldAfterMove::event, new Shared(m_state), &HeldAfterMove::release);
+        m_buffers = gst_pad_add_probe(m_pad, GST_PAD_PROBE_TYPE_BUFFER, &HeldAfterMove::buffer,
+                                      new Shared(m_state), &HeldAfterMove::release);
     }
     ~HeldAfterMove()
     {
@@ -318,9 +319,11 @@ private:
         std::atomic<bool> armed = false;
         std::atomic<bool> holding = false;
     };
+    using Shared = std::shared_ptr<State>;
+    static void release(gpointer data) { delete static_cast<Shared *>(data); }
     static GstPadProbeReturn event(GstPad *, GstPadProbeInfo *info, gpointer data)
     {
-        auto *state = static_cast<State *>(data);
+        State *state = static_cast<Shared *>(data)->get();
         const GstEventType type = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info));
         if (type == GST_EVENT_FLUSH_STOP && state->armed) {
             state->holding = true;
@@ -331,7 +334,7 @@ private:
     }
     static GstPadProbeReturn buffer(GstPad *pad, GstPadProbeInfo *, gpointer data)
     {
-        auto *state = static_cast<State *>(data);
+        State *state = static_cast<Shared *>(data)->get();
         // Let go of when the pipeline flushes or stops, or when disarmed.
         while (state->holding && !GST_PAD_IS_FLUSHING(pad)) {
             g_usleep(2000);
@@ -339,8 +342,7 @@ private:
         return state->holding ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
     }
 
-    // Outlives the probes: a streaming thread may still be inside one as they are removed.
-    std::shared_ptr<State> m_state{new State, [](State *) {}};
+    Shared m_state = std::make_shared<State>();
     GstPad *m_pad = nullptr;
     gulong m_events = 0;
     gulong m_buffers = 0;

@@ -408,6 +408,8 @@ void TestAssets::replacedDownloadsGo()
     PreparedAssetCache::Hold playing;
     QStringList paths;
     for (const char *asset : {"old-asset", "new-asset"}) {
+        // Not the file of the asset a new upload replaced.
+        QVERIFY(!cache.lookup("p1", "i1", "video", asset));
         Script answer;
         answer.body = asset;
         m_fake.script("GET", "/api/assets", answer);
@@ -417,13 +419,14 @@ void TestAssets::replacedDownloadsGo()
         paths << *result.value;
         cache.remember("p1", "i1", "video", asset, *result.value);
         if (!playing) {
-            playing = cache.hold(*result.value);
+            playing = cache.lookup("p1", "i1", "video", asset);
+            QVERIFY(playing);
         }
     }
-    QVERIFY(QFile::exists(paths.first()));
+    QCOMPARE(readAll(paths.first()), QByteArray("old-asset"));
     playing.reset();
     QVERIFY(!QFile::exists(paths.first()));
-    QCOMPARE(cache.lookup("p1", "i1", "video", "new-asset"), paths.last());
+    QCOMPARE(*cache.lookup("p1", "i1", "video", "new-asset"), paths.last());
 
     QTemporaryDir dir;
     const QFileDevice::Permissions own = QFileDevice::ReadOwner | QFileDevice::WriteOwner;

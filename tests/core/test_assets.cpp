@@ -11,11 +11,14 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ClientTest;
@@ -81,6 +84,23 @@ int holdDownloads()
     while (::read(STDIN_FILENO, &c, 1) > 0) {
     }
     return 0;
+}
+
+// Whether the file open at `probe` has no name left and no other descriptor of this process
+// holds it: its space is free once the probe closes.
+bool onlyProbeHolds(int probe)
+{
+    struct stat held;
+    if (::fstat(probe, &held) != 0 || held.st_nlink != 0) {
+        return false;
+    }
+    const QDir open(QStringLiteral("/proc/self/fd"));
+    const QStringList fds = open.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    return std::none_of(fds.cbegin(), fds.cend(), [&](const QString &fd) {
+        struct stat st;
+        return fd.toInt() != probe && ::stat(QFile::encodeName(open.filePath(fd)).constData(), &st) == 0 &&
+               st.st_dev == held.st_dev && st.st_ino == held.st_ino;
+    });
 }
 
 } // namespace
@@ -312,6 +332,13 @@ void TestAssets::failedWritesSayWhy()
     QCOMPARE(readAll(path), QByteArray("earlier"));
 
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    // A download as well: the copy in place stays, and the item never plays cut off.
+    Script answer;
+    answer.body = QByteArray(1024 * 1024, 'v');
+    m_fake.script("GET", "/api/assets", answer);
+    const QString download = downloadPathOf(APIClient::assetFileName("p1", "i1", "video", "a1", "full.mp4"));
+    m_written << download;
+    QVERIFY(!writeFile(download, "earlier copy").isEmpty());
     // A file size limit stops write(2) part-way, as a full disk does.
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -319,12 +346,19 @@ void TestAssets::failedWritesSayWhy()
     const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &lowered);
     const QString cutShort = FlowStructureCommands::writeAtomically(path, QByteArray(1024 * 1024, 'x'));
+    const auto downloaded = settle(m_rig->client->downloadAsset("p1", "i1", "video", "a1", "full.mp4"));
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldSignal);
-    QCOMPARE(cutShort, format.arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    QVERIFY(downloaded.finished);
+    const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
+    QCOMPARE(cutShort, format.arg(path, tooLarge));
     QCOMPARE(readAll(path), QByteArray("earlier"));
     QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden),
              QStringList());
+    QCOMPARE(downloaded.description(), format.arg(download, tooLarge));
+    QCOMPARE(readAll(download), QByteArray("earlier copy"));
+    const QDir downloads(APIClient::downloadFolder());
+    QCOMPARE(downloads.entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden), QStringList());
 }
 
 // What a killed download left goes at the next start, what a killed export left at the next
@@ -408,6 +442,8 @@ void TestAssets::replacedDownloadsGo()
     PreparedAssetCache::Hold playing;
     QStringList paths;
     for (const char *asset : {"old-asset", "new-asset"}) {
+        // Not the file of the asset a new upload replaced.
+        QVERIFY(!cache.lookup("p1", "i1", "video", asset));
         Script answer;
         answer.body = asset;
         m_fake.script("GET", "/api/assets", answer);
@@ -417,17 +453,28 @@ void TestAssets::replacedDownloadsGo()
         paths << *result.value;
         cache.remember("p1", "i1", "video", asset, *result.value);
         if (!playing) {
-            playing = cache.hold(*result.value);
+            playing = cache.lookup("p1", "i1", "video", asset);
+            QVERIFY(playing);
         }
     }
-    QVERIFY(QFile::exists(paths.first()));
+    QCOMPARE(readAll(paths.first()), QByteArray("old-asset"));
+    const int probe = ::open(QFile::encodeName(paths.first()).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(probe >= 0);
     playing.reset();
     QVERIFY(!QFile::exists(paths.first()));
-    QCOMPARE(cache.lookup("p1", "i1", "video", "new-asset"), paths.last());
+    QTRY_VERIFY(onlyProbeHolds(probe));
+    ::close(probe);
+    QCOMPARE(*cache.lookup("p1", "i1", "video", "new-asset"), paths.last());
 
-    QTemporaryDir dir;
+    // A file prepared from elsewhere is the user's: it stays when its item names another asset.
     const QFileDevice::Permissions own = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     const QString outside = writeFile(m_dir.filePath(QStringLiteral("outside.mp4")), "user's");
+    QVERIFY(QFile::setPermissions(outside, own));
+    cache.remember("p1", "i2", "video", "a1", outside);
+    cache.remember("p1", "i2", "video", "a2", paths.last());
+    QCOMPARE(readAll(outside), QByteArray("user's"));
+
+    QTemporaryDir dir;
     struct Entry
     {
         QString name;
@@ -453,12 +500,22 @@ void TestAssets::replacedDownloadsGo()
                                  QFileDevice::FileModificationTime));
     }
     const QString link = dir.filePath(APIClient::assetFileName("p1", "i1", "video", "a5", "link.mp4"));
-    QVERIFY(QFile::setPermissions(outside, own) && QFile::link(outside, link));
+    QVERIFY(QFile::link(outside, link));
+    // An ended copy's folder, and a user's that only begins like one.
+    const QStringList folders{QStringLiteral("tavik-downloads-Ab12cd"),
+                              QStringLiteral("tavik-downloads-backup-2026")};
+    for (const QString &name : folders) {
+        QVERIFY(QDir(dir.path()).mkdir(name, own | QFileDevice::ExeOwner));
+        const QString inside = writeFile(dir.filePath(name + QStringLiteral("/x.mp4")), "media");
+        QVERIFY(!inside.isEmpty() && QFile::setPermissions(inside, own));
+    }
 
     APIClient::removeStaleDownloads(dir.path());
     for (const Entry &e : entries) {
         QVERIFY2(QFile::exists(dir.filePath(e.name)) != e.removed, qPrintable(e.name));
     }
+    QVERIFY(!QFileInfo::exists(dir.filePath(folders.first())));
+    QVERIFY(QFileInfo::exists(dir.filePath(folders.last() + QStringLiteral("/x.mp4"))));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readAll(outside), QByteArray("user's"));
 }

@@ -808,7 +808,7 @@ void TestFlowSheets::assetPrepareRemembersFileAndFailuresStayOpen()
     QVERIFY(sheet.findChild<QWidget *>(QStringLiteral("audioPreparedMark"))->isVisible());
     const auto remembered = PreparedAssetCache::shared().lookup(m_demo.projectId, item.id,
                                                                 QStringLiteral("audio"), *item.audioAssetId);
-    QVERIFY(remembered.has_value());
+    QVERIFY(remembered);
     QVERIFY(QFileInfo::exists(*remembered));
 
     sheet.handleImport(writeFile(QStringLiteral("empty.wav"), QByteArray()), QStringLiteral("audio"));

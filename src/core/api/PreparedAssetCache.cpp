@@ -37,23 +37,23 @@ void PreparedAssetCache::remember(const QString &projectID, const QString &itemI
     }
 }
 
-std::optional<QString> PreparedAssetCache::lookup(const QString &projectID, const QString &itemID,
-                                                  const QString &category, const QString &assetID)
+PreparedAssetCache::Hold PreparedAssetCache::lookup(const QString &projectID, const QString &itemID,
+                                                    const QString &category, const QString &assetID)
 {
     if (assetID.isEmpty()) {
-        return std::nullopt;
+        return nullptr;
     }
     const QString k = key(projectID, itemID, category);
     const auto it = m_entries.constFind(k);
     if (it == m_entries.constEnd() || it->assetID != assetID) {
-        return std::nullopt;
+        return nullptr;
     }
     const QFileInfo info(it->path);
     if (!info.isFile() || info.isSymLink()) {
         m_entries.remove(k);
-        return std::nullopt;
+        return nullptr;
     }
-    return it->path;
+    return hold(it->path);
 }
 
 PreparedAssetCache::Hold PreparedAssetCache::hold(const QString &path)

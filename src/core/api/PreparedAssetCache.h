@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
 // Files prepared or downloaded in this run, so live playback can reuse what the asset manager
 // already put on this machine. Keyed by the asset id too: a new upload is never confused with
@@ -22,9 +21,11 @@ public:
 
     void remember(const QString &projectID, const QString &itemID, const QString &category,
                   const QString &assetID, const QString &path);
-    // The remembered path while it still names a regular file; forgets it otherwise.
-    std::optional<QString> lookup(const QString &projectID, const QString &itemID, const QString &category,
-                                  const QString &assetID);
+    // The remembered path, held, while it still names a regular file; null, and forgotten,
+    // otherwise. Held as it is found: an item that names another asset before the player opens
+    // the file cannot take it away.
+    Hold lookup(const QString &projectID, const QString &itemID, const QString &category,
+                const QString &assetID);
     Hold hold(const QString &path);
     void clear()
     {

@@ -439,8 +439,8 @@ QCoro::Task<PlaybackCoordinator::Fetched> PlaybackCoordinator::fetch(RundownItem
     const bool audio = category == audioCategory;
     const QString assetID = (audio ? item.audioAssetId : item.videoAssetId).value_or(QString());
     PreparedAssetCache &cache = PreparedAssetCache::shared();
-    if (const auto path = cache.lookup(projectID, item.id, category, assetID)) {
-        co_return Fetched{*path, {}, cache.hold(*path)};
+    if (PreparedAssetCache::Hold held = cache.lookup(projectID, item.id, category, assetID)) {
+        co_return Fetched{*held, {}, held};
     }
     try {
         auto download = m_client.downloadAsset(projectID, item.id, category, assetID,

@@ -326,6 +326,7 @@ private Q_SLOTS:
     void realUnplayableFileIsSaid_data();
     void realUnplayableFileIsSaid();
     void realPlayerRules();
+    void realPictureOutlivesItsSound();
     void realStuckPlayerNeverHoldsTheExit_data();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
@@ -2016,6 +2017,52 @@ void TestPlayback::realPlayerRules()
     player->setSource(dir.filePath(QStringLiteral("missing.wav")));
     player->play();
     QTRY_COMPARE(failures, QList<PlaybackFailure>{PlaybackFailure::resource});
+}
+
+// A picture whose separate sound ends first plays on, by a clock of its own, without being loaded
+// again: on the ended sound's clock it would stand still.
+void TestPlayback::realPictureOutlivesItsSound()
+{
+    SKIP_WITHOUT_AUDIO_OUTPUT();
+    QTemporaryDir dir;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        const QString path = dir.filePath(name);
+        QFile out(path);
+        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? path : QString();
+    };
+    const QString tone = write(QStringLiteral("tone.wav"), FakeMedia::toneWav(1, 300));
+    const QString clip = write(QStringLiteral("clip.mp4"), FakeMedia::stepToneVideo());
+    QVERIFY(!tone.isEmpty() && !clip.isEmpty());
+    const std::unique_ptr<PlaybackPlayer> sound = makeMediaPlayer();
+    const std::unique_ptr<PlaybackPlayer> picture = makeMediaPlayer();
+    QVideoSink sink;
+    picture->mediaPlayer()->setVideoSink(&sink);
+    sound->setSource(tone);
+    picture->setSource(clip);
+    picture->setMuted(true);
+    int loaded = 0;
+    QObject scope;
+    for (PlaybackPlayer *player : {sound.get(), picture.get()}) {
+        QCoro::connect(player->loaded(), &scope, [&loaded] { ++loaded; });
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(loaded, 2, 10000);
+
+    // Set out together, as an item's start does.
+    QSignalSpy reloads(picture->mediaPlayer(), &QMediaPlayer::sourceChanged);
+    sound->play();
+    picture->keepTimeWith(sound.get());
+    picture->play();
+    PictureKeeper keeper;
+    keeper.start(sound.get(), picture.get());
+    QTRY_VERIFY_WITH_TIMEOUT(sound->hasEnded(), 10000);
+    const qint64 soundEnded = picture->position();
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        picture->position() > soundEnded + 2000,
+        qPrintable(QStringLiteral("the picture stood at %1 ms; at its sound's end, at %2 ms")
+                       .arg(picture->position())
+                       .arg(soundEnded)),
+        10000 * sanitizerSlack);
+    QCOMPARE(reloads.size(), 0);
 }
 
 void TestPlayback::realStuckPlayerNeverHoldsTheExit_data()

@@ -2230,6 +2230,9 @@ void TestPlayback::sourceGateTellsWhoseMessagesTheyAre()
 
     MediaSourceGate::setSource(media, QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.wav"))));
     QCOMPARE(since().second, true);
+    // The generic error that follows says nothing of its own: the file is missing, not corrupt.
+    post(GST_MESSAGE_ERROR);
+    QCOMPARE(MediaSourceGate::failureSinceSourceSet(media), std::optional(PlaybackFailure::resource));
 }
 
 // GStreamer makes the players' audio sinks; each must still come with the chosen buffer and the

@@ -1822,8 +1822,8 @@ void TestPlayback::realUnplayableFileIsSaid_data()
 }
 
 // A file that is not media is said so in red, with its name and the reason; the item's other file
-// plays on. Both failing are both said. A picture that plays keeps its controls through a failure
-// of its previous file, reported late.
+// plays on. Both failing are both said. A picture that plays keeps its controls and plays on through
+// a failure of its previous file, reported late, also one reported while its next file waits.
 void TestPlayback::realUnplayableFileIsSaid()
 {
     QFETCH(QString, broken);
@@ -1876,19 +1876,50 @@ void TestPlayback::realUnplayableFileIsSaid()
     QTRY_COMPARE(slider->isEnabled(), !video);
     if (!video) {
         // An error the pipeline posted before this file was set, reported now: straight onto its
-        // bus, unseen by the gate. Neither this picture's nor its item's.
+        // bus, unseen by the gate. Neither this picture's nor its item's: it plays on, not loaded
+        // again.
         const QString shown = real.error();
         QMediaPlayer *picture = real.videoMediaPlayer();
-        GstElement *pipeline = MediaSourceGate::pipelineOf(*picture);
-        QVERIFY(pipeline);
-        GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "late");
-        GstBus *bus = gst_element_get_bus(pipeline);
-        gst_bus_post(bus, gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
-        gst_object_unref(bus);
-        g_error_free(error);
+        const auto lateError = [&](bool seenByGate) {
+            GstElement *pipeline = MediaSourceGate::pipelineOf(*picture);
+            QVERIFY(pipeline);
+            GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "late");
+            GstMessage *message = gst_message_new_error(GST_OBJECT(pipeline), error, nullptr);
+            g_error_free(error);
+            if (seenByGate) {
+                gst_element_post_message(pipeline, message);
+                return;
+            }
+            GstBus *bus = gst_element_get_bus(pipeline);
+            gst_bus_post(bus, message);
+            gst_object_unref(bus);
+        };
+        QSignalSpy reloads(picture, &QMediaPlayer::sourceChanged);
+        lateError(false);
         QTRY_COMPARE(picture->mediaStatus(), QMediaPlayer::InvalidMedia);
         QVERIFY(playPause->isEnabled() && slider->isEnabled());
+        const qint64 at = picture->position();
+        QTRY_VERIFY(picture->position() > at + 500);
+        QCOMPARE(reloads.size(), 0);
         QCOMPARE(real.error(), shown);
+
+        // One the pipeline posts as the next start pauses the picture, reported while the picture's
+        // file waits to be set again, is said for neither either.
+        bool posted = false;
+        QObject posting;
+        connect(picture, &QMediaPlayer::playbackStateChanged, &posting,
+                [&](QMediaPlayer::PlaybackState state) {
+                    if (state == QMediaPlayer::PausedState && !std::exchange(posted, true)) {
+                        lateError(true);
+                    }
+                });
+        done = false;
+        QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, true), &scope, [&] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+        QVERIFY(posted);
+        QCOMPARE(real.error(), shown);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            picture->playbackState() == QMediaPlayer::PlayingState && picture->position() > 300, 10000);
     }
     // The next start clears it.
     real.stop();

@@ -412,6 +412,7 @@ private Q_SLOTS:
     void realUnplayableFileIsSaid();
     void realPlayerRules();
     void realRetryKeepsTheLatestMoveAndSaysASecondStall();
+    void realPictureOutlivesItsSound();
     void realStuckPlayerNeverHoldsTheExit_data();
     void realStuckPlayerNeverHoldsTheExit();
     void sourceGateHoldsOnlyThePipelineBeingBuilt();
@@ -1067,6 +1068,24 @@ void TestPlayback::keeperLeavesAPausedPictureAndRejoinsIt()
     r.sound.pause();
     r.sound.ended = true;
     r.run(300);
+    QVERIFY(r.picture.ownClock);
+
+    // A picture the operator paused stays paused when its sound ends; played again, it plays by
+    // a clock of its own.
+    r.keeper.start(&r.sound, &r.picture);
+    r.picture.ownClock = false;
+    r.sound.ended = false;
+    r.sound.play();
+    r.run(500);
+    r.picture.pause();
+    r.sound.pause();
+    r.sound.ended = true;
+    r.run(1000);
+    QVERIFY(!r.picture.playing);
+    QVERIFY(!r.picture.ownClock);
+    r.picture.play();
+    r.run(300);
+    QVERIFY(r.picture.playing);
     QVERIFY(r.picture.ownClock);
 }
 
@@ -1914,8 +1933,8 @@ void TestPlayback::realUnplayableFileIsSaid_data()
 }
 
 // A file that is not media is said so in red, with its name and the reason; the item's other file
-// plays on. Both failing are both said. A picture that plays keeps its controls through a failure
-// of its previous file, reported late.
+// plays on. Both failing are both said. A picture that plays keeps its controls and plays on through
+// a failure of its previous file, reported late, also one reported while its next file waits.
 void TestPlayback::realUnplayableFileIsSaid()
 {
     QFETCH(QString, broken);
@@ -1968,19 +1987,50 @@ void TestPlayback::realUnplayableFileIsSaid()
     QTRY_COMPARE(slider->isEnabled(), !video);
     if (!video) {
         // An error the pipeline posted before this file was set, reported now: straight onto its
-        // bus, unseen by the gate. Neither this picture's nor its item's.
+        // bus, unseen by the gate. Neither this picture's nor its item's: it plays on, not loaded
+        // again.
         const QString shown = real.error();
         QMediaPlayer *picture = real.videoMediaPlayer();
-        GstElement *pipeline = MediaSourceGate::pipelineOf(*picture);
-        QVERIFY(pipeline);
-        GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "late");
-        GstBus *bus = gst_element_get_bus(pipeline);
-        gst_bus_post(bus, gst_message_new_error(GST_OBJECT(pipeline), error, nullptr));
-        gst_object_unref(bus);
-        g_error_free(error);
+        const auto lateError = [&](bool seenByGate) {
+            GstElement *pipeline = MediaSourceGate::pipelineOf(*picture);
+            QVERIFY(pipeline);
+            GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "late");
+            GstMessage *message = gst_message_new_error(GST_OBJECT(pipeline), error, nullptr);
+            g_error_free(error);
+            if (seenByGate) {
+                gst_element_post_message(pipeline, message);
+                return;
+            }
+            GstBus *bus = gst_element_get_bus(pipeline);
+            gst_bus_post(bus, message);
+            gst_object_unref(bus);
+        };
+        QSignalSpy reloads(picture, &QMediaPlayer::sourceChanged);
+        lateError(false);
         QTRY_COMPARE(picture->mediaStatus(), QMediaPlayer::InvalidMedia);
         QVERIFY(playPause->isEnabled() && slider->isEnabled());
+        const qint64 at = picture->position();
+        QTRY_VERIFY(picture->position() > at + 500);
+        QCOMPARE(reloads.size(), 0);
         QCOMPARE(real.error(), shown);
+
+        // One the pipeline posts as the next start pauses the picture, reported while the picture's
+        // file waits to be set again, is said for neither either.
+        bool posted = false;
+        QObject posting;
+        connect(picture, &QMediaPlayer::playbackStateChanged, &posting,
+                [&](QMediaPlayer::PlaybackState state) {
+                    if (state == QMediaPlayer::PausedState && !std::exchange(posted, true)) {
+                        lateError(true);
+                    }
+                });
+        done = false;
+        QCoro::connect(real.sync(item(m_demo.audioItemId), true, true, true), &scope, [&] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+        QVERIFY(posted);
+        QCOMPARE(real.error(), shown);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            picture->playbackState() == QMediaPlayer::PlayingState && picture->position() > 300, 10000);
     }
     // The next start clears it.
     real.stop();
@@ -2024,6 +2074,13 @@ void TestPlayback::realPlayerRules()
 
     const std::unique_ptr<PlaybackPlayer> player = makeMediaPlayer();
     QMediaPlayer *media = player->mediaPlayer();
+    // Played only once the file last asked for is loaded: never while it loads, nor the one before.
+    QString asked;
+    const auto ask = [&](const QString &file) {
+        asked = file;
+        player->setSource(file);
+        player->play();
+    };
     QStringList playedBeforeLoaded;
     int plays = 0;
     QObject scope; // the pooled player outlives this test
@@ -2033,7 +2090,9 @@ void TestPlayback::realPlayerRules()
         }
         ++plays;
         const auto status = media->mediaStatus();
-        if (status != QMediaPlayer::LoadedMedia && status != QMediaPlayer::BufferedMedia) {
+        if ((status != QMediaPlayer::LoadedMedia && status != QMediaPlayer::BufferedMedia &&
+             status != QMediaPlayer::EndOfMedia) ||
+            media->source() != QUrl::fromLocalFile(asked)) {
             playedBeforeLoaded.append(media->source().fileName());
         }
     });
@@ -2041,10 +2100,13 @@ void TestPlayback::realPlayerRules()
     QList<PlaybackFailure> failures;
     player->onFailed([&](PlaybackFailure why) { failures.append(why); });
 
-    // An end posted while the tone is being set, as the blip's own can be, is reported once the
-    // tone is in place.
+    // An end posted while the tone is being set, as the blip's own can be, is reported late: while
+    // the tone loads, or once it plays (one posted before, straight onto the bus, unseen by the
+    // gate). Neither ends the tone.
     bool endPosted = false;
+    bool endPostedPlaying = false;
     int lateEnds = 0;
+    bool lateEndSaidEnded = false;
     connect(media, &QMediaPlayer::sourceChanged, &scope, [&](const QUrl &source) {
         if (source.fileName() == QLatin1String("tone.wav") && !std::exchange(endPosted, true)) {
             GstElement *pipeline = MediaSourceGate::pipelineOf(*media);
@@ -2052,40 +2114,53 @@ void TestPlayback::realPlayerRules()
             gst_element_post_message(pipeline, gst_message_new_eos(GST_OBJECT(pipeline)));
         }
     });
-    connect(media, &QMediaPlayer::mediaStatusChanged, &scope, [&](QMediaPlayer::MediaStatus status) {
-        if (status == QMediaPlayer::EndOfMedia && media->source().fileName() == QLatin1String("tone.wav")) {
-            ++lateEnds;
+    connect(media, &QMediaPlayer::playbackStateChanged, &scope, [&](QMediaPlayer::PlaybackState state) {
+        if (state == QMediaPlayer::PlayingState && media->source().fileName() == QLatin1String("tone.wav") &&
+            !std::exchange(endPostedPlaying, true)) {
+            GstElement *pipeline = MediaSourceGate::pipelineOf(*media);
+            QVERIFY(pipeline);
+            GstBus *bus = gst_element_get_bus(pipeline);
+            gst_bus_post(bus, gst_message_new_eos(GST_OBJECT(pipeline)));
+            gst_object_unref(bus);
         }
     });
-    player->setSource(blip);
-    player->play();
+    connect(media, &QMediaPlayer::mediaStatusChanged, &scope, [&](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::EndOfMedia && media->source().fileName() == QLatin1String("tone.wav") &&
+            ++lateEnds <= 2) {
+            lateEndSaidEnded = lateEndSaidEnded || player->hasEnded();
+        }
+    });
+    ask(blip);
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
-    player->setSource(tone);
-    player->play();
-    QTRY_VERIFY_WITH_TIMEOUT(lateEnds == 1 && player->position() > 1500, 10000);
+    ask(tone);
+    QTRY_VERIFY2_WITH_TIMEOUT(lateEnds == 2 && player->position() > 1500,
+                              qPrintable(QStringLiteral("%1 late ends, the tone at %2 ms, playback state %3")
+                                             .arg(lateEnds)
+                                             .arg(player->position())
+                                             .arg(media->playbackState())),
+                              10000);
     QCOMPARE(media->playbackState(), QMediaPlayer::PlayingState);
+    QVERIFY2(!lateEndSaidEnded, "the previous file's end, reported late, was taken for the tone's");
 
     // The same file again: loaded anew, from its start.
     sources.clear();
-    player->setSource(tone);
-    player->play();
+    ask(tone);
     QTRY_VERIFY_WITH_TIMEOUT(!sources.isEmpty() && media->playbackState() == QMediaPlayer::PlayingState,
                              10000);
     QVERIFY2(player->position() < 1000, qPrintable(QString::number(player->position())));
 
     plays = 0;
-    player->setSource(cut);
-    player->play();
+    ask(cut);
     QTRY_VERIFY_WITH_TIMEOUT(media->mediaStatus() == QMediaPlayer::EndOfMedia, 10000);
     QTest::qWait(1500); // long enough for a replay to begin
     QCOMPARE(plays, 1);
     QCOMPARE(media->mediaStatus(), QMediaPlayer::EndOfMedia);
+    QVERIFY(player->hasEnded());
     QCOMPARE(playedBeforeLoaded, QStringList());
 
     // A stream error that says nothing of a loaded file loads it again, once, and it goes on from
     // where it was: a restart from its beginning would replay the item on air.
-    player->setSource(tone);
-    player->play();
+    ask(tone);
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > 300, 10000);
     QCoro::connect(player->seek(3000), &scope, [] {});
     QTRY_VERIFY(player->position() >= 3000);
@@ -2102,8 +2177,7 @@ void TestPlayback::realPlayerRules()
 
     // A file that cannot be opened fails while it is being set: that failure is its own.
     QCOMPARE(failures, QList<PlaybackFailure>());
-    player->setSource(dir.filePath(QStringLiteral("missing.wav")));
-    player->play();
+    ask(dir.filePath(QStringLiteral("missing.wav")));
     QTRY_COMPARE(failures, QList<PlaybackFailure>{PlaybackFailure::resource});
 }
 
@@ -2225,6 +2299,52 @@ void TestPlayback::realRetryKeepsTheLatestMoveAndSaysASecondStall()
     QTRY_VERIFY(listener.recordedUntilMs().value_or(0) > 1000);
     QCOMPARE(firstPitchHeard(0), std::optional<int>(pitchAt(0)));
     QCOMPARE(failures.size(), 1);
+}
+
+// A picture whose separate sound ends first plays on, by a clock of its own, without being loaded
+// again: on the ended sound's clock it would stand still.
+void TestPlayback::realPictureOutlivesItsSound()
+{
+    SKIP_WITHOUT_AUDIO_OUTPUT();
+    QTemporaryDir dir;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        const QString path = dir.filePath(name);
+        QFile out(path);
+        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? path : QString();
+    };
+    const QString tone = write(QStringLiteral("tone.wav"), FakeMedia::toneWav(1, 300));
+    const QString clip = write(QStringLiteral("clip.mp4"), FakeMedia::stepToneVideo());
+    QVERIFY(!tone.isEmpty() && !clip.isEmpty());
+    const std::unique_ptr<PlaybackPlayer> sound = makeMediaPlayer();
+    const std::unique_ptr<PlaybackPlayer> picture = makeMediaPlayer();
+    QVideoSink sink;
+    picture->mediaPlayer()->setVideoSink(&sink);
+    sound->setSource(tone);
+    picture->setSource(clip);
+    picture->setMuted(true);
+    int loaded = 0;
+    QObject scope;
+    for (PlaybackPlayer *player : {sound.get(), picture.get()}) {
+        QCoro::connect(player->loaded(), &scope, [&loaded] { ++loaded; });
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(loaded, 2, 10000);
+
+    // Set out together, as an item's start does.
+    QSignalSpy reloads(picture->mediaPlayer(), &QMediaPlayer::sourceChanged);
+    sound->play();
+    picture->keepTimeWith(sound.get());
+    picture->play();
+    PictureKeeper keeper;
+    keeper.start(sound.get(), picture.get());
+    QTRY_VERIFY_WITH_TIMEOUT(sound->hasEnded(), 10000);
+    const qint64 soundEnded = picture->position();
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        picture->position() > soundEnded + 2000,
+        qPrintable(QStringLiteral("the picture stood at %1 ms; at its sound's end, at %2 ms")
+                       .arg(picture->position())
+                       .arg(soundEnded)),
+        10000 * sanitizerSlack);
+    QCOMPARE(reloads.size(), 0);
 }
 
 void TestPlayback::realStuckPlayerNeverHoldsTheExit_data()
@@ -2392,6 +2512,9 @@ void TestPlayback::sourceGateTellsWhoseMessagesTheyAre()
 
     MediaSourceGate::setSource(media, QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.wav"))));
     QCOMPARE(since().second, true);
+    // The generic error that follows says nothing of its own: the file is missing, not corrupt.
+    post(GST_MESSAGE_ERROR);
+    QCOMPARE(MediaSourceGate::failureSinceSourceSet(media), std::optional(PlaybackFailure::resource));
 }
 
 // GStreamer makes the players' audio sinks; each must still come with the chosen buffer and the

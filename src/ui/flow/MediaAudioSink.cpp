@@ -67,8 +67,8 @@ GstClock *soundClockOf(GstElement *pipeline)
     return clock;
 }
 
-// A pipeline chooses its clock anew, the next time it is set going, only once a child says the
-// one it runs on is lost: a pause, or the flush of a move, alone keeps it.
+// A pipeline chooses its clock anew as it is set going after a load or a pause; after the flush of
+// a move while it plays, only once a child says the one it runs on is lost.
 void chooseClockAnew(GstElement *pipeline)
 {
     GstClock *current = gst_element_get_clock(pipeline);
@@ -110,26 +110,21 @@ void runOnSoundClock(GstElement *pipeline, GstElement *sound, bool heardHere)
     // The media backend fixes the system clock on its pipelines: their sinks would then play at
     // the card's rate against it, and without slaving drift from it unseen, or with slaving cut
     // the sound to catch up.
+    // Every caller sets the pipeline going from a load or a pause next, which chooses its clock
+    // anew: nothing is said lost here.
     GstClock *wanted = sound && sound != pipeline ? soundClockOf(sound) : nullptr;
     if (wanted) {
         gst_pipeline_use_clock(GST_PIPELINE(pipeline), wanted);
     } else if (heardHere) {
         gst_pipeline_auto_clock(GST_PIPELINE(pipeline));
-        wanted = soundClockOf(pipeline);
     } else {
         // Nothing heard here to follow: a sink left idle from an earlier file could hand out a
         // clock that never runs.
         wanted = gst_system_clock_obtain();
         gst_pipeline_use_clock(GST_PIPELINE(pipeline), wanted);
     }
-    GstClock *current = gst_element_get_clock(pipeline);
-    if (current && wanted && current != wanted) {
-        chooseClockAnew(pipeline);
-    }
-    for (GstClock *clock : {current, wanted}) {
-        if (clock) {
-            gst_object_unref(clock);
-        }
+    if (wanted) {
+        gst_object_unref(wanted);
     }
 }
 

@@ -55,7 +55,8 @@ void configure(GstElement *element);
 // heard, at the rate the sound card plays, and no sound is ever cut or stretched to follow
 // another clock. With `sound`, on the audio sink of that pipeline (a separate sound track that
 // the picture keeps with); else, when its own sound is heard here, on its own audio sink; else on
-// the system clock, as the backend sets it. Takes effect the next time the pipeline starts playing.
+// the system clock, as the backend sets it. Takes effect the next time the pipeline is set going
+// from a load or a pause (a move while it plays keeps the clock it runs on).
 void runOnSoundClock(GstElement *pipeline, GstElement *sound, bool heardHere);
 
 // Runs a pipeline that runs on its own audio sink's clock on the system clock instead, from the

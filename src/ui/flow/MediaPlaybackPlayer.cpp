@@ -151,20 +151,6 @@ private:
     QOffscreenSurface m_surface;
 };
 
-PlaybackFailure failureOf(QMediaPlayer::Error error)
-{
-    switch (error) {
-    case QMediaPlayer::FormatError:
-        return PlaybackFailure::format;
-    case QMediaPlayer::AccessDeniedError:
-        return PlaybackFailure::access;
-    case QMediaPlayer::NetworkError:
-        return PlaybackFailure::network;
-    default:
-        return PlaybackFailure::resource;
-    }
-}
-
 // One QMediaPlayer with its own audio output, made once and lent to one PlaybackPlayer at a time:
 // the first player of a process loads the media framework, which takes a noticeable while.
 //
@@ -348,8 +334,9 @@ private:
                     m_failedLease = m_lease;
                     qCDebug(lcMedia) << this << "failed" << m_lease << m_applied << error << text;
                     // Qt calls most failures a resource error, an undecodable file too: the
-                    // pipeline's own error tells them apart.
-                    Q_EMIT failed(why.value_or(failureOf(error)));
+                    // pipeline's own error tells them apart. Qt says a format error only for one
+                    // the pipeline told as such: an error that told nothing is said unreadable.
+                    Q_EMIT failed(why.value_or(PlaybackFailure::resource));
                 });
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {

@@ -139,6 +139,14 @@ void leaveSoundClock(GstElement *pipeline)
     chooseClockAnew(pipeline);
 }
 
+void flushPaused(GstElement *pipeline)
+{
+    gint64 position = 0;
+    if (GST_IS_PIPELINE(pipeline) && gst_element_query_position(pipeline, GST_FORMAT_TIME, &position)) {
+        gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, position);
+    }
+}
+
 Settings settings()
 {
     const std::lock_guard lock(mutex);

@@ -65,6 +65,14 @@ void runOnSoundClock(GstElement *pipeline, GstElement *sound, bool heardHere);
 // pipeline on that clock then drops every frame as late, or stands still.
 void leaveSoundClock(GstElement *pipeline);
 
+// Makes a paused pipeline that keeps the system clock with its own audio sink time its sound
+// afresh once it is set going again. Set going straight from a pause, the sink writes the rest of
+// its last buffer, which uncorks its PulseAudio stream, then reads the stream's time to place
+// what follows: read before the server has answered, that time can be centuries off, and all
+// the rest of the sound is written out of reach while the picture plays on. After a flush the
+// sink reads its clock before it sets its stream going.
+void flushPaused(GstElement *pipeline);
+
 // The settings of the sinks created from now on. Only the benchmarks change them.
 Settings settings();
 void setSettings(const Settings &settings);

@@ -355,6 +355,14 @@ private:
                     }
                     if (state == QMediaPlayer::PausedState) {
                         leaveOwnSoundClock(); // set going again, its sound's clock could leap
+                        // Its sound timed afresh when set going again; not when paused for a new
+                        // file, which empties the pipeline.
+                        QTimer::singleShot(0, this, [this, lease = m_lease] {
+                            if (m_offSoundClock && isInPlace(lease) &&
+                                m_player->playbackState() == QMediaPlayer::PausedState) {
+                                MediaAudioSink::flushPaused(MediaSourceGate::pipelineOf(*m_player));
+                            }
+                        });
                     }
                 });
     }

@@ -26,6 +26,7 @@ void ShownSteps::restart(AudibleProbe &probe)
 {
     m_frames.clear();
     m_firstStamp.reset();
+    m_keepFirstStamp = false;
     m_marked = AudibleProbe::Clock::now();
     probe.mark(m_marked);
 }
@@ -33,6 +34,7 @@ void ShownSteps::restart(AudibleProbe &probe)
 void ShownSteps::remark(AudibleProbe &probe)
 {
     m_frames.clear();
+    m_keepFirstStamp = m_firstStamp.has_value();
     m_marked = AudibleProbe::Clock::now();
     probe.mark(m_marked);
 }
@@ -48,7 +50,7 @@ void ShownSteps::shown(const QVideoFrame &frame)
         return;
     }
     const qint64 stamp = frame.startTime() / 1000;
-    if (!m_firstStamp || (m_newSource && stamp < FakeMedia::stepToneStepMs)) {
+    if (!m_firstStamp || (m_newSource && !m_keepFirstStamp && stamp < FakeMedia::stepToneStepMs)) {
         m_firstStamp = stamp;
     }
     m_newSource = false;
@@ -71,6 +73,20 @@ QList<double> ShownSteps::heardLate(const AudibleProbe &probe, double fromMs, do
         }
     }
     return late;
+}
+
+QList<double> ShownSteps::steppedBack(double fromMs, double toMs) const
+{
+    QList<double> back;
+    qint64 previous = 0;
+    for (const auto &[at, into] : m_frames) {
+        const qint64 step = into / FakeMedia::stepToneStepMs;
+        if (at >= fromMs && at < toMs && step < previous) {
+            back.append(at);
+        }
+        previous = step;
+    }
+    return back;
 }
 
 double ShownSteps::median(QList<double> late)

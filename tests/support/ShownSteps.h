@@ -24,6 +24,8 @@ public:
     // Forgets the frames shown and counts time from now on; the probe is marked at the same time.
     void restart(AudibleProbe &probe);
     // The same, for a file already playing: long into it, the probe's time line is drawn afresh.
+    // Also for the clip started again with a picture that may join it past its start: its frames
+    // keep the clip's first stamp seen before.
     void remark(AudibleProbe &probe);
     // Milliseconds since the last restart.
     double sinceMs() const;
@@ -33,6 +35,8 @@ public:
     // The middle of such figures, and the farthest any is from a reference.
     static double median(QList<double> late);
     static double farthestFrom(const QList<double> &late, double reference);
+    // When (ms since the mark) the picture went back to an earlier step than the one it showed.
+    QList<double> steppedBack(double fromMs, double toMs) const;
 
 private:
     void shown(const QVideoFrame &frame);
@@ -42,4 +46,5 @@ private:
     QList<std::pair<double, qint64>> m_frames; // (ms since the mark, ms into the file)
     std::optional<qint64> m_firstStamp;
     bool m_newSource = false;
+    bool m_keepFirstStamp = false;
 };

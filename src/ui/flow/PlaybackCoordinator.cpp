@@ -24,6 +24,10 @@ constexpr std::chrono::milliseconds pictureLoadWait(100);
 constexpr qint64 joinLeadMs = 100;
 // Waits for a load re-check now and then whether the start they belong to is still current.
 constexpr std::chrono::milliseconds recheckEvery(1000);
+// A picture loaded before anything of its sound is heard waits so long at most for it, looking
+// this often.
+constexpr std::chrono::milliseconds soundHeardWithin(1000);
+constexpr std::chrono::milliseconds soundHeardCheckEvery(10);
 
 Q_LOGGING_CATEGORY(lcStart, "quillory.media", QtWarningMsg)
 
@@ -316,7 +320,7 @@ QCoro::Task<> PlaybackCoordinator::start(RundownItem item, bool audioEnabled, bo
     }
     if (pictureJoins && ownsVideo() && m_pictureLoad == Load::loaded) {
         qCDebug(lcStart) << "picture joins" << waited.elapsed() << "ms after its sound's load";
-        auto join = joinSound();
+        auto join = joinSound(videoGeneration);
         co_await join;
         if (superseded()) {
             co_return;
@@ -381,7 +385,7 @@ QCoro::Task<> PlaybackCoordinator::updateVideoOutput(RundownItem item, bool enab
     }
     if (m_pictureLoad == Load::loaded) {
         if (m_lastAudioEnabled && hasAsset(item.audioAssetId)) {
-            auto join = joinSound();
+            auto join = joinSound(videoGeneration);
             co_await join;
             if (superseded()) {
                 co_return;
@@ -422,9 +426,21 @@ QCoro::Task<> PlaybackCoordinator::loadNews(std::chrono::milliseconds within)
     co_await news;
 }
 
-// The picture joins the running sound where the sound will be once the move shows.
-QCoro::Task<> PlaybackCoordinator::joinSound()
+// The picture joins the running sound where the sound will be once the move shows, once the sound
+// is heard: set going before, it ran ahead of a sound whose position had yet to leave its start.
+QCoro::Task<> PlaybackCoordinator::joinSound(quint64 videoGeneration)
 {
+    QPointer<PlaybackCoordinator> self(this);
+    QElapsedTimer waited;
+    waited.start();
+    while (m_audioPlayer->isPlaying() && m_audioPlayer->position() == 0 &&
+           waited.elapsed() < soundHeardWithin.count()) {
+        auto news = loadNews(soundHeardCheckEvery);
+        co_await news;
+        if (!self || m_videoGeneration != videoGeneration) {
+            co_return;
+        }
+    }
     // Set going, then moved, as the keeper moves a playing picture: a picture moved just after
     // its load and set going at once failed with a stream error on a loaded machine.
     m_videoPlayer->keepTimeWith(nullptr);

@@ -87,7 +87,8 @@ private:
     void followLoad(bool picture);
     void settleLoad(bool picture, Load outcome);
     QCoro::Task<> loadNews(std::chrono::milliseconds within);
-    QCoro::Task<> joinSound();
+    // Ends early when the picture is no longer this join's (`videoGeneration`).
+    QCoro::Task<> joinSound(quint64 videoGeneration);
     bool isCurrent(quint64 generation) const { return generation == m_generation; }
 
     void setActiveItemID(std::optional<QString> id);

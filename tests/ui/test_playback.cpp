@@ -70,6 +70,14 @@
 
 namespace {
 
+// The file's path, or empty if it could not be written whole.
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? path : QString();
+}
+
 // Holds whoever awaits it until opened. Awaited through a copy (QCoro's await_transform copies
 // what it is given), so the copies share the waiting list.
 class LoadGate
@@ -2138,9 +2146,7 @@ void TestPlayback::realPlayerRules()
     SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
     const auto write = [&](const QString &name, const QByteArray &bytes) {
-        const QString path = dir.filePath(name);
-        QFile out(path);
-        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? path : QString();
+        return writeFile(dir, name, bytes);
     };
     const QString blip = write(QStringLiteral("blip.wav"), FakeMedia::sineWav(300, 440));
     const QString tone = write(QStringLiteral("tone.wav"), FakeMedia::toneWav(5, 440));
@@ -2400,9 +2406,7 @@ void TestPlayback::realPictureOutlivesItsSound()
     SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
     const auto write = [&](const QString &name, const QByteArray &bytes) {
-        const QString path = dir.filePath(name);
-        QFile out(path);
-        return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() ? path : QString();
+        return writeFile(dir, name, bytes);
     };
     const QString tone = write(QStringLiteral("tone.wav"), FakeMedia::toneWav(1, 300));
     const QString clip = write(QStringLiteral("clip.mp4"), FakeMedia::stepToneVideo());

@@ -2145,11 +2145,8 @@ void TestPlayback::realPlayerRules()
 {
     SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
-    const auto write = [&](const QString &name, const QByteArray &bytes) {
-        return writeFile(dir, name, bytes);
-    };
-    const QString blip = write(QStringLiteral("blip.wav"), FakeMedia::sineWav(300, 440));
-    const QString tone = write(QStringLiteral("tone.wav"), FakeMedia::toneWav(5, 440));
+    const QString blip = writeFile(dir, QStringLiteral("blip.wav"), FakeMedia::sineWav(300, 440));
+    const QString tone = writeFile(dir, QStringLiteral("tone.wav"), FakeMedia::toneWav(5, 440));
     // A FLAC file claims its length in its header: ten seconds, of which it keeps the first 8 %.
     const QString flac = dir.filePath(QStringLiteral("whole.flac"));
     GstElement *encode = gst_parse_launch(
@@ -2167,7 +2164,7 @@ void TestPlayback::realPlayerRules()
     gst_object_unref(encode);
     QFile whole(flac);
     QVERIFY(whole.open(QIODevice::ReadOnly) && whole.size() > 10000);
-    const QString cut = write(QStringLiteral("cut.flac"), whole.read(whole.size() * 8 / 100));
+    const QString cut = writeFile(dir, QStringLiteral("cut.flac"), whole.read(whole.size() * 8 / 100));
     QVERIFY(!blip.isEmpty() && !tone.isEmpty() && !cut.isEmpty());
 
     const std::unique_ptr<PlaybackPlayer> player = makeMediaPlayer();
@@ -2405,11 +2402,8 @@ void TestPlayback::realPictureOutlivesItsSound()
 {
     SKIP_WITHOUT_AUDIO_OUTPUT();
     QTemporaryDir dir;
-    const auto write = [&](const QString &name, const QByteArray &bytes) {
-        return writeFile(dir, name, bytes);
-    };
-    const QString tone = write(QStringLiteral("tone.wav"), FakeMedia::toneWav(1, 300));
-    const QString clip = write(QStringLiteral("clip.mp4"), FakeMedia::stepToneVideo());
+    const QString tone = writeFile(dir, QStringLiteral("tone.wav"), FakeMedia::toneWav(1, 300));
+    const QString clip = writeFile(dir, QStringLiteral("clip.mp4"), FakeMedia::stepToneVideo());
     QVERIFY(!tone.isEmpty() && !clip.isEmpty());
     const std::unique_ptr<PlaybackPlayer> sound = makeMediaPlayer();
     const std::unique_ptr<PlaybackPlayer> picture = makeMediaPlayer();

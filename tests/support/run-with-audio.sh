@@ -1,20 +1,24 @@
 #!/bin/sh
 # Runs a test program with a private PulseAudio server whose only output is a null sink, so media
-# really plays on a machine without sound hardware. Without pulseaudio the program runs as it is
-# (its playback test then skips). What the sink plays can be recorded from the source
-# quillory_null_heard: Qt lists no monitor sources, so the sink's monitor is passed on as a plain one.
+# really plays on a machine without sound hardware. What the sink plays can be recorded from the
+# source quillory_null_heard: Qt lists no monitor sources, so the sink's monitor is passed on as a
+# plain one. A server that cannot be had fails the run: the real-player checks must not skip.
 set -eu
 if [ $# -lt 1 ]; then
     echo "usage: $0 program [arguments...]" >&2
     exit 2
 fi
-if ! command -v pulseaudio >/dev/null 2>&1; then
-    exec "$@"
-fi
+fail() {
+    echo "run-with-audio: $*: the real-player checks cannot run" >&2
+    exit 1
+}
+command -v pulseaudio >/dev/null 2>&1 || fail "pulseaudio is not installed"
 
-scratch=$(mktemp -d)
+# Under /tmp, whatever TMPDIR says: the server's socket path must stay within the 108 bytes of a
+# Unix socket path, and a test's TMPDIR lies as deep as its build folder.
+scratch=$(mktemp -d /tmp/qa.XXXXXX)
 mkdir -m 700 "$scratch/runtime" "$scratch/home"
-export XDG_RUNTIME_DIR="$scratch/runtime" HOME="$scratch/home"
+export XDG_RUNTIME_DIR="$scratch/runtime" HOME="$scratch/home" QUILLORY_AUDIO_REQUIRED=1
 unset PULSE_SERVER
 # AUDIO_CLOCK_SPEED (a benchmark's, e.g. 1.0001): the server's clock, and so the null sink's
 # playback, runs that much faster than the system's, as a sound card's clock may.
@@ -38,7 +42,11 @@ cleanup() {
 }
 trap cleanup EXIT
 i=0
-while [ ! -S "$XDG_RUNTIME_DIR/pulse/native" ] && [ $i -lt 50 ]; do
+while [ ! -S "$XDG_RUNTIME_DIR/pulse/native" ]; do
+    if ! kill -0 "$server" 2>/dev/null || [ $i -ge 100 ]; then
+        sed 's/^/run-with-audio: pulseaudio: /' "$scratch/pulse.log" >&2
+        fail "the sound server did not start"
+    fi
     sleep 0.1
     i=$((i + 1))
 done

@@ -1,4 +1,5 @@
 #include "FakeMedia.h"
+#include "TestHelpers.h"
 #include "flow/MediaSourceGate.h"
 #include "flow/PlaybackPlayer.h"
 
@@ -176,9 +177,8 @@ private:
 
 #define SKIP_WITHOUT_HUNG_MOUNT()                                                                            \
     do {                                                                                                     \
-        if (QMediaDevices::audioOutputs().isEmpty()) {                                                       \
-            QSKIP("This machine has no audio output device: real playback cannot run here.");                \
-        }                                                                                                    \
+        REQUIRE_FOR_REAL_PLAYBACK(!QMediaDevices::audioOutputs().isEmpty(),                                  \
+                                  "This machine has no audio output device: real playback cannot run here."); \
         if (const QString why = HungMount::unavailable(); !why.isEmpty()) {                                  \
             QSKIP(qPrintable(QStringLiteral("A mount whose reads hang cannot be made here: ") + why));       \
         }                                                                                                    \

@@ -62,11 +62,8 @@
 
 // The real players' cases need somewhere to play; QSKIP leaves the test function it stands in.
 #define SKIP_WITHOUT_AUDIO_OUTPUT()                                                                          \
-    do {                                                                                                     \
-        if (QMediaDevices::audioOutputs().isEmpty()) {                                                       \
-            QSKIP("This machine has no audio output device: real playback cannot run here.");                \
-        }                                                                                                    \
-    } while (false)
+    REQUIRE_FOR_REAL_PLAYBACK(!QMediaDevices::audioOutputs().isEmpty(),                                      \
+                              "This machine has no audio output device: real playback cannot run here.")
 
 namespace {
 
@@ -1382,9 +1379,8 @@ void TestPlayback::realPlayerRestartedWhileLoadingIsHeard()
 void TestPlayback::realVideoItemHeardFromItsFirstFrame()
 {
     AudibleProbe probe;
-    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
-        QSKIP("No audio output with a monitor here: what is heard cannot be checked.");
-    }
+    REQUIRE_FOR_REAL_PLAYBACK(!QMediaDevices::audioOutputs().isEmpty() && AudibleProbe::monitorDevice(),
+                              "No audio output with a monitor here: what is heard cannot be checked.");
     const QList<RundownItem> items =
         m_service->withPlatform([&](FakePlatform &p) { return p.project(m_demo.projectId)->items; });
     const QString before = items.at(0).id;
@@ -1688,9 +1684,8 @@ void TestPlayback::realPlayersHoldOnlyTheLiveItemsFiles()
 // pipeline, tells what the listener itself adds.
 void TestPlayback::realPictureKeepsWithSound()
 {
-    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
-        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
-    }
+    REQUIRE_FOR_REAL_PLAYBACK(!QMediaDevices::audioOutputs().isEmpty() && AudibleProbe::monitorDevice(),
+                              "This machine has no audio output device to listen to: real playback cannot run here.");
     const QString clip = m_service->withPlatform([&](FakePlatform &p) {
         p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("audio"),
                       QStringLiteral("伴奏.wav"), FakeMedia::stepToneWav(60), 60);
@@ -1819,9 +1814,8 @@ void TestPlayback::realPictureKeepsWithSound()
 // same gap, start after start, as its first start.
 void TestPlayback::realVideoHeardWithItsPictureAtEveryStart()
 {
-    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
-        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
-    }
+    REQUIRE_FOR_REAL_PLAYBACK(!QMediaDevices::audioOutputs().isEmpty() && AudibleProbe::monitorDevice(),
+                              "This machine has no audio output device to listen to: real playback cannot run here.");
     const auto [clip, wav] = m_service->withPlatform([&](FakePlatform &p) {
         const QList<RundownItem> &items = p.project(m_demo.projectId)->items;
         p.attachAsset(m_demo.projectId, m_demo.audioItemId, QStringLiteral("audio"),
@@ -1881,9 +1875,8 @@ void TestPlayback::realVideoHeardWithItsPictureAtEveryStart()
 // Also paused before it was ever moved, and paused once moved and muted and unmuted.
 void TestPlayback::realVideoPlaysOnAfterDragAndPause()
 {
-    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
-        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
-    }
+    REQUIRE_FOR_REAL_PLAYBACK(!QMediaDevices::audioOutputs().isEmpty() && AudibleProbe::monitorDevice(),
+                              "This machine has no audio output device to listen to: real playback cannot run here.");
     const QString vcr = m_service->withPlatform([&](FakePlatform &p) {
         const QString id = p.project(m_demo.projectId)->items.at(3).id;
         p.attachAsset(m_demo.projectId, id, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
@@ -2282,9 +2275,8 @@ void TestPlayback::realPlayerRules()
 // heard from where it was last moved as soon as it plays.
 void TestPlayback::realRetryKeepsTheLatestMoveAndSaysASecondStall()
 {
-    if (QMediaDevices::audioOutputs().isEmpty() || !AudibleProbe::monitorDevice()) {
-        QSKIP("This machine has no audio output device to listen to: real playback cannot run here.");
-    }
+    REQUIRE_FOR_REAL_PLAYBACK(!QMediaDevices::audioOutputs().isEmpty() && AudibleProbe::monitorDevice(),
+                              "This machine has no audio output device to listen to: real playback cannot run here.");
     QTemporaryDir dir;
     const QString steps = dir.filePath(QStringLiteral("steps.wav"));
     {
@@ -2616,9 +2608,7 @@ void TestPlayback::realAudioSinksTakeTheChosenSettings()
 {
     MediaSourceGate::install();
     GstElement *sink = gst_element_factory_make("pulsesink", nullptr);
-    if (!sink) {
-        QSKIP("This GStreamer has no PulseAudio sink.");
-    }
+    REQUIRE_FOR_REAL_PLAYBACK(sink, "This GStreamer has no PulseAudio sink.");
     const auto release = qScopeGuard([sink] { gst_object_unref(sink); });
     gint64 buffer = 0;
     gint64 period = 0;

@@ -10,6 +10,7 @@ packages=(
     qt6-multimedia-dev libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
     libqrencode-dev libzbar-dev
     libsimdjson-dev
+    libcurl4-openssl-dev ca-certificates
     pulseaudio libfaketime
     fuse python3-fusepy
     libbenchmark-dev

@@ -10,6 +10,8 @@
 #include "api/TokenStoreError.h"
 #include "json/Json.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <exception>
@@ -106,6 +108,26 @@ template<typename T>
 QCoro::Task<> discard(QCoro::Task<T> task)
 {
     co_await task;
+}
+
+// Answers every request `server` takes with `answer` once the request's head is in, then closes the
+// connection: a service of the test's own making, down to the bytes. Returns the heads as they came.
+inline std::shared_ptr<QList<QByteArray>> answerEachRequest(QTcpServer &server, const QByteArray &answer)
+{
+    auto heads = std::make_shared<QList<QByteArray>>();
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, answer, heads] {
+        QTcpSocket *socket = server.nextPendingConnection();
+        auto received = std::make_shared<QByteArray>();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, received, answer, heads] {
+            *received += socket->readAll();
+            if (received->contains("\r\n\r\n")) {
+                heads->append(*received);
+                socket->write(answer);
+                socket->disconnectFromHost();
+            }
+        });
+    });
+    return heads;
 }
 
 // A client against the fake with an in-memory token store.

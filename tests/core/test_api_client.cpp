@@ -198,24 +198,21 @@ void TestAPIClient::redirectIsNotFollowed()
 
     QTcpServer redirector;
     QVERIFY(redirector.listen(QHostAddress::LocalHost));
-    connect(&redirector, &QTcpServer::newConnection, &redirector, [&redirector, location] {
-        QTcpSocket *socket = redirector.nextPendingConnection();
-        auto received = std::make_shared<QByteArray>();
-        connect(socket, &QTcpSocket::readyRead, socket, [socket, received, location] {
-            *received += socket->readAll();
-            if (!received->contains("\r\n\r\n")) {
-                return;
-            }
-            socket->write("HTTP/1.1 302 Found\r\nLocation: " + location +
-                          "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-            socket->disconnectFromHost();
-        });
-    });
+    const auto heads =
+        answerEachRequest(redirector, "HTTP/1.1 302 Found\r\nLocation: " + location +
+                                          "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
 
     Rig rig(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(redirector.serverPort())));
     SETTLE(result,
            rig.client->send<EmptyResponse>(QString::fromLatin1(probePath), "GET", std::nullopt, true));
     QCOMPARE(result.kind(), QStringLiteral("server:请求失败（302）"));
+    SETTLE(download,
+           rig.client->downloadAsset(QStringLiteral("p"), QStringLiteral("i"), QStringLiteral("audio"),
+                                     QStringLiteral("a1"), QStringLiteral("a.mp3")));
+    QCOMPARE(download.kind(), QStringLiteral("server:素材读取失败（302）"));
+    // A download asks for no type, coding or language, and names no agent.
+    const QByteArray head = heads->last().toLower();
+    QVERIFY2(!head.contains("\naccept") && !head.contains("\nuser-agent"), head.constData());
     QCOMPARE(m_fake.requestCount(), 0);
 }
 

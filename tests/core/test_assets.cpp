@@ -1,4 +1,5 @@
 #include "ClientTestSupport.h"
+#include "api/CurlSession.h"
 #include "api/LocalFiles.h"
 #include "api/PreparedAssetCache.h"
 #include "flow/FlowStructureCommands.h"
@@ -37,6 +38,13 @@ QString downloadPathOf(const QString &name)
     return QDir(APIClient::downloadFolder()).filePath(name);
 }
 
+// What downloads left half-written.
+QStringList downloadParts()
+{
+    return QDir(APIClient::downloadFolder())
+        .entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -64,6 +72,24 @@ QByteArray multipart(const QByteArray &boundary, const QList<QPair<QByteArray, Q
     body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" + fileName +
             "\"\r\nContent-Type: " + mediaType + "\r\n\r\n" + content + "\r\n--" + boundary + "--\r\n";
     return body;
+}
+
+// Downloads the asset of cut.mp3, round after round, over an earlier copy; says how each round
+// ended and what it left at `path`. Stops when the client goes.
+QCoro::Task<QStringList> downloadRounds(QPointer<APIClient> client, QString path, int rounds)
+{
+    QStringList said;
+    for (int round = 0; round < rounds && client; ++round) {
+        writeFile(path, "earlier copy");
+        QString outcome = QStringLiteral("ok");
+        try {
+            co_await client->downloadAsset("p1", "i1", "audio", "a1", "cut.mp3");
+        } catch (...) {
+            outcome = describeCurrentException();
+        }
+        said << outcome + QLatin1Char(' ') + QString::fromLatin1(readAll(path));
+    }
+    co_return said;
 }
 
 // The other copy: downloads a file, sweeps the temporary folder as a start does, and runs until
@@ -126,7 +152,12 @@ private Q_SLOTS:
     void replacedDownloadsGo();
     void copiesKeepEachOthersDownloads();
     void undecodableBodyFails();
+    void downloadCutShortLeavesNothing_data();
     void downloadCutShortLeavesNothing();
+    void pausedBodyComesWhole();
+    void stalledTransferEnds();
+    void cutBodiesKeepTheCopy_data();
+    void cutBodiesKeepTheCopy();
     void downloadRefusals_data();
     void downloadRefusals();
     void assetsKeepTheBasePath();
@@ -357,8 +388,7 @@ void TestAssets::failedWritesSayWhy()
              QStringList());
     QCOMPARE(downloaded.description(), format.arg(download, tooLarge));
     QCOMPARE(readAll(download), QByteArray("earlier copy"));
-    const QDir downloads(APIClient::downloadFolder());
-    QCOMPARE(downloads.entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(downloadParts(), QStringList());
 }
 
 // What a killed download left goes at the next start, what a killed export left at the next
@@ -582,9 +612,17 @@ void TestAssets::undecodableBodyFails()
     QVERIFY(m_rig->store->token().has_value());
 }
 
+void TestAssets::downloadCutShortLeavesNothing_data()
+{
+    QTest::addColumn<bool>("clientGoes");
+    QTest::newRow("by the service") << false;
+    QTest::newRow("by the client going") << true;
+}
+
 // Cut short after part of the body reached the disk: the earlier copy stays and no part is left.
 void TestAssets::downloadCutShortLeavesNothing()
 {
+    QFETCH(bool, clientGoes);
     QTcpServer service;
     QVERIFY(service.listen(QHostAddress::LocalHost));
     QPointer<QTcpSocket> connection;
@@ -596,20 +634,117 @@ void TestAssets::downloadCutShortLeavesNothing()
     const QString path = downloadPathOf(APIClient::assetFileName("p1", "i1", "video", "a1", "cut.mp4"));
     m_written << path;
     QVERIFY(!writeFile(path, "earlier copy").isEmpty());
-    const QDir folder(APIClient::downloadFolder());
-    const auto parts = [&] {
-        return folder.entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden);
-    };
 
-    Rig rig(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.serverPort())));
+    auto client =
+        std::make_unique<APIClient>(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.serverPort())),
+                                    std::make_shared<MemoryTokenStore>(), false);
     const auto outcome = std::make_shared<Outcome<QString>>();
-    const auto running = collect(rig.client->downloadAsset("p1", "i1", "video", "a1", "cut.mp4"), outcome);
-    QTRY_VERIFY(!parts().isEmpty());
-    connection->abort();
+    const auto running = collect(client->downloadAsset("p1", "i1", "video", "a1", "cut.mp4"), outcome);
+    QTRY_VERIFY(!downloadParts().isEmpty());
+    if (clientGoes) {
+        client.reset();
+    } else {
+        connection->abort();
+    }
     QTRY_VERIFY(outcome->finished);
     QCOMPARE(outcome->kind(), QStringLiteral("transport"));
     QCOMPARE(readAll(path), QByteArray("earlier copy"));
-    QTRY_COMPARE(parts(), QStringList());
+    QTRY_COMPARE(downloadParts(), QStringList());
+}
+
+// A consumer that falls behind holds the transfer; each piece it refused comes again, none lost.
+void TestAssets::pausedBodyComesWhole()
+{
+    Script answer;
+    for (int i = 0; i < 256 * 1024; ++i) {
+        answer.body += static_cast<char>(i % 251);
+    }
+    answer.contentType = "video/mp4";
+    m_fake.script("GET", "/api/assets", answer);
+    CurlSession session;
+    QByteArray received;
+    bool refuse = true;
+    int refused = 0;
+    // Each piece is refused once, then taken.
+    const auto takeEverySecond = [&](QByteArrayView piece) {
+        if (std::exchange(refuse, !refuse)) {
+            ++refused;
+            return false;
+        }
+        received += piece;
+        return true;
+    };
+    const auto outcome = std::make_shared<Outcome<CurlSession::Answer>>();
+    const auto running = collect(
+        session.get(QNetworkRequest(QUrl(m_fake.baseUrl() + "/api/assets")), &session, takeEverySecond),
+        outcome);
+    QTRY_VERIFY(outcome->finished);
+    QCOMPARE(outcome->value->status, 200);
+    QVERIFY(received == answer.body);
+    QCOMPARE_GT(refused, 3);
+}
+
+// As Qt's transfer timeout: a transfer that gets nothing for so long ends, said as cancelled.
+void TestAssets::stalledTransferEnds()
+{
+    Script hold;
+    hold.hang = true;
+    m_fake.script("GET", "/api/assets", hold);
+    CurlSession session;
+    QNetworkRequest request(QUrl(m_fake.baseUrl() + "/api/assets"));
+    request.setTransferTimeout(1000);
+    const auto outcome = std::make_shared<Outcome<CurlSession::Answer>>();
+    const auto running = collect(session.get(request, &session, {}), outcome);
+    QTRY_VERIFY_WITH_TIMEOUT(outcome->finished, 10000);
+    QCOMPARE(outcome->value->error, QNetworkReply::OperationCanceledError);
+    m_fake.releaseHangs();
+}
+
+void TestAssets::cutBodiesKeepTheCopy_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // after the status line
+    QTest::addColumn<bool>("whole");
+
+    const QByteArray chunk = "64\r\n" + QByteArray(100, 'n') + "\r\n";
+    const QByteArray chunked = "Transfer-Encoding: chunked\r\n\r\n" + chunk;
+    QTest::newRow("short of its length") << "Content-Length: 200\r\n\r\n" + QByteArray(100, 'n') << false;
+    QTest::newRow("no last chunk") << chunked << false;
+    QTest::newRow("chunk header without its data") << chunked + "64\r\n" << false;
+    QTest::newRow("chunk cut in its middle") << chunked + "64\r\n" + QByteArray(50, 'n') << false;
+    QTest::newRow("whole chunked body") << chunked + "0\r\n\r\n" << true;
+}
+
+// The connection closes before the body's framing ends: every time, a lost connection, and the
+// earlier copy stays as it was.
+void TestAssets::cutBodiesKeepTheCopy()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, whole);
+    QTcpServer service;
+    QVERIFY(service.listen(QHostAddress::LocalHost));
+    answerEachRequest(service, "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n" + answer);
+    const QString path = downloadPathOf(APIClient::assetFileName("p1", "i1", "audio", "a1", "cut.mp3"));
+    m_written << path;
+
+    Rig rig(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(service.serverPort())));
+    // In an event loop of its own: qWaitFor's pauses between its passes would make each round last
+    // tens of milliseconds.
+    QTestEventLoop loop;
+    QStringList rounds;
+    const int count = 100;
+    QCoro::connect(downloadRounds(rig.client.get(), path, count), &loop, [&](QStringList said) {
+        rounds = said;
+        loop.exitLoop();
+    });
+    loop.enterLoop(60);
+    QVERIFY(!loop.timeout());
+    const QString expected = whole ? QStringLiteral("ok %1").arg(QString(100, QLatin1Char('n')))
+                                   : QStringLiteral("未能连接到服务器。 earlier copy");
+    QCOMPARE(rounds.size(), count);
+    rounds.removeAll(expected);
+    QVERIFY2(rounds.isEmpty(),
+             qPrintable(QStringLiteral("%1 went otherwise: %2").arg(rounds.size()).arg(rounds.value(0))));
+    QTRY_COMPARE(downloadParts(), QStringList());
 }
 
 void TestAssets::downloadRefusals_data()

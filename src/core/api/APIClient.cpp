@@ -1,5 +1,6 @@
 #include "APIClient.h"
 
+#include "api/CurlSession.h"
 #include "api/DownloadFolder.h"
 #include "api/KeychainTokenStore.h"
 #include "api/LocalFiles.h"
@@ -57,9 +58,9 @@ namespace {
 constexpr int requestTimeoutMs = 30 * 1000;
 constexpr int downloadTimeoutMs = 120 * 1000;
 constexpr int uploadTimeoutMs = 180 * 1000;
-// How far Qt reads a download ahead of its writer. Unbounded, a fast service left the interface
-// thread copying out tens of megabytes at a time, over 10 ms a turn.
-constexpr qint64 downloadReadAheadBytes = 1024 * 1024;
+// How far a download may run ahead of its writer: past it the transfer waits for the disk, so a
+// slow disk never has a whole video held in memory.
+constexpr qint64 downloadReadAheadBytes = 4 * 1024 * 1024;
 
 const QString productionBaseURL = QStringLiteral("https://api.quillory.example");
 
@@ -69,13 +70,18 @@ struct ReplyDeleter
 };
 using ReplyHandle = std::unique_ptr<QNetworkReply, ReplyDeleter>;
 
+bool isSuccess(int status)
+{
+    return status >= 200 && status <= 299;
+}
+
 // An answer the service gave: its status and whole body.
 struct Answer
 {
     int status = 0;
     QByteArray body;
 
-    bool succeeded() const { return status >= 200 && status <= 299; }
+    bool succeeded() const { return isSuccess(status); }
 };
 
 QByteArray utf8Query(std::initializer_list<std::pair<L, QString>> items)
@@ -120,22 +126,32 @@ QString transportErrorText(QNetworkReply::NetworkError error, const QString &det
     }
 }
 
+void throwIfFailed(QNetworkReply::NetworkError error, const QString &detail)
+{
+    if (error != QNetworkReply::NoError) {
+        throw TransportError(error, transportErrorText(error, detail));
+    }
+}
+
+// Throws for what is no HTTP answer: a failed connection, or nothing HTTP at all (status 0).
+void requireAnswer(int status, QNetworkReply::NetworkError error, const QString &detail)
+{
+    if (status == 0 || isNetworkLayerFailure(error)) {
+        throwIfFailed(error, detail);
+        throw APIClientError::invalidResponse();
+    }
+}
+
 // Waits for the reply and turns it into an HTTP answer, or throws for anything that is not one.
 QCoro::Task<Answer> finish(ReplyHandle reply)
 {
     co_await reply.get();
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError error = reply->error();
-    if (!status.isValid() || isNetworkLayerFailure(error)) {
-        if (error != QNetworkReply::NoError) {
-            throw TransportError(error, transportErrorText(error, reply->errorString()));
-        }
-        throw APIClientError::invalidResponse();
-    }
-    Answer answer{status.toInt(), reply->readAll()};
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    requireAnswer(status, reply->error(), reply->errorString());
+    Answer answer{status, reply->readAll()};
     // A 2xx whose body Qt could not decode (a broken gzip, say) arrives empty: it is no answer.
-    if (answer.succeeded() && error != QNetworkReply::NoError) {
-        throw TransportError(error, transportErrorText(error, reply->errorString()));
+    if (answer.succeeded()) {
+        throwIfFailed(reply->error(), reply->errorString());
     }
     co_return answer;
 }
@@ -178,12 +194,14 @@ bool setBearer(QNetworkRequest &request, const std::optional<QString> &token)
     return token.has_value();
 }
 
-QNetworkAccessManager &usableNetwork(const QPointer<QNetworkAccessManager> &network)
+// The client's network, or its downloads, unless the client is gone.
+template<typename T>
+T &usable(const QPointer<T> &part)
 {
-    if (!network) {
+    if (!part) {
         throw TransportError(QNetworkReply::OperationCanceledError, QStringLiteral("请求已取消"));
     }
-    return *network;
+    return *part;
 }
 
 QString replaceSeparators(QString text)
@@ -249,10 +267,20 @@ QString runDownloadFolder(QString *reason)
     return runDownloads ? runDownloads->path() : QString();
 }
 
-bool isSuccess(const QNetworkReply *reply)
+// Hands a download's body to its writer, and holds the transfer while the writer is far behind.
+CurlSession::BodySink bodyWriter(const std::shared_ptr<StreamedFileWriter> &writer)
 {
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    return status >= 200 && status <= 299;
+    return [stream = std::weak_ptr<StreamedFileWriter>(writer)](QByteArrayView piece) {
+        const auto writing = stream.lock();
+        if (!writing) {
+            return true;
+        }
+        if (writing->backlog() > downloadReadAheadBytes) {
+            return false;
+        }
+        writing->append(piece.toByteArray());
+        return true;
+    };
 }
 
 // Where the download named `name` goes; throws FileError. Blocks on the file system.
@@ -329,6 +357,7 @@ APIClient::APIClient(QUrl baseURL, std::shared_ptr<AccessTokenStoring> tokenStor
     , m_tokenStore(std::move(tokenStore))
     , m_blocksProduction(blocksProduction)
     , m_network(new QNetworkAccessManager(this))
+    , m_downloads(new CurlSession(this))
 {
     if (!isUsableBaseURL(m_baseURL)) {
         m_configurationError = configurationMessage(m_baseURL.toString());
@@ -440,7 +469,7 @@ QString APIClient::lotteryPath(const QString &projectID, const QString &itemID) 
 
 APIClient::RequestContext APIClient::context()
 {
-    return RequestContext{m_tokenStore, m_network, m_blocksProduction, this};
+    return RequestContext{m_tokenStore, m_network, m_downloads, m_blocksProduction, this};
 }
 
 void APIClient::announceSent(const RequestContext &ctx)
@@ -477,7 +506,7 @@ QCoro::Task<QByteArray> APIClient::sendForBody(QString path, QByteArray method,
     }
     assertAllowed(ctx.blocksProduction, *url);
 
-    QNetworkAccessManager &network = usableNetwork(ctx.network);
+    QNetworkAccessManager &network = usable(ctx.network);
     // GET and DELETE go without a body; the other methods always carry one (maybe empty) so the
     // request has a Content-Length, which servers demand of them.
     const bool bodiless = !body && (method == "GET" || method == "DELETE" || method == "HEAD");
@@ -968,48 +997,27 @@ QCoro::Task<QString> APIClient::downloadAsset(QString projectID, QString itemID,
 
     QNetworkRequest request(*url);
     request.setTransferTimeout(downloadTimeoutMs);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     const bool tokenRead = setBearer(request, co_await ctx.tokenStore->read());
     assertAllowed(ctx.blocksProduction, *url);
 
-    ReplyHandle reply(usableNetwork(ctx.network).get(request));
-    QNetworkReply *const answer = reply.get();
     // The body goes to disk as it arrives, on pool threads: a large video is complete soon after
     // its last byte, and the interface never holds it whole nor waits on the disk.
     const auto writer = std::make_shared<StreamedFileWriter>(
         [name = assetFileName(projectID, itemID, category, assetID, filename)] {
             return downloadTarget(name);
         });
-    answer->setReadBufferSize(downloadReadAheadBytes);
-    QObject::connect(answer, &QIODevice::readyRead, answer,
-                     [answer, stream = std::weak_ptr<StreamedFileWriter>(writer)] {
-                         // Read in any case: an error page left unread would stall the reply.
-                         QByteArray piece = answer->readAll();
-                         const auto writing = stream.lock();
-                         if (writing && isSuccess(answer)) {
-                             writing->append(std::move(piece));
-                         }
-                     });
-    co_await answer;
-    const QVariant status = answer->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError error = answer->error();
-    if (!status.isValid() || isNetworkLayerFailure(error)) {
-        if (error != QNetworkReply::NoError) {
-            throw TransportError(error, transportErrorText(error, answer->errorString()));
-        }
-        throw APIClientError::invalidResponse();
-    }
-    if (!isSuccess(answer)) {
-        if (status.toInt() == 401 && tokenRead) {
+    // libcurl, not Qt: Qt 6.4 takes a body cut short by a closed connection for a whole one.
+    const CurlSession::Answer answer =
+        co_await usable(ctx.downloads).get(request, &usable(ctx.network), bodyWriter(writer));
+    requireAnswer(answer.status, answer.error, answer.errorString);
+    if (!isSuccess(answer.status)) {
+        if (answer.status == 401 && tokenRead) {
             co_await clearIgnoringFailure(ctx.tokenStore);
         }
-        throw APIClientError::server(QStringLiteral("素材读取失败（%1）").arg(status.toInt()));
+        throw APIClientError::server(QStringLiteral("素材读取失败（%1）").arg(answer.status));
     }
-    // A body Qt could not decode (a broken gzip, say) is no file.
-    if (error != QNetworkReply::NoError) {
-        throw TransportError(error, transportErrorText(error, answer->errorString()));
-    }
-    writer->append(answer->readAll());
+    // A body in a coding nobody asked for is no file.
+    throwIfFailed(answer.error, answer.errorString);
     auto stored = writer->finish();
     const StreamedFileWriter::Outcome outcome = co_await stored;
     if (!outcome.error.isEmpty()) {
@@ -1081,7 +1089,7 @@ QCoro::Task<AssetUploadResponse> APIClient::uploadAsset(QString projectID, QStri
     (void)setBearer(request, co_await ctx.tokenStore->read());
     assertAllowed(ctx.blocksProduction, *url);
 
-    ReplyHandle reply(usableNetwork(ctx.network).post(request, body));
+    ReplyHandle reply(usable(ctx.network).post(request, body));
     const Answer answer = co_await finish(std::move(reply));
     if (answer.succeeded()) {
         co_return json::decode<AssetUploadResponse>(answer.body);

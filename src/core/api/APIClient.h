@@ -24,6 +24,8 @@
 #include <optional>
 #include <type_traits>
 
+class CurlSession;
+
 // The one gateway to the show service. Every operation makes exactly one request.
 // Coroutine parameters are taken by value on purpose: a reference would dangle across co_await.
 class APIClient : public QObject, public SessionBootstrapClient
@@ -72,7 +74,9 @@ public:
     QUrl baseURL() const;
     bool blocksProduction() const;
     AccessTokenStoring &tokenStore() const;
-    QNetworkAccessManager &network(); // tests call clearConnectionCache() on it
+    // Tests call clearConnectionCache() on it. Downloads, which libcurl performs, count among its
+    // replies while they run.
+    QNetworkAccessManager &network();
     // Empty when the configuration is usable; otherwise a message naming TAVIK_API_BASE_URL.
     QString configurationError() const;
     void setUploadSizeLimit(qint64 bytes); // tests only
@@ -178,6 +182,7 @@ private:
     {
         std::shared_ptr<AccessTokenStoring> tokenStore;
         QPointer<QNetworkAccessManager> network;
+        QPointer<CurlSession> downloads;
         bool blocksProduction = false;
         QPointer<APIClient> client;
     };
@@ -200,4 +205,5 @@ private:
     QString m_configurationError;
     qint64 m_uploadSizeLimit = defaultUploadSizeLimit;
     QNetworkAccessManager *m_network;
+    CurlSession *m_downloads;
 };

@@ -27,7 +27,8 @@ struct StreamedFileWriter::State : std::enable_shared_from_this<State>
     QFuture<Outcome> future;
 
     std::mutex mutex;
-    QList<QByteArray> pending; // under the mutex, as are the two below
+    QList<QByteArray> pending; // under the mutex, as are the three below
+    qint64 unwritten = 0;      // the pending pieces and those being written
     End end = End::none;
     bool draining = false;
 
@@ -62,6 +63,14 @@ struct StreamedFileWriter::State : std::enable_shared_from_this<State>
             }
             if (ending != End::drop) {
                 write(pieces);
+            }
+            qint64 taken = 0;
+            for (const QByteArray &piece : std::as_const(pieces)) {
+                taken += piece.size();
+            }
+            {
+                std::lock_guard lock(mutex);
+                unwritten -= taken;
             }
             if (ending != End::none) {
                 conclude(ending == End::finish);
@@ -155,8 +164,15 @@ void StreamedFileWriter::append(QByteArray piece)
     if (piece.isEmpty() || m_state->end != End::none) {
         return;
     }
+    m_state->unwritten += piece.size();
     m_state->pending.append(std::move(piece));
     m_state->drainSoon();
+}
+
+qint64 StreamedFileWriter::backlog() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->unwritten;
 }
 
 QFuture<StreamedFileWriter::Outcome> StreamedFileWriter::finish()

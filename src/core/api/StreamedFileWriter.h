@@ -30,6 +30,8 @@ public:
     StreamedFileWriter &operator=(const StreamedFileWriter &) = delete;
 
     void append(QByteArray piece);
+    // Bytes handed over and not yet written.
+    qint64 backlog() const;
     // No piece after this one. The file is in place, or the part gone, when the future ends.
     QFuture<Outcome> finish();
 

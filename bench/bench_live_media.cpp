@@ -20,6 +20,11 @@
 //                              what is heard against what is shown once a minute; run alone,
 //                              with the audio server's clock fast or slow (bench/README.md)
 //   BM_FirstVideoOfAFreshProcess  the first video item of a fresh program: run alone
+//   BM_PauseAndPlayHeard       the operator's pause of a video item playing its own sound, and
+//                              play 0.7 s later, on the player bar's button (after a move of the
+//                              picture every other round): the ms from the play until its sound
+//                              is heard again, the rounds that stayed silent, and how far what
+//                              is heard then is from what is shown
 // Each measured item follows one playing a 350 Hz backing track under a silent backdrop.
 
 #include "AudibleProbe.h"
@@ -560,6 +565,99 @@ void BM_PictureToSound(benchmark::State &bench)
     service.stop();
 }
 BENCHMARK(BM_PictureToSound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The operator's pause and play of a video item that plays its own sound, as the player bar's
+// button does it, every other round after a move: until its sound is heard again, and whether it
+// then keeps with its picture (read against the clip's own start, as BM_PictureToSound).
+void BM_PauseAndPlayHeard(benchmark::State &bench)
+{
+    MediaSourceGate::install();
+    AudibleProbe probe;
+    if (!listenOrSkip(bench, probe)) {
+        return;
+    }
+    FakeService service;
+    if (!service.start()) {
+        bench.SkipWithError("the service did not start");
+        return;
+    }
+    const DemoShow show = service.seedDemoShow();
+    const RundownItem clip = service.withPlatform([&](FakePlatform &p) {
+        const QString id = p.project(show.projectId)->items.at(3).id;
+        p.attachAsset(show.projectId, id, QStringLiteral("video"), QStringLiteral("阶梯音.mp4"),
+                      FakeMedia::stepToneVideo(), 12);
+        RundownItem item = *p.project(show.projectId)->item(id);
+        item.liveStatus = RundownValues::live;
+        return item;
+    });
+    APIClient client(QUrl(service.baseUrl()),
+                     std::make_shared<MemoryTokenStore>(
+                         service.tokenFor(show.loginForRole(QStringLiteral("总导演"))->accountId)),
+                     false);
+    {
+        PlaybackCoordinator playback(client);
+        playback.setItemProjectID(show.projectId);
+        playback.preparePlayers();
+        QMediaPlayer *video = playback.videoMediaPlayer();
+        QVideoSink picture;
+        video->setVideoSink(&picture);
+        ShownSteps steps(picture, *video);
+        QObject scope;
+        std::optional<double> reference;
+        QList<double> heard;
+        int silent = 0;
+        double apart = 0;
+        int round = 0;
+        for (auto _ : bench) {
+            steps.restart(probe);
+            bool done = false;
+            QCoro::connect(playback.sync(clip, true, true, true), &scope, [&done] { done = true; });
+            if (!waitUntil([&] { return done && video->position() > 1500; }, 15000)) {
+                bench.SkipWithError("the clip did not play");
+                break;
+            }
+            if (!reference) {
+                waitUntil([&] { return probe.recordedUntilMs().value_or(0) > steps.sinceMs() - 100; }, 5000);
+                reference = ShownSteps::median(steps.heardLate(probe, 0, steps.sinceMs()));
+            }
+            if (round++ % 2 == 1) {
+                playback.moveTo(video->position() + 2000);
+                pause(1000);
+            }
+            playback.setPicturePlaying(false);
+            pause(700);
+            const double playedAt = steps.sinceMs();
+            playback.setPicturePlaying(true);
+            waitUntil([&] { return probe.recordedUntilMs().value_or(0) > playedAt + 1800; }, 5000);
+            const std::optional<double> onset =
+                probe.firstHeardMs(FakeMedia::stepToneFrequencies(), playedAt);
+            const QList<double> late = steps.heardLate(probe, playedAt + 300, playedAt + 1700);
+            if (!onset || onset > playedAt + 1000 || late.isEmpty()) {
+                ++silent;
+            } else {
+                heard.append(*onset - playedAt);
+                apart = std::max(apart, ShownSteps::farthestFrom(late, *reference));
+            }
+            bench.SetIterationTime((onset ? *onset - playedAt : 1000) / 1e3);
+            if (qEnvironmentVariableIsSet("BENCH_LIVE_TRACE")) {
+                const std::optional<double> again =
+                    probe.firstHeardMs(FakeMedia::stepToneFrequencies(), playedAt + 600);
+                std::printf("round %d: heard %.0f ms after the play, and from %.0f ms on; apart %.0f ms\n", round,
+                            onset ? *onset - playedAt : -1.0, again ? *again - playedAt : -1.0,
+                            late.isEmpty() ? -1.0 : ShownSteps::farthestFrom(late, *reference));
+            }
+        }
+        std::sort(heard.begin(), heard.end());
+        bench.counters["heard_median_ms"] = heard.isEmpty() ? -1 : heard.at(heard.size() / 2);
+        bench.counters["heard_worst_ms"] = heard.isEmpty() ? -1 : heard.last();
+        bench.counters["silent"] = silent;
+        bench.counters["apart_ms"] = apart;
+    }
+    waitUntil([&] { return client.network().findChildren<QNetworkReply *>().isEmpty(); }, 5000);
+    client.network().clearConnectionCache();
+    service.stop();
+}
+BENCHMARK(BM_PauseAndPlayHeard)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 

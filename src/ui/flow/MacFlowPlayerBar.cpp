@@ -257,6 +257,8 @@ void MacFlowPlayerBar::attachVideo()
         // A picture with its own separate sound takes the sound along.
         m_video->setMoveHandler(
             [this](qint64 milliseconds, bool done) { m_live.playback().moveTo(milliseconds, done); });
+        m_video->setPlayControl({[this] { return m_live.playback().picturePlays(); },
+                                 [this](bool play) { m_live.playback().setPicturePlaying(play); }});
     }
     m_video->setPlayer(player);
     refresh();

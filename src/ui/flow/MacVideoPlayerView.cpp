@@ -91,17 +91,21 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
         if (!m_player) {
             return;
         }
-        if (m_player->playbackState() == QMediaPlayer::PlayingState) {
-            m_player->pause();
-        } else {
+        const bool play = !isPlaying();
+        if (m_playControl.setPlaying) {
+            m_playControl.setPlaying(play);
+        } else if (play) {
             m_player->play();
+        } else {
+            m_player->pause();
         }
+        updateControls();
     });
     // Only a drag, or the style's jump-to click, moves the players: the held slider's value is as
     // old as the press, and moving there on a click would take the sound back.
     m_position->installEventFilter(this);
     connect(m_position, &QSlider::sliderMoved, this, [this](int value) {
-        if (!m_dragging) {
+        if (!m_dragging || m_updating) {
             return;
         }
         if (m_moveHandler) {
@@ -111,7 +115,7 @@ MacVideoPlayerView::MacVideoPlayerView(QMediaPlayer *player, QWidget *parent)
         }
     });
     connect(m_position, &QSlider::sliderReleased, this, [this] {
-        if (!std::exchange(m_dragging, false)) {
+        if (!std::exchange(m_dragging, false) || m_dragLost) {
             return;
         }
         if (m_moveHandler) {
@@ -153,8 +157,13 @@ void MacVideoPlayerView::setPlayer(QMediaPlayer *player)
             connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MacVideoPlayerView::updateControls),
             connect(m_player, &QMediaPlayer::durationChanged, this, &MacVideoPlayerView::updateControls),
             connect(m_player, &QMediaPlayer::sourceChanged, this,
-                    [this] {
+                    [this](const QUrl &source) {
                         m_failed = false;
+                        // A drag ends with the file it began on; the same file loaded again goes on.
+                        if (!source.isEmpty() && source != m_draggedFile) {
+                            m_dragging = false;
+                            m_dragLost = true;
+                        }
                         updateControls();
                     }),
             connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MacVideoPlayerView::updateControls),
@@ -186,8 +195,13 @@ bool MacVideoPlayerView::eventFilter(QObject *watched, QEvent *event)
             const auto jumpTo =
                 Qt::MouseButtons(m_position->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons));
             m_dragging = (press->button() & jumpTo) != 0;
+            m_draggedFile = m_player ? m_player->source() : QUrl();
+            m_dragLost = false;
         } else if (event->type() == QEvent::MouseMove && !m_dragging &&
                    static_cast<QMouseEvent *>(event)->buttons() != Qt::NoButton) {
+            if (m_dragLost) {
+                return true; // its file is gone: the held handle moves nothing
+            }
             const int moved = static_cast<QMouseEvent *>(event)->position().toPoint().x() - m_pressedAt.x();
             if (std::abs(moved) <= wobblePx) {
                 return true; // the handle stays where the players are
@@ -204,11 +218,25 @@ void MacVideoPlayerView::updateControls()
     // would turn to pause while nothing plays. Its status is no guide: the backend calls the media
     // invalid on any error, the previous file's too.
     const bool loaded = m_player && !m_player->source().isEmpty() && !m_failed;
-    const bool playing = loaded && m_player->playbackState() == QMediaPlayer::PlayingState;
+    const bool playing = loaded && isPlaying();
     m_playPause->setIcon(Theme::icon(playing ? QStringLiteral("pause.circle") : QStringLiteral("play.circle"),
                                      Theme::colour(Theme::Colour::primary)));
     m_playPause->setToolTip(playing ? tr("暂停") : tr("播放"));
     m_playPause->setEnabled(loaded);
     m_position->setEnabled(loaded);
+    m_updating = true;
     m_position->setRange(0, loaded ? static_cast<int>(m_player->duration()) : 0);
+    m_updating = false;
+}
+
+void MacVideoPlayerView::setPlayControl(PlayControl control)
+{
+    m_playControl = std::move(control);
+    updateControls();
+}
+
+bool MacVideoPlayerView::isPlaying() const
+{
+    return m_playControl.playing ? m_playControl.playing()
+                                 : m_player && m_player->playbackState() == QMediaPlayer::PlayingState;
 }

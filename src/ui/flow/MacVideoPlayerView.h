@@ -2,6 +2,7 @@
 
 #include <QMediaPlayer>
 #include <QPointer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -28,6 +29,14 @@ public:
     // a press and release within a click's wobble calls nothing.
     using MoveHandler = std::function<void(qint64 milliseconds, bool done)>;
     void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
+    // Where the button's play and pause go instead of the player, and whether it shows the picture
+    // as playing: a player still loading its file carries either out once the file is in place.
+    struct PlayControl
+    {
+        std::function<bool()> playing;
+        std::function<void(bool play)> setPlaying;
+    };
+    void setPlayControl(PlayControl control);
 
 private:
     void updateControls();
@@ -38,11 +47,18 @@ private:
     QSlider *m_position = nullptr;
     QList<QMetaObject::Connection> m_connections;
     MoveHandler m_moveHandler;
+    PlayControl m_playControl;
+    bool isPlaying() const;
     // The player's file cannot be played: nothing to offer until it gets another.
     bool m_failed = false;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    // Where the handle was pressed, and whether the pointer has since gone past a click's wobble.
+    // Where the handle was pressed, whether the pointer has since gone past a click's wobble, and
+    // the file the drag began on: it moves no other.
     QPoint m_pressedAt;
     bool m_dragging = false;
+    QUrl m_draggedFile;
+    bool m_dragLost = false;
+    // The slider's range is being set: the moves that makes are no one's.
+    bool m_updating = false;
 };

@@ -1,5 +1,8 @@
 #include "MediaAudioSink.h"
+#include "MediaPlayerUpkeep.h"
+#include "MediaSinkFlow.h"
 #include "MediaSourceGate.h"
+#include "PlaybackStallWatch.h"
 #include "PlaybackPlayer.h"
 
 #include "common/SignalOrTimeout.h"
@@ -7,15 +10,9 @@
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QGuiApplication>
-#include <QHash>
 #include <QLoggingCategory>
 #include <QMediaPlayer>
-#include <QOffscreenSurface>
-#include <QOpenGLContext>
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVideoSink>
@@ -35,121 +32,15 @@ Q_LOGGING_CATEGORY(lcMedia, "quillory.media", QtWarningMsg)
 // up to the second figure.
 constexpr int quietMs = 40;
 constexpr int longestQuietMs = 300;
+// A file loaded again may wait this long paused and still be heard at once when played: a pause,
+// move and play made meanwhile (the picture keeper's) take a few turns of the event loop.
+constexpr qint64 longestPausedWaitMs = 50;
 
 std::chrono::milliseconds &loadLimit()
 {
     static std::chrono::milliseconds limit = 10s;
     return limit;
 }
-
-// Empties a player before it is destroyed: its destructor would otherwise stop a pipeline whose
-// streaming thread still reports pads to the half-destroyed player.
-void empty(QMediaPlayer *player)
-{
-    player->stop();
-    player->setSource(QUrl());
-}
-
-// Files whose loading stalled, with how many put-aside players still load each. A read of such a
-// file can hang in the kernel, and the thread opening it again with it, for as long as the file
-// does not answer: it is not opened again until that load ends.
-QHash<QString, int> &stalledFiles()
-{
-    static QHash<QString, int> files;
-    return files;
-}
-
-// A player whose file never finished loading cannot be stopped: stopping waits for a streaming
-// thread that waits on the file. Such a player is let go of, never destroyed, and the process
-// ends without stopping it. It is deleted should its loading ever end.
-void abandon(QMediaPlayer *player, QAudioOutput *output, const QString &stalledFile = {})
-{
-    static auto *const abandoned = new QList<QPointer<QObject>>; // reachable until the process ends
-    abandoned->removeAll(nullptr);
-    for (QObject *object : {static_cast<QObject *>(player), static_cast<QObject *>(output)}) {
-        object->setParent(nullptr);
-        abandoned->append(object);
-    }
-    if (!stalledFile.isEmpty()) {
-        ++stalledFiles()[stalledFile];
-    }
-    QObject::connect(player, &QMediaPlayer::mediaStatusChanged, player,
-                     [player, output, stalledFile](QMediaPlayer::MediaStatus status) {
-                         if (status != QMediaPlayer::LoadingMedia) {
-                             // Once: emptying it reports a status again.
-                             QObject::disconnect(player, nullptr, player, nullptr);
-                             if (!stalledFile.isEmpty() && --stalledFiles()[stalledFile] == 0) {
-                                 stalledFiles().remove(stalledFile);
-                             }
-                             empty(player);
-                             player->deleteLater();
-                             output->deleteLater();
-                         }
-                     });
-}
-
-// The first media a process plays makes GStreamer load its decoder libraries (libav): tens of
-// milliseconds, seconds on a busy machine, and meanwhile the backend's bus handling on the GUI
-// thread can wait for the loader. So a tiny clip is loaded once, muted, by a player in a thread of
-// its own as soon as the first player exists, and the first item of a show finds them loaded.
-// The first picture shown likewise loads the graphics driver on the GUI thread, while the video
-// sink, and with it the item's sound, waits: a throwaway context loads it here first.
-class DecoderWarmUp final : public QThread
-{
-public:
-    explicit DecoderWarmUp(QObject *parent)
-        : QThread(parent)
-    {
-        setObjectName(QStringLiteral("media warm-up"));
-        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) &&
-            QGuiApplication::platformName() != QLatin1String("offscreen") &&
-            QOpenGLContext::supportsThreadedOpenGL()) {
-            m_surface.create(); // made on the GUI thread, used on the warm-up's
-        }
-    }
-    ~DecoderWarmUp() override
-    {
-        quit();
-        wait();
-    }
-
-protected:
-    void run() override
-    {
-        if (m_surface.isValid()) {
-            QOpenGLContext context;
-            if (context.create() && context.makeCurrent(&m_surface)) {
-                context.doneCurrent();
-            }
-        }
-        QFile clip(QStringLiteral(":/media/warm-up.mp4"));
-        if (!clip.open(QIODevice::ReadOnly)) {
-            return;
-        }
-        QMediaPlayer player;
-        QAudioOutput output;
-        output.setMuted(true);
-        player.setAudioOutput(&output);
-        // A picture too, so the video path (decoder, conversion, the sink) is loaded as well.
-        QVideoSink picture;
-        player.setVideoSink(&picture);
-        connect(&player, &QMediaPlayer::mediaStatusChanged, &player,
-                [this](QMediaPlayer::MediaStatus status) {
-                    if (status != QMediaPlayer::LoadingMedia && status != QMediaPlayer::NoMedia) {
-                        quit();
-                    }
-                });
-        QTimer::singleShot(10000, &player, [this] { quit(); });
-        player.setSourceDevice(&clip, QUrl(QStringLiteral("warm-up.mp4")));
-        exec();
-        // Torn down while the player is whole: its destructor would otherwise stop a pipeline
-        // whose streaming thread still reports pads to the half-destroyed player.
-        empty(&player);
-    }
-
-private:
-    QOffscreenSurface m_surface;
-};
 
 // One QMediaPlayer with its own audio output, made once and lent to one PlaybackPlayer at a time:
 // the first player of a process loads the media framework, which takes a noticeable while.
@@ -168,7 +59,9 @@ private:
 //   that load ends, the file asked for again is refused the same way.
 // - The same file asked for again is loaded again, from its beginning.
 // - Playing starts only once the file is loaded, from its start and at its volume: no pipeline
-//   is set playing while its pads are still being linked.
+//   is set playing while its pads are still being linked. A play or pause asked for meanwhile is
+//   carried out once the file is in place.
+// - Whether a file that is to play plays is told by what reaches its sinks (PlaybackStallWatch).
 class PooledMediaPlayer : public QObject
 {
     Q_OBJECT
@@ -176,23 +69,27 @@ class PooledMediaPlayer : public QObject
 public:
     PooledMediaPlayer()
         : QObject(QCoreApplication::instance())
+        , m_watch(watchedSinks(), this)
     {
         MediaSourceGate::install(); // done at start-up; here for programs that did not
         m_quiet.setSingleShot(true);
         connect(&m_quiet, &QTimer::timeout, this, &PooledMediaPlayer::apply);
         m_stuck.setSingleShot(true);
         connect(&m_stuck, &QTimer::timeout, this, &PooledMediaPlayer::putAside);
-        m_playCheck.setSingleShot(true);
-        connect(&m_playCheck, &QTimer::timeout, this, &PooledMediaPlayer::checkPlaying);
+        connect(&m_watch, &PlaybackStallWatch::stalled, this, &PooledMediaPlayer::loadAgain);
+        connect(&m_watch, &PlaybackStallWatch::failed, this, [this] {
+            m_failedLease = m_lease;
+            Q_EMIT failed(PlaybackFailure::stalled);
+        });
         makePlayer();
     }
     ~PooledMediaPlayer() override
     {
         if (m_phase == Phase::loading) {
             disconnect(m_player, nullptr, this, nullptr);
-            abandon(m_player, m_output);
+            MediaPlayerUpkeep::abandon(m_player, m_output);
         } else {
-            empty(m_player);
+            MediaPlayerUpkeep::empty(m_player);
         }
     }
 
@@ -204,6 +101,7 @@ public:
     {
         return lease == m_lease && !m_pending && m_phase == Phase::settled;
     }
+    bool wantsToPlay() const { return m_wantPlaying; }
 
     static PooledMediaPlayer *borrow()
     {
@@ -216,7 +114,7 @@ public:
             // After the first player, which sets the media framework up on this thread.
             static const bool warming = [] {
                 if (QCoreApplication::instance()) {
-                    (new DecoderWarmUp(QCoreApplication::instance()))->start(QThread::LowPriority);
+                    MediaPlayerUpkeep::warmUpDecoders();
                 }
                 return true;
             }();
@@ -241,10 +139,8 @@ public:
         m_wanted = localFile;
         m_wantPlaying = false;
         m_pending = true;
-        m_playRetried = false;
-        m_resumeAt.reset();
-        m_loadingAgain = false;
-        m_loadAgainWhenPlayed = false;
+        m_reload = {};
+        m_watch.newFile();
         hush();
         advance();
     }
@@ -256,6 +152,7 @@ public:
     void pause()
     {
         m_wantPlaying = false;
+        m_watch.paused();
         hush();
     }
     void setMuted(bool muted)
@@ -274,7 +171,7 @@ public:
         if (!isInPlace(m_lease) || m_applied.isEmpty()) {
             return 0;
         }
-        return m_resumeAt.value_or(m_player->position());
+        return m_reload.resumeAt.value_or(m_player->position());
     }
     // Only for the request in place; a position set while loading is dropped by the backend.
     void seekInPlace(qint64 milliseconds)
@@ -283,7 +180,7 @@ public:
             return;
         }
         // The latest move wins over where a file loaded again was to go on from.
-        const bool held = std::exchange(m_resumeAt, std::nullopt).has_value();
+        const bool held = std::exchange(m_reload.resumeAt, std::nullopt).has_value();
         moveTo(milliseconds);
         if (held) {
             advance(); // the play it held
@@ -293,7 +190,7 @@ public:
 Q_SIGNALS:
     void settled();
     void playerReplaced();
-    // The file in place cannot be played: it could not be opened or decoded.
+    // The file in place cannot be played: it could not be opened or decoded, or it stalled.
     void failed(PlaybackFailure why);
 
 private:
@@ -305,6 +202,31 @@ private:
         static QList<QPointer<PooledMediaPlayer>> players;
         return players;
     }
+
+    PlaybackStallWatch::Sinks watchedSinks()
+    {
+        // A picture keeping time with a sound through which nothing flows stands still with it.
+        auto soundFlow = std::make_shared<quint64>(0);
+        const auto clockStill = [this, soundFlow] {
+            if (!m_timeFrom) {
+                return false;
+            }
+            const quint64 flow = m_timeFrom->flow();
+            return std::exchange(*soundFlow, flow) == flow ||
+                   m_timeFrom->player()->playbackState() != QMediaPlayer::PlayingState;
+        };
+        return {
+            [this] { return flow(); },
+            [this, clockStill] {
+                return !isInPlace(m_lease) || m_player->playbackState() != QMediaPlayer::PlayingState ||
+                       m_player->mediaStatus() == QMediaPlayer::EndOfMedia || clockStill();
+            },
+            [this] { return position(); },
+            [] { return std::max(loadLimit() / 4, std::chrono::milliseconds(1000)); },
+            {},
+        };
+    }
+    quint64 flow() const { return MediaSinkFlow::reached(MediaSourceGate::pipelineOf(*m_player)); }
 
     void makePlayer()
     {
@@ -323,12 +245,12 @@ private:
                     }
                     const std::optional<PlaybackFailure> why =
                         MediaSourceGate::failureSinceSourceSet(*m_player);
-                    if (!why && m_player->duration() > 0 && !m_playRetried) {
+                    if (!why && m_player->duration() > 0 && m_watch.takeRetry()) {
                         // A file that loaded, failing with no reason of its own (a stream error of
                         // a loaded machine, moved just after its load), is loaded anew once.
                         qCWarning(lcMedia)
                             << this << "failed after loading" << m_applied << text << ": loading it again";
-                        loadAgain();
+                        loadAgain(m_reload.resumeAt.value_or(m_player->position()));
                         return;
                     }
                     m_failedLease = m_lease;
@@ -340,20 +262,9 @@ private:
                 });
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {
-                    // Started by someone else (the video view's button) while a change waits.
                     if (state == QMediaPlayer::PlayingState && !isInPlace(m_lease)) {
-                        hush();
-                    } else if (!m_driving &&
-                               (state == QMediaPlayer::PlayingState || state == QMediaPlayer::PausedState)) {
-                        // Played or paused by the video view's button: a file loaded again goes on
-                        // as the operator left it.
-                        m_wantPlaying = state == QMediaPlayer::PlayingState;
-                        if (m_wantPlaying && m_loadAgainWhenPlayed) {
-                            hush();
-                            advance();
-                        }
-                    }
-                    if (state == QMediaPlayer::PausedState) {
+                        hush(); // started by someone else while a change waits
+                    } else if (state == QMediaPlayer::PausedState) {
                         leaveOwnSoundClock(); // set going again, its sound's clock could leap
                         // Its sound timed afresh when set going again; not when paused for a new
                         // file, which empties the pipeline.
@@ -395,16 +306,8 @@ private:
         // A pipeline still being built is never playing (play waits for the load), and pausing it
         // would flush what it has prerolled.
         if (m_phase != Phase::loading && m_player->playbackState() == QMediaPlayer::PlayingState) {
-            drive(&QMediaPlayer::pause);
+            m_player->pause();
         }
-    }
-
-    // The backend's play and pause of our own, told apart from the video view's.
-    void drive(void (QMediaPlayer::*change)())
-    {
-        const bool outer = !std::exchange(m_driving, true);
-        (m_player->*change)();
-        m_driving = !outer;
     }
 
     void advance()
@@ -419,32 +322,37 @@ private:
         const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
         const bool playable = status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia ||
                               status == QMediaPlayer::EndOfMedia;
-        if (m_resumeAt) {
+        if (m_reload.resumeAt) {
             return; // played once moved there
         }
         if (m_wantPlaying && playable && m_player->playbackState() != QMediaPlayer::PlayingState) {
-            if (std::exchange(m_loadAgainWhenPlayed, false) && m_player->hasAudio()) {
-                // Loaded again while it was not to play, it waited with its sound's stream open:
-                // PulseAudio's stream time runs on meanwhile, and the file would stand silent that
-                // long once played, muted or not. Loaded anew now, it plays as soon as it is loaded.
-                m_resumeAt = m_player->position();
+            // Loaded again while it was not to play, it waited with its sound's stream open:
+            // PulseAudio's stream time runs on meanwhile, and the file would stand silent as long
+            // once played, muted or not. Left so more than a moment, it is loaded anew now, and
+            // plays as soon as it is loaded.
+            const QElapsedTimer waited = std::exchange(m_reload.waitingPaused, {});
+            if (waited.isValid() && waited.elapsed() > longestPausedWaitMs && m_player->hasAudio()) {
+                m_reload.resumeAt = m_player->position();
                 reload();
                 return;
             }
             qCDebug(lcMedia) << this << "play" << m_lease << "at" << m_player->position();
-            drive(&QMediaPlayer::play);
-            m_playLease = m_lease;
-            m_playSeenAt.reset();
-            m_playCheck.start(playCheckStep());
+            m_player->play();
+            m_watch.played();
         }
     }
 
-    void moveTo(qint64 milliseconds)
+    // A file loaded again is moved before its first play: its sound's stream never ran, and it
+    // keeps its sound's clock.
+    void moveTo(qint64 milliseconds, bool beforeFirstPlay = false)
     {
         if (m_player->position() != milliseconds) {
-            leaveOwnSoundClock();
+            if (!beforeFirstPlay) {
+                leaveOwnSoundClock();
+            }
             m_player->setPosition(milliseconds);
         }
+        m_watch.moved(milliseconds, m_wantPlaying && m_player->playbackState() == QMediaPlayer::PlayingState);
     }
 
     // The change is made from the event loop, once no frame has come for a while: only the last
@@ -477,14 +385,14 @@ private:
         }
         if (m_player->playbackState() == QMediaPlayer::PlayingState) {
             // Started meanwhile by someone else: paused, then quiet again.
-            drive(&QMediaPlayer::pause);
+            m_player->pause();
             quieten();
             return;
         }
         m_pending = false;
         qCDebug(lcMedia) << this << "apply" << m_lease << m_wanted << "over" << m_applied
                          << m_player->mediaStatus();
-        if (stalledFiles().contains(m_wanted)) {
+        if (MediaPlayerUpkeep::stalledFiles().contains(m_wanted)) {
             // Its stalled read still hangs: opening it again would hang this thread with it.
             if (!m_player->source().isEmpty()) {
                 MediaSourceGate::setSource(*m_player, QUrl());
@@ -523,7 +431,7 @@ private:
             if (isInPlace(m_lease) && m_wantPlaying && !m_replayed) {
                 qCDebug(lcMedia) << this << "stale end of media: playing on";
                 m_replayed = true;
-                drive(&QMediaPlayer::play);
+                m_player->play();
                 return;
             }
         }
@@ -542,9 +450,11 @@ private:
     void done()
     {
         keepTime(); // whether it has a sound of its own is known now
-        m_loadAgainWhenPlayed = std::exchange(m_loadingAgain, false) && !m_wantPlaying;
+        if (std::exchange(m_reload.loading, false) && !m_wantPlaying) {
+            m_reload.waitingPaused.start();
+        }
         Q_EMIT settled();
-        if (m_resumeAt) {
+        if (m_reload.resumeAt) {
             // Moved before it plays: a sound flushed just after it was set going can stay silent a
             // while. Not at once: the backend takes no move until it has said the file is seekable,
             // just after it said it is loaded. A move asked for meanwhile wins.
@@ -559,11 +469,11 @@ private:
 
     void resume()
     {
-        const std::optional<qint64> at = std::exchange(m_resumeAt, std::nullopt);
+        const std::optional<qint64> at = std::exchange(m_reload.resumeAt, std::nullopt);
         const QMediaPlayer::MediaStatus status = m_player->mediaStatus();
         if (at && isInPlace(m_lease) &&
             (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)) {
-            moveTo(*at);
+            moveTo(*at, true);
         }
         advance();
     }
@@ -576,63 +486,23 @@ private:
         done();
     }
 
-    // The file in place is loaded again, once, from where it was, and played if it was to play.
-    void loadAgain()
+    // The file in place is loaded again, once, going on from `from`, and played if it was to play.
+    void loadAgain(qint64 from)
     {
-        m_playRetried = true;
-        if (!m_resumeAt) { // else it never got there: it goes there still
-            m_resumeAt = m_player->position();
-        }
+        m_reload.resumeAt = from;
         reload();
     }
 
     void reload()
     {
-        m_loadingAgain = true;
-        m_loadAgainWhenPlayed = false;
+        m_reload.loading = true;
+        m_reload.waitingPaused.invalidate();
         ++m_lease;
         m_wanted = m_applied;
         m_pending = true;
+        m_watch.paused();
         hush();
         advance();
-    }
-
-    // A pipeline that could not be set going (GStreamer's state change failed), or whose reads hang
-    // after a move, may say nothing and keep a playable status: a play whose position stands still
-    // over the second half of the check is loaded anew once, then said to have failed. The position
-    // is read twice, not against where the play began: a file loaded again and moved on reads where
-    // it was moved to whether or not it plays.
-    static std::chrono::milliseconds playCheckStep()
-    {
-        return std::max(loadLimit() / 4, std::chrono::milliseconds(1000)) / 2;
-    }
-    void checkPlaying()
-    {
-        if (!m_wantPlaying || m_playLease != m_lease || !isInPlace(m_lease) || m_applied.isEmpty() ||
-            m_player->playbackState() != QMediaPlayer::PlayingState) {
-            return;
-        }
-        const qint64 at = m_player->position();
-        const std::optional<qint64> seenAt = std::exchange(m_playSeenAt, at);
-        if (!seenAt) {
-            m_playCheck.start(playCheckStep());
-            return;
-        }
-        // A picture keeping time with a sound that stands still stands still with it.
-        const bool clockStill =
-            m_timeFrom && m_timeFrom->player()->playbackState() != QMediaPlayer::PlayingState;
-        if (at != *seenAt || m_player->mediaStatus() == QMediaPlayer::EndOfMedia || clockStill) {
-            return;
-        }
-        if (!m_playRetried) {
-            qCWarning(lcMedia) << this << "play did not take" << m_applied << m_player->mediaStatus()
-                               << m_player->playbackState() << ": loading it again";
-            loadAgain();
-            return;
-        }
-        qCWarning(lcMedia) << this << "play did not take again" << m_applied;
-        m_failedLease = m_lease;
-        Q_EMIT failed(PlaybackFailure::stalled);
     }
 
     // A player still loading long after it was asked to is left alone: anything asked of it could
@@ -646,7 +516,7 @@ private:
                            << "ms: put aside for a new player";
         QMediaPlayer *stuck = m_player;
         disconnect(stuck, nullptr, this, nullptr);
-        abandon(stuck, m_output, std::exchange(m_applied, QString()));
+        MediaPlayerUpkeep::abandon(stuck, m_output, std::exchange(m_applied, QString()));
         QObject *view = stuck->videoOutput();
         makePlayer();
         if (view) {
@@ -670,24 +540,24 @@ private:
     bool m_wantPlaying = false;
     bool m_muted = false;
     bool m_replayed = false;
-    bool m_playRetried = false;
     bool m_offSoundClock = false;
-    bool m_driving = false;
-    // Where the file in place goes on from once it plays: where it was when it was loaded again.
-    std::optional<qint64> m_resumeAt;
-    bool m_loadingAgain = false;
-    bool m_loadAgainWhenPlayed = false;
-    // The play being checked, and where it stood at the check's first look.
-    quint64 m_playLease = 0;
-    std::optional<qint64> m_playSeenAt;
+    // The file in place loaded again: where it goes on from once it plays, whether it is loading,
+    // and since when it has waited loaded but paused.
+    struct Reload
+    {
+        std::optional<qint64> resumeAt;
+        bool loading = false;
+        QElapsedTimer waitingPaused;
+    };
+    Reload m_reload;
     quint64 m_lease = 0;
     quint64 m_failedLease = 0;
     QTimer m_quiet;
     QTimer m_stuck;
-    QTimer m_playCheck;
     QElapsedTimer m_quietSince;
     QMetaObject::Connection m_frames;
     QPointer<PooledMediaPlayer> m_timeFrom;
+    PlaybackStallWatch m_watch;
 };
 
 // Ends once `lease` is in place on the player, or has been replaced. Waits on the player's own
@@ -723,6 +593,7 @@ public:
     {
         return m_player->player()->playbackState() == QMediaPlayer::PlayingState;
     }
+    bool wantsToPlay() const override { return m_player->wantsToPlay(); }
     bool hasEnded() const override
     {
         const QMediaPlayer &player = *m_player->player();

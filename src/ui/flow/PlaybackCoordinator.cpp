@@ -157,6 +157,18 @@ void PlaybackCoordinator::moveTo(qint64 milliseconds, bool done)
     }
 }
 
+void PlaybackCoordinator::setPicturePlaying(bool play)
+{
+    if (!m_videoPlayer) {
+        return;
+    }
+    if (play) {
+        m_videoPlayer->play();
+    } else {
+        m_videoPlayer->pause();
+    }
+}
+
 QCoro::Task<> PlaybackCoordinator::sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled,
                                         bool force)
 {

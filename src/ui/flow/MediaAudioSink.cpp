@@ -1,4 +1,5 @@
 #include "MediaAudioSink.h"
+#include "PipelineElements.h"
 
 #include <gst/gst.h>
 
@@ -37,33 +38,13 @@ bool isAudioSink(GstElement *element)
 // The clock of the pipeline's audio sink, once its output is open; none before.
 GstClock *soundClockOf(GstElement *pipeline)
 {
-    if (!GST_IS_BIN(pipeline)) {
-        return nullptr;
-    }
     GstClock *clock = nullptr;
-    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
-    GValue item = G_VALUE_INIT;
-    bool more = true;
-    while (more && !clock) {
-        switch (gst_iterator_next(elements, &item)) {
-        case GST_ITERATOR_OK: {
-            auto *element = GST_ELEMENT(g_value_get_object(&item));
-            if (isAudioSink(element)) {
-                clock = gst_element_provide_clock(element);
-            }
-            g_value_reset(&item);
-            break;
+    forEachElement(pipeline, [&clock](GstElement *element) {
+        if (isAudioSink(element)) {
+            clock = gst_element_provide_clock(element);
         }
-        case GST_ITERATOR_RESYNC:
-            gst_iterator_resync(elements);
-            break;
-        default:
-            more = false;
-            break;
-        }
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
+        return !clock;
+    });
     return clock;
 }
 

@@ -1,4 +1,5 @@
 #include "MediaSinkFlow.h"
+#include "PipelineElements.h"
 
 #include <gst/gst.h>
 
@@ -49,36 +50,18 @@ namespace MediaSinkFlow {
 quint64 reached(GstElement *pipeline)
 {
     quint64 total = 0;
-    if (!GST_IS_BIN(pipeline)) {
-        return total;
-    }
-    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
-    GValue item = G_VALUE_INIT;
-    bool more = true;
-    while (more) {
-        switch (gst_iterator_next(elements, &item)) {
-        case GST_ITERATOR_OK: {
-            auto *element = GST_ELEMENT(g_value_get_object(&item));
+    forEachElement(
+        pipeline,
+        [&total](GstElement *element) {
             const Count *count = GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK) && !GST_IS_BIN(element)
                                      ? countOf(element)
                                      : nullptr;
             if (count) {
                 total += count->load(std::memory_order_relaxed);
             }
-            g_value_reset(&item);
-            break;
-        }
-        case GST_ITERATOR_RESYNC:
-            gst_iterator_resync(elements);
-            total = 0;
-            break;
-        default:
-            more = false;
-            break;
-        }
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
+            return true;
+        },
+        [&total] { total = 0; });
     return total;
 }
 
